@@ -1,0 +1,39 @@
+// Ljung's asymptotic critical value.
+//
+// Method: the Gumbel approximation to the largest of n standard normal
+// variables, a(n) + b(n) x(alpha), with
+//   a(n) = sqrt(2 ln n) - (ln ln n + K) / (2 sqrt(2 ln n)),  b(n) = 1 / sqrt(2 ln n),
+//   x(alpha) = -ln(-1/2 ln(2 - sqrt(1 + alpha))),
+// the two-sided quantile: exp(-2 e^-x) = 2 - sqrt(1 + alpha). Evaluated in
+// exactly the steps below, one IEEE double rounding per operation.
+//
+// Domain: n >= 2 and 0 < alpha <= 0.1. Outside it the formula has no finite
+// value (n = 1 gives ln 0 in e, n <= 0 a logarithm of zero or of a negative
+// count, alpha = 0 gives +infinity), so those inputs, and a NaN alpha, are
+// answered with MISSING_VALUE before any logarithm is taken.
+#include <cmath>
+
+#include "cv/critical_value.h"
+#include "host/host_toolkit.h"
+
+double ljung_critical_value(const std::int32_t* n, const double* alpha)
+{
+    if (*n <= 1 || !(*alpha > 0.0 && *alpha <= 0.1)) {
+        return MISSING_VALUE;
+    }
+
+    const double x = static_cast<double>(*n);
+    const double c = std::log(x);
+    const double s = std::sqrt(c + c);
+
+    // Level term d = ln(-1/2 ln(2 - sqrt(1 + alpha))) = -x(alpha).
+    const double u = std::sqrt(1.0 + *alpha);
+    const double v = 2.0 - u;
+    const double w = std::log(v);
+    const double d = std::log(w * -0.5);
+
+    const double e = std::log(c);
+    const double t1 = (0.0 - d) / s;
+    const double t2 = s - (e + K) / (s + s);
+    return t1 + t2;
+}

@@ -1,0 +1,64 @@
+// The stand-in host's CallFrames.
+#include "standin/call.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace standin {
+
+int Evaluation::rejected_argument() const
+{
+    for (std::size_t i = 0; i < flagged.size(); ++i) {
+        if (flagged[i]) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return 0;
+}
+
+PreparedCall::PreparedCall(std::span<const Argument> arguments)
+    : count_(arguments.size()), frame_(std::make_unique<CallFrame>())
+{
+    if (arguments.size() > MAX_CALL_ARGUMENTS) {
+        throw std::invalid_argument("a call takes at most 3 arguments");
+    }
+    std::memset(frame_.get(), FILL, sizeof(CallFrame));
+    frame_->argument_count = static_cast<std::int32_t>(count_);
+    for (std::size_t i = 0; i < count_; ++i) {
+        ArgumentSlot& slot = frame_->arguments[i];
+        slot.invalid = 0;
+        if (const double* number = std::get_if<double>(&arguments[i])) {
+            numbers_.push_back(std::make_unique<double>(*number));
+            slot.value = numbers_.back().get();
+        } else {
+            const std::string& text = std::get<std::string>(arguments[i]);
+            texts_.push_back(std::make_unique<char[]>(text.size()));
+            std::memcpy(texts_.back().get(), text.data(), text.size());
+            auto descriptor = std::make_unique<TextDescriptor>();
+            std::memset(descriptor.get(), FILL, sizeof(TextDescriptor));
+            descriptor->length = static_cast<std::int32_t>(text.size());
+            descriptor->chars = texts_.back().get();
+            slot.value = descriptor.get();
+            descriptors_.push_back(std::move(descriptor));
+        }
+    }
+}
+
+Evaluation PreparedCall::invoke(FunctionEntry entry)
+{
+    Evaluation evaluation;
+    evaluation.status = entry(frame_.get(), &evaluation.value);
+    for (std::size_t i = 0; i < count_; ++i) {
+        evaluation.flagged.push_back((frame_->arguments[i].invalid & ARGUMENT_INVALID) != 0);
+    }
+    return evaluation;
+}
+
+void PreparedCall::clear_flags()
+{
+    for (std::size_t i = 0; i < count_; ++i) {
+        frame_->arguments[i].invalid = 0;
+    }
+}
+
+}  // namespace standin

@@ -1,0 +1,140 @@
+// The stand-in host's context, services and allocator.
+#include "standin/host_environment.h"
+
+#include <cstring>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace standin {
+
+namespace {
+
+std::atomic<HostEnvironment*> active_host{nullptr};
+
+}  // namespace
+
+HostEnvironment::HostEnvironment()
+{
+    HostEnvironment* expected = nullptr;
+    if (!active_host.compare_exchange_strong(expected, this)) {
+        throw std::logic_error("a host environment already exists in this process");
+    }
+
+    vectors_.resize(COMPONENTS);
+    vectors_[UPCASE_COMPONENT].resize(UPCASE_SLOT + 1);
+    vectors_[UPCASE_COMPONENT][UPCASE_SLOT] = reinterpret_cast<HostServiceFunction>(&upcase_service);
+    vectors_[REPORT_ERROR_COMPONENT].resize(REPORT_ERROR_SLOT + 1);
+    vectors_[REPORT_ERROR_COMPONENT][REPORT_ERROR_SLOT] =
+        reinterpret_cast<HostServiceFunction>(&report_error_service);
+    for (const auto& vector : vectors_) {
+        service_table_.push_back(vector.empty() ? nullptr : vector.data());
+    }
+
+    // The host's upper-case table: ASCII letters, every other byte itself.
+    for (int b = 0; b < 256; ++b) {
+        upcase_table_[b] = static_cast<std::uint8_t>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+    }
+    text_services_.upcase_via_service = reinterpret_cast<void*>(&upcase_service);
+    allocator_.allocate = &allocate;
+
+    context_.services = service_table_.data();
+    context_.usage_marks = usage_marks_;
+    context_.upcase_table = upcase_table_;
+    context_.allocator = &allocator_;
+    context_.text_services = nullptr;
+}
+
+HostEnvironment::~HostEnvironment()
+{
+    for (void* block : blocks_) {
+        std::free(block);
+    }
+    active_host.store(nullptr);
+}
+
+void HostEnvironment::set_upcase_via_service(bool on)
+{
+    context_.text_services = on ? &text_services_ : nullptr;
+}
+
+void HostEnvironment::fail_allocation(std::size_t call)
+{
+    std::lock_guard lock(mutex_);
+    failing_call_ = call;
+}
+
+std::vector<AllocationRecord> HostEnvironment::allocations() const
+{
+    std::lock_guard lock(mutex_);
+    return allocations_;
+}
+
+std::vector<ReportedError> HostEnvironment::reported_errors() const
+{
+    std::lock_guard lock(mutex_);
+    return errors_;
+}
+
+std::uint8_t HostEnvironment::usage_mark(int component) const
+{
+    return std::atomic_ref<const std::uint8_t>(usage_marks_[component]).load(std::memory_order_relaxed);
+}
+
+void HostEnvironment::clear_usage_marks()
+{
+    for (std::uint8_t& mark : usage_marks_) {
+        std::atomic_ref<std::uint8_t>(mark).store(0, std::memory_order_relaxed);
+    }
+}
+
+std::size_t HostEnvironment::live_blocks() const
+{
+    std::lock_guard lock(mutex_);
+    return blocks_.size();
+}
+
+std::int64_t HostEnvironment::upcase_service(std::int32_t /*component*/, std::int32_t /*slot*/,
+                                             std::uint8_t* text, std::int32_t length)
+{
+    HostEnvironment* host = active_host.load();
+    for (std::int32_t i = 0; i < length; ++i) {
+        text[i] = host->upcase_table_[text[i]];
+    }
+    host->upcase_calls_.fetch_add(1, std::memory_order_relaxed);
+    return length;
+}
+
+std::int64_t HostEnvironment::report_error_service(std::int32_t /*component*/, std::int32_t /*slot*/,
+                                                   std::int32_t code, std::int64_t detail)
+{
+    HostEnvironment* host = active_host.load();
+    std::lock_guard lock(host->mutex_);
+    host->errors_.push_back({code, detail});
+    return 0;
+}
+
+void* HostEnvironment::allocate(HostAllocator* self, std::uint64_t size, std::uint32_t flags)
+{
+    HostEnvironment* host = active_host.load();
+    if (self != &host->allocator_) {
+        return nullptr;
+    }
+    std::lock_guard lock(host->mutex_);
+    const std::size_t call = host->allocations_.size();
+    const bool fail = host->failing_call_ == call;
+    host->allocations_.push_back({size, flags, fail});
+    if (fail) {
+        host->failing_call_.reset();
+        return nullptr;
+    }
+    // Fresh host memory is not zeroed: fill it so that bytes a module leaves
+    // unwritten are recognisable.
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (block != nullptr) {
+        std::memset(block, 0xA5, size);
+        host->blocks_.push_back(block);
+    }
+    return block;
+}
+
+}  // namespace standin

@@ -1,0 +1,135 @@
+// Loading, identifying and registering a module the way the host does.
+#include "standin/module.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace standin {
+
+namespace {
+
+// The descriptor list is a null-terminated array; a module whose list runs
+// on further than this is refused rather than followed forever.
+constexpr std::size_t MAX_DESCRIPTORS = 64;
+
+bool same_name(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace
+
+std::string field_text(const char* field, std::size_t width)
+{
+    const auto* end = static_cast<const char*>(std::memchr(field, '\0', width));
+    return std::string(field, end != nullptr ? static_cast<std::size_t>(end - field) : width);
+}
+
+Module::Module(HostEnvironment& host, const std::filesystem::path& path)
+    : host_(host), library_(path)
+{
+    const std::string file = path.string();
+    main_ = reinterpret_cast<MainEntry>(library_.find("mcn_main"));
+    version_ = reinterpret_cast<VersionEntry>(library_.find("tkvercn1"));
+    if (main_ == nullptr || version_ == nullptr) {
+        throw LoadError("'" + file + "' is not a function module: it does not export " +
+                        (main_ == nullptr ? "mcn_main" : "tkvercn1"));
+    }
+
+    image_ = main_(host_.context(), 0);
+    if (image_ == nullptr) {
+        throw LoadError("'" + file + "': mcn_main returned no image information");
+    }
+    if (std::memcmp(image_->marker, IMAGE_MARKER, sizeof(IMAGE_MARKER)) != 0) {
+        throw LoadError("'" + file + "': the image information has the wrong marker '" +
+                        field_text(image_->marker, sizeof(image_->marker)) + "'");
+    }
+    if (image_->magic != IMAGE_INFORMATION_MAGIC) {
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "0x%08X", image_->magic);
+        throw LoadError("'" + file + "': the image information has the wrong magic " + hex);
+    }
+    if (image_->descriptors != nullptr) {
+        for (std::size_t i = 0; image_->descriptors[i] != nullptr; ++i) {
+            if (i == MAX_DESCRIPTORS) {
+                throw LoadError("'" + file + "': the descriptor list has no end");
+            }
+            descriptors_.push_back(image_->descriptors[i]);
+        }
+    }
+}
+
+VersionRecordSlots Module::version_record() const
+{
+    VersionRecordSlots slots{};
+    version_(slots.data());
+    return slots;
+}
+
+const std::vector<RegisteredFunction>& Module::functions()
+{
+    if (functions_) {
+        return *functions_;
+    }
+    std::vector<RegisteredFunction> learned;
+    for (const ModuleDescriptor* descriptor : descriptors_) {
+        const std::string module = field_text(descriptor->name, sizeof(descriptor->name));
+        if (descriptor->query == nullptr) {
+            throw LoadError("'" + path().string() + "': module " + module + " has no request handler");
+        }
+        const auto* names = static_cast<const FunctionNamesRecord*>(descriptor->query(REQUEST_FUNCTION_NAMES));
+        const auto* entries =
+            static_cast<const FunctionEntriesRecord*>(descriptor->query(REQUEST_FUNCTION_ENTRIES));
+        if (names == nullptr || entries == nullptr) {
+            throw LoadError("'" + path().string() + "': module " + module +
+                            " did not answer its registration requests");
+        }
+        const auto* entry_slots =
+            reinterpret_cast<const unsigned char*>(entries) + offsetof(FunctionEntriesRecord, entries);
+        for (std::int32_t i = 0; i < names->count; ++i) {
+            const FunctionDefinition& definition = names->functions[i];
+            RegisteredFunction function;
+            function.name = field_text(definition.name, sizeof(definition.name));
+            function.min_args = definition.min_args;
+            function.max_args = definition.max_args;
+            function.definition = &definition;
+            std::memcpy(&function.entry, entry_slots + sizeof(FunctionEntry) * static_cast<std::size_t>(i),
+                        sizeof(FunctionEntry));
+            function.module = module;
+            learned.push_back(std::move(function));
+        }
+    }
+    functions_ = std::move(learned);
+    return *functions_;
+}
+
+const RegisteredFunction* Module::find_function(std::string_view name)
+{
+    for (const RegisteredFunction& function : functions()) {
+        if (same_name(function.name, name)) {
+            return &function;
+        }
+    }
+    return nullptr;
+}
+
+Evaluation Module::evaluate(std::string_view name, std::span<const Argument> arguments)
+{
+    const RegisteredFunction* function = find_function(name);
+    if (function == nullptr) {
+        throw CallError("no function " + std::string(name) + " in module '" + path().string() + "'");
+    }
+    const auto count = static_cast<int>(arguments.size());
+    if (count < function->min_args || count > function->max_args) {
+        throw CallError(function->name + " takes " + std::to_string(function->min_args) + " to " +
+                        std::to_string(function->max_args) + " arguments, not " + std::to_string(count));
+    }
+    PreparedCall call(arguments);
+    return call.invoke(function->entry);
+}
+
+}  // namespace standin

@@ -1,0 +1,24 @@
+// Exact number text for the command: strict parsing, fixed and shortest
+// round-trip formatting.
+#ifndef LJUNGCV_NUMBERS_H
+#define LJUNGCV_NUMBERS_H
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ljungcv {
+
+// The double the whole text denotes (decimal or exponent form, "inf", "nan";
+// surrounding blanks not allowed), or nothing.
+std::optional<double> parse_number(std::string_view text);
+
+// Fixed notation with `digits` decimals.
+std::string format_fixed(double value, int digits);
+
+// The shortest text that reads back as exactly the same double.
+std::string format_shortest(double value);
+
+}  // namespace ljungcv
+
+#endif
