@@ -93,23 +93,38 @@ std::size_t HostEnvironment::live_blocks() const
     return blocks_.size();
 }
 
-std::int64_t HostEnvironment::upcase_service(std::int32_t /*component*/, std::int32_t /*slot*/,
-                                             std::uint8_t* text, std::int32_t length)
+std::vector<UpcaseCall> HostEnvironment::upcase_calls() const
+{
+    std::lock_guard lock(mutex_);
+    return upcase_calls_;
+}
+
+std::int64_t HostEnvironment::upcase_service(std::int32_t component, std::int32_t slot, std::uint8_t* text,
+                                             std::int32_t length)
 {
     HostEnvironment* host = active_host.load();
+    const auto* chars = reinterpret_cast<const char*>(text);
+    std::string before;
+    if (host->tracing_) {
+        before.assign(chars, static_cast<std::size_t>(length > 0 ? length : 0));
+    }
     for (std::int32_t i = 0; i < length; ++i) {
         text[i] = host->upcase_table_[text[i]];
     }
-    host->upcase_calls_.fetch_add(1, std::memory_order_relaxed);
+    if (host->tracing_) {
+        std::lock_guard lock(host->mutex_);
+        host->upcase_calls_.push_back(
+            {component, slot, std::move(before), std::string(chars, static_cast<std::size_t>(length > 0 ? length : 0))});
+    }
     return length;
 }
 
-std::int64_t HostEnvironment::report_error_service(std::int32_t /*component*/, std::int32_t /*slot*/,
+std::int64_t HostEnvironment::report_error_service(std::int32_t component, std::int32_t slot,
                                                    std::int32_t code, std::int64_t detail)
 {
     HostEnvironment* host = active_host.load();
     std::lock_guard lock(host->mutex_);
-    host->errors_.push_back({code, detail});
+    host->errors_.push_back({component, slot, code, detail});
     return 0;
 }
 

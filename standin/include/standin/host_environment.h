@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "host/host_toolkit.h"
@@ -26,8 +27,18 @@ struct AllocationRecord {
 };
 
 struct ReportedError {
+    std::int32_t component;
+    std::int32_t slot;
     std::int32_t code;
     std::int64_t detail;
+};
+
+// One call of the upper-case service, as the service saw it.
+struct UpcaseCall {
+    std::int32_t component;
+    std::int32_t slot;
+    std::string text_before;
+    std::string text_after;
 };
 
 class HostEnvironment {
@@ -51,7 +62,10 @@ public:
 
     std::vector<AllocationRecord> allocations() const;
     std::vector<ReportedError> reported_errors() const;
-    std::size_t upcase_calls() const { return upcase_calls_.load(); }
+    // Upper-case service calls are recorded while tracing is on (the
+    // default). A benchmark turns it off: recording takes a lock.
+    void set_tracing(bool on) { tracing_ = on; }
+    std::vector<UpcaseCall> upcase_calls() const;
     std::uint8_t usage_mark(int component) const;
     void clear_usage_marks();
     // Blocks allocated and not yet freed; the host frees them all at the end.
@@ -77,7 +91,8 @@ private:
     std::vector<ReportedError> errors_;
     std::vector<void*> blocks_;
     std::optional<std::size_t> failing_call_;
-    std::atomic<std::size_t> upcase_calls_{0};
+    std::vector<UpcaseCall> upcase_calls_;
+    bool tracing_ = true;
 };
 
 }  // namespace standin
