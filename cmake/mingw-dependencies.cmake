@@ -1,0 +1,65 @@
+# Dependencies of the MinGW-w64 cross build (see toolchain-mingw64.cmake).
+#
+# Debian packages GoogleTest, {fmt} and CLI11 for the build machine only, so
+# find_package cannot find Windows builds of them. This file, loaded through
+# CMAKE_PROJECT_TOP_LEVEL_INCLUDES, answers those find_package calls instead:
+#   GTest  builds GoogleTest and GoogleMock from Debian's source package
+#          (/usr/src/googletest) with the cross compiler;
+#   fmt    uses {fmt} header-only (FMT_HEADER_ONLY), from Debian's headers;
+#   CLI11  is header-only already.
+# Only those headers are made visible, never the rest of /usr/include, so
+# the build machine's C library headers cannot leak into the cross build.
+# Every other find_package call goes the usual way (a provider that leaves
+# <Package>_FOUND unset hands the call back to find_package).
+
+set(CVMODULE_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
+
+function(cvmodule_header_package target header_dir)
+  get_filename_component(name ${header_dir} NAME)
+  set(staged ${CMAKE_BINARY_DIR}/_deps/include/${name})
+  if(NOT EXISTS ${header_dir})
+    return()
+  endif()
+  file(MAKE_DIRECTORY ${staged})
+  file(CREATE_LINK ${header_dir} ${staged}/${name} SYMBOLIC)
+  add_library(${target} INTERFACE IMPORTED GLOBAL)
+  set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${staged})
+endfunction()
+
+macro(cvmodule_mingw_provide method package)
+  if("${package}" STREQUAL "GTest")
+    if(NOT TARGET GTest::gtest)
+      set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+      set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+      add_subdirectory(${CVMODULE_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
+      foreach(_cvmodule_lib gtest gtest_main gmock gmock_main)
+        add_library(GTest::${_cvmodule_lib} ALIAS ${_cvmodule_lib})
+      endforeach()
+    endif()
+    set(GTest_FOUND TRUE)
+  elseif("${package}" STREQUAL "fmt")
+    if(NOT TARGET fmt::fmt)
+      cvmodule_header_package(fmt::fmt /usr/include/fmt)
+      set_property(TARGET fmt::fmt PROPERTY INTERFACE_COMPILE_DEFINITIONS FMT_HEADER_ONLY=1)
+    endif()
+    if(TARGET fmt::fmt)
+      set(fmt_FOUND TRUE)
+    endif()
+  elseif("${package}" STREQUAL "CLI11")
+    if(NOT TARGET CLI11::CLI11)
+      cvmodule_header_package(CLI11::CLI11 /usr/include/CLI)
+    endif()
+    if(TARGET CLI11::CLI11)
+      set(CLI11_FOUND TRUE)
+    endif()
+  elseif("${package}" STREQUAL "nlohmann_json")
+    if(NOT TARGET nlohmann_json::nlohmann_json)
+      cvmodule_header_package(nlohmann_json::nlohmann_json /usr/include/nlohmann)
+    endif()
+    if(TARGET nlohmann_json::nlohmann_json)
+      set(nlohmann_json_FOUND TRUE)
+    endif()
+  endif()
+endmacro()
+
+cmake_language(SET_DEPENDENCY_PROVIDER cvmodule_mingw_provide SUPPORTED_METHODS FIND_PACKAGE)
