@@ -11,9 +11,10 @@
 // The anchors, the 3 x 3 system and its solution are recomputed on every
 // call, as the steps say: nothing is kept between calls.
 //
-// Domain: n >= 1 and 0 < alpha <= 0.1. alpha = 0 has no anchor (the
-// quantile of probability 1 does not exist), and n <= 0 no logarithm, so
-// those inputs, and a NaN alpha, are answered with MISSING_VALUE.
+// Domain: n >= 1 and 0 < alpha <= 0.1. At alpha = 0 (or a level so small
+// that the anchor's probability rounds to 1), or a NaN alpha, the normal
+// quantile has no deviate; n <= 0 has no logarithm. Those inputs are
+// answered with MISSING_VALUE.
 #include <cmath>
 
 #include "cv/critical_value.h"
@@ -30,7 +31,7 @@ constexpr double ANCHOR_SIZES[ANCHORS] = {2.0, 100.0, 200.0};
 
 double corrected_critical_value(const std::int32_t* n, const double* alpha)
 {
-    if (*n <= 0 || !(*alpha > 0.0 && *alpha <= 0.1)) {
+    if (*n <= 0) {
         return MISSING_VALUE;
     }
 
@@ -59,6 +60,11 @@ double corrected_critical_value(const std::int32_t* n, const double* alpha)
         } else {
             const auto size = static_cast<std::int32_t>(m);
             y[i - 1] = ljung_critical_value(&size, alpha);
+            // Where the quantile exists so does Ljung's value; a missing one
+            // would otherwise run through the fit as a NaN.
+            if (is_missing(y[i - 1])) {
+                return MISSING_VALUE;
+            }
         }
         A[(i - 1) + 0 * ANCHORS] = 1.0;
         const double s = std::sqrt(c + c);

@@ -7,10 +7,12 @@
 // the two-sided quantile: exp(-2 e^-x) = 2 - sqrt(1 + alpha). Evaluated in
 // exactly the steps below, one IEEE double rounding per operation.
 //
-// Domain: n >= 2 and 0 < alpha <= 0.1. Outside it the formula has no finite
-// value (n = 1 gives ln 0 in e, n <= 0 a logarithm of zero or of a negative
-// count, alpha = 0 gives +infinity), so those inputs, and a NaN alpha, are
-// answered with MISSING_VALUE before any logarithm is taken.
+// Domain: n >= 2, and a level whose Gumbel probability 2 - sqrt(1 + alpha)
+// lies strictly between 0 and 1. Outside it the formula has no finite value:
+// n = 1 gives ln 0 in e, n <= 0 a logarithm of zero or of a negative count;
+// alpha = 0, and any alpha below 2^-53 for which 1 + alpha rounds to 1,
+// gives w = 0 and +infinity; a NaN alpha gives NaN. Those inputs are
+// answered with MISSING_VALUE before the logarithm that would fail.
 #include <cmath>
 
 #include "cv/critical_value.h"
@@ -18,7 +20,7 @@
 
 double ljung_critical_value(const std::int32_t* n, const double* alpha)
 {
-    if (*n <= 1 || !(*alpha > 0.0 && *alpha <= 0.1)) {
+    if (*n <= 1) {
         return MISSING_VALUE;
     }
 
@@ -30,7 +32,11 @@ double ljung_critical_value(const std::int32_t* n, const double* alpha)
     const double u = std::sqrt(1.0 + *alpha);
     const double v = 2.0 - u;
     const double w = std::log(v);
-    const double d = std::log(w * -0.5);
+    const double h = w * -0.5;
+    if (!(h > 0.0)) {
+        return MISSING_VALUE;
+    }
+    const double d = std::log(h);
 
     const double e = std::log(c);
     const double t1 = (0.0 - d) / s;
