@@ -21,9 +21,34 @@ constexpr const char* DESCRIPTION =
 
 constexpr const char* EXAMPLES =
     "\nExamples:\n"
-    "  ljungcv 10 0.05           corrected critical value for 10 observations\n"
-    "  ljungcv 100 0.05 L        Ljung's asymptotic value\n"
-    "  ljungcv info              what the host learns of the module\n";
+    "  ljungcv 10 0.05                      corrected critical value for 10 observations\n"
+    "  ljungcv 100 0.05 L                   Ljung's asymptotic value\n"
+    "  ljungcv table                        the corrected method's table at 0.05, 0.01, 0.1\n"
+    "  ljungcv table --method both --n 1:20 --alpha 0.05 --format csv\n"
+    "  ljungcv eval series.txt > values.csv lines 'n alpha [method]' to CSV\n"
+    "  ljungcv info                         what the host learns of the module\n";
+
+constexpr const char* TABLE_FOOTER =
+    "\nLIST: comma-separated values and ranges FIRST:LAST[:STEP], e.g. 1:20,50,100:1000:100.\n"
+    "Text cells without a value show n/a; CSV leaves the value empty and JSON gives null,\n"
+    "with the host status code beside it. CSV and JSON values are exact: the shortest\n"
+    "text that reads back as the same double.\n"
+    "\nExamples:\n"
+    "  ljungcv table\n"
+    "  ljungcv table --n 1:10 --alpha 0.05 --method both\n"
+    "  ljungcv table --n 10,100,1000 --alpha 0.001:0.01:0.001 --format json\n";
+
+constexpr const char* EVAL_FOOTER =
+    "\nEach data line is 'n alpha [method]', fields separated by commas or blanks; blank\n"
+    "lines and lines starting with # are skipped. Output is CSV with the header\n"
+    "n,alpha,method,value,status: the fields as given, the value as the shortest text\n"
+    "that reads back as the same double (empty when there is none) and the host status\n"
+    "(0 value, 120833 no value, 120836 invalid argument). A line that cannot be read\n"
+    "gets a row with status 'error' and a message with its line number on stderr;\n"
+    "the exit code is then 5.\n"
+    "\nExamples:\n"
+    "  printf '10 0.05\\n100,0.01,L\\n' | ljungcv eval\n"
+    "  ljungcv eval series.txt > values.csv\n";
 
 }  // namespace
 
@@ -45,6 +70,28 @@ int main(int argc, char** argv)
     app.add_option("METHOD", quick.method, "L or C (and their long forms); default C");
     app.add_option("--digits", quick.digits, "decimals printed (default 9)")->check(CLI::Range(0, 17));
     app.add_flag("--exact", quick.exact, "print the shortest text that reads back as the same double");
+
+    TableOptions table_options;
+    CLI::App* table = app.add_subcommand("table", "print a grid of critical values");
+    table->add_option("--n", table_options.n_list, "LIST of observation counts")
+        ->default_str(table_options.n_list);
+    table->add_option("--alpha", table_options.alpha_list, "LIST of levels")->default_str(table_options.alpha_list);
+    table->add_option("--method", table_options.method, "C (corrected), L (asymptotic) or both")
+        ->check(CLI::IsMember({"C", "L", "both"}))
+        ->default_str("C");
+    table->add_option("--format", table_options.format, "text, csv or json")
+        ->check(CLI::IsMember({"text", "csv", "json"}))
+        ->default_str("text");
+    table->add_option("--digits", table_options.digits, "decimals in the text format (default 9)")
+        ->check(CLI::Range(0, 17));
+    table->footer(TABLE_FOOTER);
+    table->fallthrough();
+
+    std::string eval_file;
+    CLI::App* eval = app.add_subcommand("eval", "evaluate lines 'n alpha [method]' from FILE or stdin into CSV");
+    eval->add_option("FILE", eval_file, "input file; - or none for standard input");
+    eval->footer(EVAL_FOOTER);
+    eval->fallthrough();
 
     CLI::App* info = app.add_subcommand("info", "show the module's image information, version record and functions");
     info->footer("\nExample:\n  ljungcv info --module build/lib/libcvmodule.so\n");
@@ -68,6 +115,12 @@ int main(int argc, char** argv)
     try {
         if (info->parsed()) {
             return run_info(module, std::cout, std::cerr);
+        }
+        if (table->parsed()) {
+            return run_table(module, table_options, std::cout, std::cerr);
+        }
+        if (eval->parsed()) {
+            return run_eval(module, eval_file, std::cerr);
         }
         if (quick.n.empty() || quick.alpha.empty()) {
             fmt::print(std::cerr, "ljungcv: give N and ALPHA, or a subcommand (see ljungcv --help)\n");

@@ -54,6 +54,27 @@ Evaluation PreparedCall::invoke(FunctionEntry entry)
     return evaluation;
 }
 
+void PreparedCall::set_number(int index, double value)
+{
+    *static_cast<double*>(const_cast<void*>(frame_->arguments[index].value)) = value;
+}
+
+void PreparedCall::set_text(int index, std::string_view text)
+{
+    auto* descriptor = static_cast<TextDescriptor*>(const_cast<void*>(frame_->arguments[index].value));
+    for (auto& buffer : texts_) {
+        if (buffer.get() == descriptor->chars) {
+            if (static_cast<std::size_t>(descriptor->length) != text.size()) {
+                buffer = std::make_unique<char[]>(text.size());
+            }
+            std::memcpy(buffer.get(), text.data(), text.size());
+            descriptor->chars = buffer.get();
+            descriptor->length = static_cast<std::int32_t>(text.size());
+            return;
+        }
+    }
+}
+
 void PreparedCall::clear_flags()
 {
     for (std::size_t i = 0; i < count_; ++i) {

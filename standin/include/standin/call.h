@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -45,12 +46,17 @@ public:
     // Clears every argument's invalid bit.
     void clear_flags();
 
+    // Replace argument `index`'s value (0-based) in place, keeping the
+    // frame: a number must replace a number, a text a text.
+    void set_number(int index, double value);
+    void set_text(int index, std::string_view text);
+
 private:
     std::size_t count_;
     std::unique_ptr<CallFrame> frame_;
     std::vector<std::unique_ptr<double>> numbers_;
     std::vector<std::unique_ptr<TextDescriptor>> descriptors_;
-    std::vector<std::unique_ptr<char[]>> texts_;
+    std::vector<std::unique_ptr<char[]>> texts_;  // each exactly its text's length
 };
 
 }  // namespace standin

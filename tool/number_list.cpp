@@ -1,0 +1,85 @@
+#include "number_list.h"
+
+#include <cmath>
+#include <string>
+
+#include "numbers.h"
+
+namespace ljungcv {
+
+namespace {
+
+double item_number(std::string_view part, std::string_view item)
+{
+    const std::optional<double> value = parse_number(part);
+    if (!value || !std::isfinite(*value)) {
+        throw ListError("'" + std::string(part) + "' in '" + std::string(item) + "' is not a finite number");
+    }
+    return *value;
+}
+
+void append_range(std::vector<double>& values, std::string_view item)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t colon = item.find(':', start);
+        parts.push_back(item.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start));
+        if (colon == std::string_view::npos) {
+            break;
+        }
+        start = colon + 1;
+    }
+    if (parts.size() > 3) {
+        throw ListError("range '" + std::string(item) + "' has more than FIRST:LAST:STEP");
+    }
+    const double first = item_number(parts[0], item);
+    const double last = item_number(parts[1], item);
+    const double step = parts.size() == 3 ? item_number(parts[2], item) : 1.0;
+    if (!(step > 0.0)) {
+        throw ListError("range '" + std::string(item) + "' needs a positive step");
+    }
+    if (last < first) {
+        throw ListError("range '" + std::string(item) + "' ends before it starts");
+    }
+    // Values are FIRST + i * STEP, each computed afresh so that no rounding
+    // accumulates; LAST counts as reached within a millionth of a step.
+    const double count = std::floor((last - first) / step + 1e-6) + 1.0;
+    if (count > static_cast<double>(MAX_LIST_VALUES - values.size())) {
+        throw ListError("range '" + std::string(item) + "' has too many values");
+    }
+    for (double i = 0.0; i < count; i += 1.0) {
+        values.push_back(first + i * step);
+    }
+}
+
+}  // namespace
+
+std::vector<double> parse_number_list(std::string_view text)
+{
+    std::vector<double> values;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        const std::string_view item =
+            text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        if (item.empty()) {
+            throw ListError("empty item in list '" + std::string(text) + "'");
+        }
+        if (item.find(':') != std::string_view::npos) {
+            append_range(values, item);
+        } else {
+            if (values.size() == MAX_LIST_VALUES) {
+                throw ListError("list '" + std::string(text) + "' has too many values");
+            }
+            values.push_back(item_number(item, item));
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return values;
+}
+
+}  // namespace ljungcv
