@@ -1,0 +1,371 @@
+// Benchmarks of LJUNGCV against its floor.
+//
+//   floor/M        the std::log and std::sqrt calls method M makes, on the
+//                  same arguments, and nothing else
+//   direct/M       the method called directly, as the call entry calls it
+//   host/M/...     ljungcv_eval through the entry the host got from the
+//                  module's FunctionEntriesRecord, on prepared CallFrames:
+//                  two arguments, or three with a method text upper-cased by
+//                  the host's table or by its service; on one thread and on
+//                  two at once
+//
+// Every benchmark cycles through the same eight (n, alpha) pairs. Before any
+// timing the program checks that the floor's arguments rebuild each method's
+// result and that every host path returns the direct call's value, bit for
+// bit. After the run it prints the ratios: method / floor, host / direct and
+// two-thread / one-thread throughput, each against its target.
+//
+// Usage: cvmodule_bench [--module PATH] [Google Benchmark options]
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "cv/critical_value.h"
+#include "floor.h"
+#include "standin/call.h"
+#include "standin/host_environment.h"
+#include "standin/module.h"
+
+namespace {
+
+struct Input {
+    std::int32_t n;
+    double alpha;
+};
+
+// Small and large series, the usual levels and some others.
+constexpr int INPUTS = 8;
+constexpr Input INPUT_SET[INPUTS] = {
+    {5, 0.05},     {10, 0.01},     {37, 0.1},      {100, 0.05},
+    {250, 0.001},  {1000, 0.025},  {20000, 0.05},  {1000000, 0.01},
+};
+// Method texts cycled with the inputs: short and long keywords, mixed case,
+// leading and trailing blanks, as a host passes them.
+const std::string CORRECTED_TEXTS[INPUTS] = {"C", "corrected", "CORR    ", " Correct",
+                                             "c", "CORRECTED", "  corr  ", "C CORR"};
+const std::string LJUNG_TEXTS[INPUTS] = {"L", "ljung", "LJUNG   ", " Ljung",
+                                         "l", "L C", "  ljung  ", "L C CORR"};
+
+constexpr std::size_t next(std::size_t k) { return (k + 1) % INPUTS; }
+
+enum class Method { Corrected, Ljung };
+enum class Upcase { None, Table, Service };
+
+struct HostPath {
+    Method method;
+    int arguments;  // 2 or 3
+    Upcase upcase;
+};
+
+using MethodFunction = double (*)(const std::int32_t*, const double*);
+
+MethodFunction method_function(Method method)
+{
+    return method == Method::Corrected ? corrected_critical_value : ljung_critical_value;
+}
+
+const char* method_name(Method method) { return method == Method::Corrected ? "corrected" : "ljung"; }
+
+// The loaded module; lives for the whole program.
+struct Loaded {
+    standin::HostEnvironment host;
+    std::unique_ptr<standin::Module> module;
+    FunctionEntry entry = nullptr;
+};
+Loaded* loaded = nullptr;
+
+std::vector<bench::CorrectedFloor> corrected_floors;
+std::vector<bench::LjungFloor> ljung_floors;
+
+// One prepared CallFrame per input, owned by the thread that uses it.
+std::vector<std::unique_ptr<standin::PreparedCall>> prepare_calls(const HostPath& path)
+{
+    std::vector<std::unique_ptr<standin::PreparedCall>> calls;
+    for (int k = 0; k < INPUTS; ++k) {
+        std::vector<standin::Argument> arguments{static_cast<double>(INPUT_SET[k].n),
+                                                 INPUT_SET[k].alpha};
+        if (path.arguments == 3) {
+            arguments.emplace_back(path.method == Method::Corrected ? CORRECTED_TEXTS[k] : LJUNG_TEXTS[k]);
+        }
+        calls.push_back(std::make_unique<standin::PreparedCall>(arguments));
+    }
+    return calls;
+}
+
+void set_upcase(Upcase upcase) { loaded->host.set_upcase_via_service(upcase == Upcase::Service); }
+void upcase_by_table(const benchmark::State&) { set_upcase(Upcase::Table); }
+void upcase_by_service(const benchmark::State&) { set_upcase(Upcase::Service); }
+
+// --- benchmarks -------------------------------------------------------------
+
+template <typename Floors>
+void floor_benchmark(benchmark::State& state, const Floors& floors)
+{
+    std::size_t k = 0;
+    for (auto _ : state) {
+        bench::run_floor(floors[k]);
+        k = next(k);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void direct_benchmark(benchmark::State& state, Method method)
+{
+    const MethodFunction function = method_function(method);
+    std::size_t k = 0;
+    for (auto _ : state) {
+        std::int32_t n = INPUT_SET[k].n;
+        double alpha = INPUT_SET[k].alpha;
+        benchmark::DoNotOptimize(n);
+        benchmark::DoNotOptimize(alpha);
+        double value = function(&n, &alpha);
+        benchmark::DoNotOptimize(value);
+        k = next(k);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void host_benchmark(benchmark::State& state, HostPath path)
+{
+    const auto calls = prepare_calls(path);
+    CallFrame* frames[INPUTS];
+    for (int k = 0; k < INPUTS; ++k) {
+        frames[k] = calls[static_cast<std::size_t>(k)]->frame();
+    }
+    const FunctionEntry entry = loaded->entry;
+    std::size_t k = 0;
+    for (auto _ : state) {
+        CallFrame* const& frame = frames[k];
+        benchmark::DoNotOptimize(frame);
+        double result;
+        std::int32_t status = entry(frame, &result);
+        benchmark::DoNotOptimize(status);
+        benchmark::DoNotOptimize(result);
+        k = next(k);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+// --- checks before timing ----------------------------------------------------
+
+bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
+bool check_floors()
+{
+    bool ok = true;
+    for (const Input& in : INPUT_SET) {
+        const double corrected = corrected_critical_value(&in.n, &in.alpha);
+        const double ljung = ljung_critical_value(&in.n, &in.alpha);
+        corrected_floors.push_back(bench::retrace_corrected(in.n, in.alpha));
+        ljung_floors.push_back(bench::retrace_ljung(in.n, in.alpha));
+        if (!same_bits(corrected_floors.back().value, corrected) || !same_bits(ljung_floors.back().value, ljung)) {
+            std::fprintf(stderr, "cvmodule_bench: the floor's calls do not rebuild the methods' values at n = %d, "
+                                 "alpha = %g\n", in.n, in.alpha);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool check_host_path(const HostPath& path)
+{
+    set_upcase(path.upcase);
+    const auto calls = prepare_calls(path);
+    bool ok = true;
+    for (int k = 0; k < INPUTS; ++k) {
+        const standin::Evaluation got = calls[static_cast<std::size_t>(k)]->invoke(loaded->entry);
+        const double want = method_function(path.method)(&INPUT_SET[k].n, &INPUT_SET[k].alpha);
+        if (got.status != STATUS_OK || !same_bits(got.value, want)) {
+            std::fprintf(stderr, "cvmodule_bench: host path %s with %d arguments gives status %d, value %.17g "
+                                 "at n = %d, alpha = %g; the direct call gives %.17g\n",
+                         method_name(path.method), path.arguments, got.status, got.value, INPUT_SET[k].n,
+                         INPUT_SET[k].alpha, want);
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+// --- ratios ------------------------------------------------------------------
+
+// Keeps, for each benchmark and thread count, the wall time per evaluation of
+// every repetition (with several threads: per evaluation of all threads
+// together, the inverse of the throughput).
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    // Colours only on a terminal.
+    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) != 0 ? OO_ColorTabular : OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& reports) override
+    {
+        for (const Run& run : reports) {
+            if (run.error_occurred || run.iterations == 0) {
+                continue;
+            }
+            const Key key{run.run_name.function_name, run.threads};
+            const double per_item = run.real_accumulated_time / static_cast<double>(run.iterations);
+            if (run.run_type == Run::RT_Iteration) {
+                samples_[key].push_back(per_item);
+            } else if (run.aggregate_name == "median") {
+                medians_[key] = per_item;
+            }
+        }
+        ConsoleReporter::ReportRuns(reports);
+    }
+
+    // Median seconds per evaluation, or 0 when the benchmark did not run.
+    double seconds(const std::string& name, std::int64_t threads = 1) const
+    {
+        const Key key{name, threads};
+        if (auto it = samples_.find(key); it != samples_.end()) {
+            std::vector<double> v = it->second;
+            std::sort(v.begin(), v.end());
+            const std::size_t m = v.size() / 2;
+            return v.size() % 2 == 1 ? v[m] : (v[m - 1] + v[m]) / 2.0;
+        }
+        if (auto it = medians_.find(key); it != medians_.end()) {
+            return it->second;
+        }
+        return 0.0;
+    }
+
+private:
+    using Key = std::pair<std::string, std::int64_t>;
+    std::map<Key, std::vector<double>> samples_;
+    std::map<Key, double> medians_;
+};
+
+struct Ratio {
+    std::string what;
+    double value;
+    bool at_most;  // target is an upper bound, else a lower bound
+    double target;
+};
+
+void print_ratios(const std::vector<Ratio>& ratios)
+{
+    std::printf("\nRatios (median wall time per evaluation; throughput for threads)\n");
+    int missed = 0;
+    for (const Ratio& r : ratios) {
+        if (r.value == 0.0) {
+            continue;
+        }
+        const bool met = r.at_most ? r.value <= r.target : r.value >= r.target;
+        missed += met ? 0 : 1;
+        std::printf("  %-52s %6.3f   target %s %.2f  %s\n", r.what.c_str(), r.value, r.at_most ? "<=" : ">=",
+                    r.target, met ? "met" : "MISSED");
+    }
+    std::printf("%s\n", missed == 0 ? "All targets met." : "Some targets missed.");
+}
+
+double ratio(double a, double b) { return a > 0.0 && b > 0.0 ? a / b : 0.0; }
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    std::string module_path = CVMODULE_PATH;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--module") == 0 && i + 1 < argc) {
+            module_path = argv[++i];
+        } else {
+            std::fprintf(stderr, "cvmodule_bench: unknown argument '%s'\n", argv[i]);
+            return 2;
+        }
+    }
+
+    Loaded state;
+    // The stand-in host records every upper-case service call unless told
+    // not to; a real host does no such bookkeeping on the call path.
+    state.host.set_tracing(false);
+    try {
+        state.module = std::make_unique<standin::Module>(state.host, module_path);
+        const standin::RegisteredFunction* function = state.module->find_function("LJUNGCV");
+        if (function == nullptr) {
+            std::fprintf(stderr, "cvmodule_bench: %s registers no LJUNGCV\n", module_path.c_str());
+            return 1;
+        }
+        state.entry = function->entry;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "cvmodule_bench: %s\n", e.what());
+        return 1;
+    }
+    loaded = &state;
+
+    const HostPath host_paths[] = {
+        {Method::Corrected, 2, Upcase::None},     {Method::Corrected, 3, Upcase::Table},
+        {Method::Corrected, 3, Upcase::Service},  {Method::Ljung, 3, Upcase::Table},
+        {Method::Ljung, 3, Upcase::Service},
+    };
+    bool ok = check_floors();
+    for (const HostPath& path : host_paths) {
+        ok = check_host_path(path) && ok;
+    }
+    if (!ok) {
+        return 1;
+    }
+
+    benchmark::RegisterBenchmark("floor/corrected", [](benchmark::State& s) { floor_benchmark(s, corrected_floors); })
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("floor/ljung", [](benchmark::State& s) { floor_benchmark(s, ljung_floors); })
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("direct/corrected", direct_benchmark, Method::Corrected)->UseRealTime();
+    benchmark::RegisterBenchmark("direct/ljung", direct_benchmark, Method::Ljung)->UseRealTime();
+
+    auto host_name = [](const HostPath& path) {
+        std::string name = std::string("host/") + method_name(path.method) + "/args:" + std::to_string(path.arguments);
+        if (path.upcase == Upcase::Table) {
+            name += "/table";
+        } else if (path.upcase == Upcase::Service) {
+            name += "/service";
+        }
+        return name;
+    };
+    for (const HostPath& path : host_paths) {
+        auto* b = benchmark::RegisterBenchmark(host_name(path).c_str(), host_benchmark, path);
+        b->Threads(1)->Threads(2)->UseRealTime();
+        b->Setup(path.upcase == Upcase::Service ? upcase_by_service : upcase_by_table);
+    }
+
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::vector<Ratio> ratios;
+    for (Method method : {Method::Corrected, Method::Ljung}) {
+        const std::string m = method_name(method);
+        const double floor = reporter.seconds("floor/" + m);
+        const double direct = reporter.seconds("direct/" + m);
+        ratios.push_back({"direct/" + m + " / floor", ratio(direct, floor), true, 1.4});
+        for (const HostPath& path : host_paths) {
+            if (path.method == method) {
+                ratios.push_back({host_name(path) + " / floor", ratio(reporter.seconds(host_name(path)), floor),
+                                  true, 1.4});
+            }
+        }
+    }
+    for (const HostPath& path : host_paths) {
+        const double direct = reporter.seconds(std::string("direct/") + method_name(path.method));
+        ratios.push_back({host_name(path) + " / direct", ratio(reporter.seconds(host_name(path)), direct), true, 1.1});
+    }
+    for (const HostPath& path : host_paths) {
+        const std::string name = host_name(path);
+        // Throughput ratio: time per evaluation on one thread over that of two.
+        ratios.push_back({name + " 2 threads / 1", ratio(reporter.seconds(name, 1), reporter.seconds(name, 2)),
+                          false, 1.8});
+    }
+    print_ratios(ratios);
+    loaded = nullptr;
+    return 0;
+}
