@@ -11,7 +11,7 @@
 // lies strictly between 0 and 1. Outside it the formula has no finite value:
 // n = 1 gives ln 0 in e, n <= 0 a logarithm of zero or of a negative count;
 // alpha = 0, and any alpha below 2^-53 for which 1 + alpha rounds to 1,
-// gives w = 0 and +infinity; a NaN alpha gives NaN. Those inputs are
+// gives v = 1, w = 0 and +infinity; a NaN alpha gives NaN. Those inputs are
 // answered with MISSING_VALUE before the logarithm that would fail.
 #include <cmath>
 
@@ -31,12 +31,11 @@ double ljung_critical_value(const std::int32_t* n, const double* alpha)
     // Level term d = ln(-1/2 ln(2 - sqrt(1 + alpha))) = -x(alpha).
     const double u = std::sqrt(1.0 + *alpha);
     const double v = 2.0 - u;
-    const double w = std::log(v);
-    const double h = w * -0.5;
-    if (!(h > 0.0)) {
+    if (!(v > 0.0 && v < 1.0)) {
         return MISSING_VALUE;
     }
-    const double d = std::log(h);
+    const double w = std::log(v);
+    const double d = std::log(w * -0.5);
 
     const double e = std::log(c);
     const double t1 = (0.0 - d) / s;

@@ -1,5 +1,6 @@
 #include "number_list.h"
 
+#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -16,6 +17,15 @@ double item_number(std::string_view part, std::string_view item)
         throw ListError("'" + std::string(part) + "' in '" + std::string(item) + "' is not a finite number");
     }
     return *value;
+}
+
+double round_to_15_digits(double value)
+{
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+    double rounded = value;
+    std::from_chars(text, written.ptr, rounded);
+    return rounded;
 }
 
 void append_range(std::vector<double>& values, std::string_view item)
@@ -43,13 +53,16 @@ void append_range(std::vector<double>& values, std::string_view item)
         throw ListError("range '" + std::string(item) + "' ends before it starts");
     }
     // Values are FIRST + i * STEP, each computed afresh so that no rounding
-    // accumulates; LAST counts as reached within a millionth of a step.
+    // accumulates, then rounded to 15 significant digits so that a decimal
+    // range gives the decimals written (0.01:0.1:0.01 ends at 0.1, not at
+    // 0.09999999999999999). LAST counts as reached within a millionth of a
+    // step.
     const double count = std::floor((last - first) / step + 1e-6) + 1.0;
     if (count > static_cast<double>(MAX_LIST_VALUES - values.size())) {
         throw ListError("range '" + std::string(item) + "' has too many values");
     }
     for (double i = 0.0; i < count; i += 1.0) {
-        values.push_back(first + i * step);
+        values.push_back(round_to_15_digits(first + i * step));
     }
 }
 

@@ -190,6 +190,9 @@ TEST(NoValue, IsAnsweredWithTheMissingValueItself)
         {"alpha below 2^-53", 100, 1e-17, true, true},
         {"alpha subnormal", 100, std::numeric_limits<double>::denorm_min(), true, true},
         {"negative alpha", 100, -0.01, true, true},
+        // Levels far outside the host's range have no value either.
+        {"alpha 3", 100, 3.0, true, true},
+        {"alpha infinite", 100, std::numeric_limits<double>::infinity(), true, true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(is_missing_value(ljung(c.n, c.alpha)), c.ljung_missing) << c.what;

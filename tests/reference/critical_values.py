@@ -42,13 +42,10 @@ def ljung(n, alpha):
     s = math.sqrt(c + c)
     u = math.sqrt(1.0 + alpha)
     v = 2.0 - u
-    if v <= 0.0 or math.isnan(v):
+    if not 0.0 < v < 1.0:
         return None
     w = math.log(v)
-    h = w * -0.5
-    if not h > 0.0:
-        return None
-    d = math.log(h)
+    d = math.log(w * -0.5)
     e = math.log(c)
     t1 = (0.0 - d) / s
     t2 = s - (e + K) / (s + s)

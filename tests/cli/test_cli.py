@@ -1,0 +1,281 @@
+"""The ljungcv command as a user runs it: values, lists, formats, batch
+evaluation, errors and exit codes.
+
+Usage: test_cli.py LJUNGCV [unittest options]
+"""
+
+import csv
+import io
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+LJUNGCV = None
+
+EXIT_VALUE, EXIT_NO_RESULT, EXIT_INVALID, EXIT_USAGE, EXIT_LOAD, EXIT_BAD_INPUT = 0, 1, 2, 3, 4, 5
+
+# The corrected method's published table: n, then alpha = 0.05, 0.01, 0.1.
+CORRECTED_TABLE = [
+    (1, "1.959963982", "2.575829301", "1.644853628"),
+    (2, "2.236476646", "2.806225284", "1.948821860"),
+    (3, "2.444906166", "2.969576348", "2.177415293"),
+    (5, "2.745473781", "3.291717402", "2.480257629"),
+    (10, "3.087110345", "3.659623322", "2.823938539"),
+    (20, "3.357541708", "3.935091378", "3.100866298"),
+    (50, "3.638343977", "4.196712584", "3.395971122"),
+    (100, "3.810087572", "4.340470269", "3.581494389"),
+    (150, "3.898372611", "4.408550675", "3.678664134"),
+    (200, "3.956458293", "4.450932001", "3.743341764"),
+    (500, "4.120567234", "4.559096955", "3.929658097"),
+    (1000, "4.227482630", "4.619177929", "4.054257099"),
+    (10000, "4.508650551", "4.728675354", "4.396945491"),
+]
+
+
+def run(*args, stdin=None):
+    return subprocess.run([LJUNGCV, *args], input=stdin, capture_output=True, text=True, check=False)
+
+
+class QuickForm(unittest.TestCase):
+    def test_values_and_exit_codes(self):
+        cases = [
+            (["100", "0.05", "L"], EXIT_VALUE, "3.810087572\n", ""),
+            (["10", "0.05"], EXIT_VALUE, "3.087110345\n", ""),
+            (["10", "0.05", "corrected"], EXIT_VALUE, "3.087110345\n", ""),
+            (["1", "0.05", "ljung"], EXIT_NO_RESULT, "", "asymptotic method needs at least 2 observations"),
+            (["0", "0.05"], EXIT_NO_RESULT, "", "at least 1 observation"),
+            (["10", "0"], EXIT_NO_RESULT, "", "alpha = 0"),
+            (["100", "0.2"], EXIT_INVALID, "", "argument 2 (alpha = 0.2) rejected"),
+            (["100", "-0.01"], EXIT_INVALID, "", "argument 2"),
+            (["10", "0.05", "X"], EXIT_INVALID, "", "argument 3 (method = 'X') rejected"),
+            (["-1", "0.05"], EXIT_NO_RESULT, "", "no value for n = -1"),
+            (["abc", "0.05"], EXIT_USAGE, "", "'abc' is not a number"),
+            (["10"], EXIT_USAGE, "", "give N and ALPHA"),
+        ]
+        for args, code, out, err in cases:
+            with self.subTest(args=args):
+                result = run(*args)
+                self.assertEqual(result.returncode, code, result.stderr)
+                self.assertEqual(result.stdout, out)
+                self.assertIn(err, result.stderr)
+                if err:
+                    self.assertEqual(result.stderr.count("\n"), 1, "errors take one line")
+
+    def test_digits_and_exact(self):
+        self.assertEqual(run("--digits", "3", "10", "0.05").stdout, "3.087\n")
+        exact = run("--exact", "100", "0.05", "L").stdout.strip()
+        self.assertEqual(repr(float(exact)), exact)
+        self.assertAlmostEqual(float(exact), 3.810087572, places=9)
+
+
+def parse_text_table(text):
+    """The rows of the first block of a text table: header cells, then rows."""
+    lines = [line for line in text.splitlines() if line.strip()]
+    header = lines[1].split()
+    rows = []
+    for line in lines[2:]:
+        if line.startswith("LJUNGCV") or line.startswith("n/a:"):
+            break
+        rows.append(line.split())
+    return header, rows
+
+
+class Table(unittest.TestCase):
+    def test_default_table_is_the_corrected_table(self):
+        result = run("table")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("corrected method (C)", result.stdout)
+        header, rows = parse_text_table(result.stdout)
+        self.assertEqual(header, ["n", "alpha", "0.05", "alpha", "0.01", "alpha", "0.1"])
+        self.assertEqual([tuple([int(r[0])] + r[1:]) for r in rows], CORRECTED_TABLE)
+
+    def test_columns_are_aligned(self):
+        lines = [line for line in run("table").stdout.splitlines()[2:] if line.strip()]
+        self.assertEqual(len({len(line) for line in lines}), 1)
+
+    def test_lists_and_ranges(self):
+        cases = [
+            ("1:3,5", [1, 2, 3, 5]),
+            ("1:10:3", [1, 4, 7, 10]),
+            ("1:20,50,100:1000:100", list(range(1, 21)) + [50] + list(range(100, 1001, 100))),
+            ("7", [7]),
+            ("+3,4e2", [3, 400]),
+        ]
+        for text, expected in cases:
+            with self.subTest(text=text):
+                result = run("table", "--n", text, "--format", "csv", "--alpha", "0.05")
+                self.assertEqual(result.returncode, 0, result.stderr)
+                rows = list(csv.DictReader(io.StringIO(result.stdout)))
+                self.assertEqual([float(r["n"]) for r in rows], expected)
+
+    def test_level_range_has_no_accumulated_rounding(self):
+        result = run("table", "--n", "10", "--alpha", "0.01:0.1:0.01", "--format", "csv")
+        levels = [r["alpha"] for r in csv.DictReader(io.StringIO(result.stdout))]
+        self.assertEqual(len(levels), 10)
+        self.assertEqual(levels[0], "0.01")
+        self.assertEqual(levels[-1], "0.1")
+
+    def test_bad_lists_are_usage_errors(self):
+        cases = [
+            ("", "empty item"),
+            ("1,,2", "empty item"),
+            ("5:1", "ends before it starts"),
+            ("1:5:0", "positive step"),
+            ("1:5:-1", "positive step"),
+            ("a", "'a' in 'a' is not a finite number"),
+            ("1:2:3:4", "more than FIRST:LAST:STEP"),
+            ("1:inf", "not a finite number"),
+            ("1:1e9", "too many values"),
+        ]
+        for text, message in cases:
+            with self.subTest(text=text):
+                result = run("table", "--n", text)
+                self.assertEqual(result.returncode, EXIT_USAGE)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(result.stdout, "")
+
+    def test_bad_options_are_usage_errors(self):
+        for args in (["--method", "X"], ["--format", "xml"], ["--digits", "40"], ["--bogus"]):
+            with self.subTest(args=args):
+                result = run("table", *args)
+                self.assertEqual(result.returncode, EXIT_USAGE)
+                self.assertEqual(result.stderr.count("\n"), 1)
+
+    def test_cells_without_value_are_plain(self):
+        text = run("table", "--n", "1,2", "--alpha", "0,0.05", "--method", "L").stdout
+        _, rows = parse_text_table(text)
+        self.assertEqual(rows[0], ["1", "n/a", "n/a"])
+        self.assertEqual(rows[1][1], "n/a")
+        self.assertIn("n/a: no value", text)
+
+    def test_csv_and_json_agree_exactly(self):
+        args = ["table", "--n", "1:30,100,1e6", "--alpha", "0,0.001,0.05,0.1", "--method", "both"]
+        csv_rows = list(csv.DictReader(io.StringIO(run(*args, "--format", "csv").stdout)))
+        document = json.loads(run(*args, "--format", "json").stdout)
+        self.assertEqual(document["function"], "LJUNGCV")
+        json_rows = document["rows"]
+        self.assertEqual(len(csv_rows), 32 * 4 * 2)
+        self.assertEqual(len(json_rows), len(csv_rows))
+        for c, j in zip(csv_rows, json_rows):
+            self.assertEqual(float(c["n"]), j["n"])
+            self.assertEqual(float(c["alpha"]), j["alpha"])
+            self.assertEqual(c["method"], j["method"])
+            self.assertEqual(int(c["status"]), j["status"])
+            if j["value"] is None:
+                self.assertEqual(c["value"], "")
+                self.assertNotEqual(j["status"], 0)
+            else:
+                self.assertEqual(float(c["value"]), j["value"])
+                self.assertEqual(repr(float(c["value"])), c["value"])
+
+    def test_text_rounds_the_exact_values(self):
+        csv_rows = list(csv.DictReader(io.StringIO(run("table", "--format", "csv").stdout)))
+        self.assertEqual(len(csv_rows), 39)
+        by_cell = {(int(float(r["n"])), r["alpha"]): float(r["value"]) for r in csv_rows}
+        for n, *values in CORRECTED_TABLE:
+            for alpha, text in zip(("0.05", "0.01", "0.1"), values):
+                self.assertEqual(f"{by_cell[(n, alpha)]:.9f}", text)
+
+
+class Eval(unittest.TestCase):
+    def test_rows_in_input_order_with_exact_values(self):
+        lines = ["# a comment", "", "10 0.05", "100,0.01,L", "  1 , 0.05 , ljung  ", "5\t0.2", "3 0.05 C\r"]
+        result = run("eval", stdin="\n".join(lines) + "\n")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        rows = list(csv.reader(io.StringIO(result.stdout)))
+        self.assertEqual(rows[0], ["n", "alpha", "method", "value", "status"])
+        self.assertEqual([r[:3] for r in rows[1:]],
+                         [["10", "0.05", ""], ["100", "0.01", "L"], ["1", "0.05", "ljung"], ["5", "0.2", ""],
+                          ["3", "0.05", "C"]])
+        self.assertEqual([r[4] for r in rows[1:]], ["0", "0", "120833", "120836", "0"])
+        self.assertEqual(rows[3][3], "")
+        for row in (rows[1], rows[2], rows[5]):
+            self.assertEqual(repr(float(row[3])), row[3])
+        quick = run("--exact", "10", "0.05").stdout.strip()
+        self.assertEqual(rows[1][3], quick)
+
+    def test_bad_lines_get_error_rows_and_messages(self):
+        lines = ["10 0.05", "abc 0.05", "1 2 3 4", "7", "10 x", "20 0.01"]
+        result = run("eval", stdin="\n".join(lines))  # no final end of line
+        self.assertEqual(result.returncode, EXIT_BAD_INPUT)
+        rows = list(csv.reader(io.StringIO(result.stdout)))
+        self.assertEqual(len(rows), 1 + len(lines))
+        self.assertTrue(all(len(row) == 5 for row in rows))
+        self.assertEqual([r[4] for r in rows[1:]], ["0", "error", "error", "error", "error", "0"])
+        errors = result.stderr.splitlines()
+        self.assertEqual(len(errors), 4)
+        for line_number, message in zip((2, 3, 4, 5), errors):
+            self.assertIn(f"line {line_number}:", message)
+        self.assertIn("'abc' is not a number", errors[0])
+        self.assertIn("found 4 fields", errors[1])
+
+    def test_file_and_stdin_agree(self):
+        text = "".join(f"{n} {a}\n" for n in range(1, 60) for a in ("0.01", "0.05"))
+        with tempfile.NamedTemporaryFile("w", suffix=".txt", delete=False) as f:
+            f.write(text)
+        try:
+            from_file = run("eval", f.name)
+            from_stdin = run("eval", "-", stdin=text)
+            self.assertEqual(from_file.returncode, 0)
+            self.assertEqual(from_file.stdout, from_stdin.stdout)
+        finally:
+            os.unlink(f.name)
+
+    def test_missing_file(self):
+        result = run("eval", "/nonexistent/input.txt")
+        self.assertEqual(result.returncode, EXIT_BAD_INPUT)
+        self.assertIn("cannot read '/nonexistent/input.txt'", result.stderr)
+
+    def test_long_input_streams(self):
+        # Longer than the reader's block, with lines split across blocks.
+        count = 150_000
+        text = "".join(f"{1 + i % 5000} 0.0{1 + i % 9} {'L' if i % 3 else 'C'}\n" for i in range(count))
+        result = run("eval", stdin=text)
+        self.assertEqual(result.returncode, 0, result.stderr[:200])
+        rows = result.stdout.splitlines()
+        self.assertEqual(len(rows), count + 1)
+        for i in (0, 1, 77_777, count - 1):
+            fields = rows[1 + i].split(",")
+            self.assertEqual(fields[0], str(1 + i % 5000))
+
+
+class ModuleAndHelp(unittest.TestCase):
+    def test_info_lists_records_and_functions(self):
+        result = run("info")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        for text in ("ZMT_Image_Information=", "0xB0BDEBED", "image code      8", "module          cvmodule",
+                     "LJUNGCV  2 to 3 arguments", "ZMT_VERSION_HOTFIX_NUMBER="):
+            self.assertIn(text, result.stdout)
+
+    def test_module_option_errors(self):
+        with tempfile.TemporaryDirectory() as directory:
+            missing = os.path.join(directory, "absent.so")
+            not_a_library = os.path.join(directory, "text.so")
+            with open(not_a_library, "w") as f:
+                f.write("not a library\n")
+            for path in (missing, not_a_library):
+                for args in (["10", "0.05"], ["table"], ["info"], ["eval"]):
+                    with self.subTest(path=path, args=args):
+                        result = run("--module", path, *args, stdin="")
+                        self.assertEqual(result.returncode, EXIT_LOAD)
+                        self.assertIn(f"cannot load module '{path}'", result.stderr)
+                        self.assertEqual(result.stderr.count("\n"), 1)
+
+    def test_help_and_version(self):
+        for args in ([], ["table"], ["eval"], ["info"]):
+            with self.subTest(args=args):
+                result = run(*args, "--help")
+                self.assertEqual(result.returncode, 0)
+                self.assertIn("Example", result.stdout)
+        self.assertIn("Exit codes", run("--help").stdout)
+        version = run("--version")
+        self.assertEqual(version.returncode, 0)
+        self.assertRegex(version.stdout, r"^ljungcv \d+\.\d+\.\d+\n$")
+
+
+if __name__ == "__main__":
+    LJUNGCV = sys.argv.pop(1)
+    unittest.main()
