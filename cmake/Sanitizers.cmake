@@ -1,0 +1,46 @@
+# Instrumented builds: sanitizers, fuzzing and coverage. The CMake presets
+# asan, tsan, fuzz and coverage set these; a plain build uses none of them.
+#
+#   CVMODULE_SANITIZE      comma-separated -fsanitize list, e.g.
+#                          "address,undefined" or "thread" (clang)
+#   CVMODULE_BUILD_FUZZERS build the libFuzzer targets in fuzz/ (clang)
+#   CVMODULE_COVERAGE      gcov instrumentation for gcovr (g++)
+#
+# Every finding stops the program: UBSan does not recover, and ASan and TSan
+# stop at their first report (halt_on_error, set in the test presets).
+
+set(CVMODULE_SANITIZE "" CACHE STRING "Sanitizers to build with, as for -fsanitize=")
+option(CVMODULE_BUILD_FUZZERS "Build the libFuzzer targets in fuzz/" OFF)
+option(CVMODULE_COVERAGE "Build with gcov coverage instrumentation" OFF)
+
+if((CVMODULE_SANITIZE OR CVMODULE_BUILD_FUZZERS) AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "sanitizer and fuzzing builds need clang++ (use the asan, tsan or fuzz preset)")
+endif()
+
+if(CVMODULE_SANITIZE)
+  add_compile_options(-fsanitize=${CVMODULE_SANITIZE} -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=${CVMODULE_SANITIZE})
+endif()
+
+if(CVMODULE_BUILD_FUZZERS)
+  # Edge coverage for libFuzzer in every library the fuzz targets run; the
+  # targets themselves link the fuzzer's driver (fuzz/CMakeLists.txt).
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+if(CVMODULE_COVERAGE)
+  add_compile_options(--coverage -O0 -g)
+  add_link_options(--coverage)
+endif()
+
+# clang links a sanitizer's runtime into the executable only and exports its
+# entries from there; a loadable module refers to them and is resolved when
+# the executable loads it. The module's link refuses undefined references,
+# so an instrumented module is allowed these (appended last, so it wins).
+function(cvmodule_allow_runtime_references)
+  if(TARGET cvmodule AND (CVMODULE_SANITIZE OR CVMODULE_BUILD_FUZZERS))
+    target_link_options(cvmodule PRIVATE LINKER:-z,undefs)
+  endif()
+endfunction()
+cmake_language(DEFER CALL cvmodule_allow_runtime_references)
