@@ -1,5 +1,6 @@
 #include "explain.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -14,12 +15,8 @@ bool is_asymptotic(const std::optional<std::string>& method)
     if (!method) {
         return false;
     }
-    for (char c : *method) {
-        if (c != ' ') {
-            return std::toupper(static_cast<unsigned char>(c)) == 'L';
-        }
-    }
-    return false;
+    const auto first = std::find_if(method->begin(), method->end(), [](char c) { return c != ' '; });
+    return first != method->end() && std::toupper(static_cast<unsigned char>(*first)) == 'L';
 }
 
 }  // namespace

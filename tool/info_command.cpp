@@ -58,7 +58,8 @@ int run_info(const std::filesystem::path& module_path, std::ostream& out, std::o
         } else if (slot == 0) {
             fmt::print(out, "  {:2}  null\n", i);
         } else {
-            fmt::print(out, "  {:2}  \"{}\"\n", i, reinterpret_cast<const char*>(slot));
+            // A text slot holds the address of the module's text.
+            fmt::print(out, "  {:2}  \"{}\"\n", i, reinterpret_cast<const char*>(slot));  // NOLINT(performance-no-int-to-ptr)
         }
     }
 

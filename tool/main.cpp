@@ -52,7 +52,9 @@ constexpr const char* EVAL_FOOTER =
 
 }  // namespace
 
-int main(int argc, char** argv)
+namespace {
+
+int run(int argc, char** argv)
 {
     using namespace ljungcv;
 
@@ -130,5 +132,17 @@ int main(int argc, char** argv)
     } catch (const standin::LoadError& e) {
         fmt::print(std::cerr, "ljungcv: {}\n", e.what());
         return EXIT_LOAD;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        fmt::print(std::cerr, "ljungcv: {}\n", e.what());
+        return ljungcv::EXIT_BAD_INPUT;
     }
 }

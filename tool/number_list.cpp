@@ -61,8 +61,9 @@ void append_range(std::vector<double>& values, std::string_view item)
     if (count > static_cast<double>(MAX_LIST_VALUES - values.size())) {
         throw ListError("range '" + std::string(item) + "' has too many values");
     }
-    for (double i = 0.0; i < count; i += 1.0) {
-        values.push_back(round_to_15_digits(first + i * step));
+    const auto values_in_range = static_cast<std::size_t>(count);
+    for (std::size_t i = 0; i < values_in_range; ++i) {
+        values.push_back(round_to_15_digits(first + static_cast<double>(i) * step));
     }
 }
 

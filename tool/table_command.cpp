@@ -28,10 +28,8 @@ void print_text(std::ostream& out, const Grid& grid, int digits)
         fmt::print(out, "LJUNGCV critical values, {} method ({})\n\n", method_long_name(grid.methods[m]),
                    grid.methods[m]);
 
-        std::vector<std::string> n_texts;
-        for (const double n : grid.counts) {
-            n_texts.push_back(format_shortest(n));
-        }
+        std::vector<std::string> n_texts(grid.counts.size());
+        std::transform(grid.counts.begin(), grid.counts.end(), n_texts.begin(), format_shortest);
         std::size_t n_width = 1;
         for (const auto& text : n_texts) {
             n_width = std::max(n_width, text.size());

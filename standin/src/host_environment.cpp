@@ -2,7 +2,9 @@
 #include "standin/host_environment.h"
 
 #include <cstring>
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <stdexcept>
 
 namespace standin {
@@ -26,9 +28,8 @@ HostEnvironment::HostEnvironment()
     vectors_[REPORT_ERROR_COMPONENT].resize(REPORT_ERROR_SLOT + 1);
     vectors_[REPORT_ERROR_COMPONENT][REPORT_ERROR_SLOT] =
         reinterpret_cast<HostServiceFunction>(&report_error_service);
-    for (const auto& vector : vectors_) {
-        service_table_.push_back(vector.empty() ? nullptr : vector.data());
-    }
+    std::transform(vectors_.begin(), vectors_.end(), std::back_inserter(service_table_),
+                   [](const auto& vector) { return vector.empty() ? nullptr : vector.data(); });
 
     // The host's upper-case table: ASCII letters, every other byte itself.
     for (int b = 0; b < 256; ++b) {
@@ -128,6 +129,7 @@ std::int64_t HostEnvironment::report_error_service(std::int32_t component, std::
     return 0;
 }
 
+// cppcheck-suppress constParameter ; the allocator's signature is the host's
 void* HostEnvironment::allocate(HostAllocator* self, std::uint64_t size, std::uint32_t flags)
 {
     HostEnvironment* host = active_host.load();

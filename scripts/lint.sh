@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Static checks: cppcheck and clang-tidy's basic checks (.clang-tidy) over the
+# module, the stand-in host and the command. Needs a configured build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+[[ -f build/compile_commands.json ]] || cmake -S . -B build >/dev/null
+sources=$(ls host/*.cpp cv/*.cpp numeric/*.cpp text/*.cpp standin/src/*.cpp tool/*.cpp | grep -v library_entry.cpp)
+cppcheck --enable=warning,style,performance,portability --std=c++20 --quiet --inline-suppr --error-exitcode=1 \
+  -I . -I build/generated -I standin/include $sources
+clang-tidy -p build --quiet --warnings-as-errors='*' $sources
+echo "lint: clean"
