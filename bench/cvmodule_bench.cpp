@@ -198,9 +198,10 @@ bool check_host_path(const HostPath& path)
 
 // --- ratios ------------------------------------------------------------------
 
-// Keeps, for each benchmark and thread count, the wall time per evaluation of
-// every repetition (with several threads: per evaluation of all threads
-// together, the inverse of the throughput).
+// Keeps, for each benchmark and thread count, the time per evaluation of
+// every repetition: CPU time, which other processes on the machine disturb
+// least, and wall time, which with several threads is per evaluation of all
+// threads together (the inverse of the throughput).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     // Colours only on a terminal.
@@ -213,36 +214,53 @@ public:
                 continue;
             }
             const Key key{run.run_name.function_name, run.threads};
-            const double per_item = run.real_accumulated_time / static_cast<double>(run.iterations);
+            const double iterations = static_cast<double>(run.iterations);
+            const Times times{run.cpu_accumulated_time / iterations, run.real_accumulated_time / iterations};
             if (run.run_type == Run::RT_Iteration) {
-                samples_[key].push_back(per_item);
+                samples_[key].push_back(times);
             } else if (run.aggregate_name == "median") {
-                medians_[key] = per_item;
+                medians_[key] = times;
             }
         }
         ConsoleReporter::ReportRuns(reports);
     }
 
-    // Median seconds per evaluation, or 0 when the benchmark did not run.
-    double seconds(const std::string& name, std::int64_t threads = 1) const
+    // Median CPU seconds per evaluation on one thread, or 0 when the
+    // benchmark did not run.
+    double cpu_seconds(const std::string& name) const { return median(name, 1, &Times::cpu); }
+    // Median wall seconds per evaluation with `threads` threads.
+    double wall_seconds(const std::string& name, std::int64_t threads) const
+    {
+        return median(name, threads, &Times::wall);
+    }
+
+private:
+    struct Times {
+        double cpu;
+        double wall;
+    };
+    using Key = std::pair<std::string, std::int64_t>;
+
+    double median(const std::string& name, std::int64_t threads, double Times::*member) const
     {
         const Key key{name, threads};
         if (auto it = samples_.find(key); it != samples_.end()) {
-            std::vector<double> v = it->second;
+            std::vector<double> v;
+            for (const Times& t : it->second) {
+                v.push_back(t.*member);
+            }
             std::sort(v.begin(), v.end());
             const std::size_t m = v.size() / 2;
             return v.size() % 2 == 1 ? v[m] : (v[m - 1] + v[m]) / 2.0;
         }
         if (auto it = medians_.find(key); it != medians_.end()) {
-            return it->second;
+            return it->second.*member;
         }
         return 0.0;
     }
 
-private:
-    using Key = std::pair<std::string, std::int64_t>;
-    std::map<Key, std::vector<double>> samples_;
-    std::map<Key, double> medians_;
+    std::map<Key, std::vector<Times>> samples_;
+    std::map<Key, Times> medians_;
 };
 
 struct Ratio {
@@ -254,7 +272,7 @@ struct Ratio {
 
 void print_ratios(const std::vector<Ratio>& ratios)
 {
-    std::printf("\nRatios (median wall time per evaluation; throughput for threads)\n");
+    std::printf("\nRatios (medians; one thread: CPU time per evaluation; two threads: wall-time throughput)\n");
     int missed = 0;
     for (const Ratio& r : ratios) {
         if (r.value == 0.0) {
@@ -345,24 +363,24 @@ int main(int argc, char** argv)
     std::vector<Ratio> ratios;
     for (Method method : {Method::Corrected, Method::Ljung}) {
         const std::string m = method_name(method);
-        const double floor = reporter.seconds("floor/" + m);
-        const double direct = reporter.seconds("direct/" + m);
+        const double floor = reporter.cpu_seconds("floor/" + m);
+        const double direct = reporter.cpu_seconds("direct/" + m);
         ratios.push_back({"direct/" + m + " / floor", ratio(direct, floor), true, 1.4});
         for (const HostPath& path : host_paths) {
             if (path.method == method) {
-                ratios.push_back({host_name(path) + " / floor", ratio(reporter.seconds(host_name(path)), floor),
+                ratios.push_back({host_name(path) + " / floor", ratio(reporter.cpu_seconds(host_name(path)), floor),
                                   true, 1.4});
             }
         }
     }
     for (const HostPath& path : host_paths) {
-        const double direct = reporter.seconds(std::string("direct/") + method_name(path.method));
-        ratios.push_back({host_name(path) + " / direct", ratio(reporter.seconds(host_name(path)), direct), true, 1.1});
+        const double direct = reporter.cpu_seconds(std::string("direct/") + method_name(path.method));
+        ratios.push_back({host_name(path) + " / direct", ratio(reporter.cpu_seconds(host_name(path)), direct), true, 1.1});
     }
     for (const HostPath& path : host_paths) {
         const std::string name = host_name(path);
         // Throughput ratio: time per evaluation on one thread over that of two.
-        ratios.push_back({name + " 2 threads / 1", ratio(reporter.seconds(name, 1), reporter.seconds(name, 2)),
+        ratios.push_back({name + " 2 threads / 1", ratio(reporter.wall_seconds(name, 1), reporter.wall_seconds(name, 2)),
                           false, 1.8});
     }
     print_ratios(ratios);
