@@ -5,6 +5,7 @@
 // constant however long the input. Each line is evaluated through one of two
 // prepared call frames (two or three arguments) whose values are replaced
 // line by line.
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -32,9 +33,11 @@ bool is_separator(char c)
     return c == ',' || c == ' ' || c == '\t' || c == '\r';
 }
 
+// Rows go into one large buffer that is written out whenever it holds a
+// block; fields are copied in with memcpy and numbers formatted in place.
 class CsvWriter {
 public:
-    explicit CsvWriter(std::FILE* out) : out_(out) { buffer_.reserve(BLOCK + 4096); }
+    explicit CsvWriter(std::FILE* out) : out_(out), buffer_(new char[CAPACITY]) {}
     ~CsvWriter() { flush(); }
     CsvWriter(const CsvWriter&) = delete;
     CsvWriter& operator=(const CsvWriter&) = delete;
@@ -42,44 +45,40 @@ public:
     void text(std::string_view field)
     {
         if (field.find('"') == std::string_view::npos) {
-            buffer_.append(field);
+            append(field.data(), field.size());
             return;
         }
-        buffer_.push_back('"');
+        put('"');
         for (const char c : field) {
             if (c == '"') {
-                buffer_.push_back('"');
+                put('"');
             }
-            buffer_.push_back(c);
+            put(c);
         }
-        buffer_.push_back('"');
+        put('"');
     }
-    void comma() { buffer_.push_back(','); }
+    void comma() { put(','); }
     void number(double value)
     {
-        char digits[32];
-        const auto result = std::to_chars(digits, digits + sizeof digits, value);
-        buffer_.append(digits, result.ptr);
+        reserve(NUMBER_ROOM);
+        used_ = static_cast<std::size_t>(std::to_chars(end(), end() + NUMBER_ROOM, value).ptr - buffer_.get());
     }
     void integer(std::int32_t value)
     {
-        char digits[16];
-        const auto result = std::to_chars(digits, digits + sizeof digits, value);
-        buffer_.append(digits, result.ptr);
+        reserve(NUMBER_ROOM);
+        used_ = static_cast<std::size_t>(std::to_chars(end(), end() + NUMBER_ROOM, value).ptr - buffer_.get());
     }
     void end_row()
     {
-        buffer_.push_back('\n');
-        if (buffer_.size() >= BLOCK) {
+        put('\n');
+        if (used_ >= BLOCK) {
             flush();
         }
     }
     void flush()
     {
-        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) {
-            failed_ = true;
-        }
-        buffer_.clear();
+        write(buffer_.get(), used_);
+        used_ = 0;
         if (std::fflush(out_) != 0) {
             failed_ = true;
         }
@@ -87,8 +86,44 @@ public:
     bool failed() const { return failed_; }
 
 private:
+    // A block of rows plus room for the row that completes it; a field
+    // longer than that goes straight to the output.
+    static constexpr std::size_t CAPACITY = BLOCK + 64 * 1024;
+    static constexpr std::size_t NUMBER_ROOM = 32;  // the shortest form of any double, or an int
+
+    char* end() { return buffer_.get() + used_; }
+    void reserve(std::size_t bytes)
+    {
+        if (CAPACITY - used_ < bytes) {
+            write(buffer_.get(), used_);
+            used_ = 0;
+        }
+    }
+    void put(char c)
+    {
+        reserve(1);
+        buffer_[used_++] = c;
+    }
+    void append(const char* data, std::size_t size)
+    {
+        reserve(size);
+        if (size > CAPACITY) {
+            write(data, size);
+            return;
+        }
+        std::memcpy(end(), data, size);
+        used_ += size;
+    }
+    void write(const char* data, std::size_t size)
+    {
+        if (size != 0 && std::fwrite(data, 1, size, out_) != size) {
+            failed_ = true;
+        }
+    }
+
     std::FILE* out_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
     bool failed_ = false;
 };
 
@@ -140,7 +175,7 @@ public:
             return;
         }
 
-        standin::PreparedCall& call = count == 2 ? two_ : three_;
+        standin::PreparedCall& call = count == 2 ? two_ : three_arguments(fields[2]);
         call.set_number(0, *n);
         call.set_number(1, *alpha);
         if (count == 3) {
@@ -162,6 +197,22 @@ public:
     bool any_error() const { return errors_ > 0; }
 
 private:
+    // The three-argument frame for a method text of this length: one frame
+    // per length, so that replacing the text copies it into a buffer of the
+    // right size instead of allocating one for every line.
+    standin::PreparedCall& three_arguments(std::string_view method)
+    {
+        if (method.size() >= three_by_length_.size()) {
+            return three_;
+        }
+        std::unique_ptr<standin::PreparedCall>& call = three_by_length_[method.size()];
+        if (!call) {
+            const standin::Argument arguments[] = {0.0, 0.0, std::string(method)};
+            call = std::make_unique<standin::PreparedCall>(arguments);
+        }
+        return *call;
+    }
+
     void echo_fields(const std::string_view* fields, int count)
     {
         for (int f = 0; f < MAX_FIELDS; ++f) {
@@ -189,6 +240,7 @@ private:
     std::vector<standin::Argument> three_arguments_{0.0, 0.0, std::string("C")};
     standin::PreparedCall two_{two_arguments_};
     standin::PreparedCall three_{three_arguments_};
+    std::array<std::unique_ptr<standin::PreparedCall>, 33> three_by_length_;
     std::size_t errors_ = 0;
 };
 
