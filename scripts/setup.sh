@@ -7,6 +7,7 @@ set -euo pipefail
 
 packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libfmt-dev nlohmann-json3-dev
           gcovr clang libclang-rt-14-dev python3)
+packages+=(gnuplot-nox)  # ljungcv plot draws its pictures with gnuplot
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64 wine64)
 fi

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "module_locator.h"
+#include "plot_command.h"
 #include "standin/dynamic_library.h"
 
 namespace {
@@ -26,7 +27,8 @@ constexpr const char* EXAMPLES =
     "  ljungcv table                        the corrected method's table at 0.05, 0.01, 0.1\n"
     "  ljungcv table --method both --n 1:20 --alpha 0.05 --format csv\n"
     "  ljungcv eval series.txt > values.csv lines 'n alpha [method]' to CSV\n"
-    "  ljungcv info                         what the host learns of the module\n";
+    "  ljungcv info                         what the host learns of the module\n"
+    "  ljungcv plot -o curves.svg           the curves of both methods as a picture\n";
 
 constexpr const char* TABLE_FOOTER =
     "\nLIST: comma-separated values and ranges FIRST:LAST[:STEP], e.g. 1:20,50,100:1000:100.\n"
@@ -99,6 +101,28 @@ int run(int argc, char** argv)
     info->footer("\nExample:\n  ljungcv info --module build/lib/libcvmodule.so\n");
     info->fallthrough();
 
+    PlotOptions plot_options;
+    CLI::App* plot = app.add_subcommand("plot", "draw the critical-value curves into an SVG, PNG or PDF file");
+    plot->add_option("-o,--output", plot_options.output, "the picture; .svg, .png or .pdf")->required();
+    plot->add_option("--n", plot_options.n_range, "RANGE FIRST:LAST or LIST of observation counts")
+        ->default_str(plot_options.n_range);
+    plot->add_option("--alpha", plot_options.alpha_list, "LIST of levels")->default_str(plot_options.alpha_list);
+    plot->add_option("--method", plot_options.method, "C (corrected), L (asymptotic) or both")
+        ->check(CLI::IsMember({"C", "L", "both"}))
+        ->default_str(plot_options.method);
+    plot->add_flag("--linear", plot_options.linear, "linear n axis (default logarithmic)");
+    plot->add_option("--width", plot_options.width, "picture width in pixels")
+        ->check(CLI::Range(200, 10000))
+        ->default_str(std::to_string(plot_options.width));
+    plot->add_option("--height", plot_options.height, "picture height in pixels")
+        ->check(CLI::Range(150, 10000))
+        ->default_str(std::to_string(plot_options.height));
+    plot->add_option("--title", plot_options.title, "title above the chart")->default_str(plot_options.title);
+    plot->add_option("--script", plot_options.script, "also write the gnuplot script, data included, to this file");
+    plot->add_option("--gnuplot", plot_options.gnuplot, "the gnuplot program")->default_str(plot_options.gnuplot);
+    plot->footer(PLOT_HELP_FOOTER);
+    plot->fallthrough();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -123,6 +147,9 @@ int run(int argc, char** argv)
         }
         if (eval->parsed()) {
             return run_eval(module, eval_file, std::cerr);
+        }
+        if (plot->parsed()) {
+            return run_plot(module, plot_options, std::cerr);
         }
         if (quick.n.empty() || quick.alpha.empty()) {
             fmt::print(std::cerr, "ljungcv: give N and ALPHA, or a subcommand (see ljungcv --help)\n");

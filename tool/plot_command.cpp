@@ -1,0 +1,318 @@
+// ljungcv plot: evaluates the curves through the module over the counts and
+// levels asked for, cuts each curve into runs where it has values, and has
+// gnuplot draw them.
+#include "plot_command.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include <fmt/ostream.h>
+#include <fmt/ranges.h>
+
+#include "exit_codes.h"
+#include "grid.h"
+#include "number_list.h"
+#include "numbers.h"
+#include "plot_gnuplot.h"
+#include "plot_script.h"
+
+namespace ljungcv {
+
+namespace {
+
+// Where the corrected curve is pinned: exact for one and two observations,
+// equal to the asymptotic value at 100 and 200.
+constexpr std::array<double, 4> ANCHOR_COUNTS{1.0, 2.0, 100.0, 200.0};
+
+// About this many steps across the n axis when a RANGE is sampled: finer
+// than the pixels of a picture of usual size.
+constexpr double RANGE_STEPS = 1000.0;
+
+// The module truncates n to a 32-bit signed integer.
+constexpr double LARGEST_COUNT = std::numeric_limits<std::int32_t>::max();
+
+// More points than any picture can show.
+constexpr std::size_t MAX_PLOT_COUNTS = 100'000;
+constexpr std::size_t MAX_PLOT_LEVELS = 12;
+
+bool is_count(double n)
+{
+    return n >= 1.0 && n <= LARGEST_COUNT && n == std::floor(n);
+}
+
+// FIRST:LAST sampled: on a log axis every whole number while the ratio of
+// neighbours is above the step ratio, then whole numbers that ratio apart;
+// on a linear axis whole numbers an even step apart. LAST always ends it.
+std::vector<double> sample_range(double first, double last, bool log_n)
+{
+    std::vector<double> counts;
+    if (log_n) {
+        const double ratio = std::pow(last / first, 1.0 / RANGE_STEPS);
+        for (double n = first; n < last; n = std::max(n + 1.0, std::round(n * ratio))) {
+            counts.push_back(n);
+        }
+    } else {
+        const double step = std::max(1.0, std::floor((last - first) / RANGE_STEPS));
+        for (double n = first; n < last; n += step) {
+            counts.push_back(n);
+        }
+    }
+    counts.push_back(last);
+    return counts;
+}
+
+// The counts to evaluate, ascending, anchors within the range included.
+// Throws ListError.
+std::vector<double> plot_counts(const std::string& text, bool log_n)
+{
+    std::vector<double> counts;
+    const std::size_t colon = text.find(':');
+    const bool is_range = colon != std::string::npos && text.find(':', colon + 1) == std::string::npos &&
+                          text.find(',') == std::string::npos;
+    if (is_range) {
+        const std::optional<double> first = parse_number(std::string_view(text).substr(0, colon));
+        const std::optional<double> last = parse_number(std::string_view(text).substr(colon + 1));
+        if (!first || !last || !is_count(*first) || !is_count(*last) || !(*first < *last)) {
+            throw ListError(fmt::format("range '{}' needs whole numbers FIRST < LAST from 1 to {}", text,
+                                        format_shortest(LARGEST_COUNT)));
+        }
+        counts = sample_range(*first, *last, log_n);
+    } else {
+        counts = parse_number_list(text);
+        for (const double n : counts) {
+            if (!is_count(n)) {
+                throw ListError(fmt::format("n = {} is not a whole number from 1 to {}", format_shortest(n),
+                                            format_shortest(LARGEST_COUNT)));
+            }
+        }
+        std::sort(counts.begin(), counts.end());
+        counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
+        if (counts.size() < 2) {
+            throw ListError("a plot needs at least two different n");
+        }
+        if (counts.size() > MAX_PLOT_COUNTS) {
+            throw ListError(fmt::format("{} values of n are more than a plot can show ({} at most)", counts.size(),
+                                        MAX_PLOT_COUNTS));
+        }
+    }
+    const double first = counts.front();
+    const double last = counts.back();
+    for (const double anchor : ANCHOR_COUNTS) {
+        if (anchor >= first && anchor <= last) {
+            counts.push_back(anchor);
+        }
+    }
+    std::sort(counts.begin(), counts.end());
+    counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
+    return counts;
+}
+
+// Levels in the order given, each once. Throws ListError.
+std::vector<double> plot_levels(const std::string& text)
+{
+    std::vector<double> levels;
+    for (const double alpha : parse_number_list(text)) {
+        if (std::find(levels.begin(), levels.end(), alpha) == levels.end()) {
+            levels.push_back(alpha);
+        }
+    }
+    if (levels.size() > MAX_PLOT_LEVELS) {
+        throw ListError(fmt::format("{} levels are more curves than a plot can tell apart ({} at most)", levels.size(),
+                                    MAX_PLOT_LEVELS));
+    }
+    return levels;
+}
+
+// The picture format from the file name's extension, ignoring case.
+std::optional<PictureFormat> format_of(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".svg") {
+        return PictureFormat::svg;
+    }
+    if (extension == ".png") {
+        return PictureFormat::png;
+    }
+    if (extension == ".pdf") {
+        return PictureFormat::pdf;
+    }
+    return std::nullopt;
+}
+
+// The stretches of consecutive counts where method m has a value at level a.
+std::vector<std::vector<PlotPoint>> runs_of(const Grid& grid, std::size_t m, std::size_t a)
+{
+    std::vector<std::vector<PlotPoint>> runs;
+    bool in_run = false;
+    for (std::size_t i = 0; i < grid.counts.size(); ++i) {
+        const GridCell& cell = grid.cell(m, i, a);
+        if (cell.status != STATUS_OK) {
+            in_run = false;
+            continue;
+        }
+        if (!in_run) {
+            runs.emplace_back();
+            in_run = true;
+        }
+        runs.back().push_back({grid.counts[i], cell.value});
+    }
+    return runs;
+}
+
+// Whether every cell of method m at level a has the status.
+bool all_cells_have(const Grid& grid, std::size_t m, std::size_t a, std::int32_t status)
+{
+    for (std::size_t i = 0; i < grid.counts.size(); ++i) {
+        if (grid.cell(m, i, a).status != status) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string level_text(double alpha)
+{
+    return "α = " + format_shortest(alpha);
+}
+
+// The same for messages, which may meet a terminal that is not UTF-8.
+std::string level_words(double alpha)
+{
+    return "alpha = " + format_shortest(alpha);
+}
+
+// One colour per level; the corrected method solid, the asymptotic dashed.
+// The legend names each level once and each method once.
+PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& err, bool& any_rejected)
+{
+    PlotChart chart{options.title, !options.linear, grid.counts.front(), grid.counts.back(), {}, {}, {}, {}, {}};
+    std::vector<std::string> anchors_shown;
+    for (const double anchor : ANCHOR_COUNTS) {
+        if (std::binary_search(grid.counts.begin(), grid.counts.end(), anchor)) {
+            anchors_shown.push_back(format_shortest(anchor));
+        }
+    }
+    chart.marks_label = fmt::format("anchors n = {}", fmt::join(anchors_shown, ", "));
+    chart.marks_title = "anchors";
+
+    std::vector<bool> method_drawn(grid.methods.size(), false);
+    for (std::size_t a = 0; a < grid.levels.size(); ++a) {
+        bool level_named = false;
+        for (std::size_t m = 0; m < grid.methods.size(); ++m) {
+            const std::string name = method_long_name(grid.methods[m]);
+            const bool asymptotic = grid.methods[m] == "L";
+            PlotCurve curve{fmt::format("{} ({}), {}", name, grid.methods[m], level_words(grid.levels[a])),
+                            level_named ? "" : level_text(grid.levels[a]), a, asymptotic, runs_of(grid, m, a)};
+            if (curve.runs.empty()) {
+                const bool rejected = all_cells_have(grid, m, a, STATUS_INVALID_ARGUMENT);
+                any_rejected = any_rejected || rejected;
+                fmt::print(err, "ljungcv plot: the {} method has no value at {}{}; left out\n", name,
+                           level_words(grid.levels[a]), rejected ? " (the module rejects this level)" : "");
+                continue;
+            }
+            if (!asymptotic) {
+                for (std::size_t i = 0; i < grid.counts.size(); ++i) {
+                    const GridCell& cell = grid.cell(m, i, a);
+                    if (cell.status == STATUS_OK &&
+                        std::find(ANCHOR_COUNTS.begin(), ANCHOR_COUNTS.end(), grid.counts[i]) != ANCHOR_COUNTS.end()) {
+                        chart.marks.push_back({grid.counts[i], cell.value});
+                    }
+                }
+            }
+            chart.curves.push_back(std::move(curve));
+            level_named = true;
+            method_drawn[m] = true;
+        }
+    }
+    for (std::size_t m = 0; m < grid.methods.size(); ++m) {
+        if (method_drawn[m]) {
+            chart.key_lines.push_back({fmt::format("{} ({})", method_long_name(grid.methods[m]), grid.methods[m]),
+                                       grid.methods[m] == "L"});
+        }
+    }
+    return chart;
+}
+
+bool write_file(const std::string& path, const std::string& text)
+{
+    std::ofstream file(path, std::ios::binary);
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    return static_cast<bool>(file.flush());
+}
+
+}  // namespace
+
+int run_plot(const std::filesystem::path& module, const PlotOptions& options, std::ostream& err)
+{
+    const std::optional<PictureFormat> format = format_of(options.output);
+    if (!format) {
+        fmt::print(err, "ljungcv plot: cannot tell the format of '{}': give a file name ending in .svg, .png or .pdf\n",
+                   options.output);
+        return EXIT_USAGE;
+    }
+    if (options.method != "C" && options.method != "L" && options.method != "both") {
+        fmt::print(err, "ljungcv plot: method '{}' is not C, L or both\n", options.method);
+        return EXIT_USAGE;
+    }
+    std::vector<double> counts;
+    std::vector<double> levels;
+    try {
+        counts = plot_counts(options.n_range, !options.linear);
+        levels = plot_levels(options.alpha_list);
+    } catch (const ListError& e) {
+        fmt::print(err, "ljungcv plot: {}\n", e.what());
+        return EXIT_USAGE;
+    }
+
+    ModuleSession session(module);
+    const Grid grid = evaluate_grid(session, methods_for(options.method), counts, levels);
+    bool any_rejected = false;
+    const PlotChart chart = chart_of(grid, options, err, any_rejected);
+    if (chart.curves.empty()) {
+        fmt::print(err, "ljungcv plot: no curve has a value to draw\n");
+        return any_rejected ? EXIT_INVALID_ARGUMENT : EXIT_NO_RESULT;
+    }
+
+    const PlotTarget target{*format, options.output, options.width, options.height};
+    const std::string script =
+        gnuplot_script(chart, target, "LJUNGCV critical values, written by ljungcv plot; draw with: gnuplot FILE");
+    if (!options.script.empty() && !write_file(options.script, script)) {
+        fmt::print(err, "ljungcv plot: cannot write the script '{}': {}\n", options.script, std::strerror(errno));
+        return EXIT_BAD_INPUT;
+    }
+
+    // gnuplot sends the picture to its standard output when it cannot open
+    // the file, so the file is opened here first, for a plain message.
+    const bool existed = std::filesystem::exists(options.output);
+    if (!std::ofstream(options.output, std::ios::binary | std::ios::app)) {
+        fmt::print(err, "ljungcv plot: cannot write '{}': {}\n", options.output, std::strerror(errno));
+        return EXIT_BAD_INPUT;
+    }
+    const GnuplotRun run = run_gnuplot(options.gnuplot, script);
+    if (run.outcome != GnuplotRun::done) {
+        if (!existed) {
+            std::error_code ignored;
+            std::filesystem::remove(options.output, ignored);
+        }
+        fmt::print(err, "ljungcv plot: {}{}\n", run.message,
+                   run.outcome == GnuplotRun::not_started
+                       ? "; drawing needs gnuplot (Debian: gnuplot-nox), or name it with --gnuplot"
+                       : "");
+        return EXIT_BAD_INPUT;
+    }
+    return EXIT_VALUE;
+}
+
+}  // namespace ljungcv

@@ -1,0 +1,44 @@
+// ljungcv plot: the critical-value curves as a picture (SVG, PNG or PDF),
+// drawn by gnuplot from values computed through the module.
+#ifndef LJUNGCV_PLOT_COMMAND_H
+#define LJUNGCV_PLOT_COMMAND_H
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+
+namespace ljungcv {
+
+struct PlotOptions {
+    std::string output;  // the picture; its extension gives the format
+    std::string n_range = "1:10000";  // RANGE FIRST:LAST, or a LIST of counts
+    std::string alpha_list = "0.01,0.05,0.1";
+    std::string method = "both";  // C, L or both
+    bool linear = false;  // linear n axis instead of logarithmic
+    int width = 800;
+    int height = 500;
+    std::string title = "LJUNGCV critical values";
+    std::string script;  // also write the gnuplot script here, when given
+    std::string gnuplot = "gnuplot";
+};
+
+int run_plot(const std::filesystem::path& module, const PlotOptions& options, std::ostream& err);
+
+inline constexpr const char* PLOT_HELP_FOOTER =
+    "\nRANGE FIRST:LAST plots whole numbers from FIRST to LAST: every one where the points\n"
+    "are close, about a thousand across the axis elsewhere. Anything else is a LIST of\n"
+    "exact counts (for example 1:20,50,100:1000:100). Counts are whole numbers from 1 on;\n"
+    "the anchors of the corrected method (n = 1, 2, 100, 200) within the range are always\n"
+    "computed and marked. A curve has a gap where the method gives no value (n = 1 with\n"
+    "the asymptotic method), and is left out when it has none at all (alpha = 0).\n"
+    "\nThe file name sets the format: .svg, .png or .pdf (a PDF page is WIDTH x HEIGHT at\n"
+    "96 pixels an inch). Drawing needs gnuplot (Debian: gnuplot-nox); --script writes\n"
+    "the gnuplot script too, with its data, for restyling the picture by hand.\n"
+    "\nExamples:\n"
+    "  ljungcv plot -o curves.svg\n"
+    "  ljungcv plot --alpha 0.001,0.01,0.05,0.1 -o curves.png --width 1200 --height 750\n"
+    "  ljungcv plot --n 1:300 --linear --method C -o small.pdf\n";
+
+}  // namespace ljungcv
+
+#endif

@@ -1,0 +1,150 @@
+#include "plot_script.h"
+
+#include <array>
+#include <iterator>
+
+#include <fmt/format.h>
+
+#include "numbers.h"
+
+namespace ljungcv {
+
+namespace {
+
+// Colours that stay apart for the common kinds of colour blindness
+// (Okabe and Ito's palette, less its yellow, which is faint on white).
+constexpr std::array<const char*, 6> PALETTE{"#0072B2", "#D55E00", "#009E73", "#CC79A7", "#E69F00", "#56B4E9"};
+constexpr const char* MARK_COLOUR = "#000000";
+constexpr const char* KEY_COLOUR = "#000000";
+constexpr const char* GRID_COLOUR = "#c8c8c8";
+constexpr const char* MINOR_GRID_COLOUR = "#ececec";
+
+// Pixels per inch when a PDF page is sized from --width and --height.
+constexpr double PDF_PIXELS_PER_INCH = 96.0;
+
+void append_terminal(std::string& script, const PlotTarget& target)
+{
+    switch (target.format) {
+    case PictureFormat::svg:
+        fmt::format_to(std::back_inserter(script),
+                       "set terminal svg size {},{} fixed noenhanced font 'sans,11' background '#ffffff'\n",
+                       target.width, target.height);
+        break;
+    case PictureFormat::png:
+        fmt::format_to(std::back_inserter(script),
+                       "set terminal pngcairo size {},{} noenhanced font 'sans,10' background '#ffffff'\n",
+                       target.width, target.height);
+        break;
+    case PictureFormat::pdf:
+        fmt::format_to(std::back_inserter(script), "set terminal pdfcairo size {}in,{}in noenhanced font 'sans,10'\n",
+                       target.width / PDF_PIXELS_PER_INCH, target.height / PDF_PIXELS_PER_INCH);
+        break;
+    }
+    script += "set output " + gnuplot_quote(target.path) + "\n";
+}
+
+void append_points(std::string& script, const std::vector<PlotPoint>& points)
+{
+    for (const PlotPoint& point : points) {
+        fmt::format_to(std::back_inserter(script), "{} {}\n", format_shortest(point.n), format_shortest(point.value));
+    }
+}
+
+// $name << EOD ... EOD, with the runs separated by blank lines.
+void append_block(std::string& script, const std::string& name, const std::string& comment,
+                  const std::vector<std::vector<PlotPoint>>& runs)
+{
+    script += name + " << EOD\n# " + comment + "\n";
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        if (r > 0) {
+            script += "\n";
+        }
+        append_points(script, runs[r]);
+    }
+    script += "EOD\n";
+}
+
+}  // namespace
+
+std::string gnuplot_quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c;
+        if (c == '\'') {
+            quoted += '\'';
+        }
+    }
+    return quoted + "'";
+}
+
+std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, const std::string& header)
+{
+    std::string script = "# " + header + "\n";
+    script += "set encoding utf8\n";
+    append_terminal(script, target);
+    script += "set title " + gnuplot_quote(chart.title) + "\n";
+    script += "set xlabel 'n (number of observations)'\n";
+    script += "set ylabel 'critical value'\n";
+    if (chart.log_n) {
+        script += "set logscale x 10\nset mxtics 10\n";
+    } else {
+        script += "set mxtics\n";
+    }
+    script += "set format x '%g'\n";
+    fmt::format_to(std::back_inserter(script), "set xrange [{}:{}]\n", format_shortest(chart.first_n),
+                   format_shortest(chart.last_n));
+    script += "set autoscale y\nset offsets 0, 0, graph 0.04, graph 0.04\n";
+    fmt::format_to(std::back_inserter(script), "set grid xtics ytics mxtics lt 1 lw 1 lc rgb '{}', lt 1 lw 1 lc rgb '{}'\n",
+                   GRID_COLOUR, MINOR_GRID_COLOUR);
+    script += "set key outside right top vertical Left reverse samplen 3 box\n";
+
+    // Data, then one plot command over all of it.
+    std::vector<std::string> elements;
+    for (std::size_t c = 0; c < chart.curves.size(); ++c) {
+        const PlotCurve& curve = chart.curves[c];
+        std::vector<std::vector<PlotPoint>> lines;
+        std::vector<PlotPoint> dots;
+        for (const auto& run : curve.runs) {
+            if (run.size() == 1) {
+                dots.push_back(run.front());
+            } else if (!run.empty()) {
+                lines.push_back(run);
+            }
+        }
+        const char* colour = PALETTE[curve.colour % PALETTE.size()];
+        const std::string style = fmt::format("lc rgb '{}'", colour);
+        const std::string name = fmt::format("$curve{}", c + 1);
+        std::string title = curve.title.empty() ? "notitle" : "title " + gnuplot_quote(curve.title);
+        if (!lines.empty()) {
+            append_block(script, name, curve.label, lines);
+            elements.push_back(fmt::format("{} with lines lw 2 dt {} {} {}", name, curve.dashed ? 2 : 1, style, title));
+            title = "notitle";
+        }
+        if (!dots.empty()) {
+            append_block(script, name + "_dots", curve.label + ", single points", {dots});
+            elements.push_back(fmt::format("{}_dots with points pt 7 ps 0.6 {} {}", name, style, title));
+        }
+    }
+    for (const PlotKeyLine& line : chart.key_lines) {
+        elements.push_back(fmt::format("keyentry with lines lw 2 dt {} lc rgb '{}' title {}", line.dashed ? 2 : 1,
+                                       KEY_COLOUR, gnuplot_quote(line.title)));
+    }
+    if (!chart.marks.empty()) {
+        append_block(script, "$marks", chart.marks_label, {chart.marks});
+        // Point sizes are relative to the terminal's font: SVG draws them larger.
+        const double size = target.format == PictureFormat::svg ? 1.0 : 1.3;
+        elements.push_back(fmt::format("$marks with points pt 6 ps {} lw 2 lc rgb '{}' title {}", size, MARK_COLOUR,
+                                       gnuplot_quote(chart.marks_title)));
+    }
+
+    script += "plot ";
+    for (std::size_t e = 0; e < elements.size(); ++e) {
+        script += elements[e];
+        script += e + 1 < elements.size() ? ", \\\n     " : "\n";
+    }
+    script += "unset output\n";
+    return script;
+}
+
+}  // namespace ljungcv

@@ -1,0 +1,66 @@
+// A line chart of critical values as a gnuplot script: the data inline, the
+// terminal and output file chosen from the picture's format.
+//
+// A curve is a list of runs, each a stretch of consecutive counts that have
+// a value; the script separates runs by a blank line, which gnuplot draws
+// as a gap, so a count without a value never becomes a point. A run of one
+// point is drawn as a dot, since a line through one point shows nothing.
+#ifndef LJUNGCV_PLOT_SCRIPT_H
+#define LJUNGCV_PLOT_SCRIPT_H
+
+#include <string>
+#include <vector>
+
+namespace ljungcv {
+
+enum class PictureFormat { svg, png, pdf };
+
+struct PlotPoint {
+    double n;
+    double value;
+};
+
+struct PlotCurve {
+    std::string label;  // names the data in the script
+    std::string title;  // legend entry; none when empty
+    std::size_t colour;  // index into the palette, one per level
+    bool dashed;  // the asymptotic method
+    std::vector<std::vector<PlotPoint>> runs;
+};
+
+// A legend entry without data: a line style and what it stands for.
+struct PlotKeyLine {
+    std::string title;
+    bool dashed;
+};
+
+struct PlotChart {
+    std::string title;
+    bool log_n;
+    double first_n;  // the n axis' range
+    double last_n;
+    std::vector<PlotCurve> curves;  // curves without any run are left out
+    std::vector<PlotKeyLine> key_lines;  // legend entries of their own, in black
+    std::vector<PlotPoint> marks;  // drawn as rings, one legend entry
+    std::string marks_label;  // names them in the script
+    std::string marks_title;  // their legend entry
+};
+
+struct PlotTarget {
+    PictureFormat format;
+    std::string path;
+    int width;  // pixels; a PDF page gets the same shape at 96 pixels an inch
+    int height;
+};
+
+// The script that draws `chart` into `target`. `header` becomes its first
+// comment line.
+std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, const std::string& header);
+
+// `text` as a gnuplot single-quoted string (quote marks doubled, nothing
+// else special).
+std::string gnuplot_quote(const std::string& text);
+
+}  // namespace ljungcv
+
+#endif
