@@ -9,7 +9,7 @@ inline constexpr int EXIT_NO_RESULT = 1;         // the method has no value for 
 inline constexpr int EXIT_INVALID_ARGUMENT = 2;  // the module rejected an argument
 inline constexpr int EXIT_USAGE = 3;             // the command line is wrong
 inline constexpr int EXIT_LOAD = 4;              // the module cannot be loaded or is not a module
-inline constexpr int EXIT_BAD_INPUT = 5;         // eval: a line could not be read; I/O or other run-time failure
+inline constexpr int EXIT_BAD_INPUT = 5;         // eval: a line could not be read; plot: no picture; I/O or other run-time failure
 
 inline constexpr const char* EXIT_CODES_HELP =
     "Exit codes:\n"
@@ -18,7 +18,8 @@ inline constexpr const char* EXIT_CODES_HELP =
     "  2  an argument was rejected (n missing, alpha outside [0, 0.1], unknown method)\n"
     "  3  usage error on the command line\n"
     "  4  the module cannot be loaded or is not a function module\n"
-    "  5  eval: a line could not be read; input, output or another run-time failure\n";
+    "  5  eval: a line could not be read; plot: the picture could not be made;\n"
+    "     input, output or another run-time failure\n";
 
 }  // namespace ljungcv
 
