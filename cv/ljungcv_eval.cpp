@@ -24,8 +24,6 @@ constexpr std::int32_t WORD_BUFFER_SIZE = MAX_METHOD_LENGTH + 2;
 constexpr double MAX_ALPHA = 0.1;
 constexpr std::int32_t MEASURE_ONLY = 'n';
 
-using CriticalValueMethod = double (*)(const std::int32_t* n, const double* alpha);
-
 double number_argument(const CallFrame* frame, int i)
 {
     double value;
@@ -57,11 +55,15 @@ bool truncate_count(double n, std::int32_t* count)
     return true;
 }
 
-// Upper-cases `length` bytes in place the way the host does: through its
-// service when it offers one, else by its table. Without a context there is
-// no table, and the C locale's letters are used.
-void upcase_word(std::uint8_t* bytes, std::int32_t length)
+// Upper-cases the word's `length` characters, which start at word[1], the
+// way the host does: through its service when it offers one, else by its
+// table. The table path maps all MAX_METHOD_LENGTH character slots of the
+// buffer, a fixed loop without branches; the slots past the word are the
+// call's own scratch and never looked at. Without a context there is no
+// table, and the C locale's letters are used.
+void upcase_word(char* word, std::int32_t length)
 {
+    auto* bytes = reinterpret_cast<std::uint8_t*>(word + 1);
     const HostContext* context = host_context();
     if (context == nullptr) {
         for (std::int32_t i = 0; i < length; ++i) {
@@ -75,8 +77,9 @@ void upcase_word(std::uint8_t* bytes, std::int32_t length)
         host_upcase(bytes, length);
         return;
     }
-    for (std::int32_t i = 0; i < length; ++i) {
-        bytes[i] = context->upcase_table[bytes[i]];
+    const std::uint8_t* table = context->upcase_table;
+    for (std::int32_t i = 0; i < MAX_METHOD_LENGTH; ++i) {
+        bytes[i] = table[bytes[i]];
     }
 }
 
@@ -100,7 +103,7 @@ extern "C" std::int32_t ljungcv_eval(CallFrame* frame, double* result)
 
     // 4-8. method: absent means corrected; otherwise a keyword, or a run of
     //      adjacent keywords, after trimming blanks and upper-casing.
-    CriticalValueMethod method = corrected_critical_value;
+    bool asymptotic = false;
     if (frame->argument_count >= 3) {
         const TextDescriptor* text = text_argument(frame, 3);
         std::int32_t length = 0;
@@ -111,21 +114,22 @@ extern "C" std::int32_t ljungcv_eval(CallFrame* frame, double* result)
         }
 
         char word[WORD_BUFFER_SIZE];
-        word[0] = ' ';
+        std::memset(word, ' ', sizeof word);
         std::memcpy(word + 1, text->chars + start, static_cast<std::size_t>(length));
-        upcase_word(reinterpret_cast<std::uint8_t*>(word + 1), length);
+        upcase_word(word, length);
         word[length + 1] = ' ';
 
         if (find_text(METHOD_KEYWORDS, METHOD_KEYWORDS_LENGTH, word, length + 2) < 0) {
             return reject_argument(frame, 3, result);
         }
-        if (word[1] == 'L') {
-            method = ljung_critical_value;
-        }
+        asymptotic = word[1] == 'L';
     }
 
     // 9. The value, classified by its pattern alone.
-    const double value = count_fits ? method(&count, &alpha) : MISSING_VALUE;
+    double value = MISSING_VALUE;
+    if (count_fits) {
+        value = asymptotic ? ljung_critical_value(&count, &alpha) : corrected_critical_value(&count, &alpha);
+    }
     if (is_missing(value)) {
         *result = MISSING_VALUE;
         return STATUS_NO_RESULT;
