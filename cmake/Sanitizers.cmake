@@ -30,7 +30,8 @@ if(CVMODULE_BUILD_FUZZERS)
 endif()
 
 if(CVMODULE_COVERAGE)
-  add_compile_options(--coverage -O0 -g)
+  # Atomic counters: the concurrency test runs the module on several threads.
+  add_compile_options(--coverage -fprofile-update=atomic -O0 -g)
   add_link_options(--coverage)
 endif()
 

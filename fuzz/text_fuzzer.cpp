@@ -12,7 +12,7 @@
 //   2      bit 0 no length result, bit 1 no position result (null pointers)
 //   3-     the field, any bytes; its width is what is left, 0 included
 // find_text:
-//   1      word length: the word is the next (byte mod (rest + 1)) bytes
+//   1      word length: the word is the next min(byte, rest) bytes
 //   2      bit 0: pass the word NUL-terminated with a negative length;
 //          bit 1: pass a null word with length 0
 //   3-     the word, then the text
@@ -22,6 +22,7 @@
 // length for R and where it was for any other mode, with every other byte a
 // blank, and a field of blanks alone untouched with 0 and 0; find_text is
 // std::string_view::find, with 0 for an empty word and -1 for an empty text.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -36,6 +37,7 @@
 namespace {
 
 constexpr std::size_t HEADER_SIZE = 3;
+constexpr std::size_t LARGEST_INPUT = 1 << 20;  // far beyond any width the module meets
 constexpr std::int32_t UNWRITTEN = -777;
 
 [[noreturn]] void fail(const char* what)
@@ -56,22 +58,24 @@ void fuzz_justify(const std::uint8_t* header, const std::uint8_t* rest, std::siz
     std::int32_t mode = header[1];
     if (header[1] >= 0xF0) {
         std::uint32_t raw = 0;
-        const std::size_t taken = rest_size < 4 ? rest_size : 4;
-        for (std::size_t i = 0; i < taken; ++i) {
+        for (std::size_t i = 0; i < 4 && i < rest_size; ++i) {
             raw |= static_cast<std::uint32_t>(rest[i]) << (8 * i);
         }
         mode = static_cast<std::int32_t>(raw);
-        rest = taken < rest_size ? rest + taken : nullptr;
-        rest_size -= taken;
+        if (rest_size > 4) {
+            rest += 4;
+            rest_size -= 4;
+        } else {
+            rest = nullptr;
+            rest_size = 0;
+        }
     }
     const bool want_length = (header[2] & 1) == 0;
     const bool want_position = (header[2] & 2) == 0;
 
     const auto width = static_cast<std::int32_t>(rest_size);
     auto field = std::make_unique<char[]>(rest_size);
-    if (rest_size > 0) {
-        std::memcpy(field.get(), rest, rest_size);
-    }
+    std::copy(rest, rest + rest_size, field.get());
     const std::string before(field.get(), rest_size);
 
     // The model.
@@ -116,23 +120,19 @@ void fuzz_justify(const std::uint8_t* header, const std::uint8_t* rest, std::siz
 
 void fuzz_find(const std::uint8_t* header, const std::uint8_t* rest, std::size_t rest_size)
 {
-    const std::size_t word_size = header[1] % (rest_size + 1);
+    const std::size_t word_size = std::min<std::size_t>(header[1], rest_size);
     const bool terminated = (header[2] & 1) != 0;
     const bool null_word = (header[2] & 2) != 0;
     const std::size_t text_size = rest_size - word_size;
 
     auto text = std::make_unique<char[]>(text_size);
-    if (text_size > 0) {
-        std::memcpy(text.get(), rest + word_size, text_size);
-    }
+    std::copy(rest + word_size, rest + rest_size, text.get());
     const std::string text_before(text.get(), text_size);
 
     // A NUL-terminated word is its bytes up to its first NUL, in a block
     // that ends with the terminator.
     auto word = std::make_unique<char[]>(word_size + (terminated ? 1 : 0));
-    if (word_size > 0) {
-        std::memcpy(word.get(), rest, word_size);
-    }
+    std::copy(rest, rest + word_size, word.get());
     std::int32_t word_length = static_cast<std::int32_t>(word_size);
     std::string word_text(word.get(), word_size);
     const char* word_pointer = word.get();
@@ -165,6 +165,9 @@ void fuzz_find(const std::uint8_t* header, const std::uint8_t* rest, std::size_t
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    if (size > LARGEST_INPUT) {
+        return 0;
+    }
     std::uint8_t header[HEADER_SIZE] = {};
     std::memcpy(header, data, size < HEADER_SIZE ? size : HEADER_SIZE);
     const std::uint8_t* rest = size > HEADER_SIZE ? data + HEADER_SIZE : nullptr;

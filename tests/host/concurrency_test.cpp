@@ -200,10 +200,12 @@ TEST_P(Concurrency, MixedCallsOnManyThreadsGiveTheSingleThreadResults)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(UpperCasing, Concurrency, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "ThroughService" : "ByTable";
-                         });
+std::string upper_casing(const ::testing::TestParamInfo<bool>& via_service)
+{
+    return via_service.param ? "ThroughService" : "ByTable";
+}
+
+INSTANTIATE_TEST_SUITE_P(UpperCasing, Concurrency, ::testing::Values(false, true), upper_casing);
 
 // The evaluations in the mix do what they are there for: every kind of
 // outcome occurs, so agreement between threads covers all of them.
