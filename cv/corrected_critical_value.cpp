@@ -11,6 +11,16 @@
 // The anchors, the 3 x 3 system and its solution are recomputed on every
 // call, as the steps say: nothing is kept between calls.
 //
+// Order of evaluation: the steps are chains of logarithms (ln m, then
+// ln ln m, for each anchor and for n; Ljung's ln n, ln ln n and level term
+// at 100 and 200; the normal quantile's), each link waiting for the one
+// before. Taken anchor by anchor, each chain is finished before the next is
+// started and the processor waits on every link. Here the first link of
+// every chain comes first, then the second links, then the third, so that
+// the waits overlap. Each quantity is still computed by the operations of
+// the steps from the same operands, so the result is the same to the last
+// bit.
+//
 // Domain: n >= 1 and 0 < alpha <= 0.1. At alpha = 0 (or a level so small
 // that the anchor's probability rounds to 1), or a NaN alpha, the normal
 // quantile has no deviate; n <= 0 has no logarithm. Those inputs are
@@ -18,6 +28,7 @@
 #include <cmath>
 
 #include "cv/critical_value.h"
+#include "cv/ljung_steps.h"
 #include "host/host_toolkit.h"
 #include "numeric/linear_solver.h"
 #include "numeric/normal_quantile.h"
@@ -44,35 +55,68 @@ double corrected_critical_value(const std::int32_t* n, const double* alpha)
         return fault == 1 ? MISSING_VALUE : z;
     }
 
-    // 2. Anchors: value y(i) and row (1, g, s) of A, column-major, order 3.
-    std::int32_t order = ANCHORS;
-    double A[ANCHORS * ANCHORS];
-    double y[ANCHORS];
-    for (int i = 1; i <= ANCHORS; ++i) {
-        const double m = ANCHOR_SIZES[i - 1];
-        const double c = std::log(m);
-        if (i == 1) {
-            const double p = (std::sqrt(1.0 - *alpha) + 1.0) * 0.5;
-            y[0] = normal_quantile(&p, &fault);
-            if (fault == 1) {
-                return MISSING_VALUE;
-            }
-        } else {
-            const auto size = static_cast<std::int32_t>(m);
-            y[i - 1] = ljung_critical_value(&size, alpha);
-            // Where the quantile exists so does Ljung's value; a missing one
-            // would otherwise run through the fit as a NaN.
-            if (is_missing(y[i - 1])) {
-                return MISSING_VALUE;
-            }
-        }
-        A[(i - 1) + 0 * ANCHORS] = 1.0;
-        const double s = std::sqrt(c + c);
-        A[(i - 1) + 2 * ANCHORS] = s;
-        A[(i - 1) + 1 * ANCHORS] = (std::log(c) + K) / (s * 2.0);
+    // 2. Anchors m = 2, 100, 200: values y(i) and rows (1, g, s) of A,
+    //    column-major, order 3; with them the curve's basis at n (step 4).
+    //    First links: c = ln m for the rows and for n; Ljung's own c and v
+    //    at 100 and 200; the normal anchor's quantile.
+    double c[ANCHORS];
+    for (int i = 0; i < ANCHORS; ++i) {
+        c[i] = std::log(ANCHOR_SIZES[i]);
+    }
+    const double cn = std::log(static_cast<double>(*n));
+
+    LjungSteps ljung[ANCHORS - 1];
+    for (int i = 1; i < ANCHORS; ++i) {
+        ljung_begin(ljung[i - 1], static_cast<std::int32_t>(ANCHOR_SIZES[i]), *alpha);
     }
 
+    double y[ANCHORS];
+    const double p = (std::sqrt(1.0 - *alpha) + 1.0) * 0.5;
+    y[0] = normal_quantile(&p, &fault);
+    if (fault == 1) {
+        return MISSING_VALUE;
+    }
+    // Where the quantile exists so does Ljung's value; a missing one would
+    // otherwise run through the fit as a NaN.
+    for (const LjungSteps& q : ljung) {
+        if (!ljung_level_exists(q)) {
+            return MISSING_VALUE;
+        }
+    }
+
+    //    Second links: Ljung's w = ln v; e = ln c for the rows and for n;
+    //    Ljung's e.
+    for (LjungSteps& q : ljung) {
+        ljung_level_log(q);
+    }
+    double e[ANCHORS];
+    for (int i = 0; i < ANCHORS; ++i) {
+        e[i] = std::log(c[i]);
+    }
+    const double en = std::log(cn);
+    for (LjungSteps& q : ljung) {
+        ljung_log_log(q);
+    }
+
+    //    Third links: Ljung's level term d; then the values and the rows.
+    for (LjungSteps& q : ljung) {
+        ljung_level_term(q);
+    }
+    for (int i = 1; i < ANCHORS; ++i) {
+        y[i] = ljung_value(ljung[i - 1]);
+    }
+    double A[ANCHORS * ANCHORS];
+    for (int i = 0; i < ANCHORS; ++i) {
+        A[i + 0 * ANCHORS] = 1.0;
+        const double s = std::sqrt(c[i] + c[i]);
+        A[i + 2 * ANCHORS] = s;
+        A[i + 1 * ANCHORS] = (e[i] + K) / (s * 2.0);
+    }
+    const double sn = std::sqrt(cn + cn);
+    const double tn = (K + en) / (sn + sn);
+
     // 3. Fit the curve.
+    std::int32_t order = ANCHORS;
     double x[ANCHORS];
     std::int32_t flag = 0;
     solve_linear_system(&order, A, y, &order, x, &flag);
@@ -81,9 +125,5 @@ double corrected_critical_value(const std::int32_t* n, const double* alpha)
     }
 
     // 4. Evaluate it at n.
-    const double c = std::log(static_cast<double>(*n));
-    const double s = std::sqrt(c + c);
-    const double e = std::log(c);
-    const double t = (K + e) / (s + s);
-    return (t * x[1] + x[0]) + x[2] * s;
+    return (tn * x[1] + x[0]) + x[2] * sn;
 }

@@ -5,7 +5,8 @@
 //   a(n) = sqrt(2 ln n) - (ln ln n + K) / (2 sqrt(2 ln n)),  b(n) = 1 / sqrt(2 ln n),
 //   x(alpha) = -ln(-1/2 ln(2 - sqrt(1 + alpha))),
 // the two-sided quantile: exp(-2 e^-x) = 2 - sqrt(1 + alpha). Evaluated in
-// exactly the steps below, one IEEE double rounding per operation.
+// exactly the steps of cv/ljung_steps.h, one IEEE double rounding per
+// operation.
 //
 // Domain: n >= 2, and a level whose Gumbel probability 2 - sqrt(1 + alpha)
 // lies strictly between 0 and 1. Outside it the formula has no finite value:
@@ -13,9 +14,8 @@
 // alpha = 0, and any alpha below 2^-53 for which 1 + alpha rounds to 1,
 // gives v = 1, w = 0 and +infinity; a NaN alpha gives NaN. Those inputs are
 // answered with MISSING_VALUE before the logarithm that would fail.
-#include <cmath>
-
 #include "cv/critical_value.h"
+#include "cv/ljung_steps.h"
 #include "host/host_toolkit.h"
 
 double ljung_critical_value(const std::int32_t* n, const double* alpha)
@@ -24,21 +24,15 @@ double ljung_critical_value(const std::int32_t* n, const double* alpha)
         return MISSING_VALUE;
     }
 
-    const double x = static_cast<double>(*n);
-    const double c = std::log(x);
-    const double s = std::sqrt(c + c);
-
-    // Level term d = ln(-1/2 ln(2 - sqrt(1 + alpha))) = -x(alpha).
-    const double u = std::sqrt(1.0 + *alpha);
-    const double v = 2.0 - u;
-    if (!(v > 0.0 && v < 1.0)) {
+    // The steps, grouped as in cv/ljung_steps.h: c, s; the level term
+    // d = ln(-1/2 ln(2 - sqrt(1 + alpha))) = -x(alpha); e; the result.
+    LjungSteps q;
+    ljung_begin(q, *n, *alpha);
+    if (!ljung_level_exists(q)) {
         return MISSING_VALUE;
     }
-    const double w = std::log(v);
-    const double d = std::log(w * -0.5);
-
-    const double e = std::log(c);
-    const double t1 = (0.0 - d) / s;
-    const double t2 = s - (e + K) / (s + s);
-    return t1 + t2;
+    ljung_level_log(q);
+    ljung_level_term(q);
+    ljung_log_log(q);
+    return ljung_value(q);
 }
