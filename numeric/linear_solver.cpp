@@ -47,7 +47,7 @@ void solve_linear_system(const std::int32_t* n_ptr, const double* a, const doubl
     }
     auto A = [a, lda](int i, int j) { return a[(i - 1) + (j - 1) * lda]; };
     const double zero = 0.0;
-    WorkArea W{};
+    WorkArea W;  // not zeroed: step 1 writes every cell that the later steps read
 
     // 1. Row scaling into W. A row without a nonzero entry has no scale
     //    factor, and such a system is singular.
