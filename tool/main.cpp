@@ -64,6 +64,9 @@ int run(int argc, char** argv)
     app.footer(std::string(EXAMPLES) + "\n" + EXIT_CODES_HELP);
     app.set_version_flag("--version", std::string("ljungcv ") + CVMODULE_VERSION_TEXT);
     app.require_subcommand(0, 1);
+    // The same command line on every platform: CLI11 would otherwise read
+    // "/x" as an option on Windows, and an absolute path with it.
+    app.allow_windows_style_options(false);
 
     std::string module_option;
     app.add_option("--module", module_option, "the module file (default: the one beside ljungcv)");
