@@ -31,7 +31,7 @@ macro(cvmodule_mingw_provide method package)
     if(NOT TARGET GTest::gtest)
       set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
       set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
-      add_subdirectory(${CVMODULE_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
+      add_subdirectory(${CVMODULE_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL SYSTEM)
       # GoogleTest's own build names its targets GTest::* from 1.11 on.
       foreach(_cvmodule_lib gtest gtest_main gmock gmock_main)
         if(NOT TARGET GTest::${_cvmodule_lib})
