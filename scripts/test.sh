@@ -10,4 +10,14 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=ON -DCVMOD
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== Windows: cross-build with MinGW-w64, the suite under Wine"
+# Needs the MinGW-w64 cross compiler and Wine; scripts/test-windows.sh
+# installs them when run as root, as CI does. Skipped only when they are
+# missing and cannot be installed.
+if [[ $(id -u) -eq 0 ]] || { command -v x86_64-w64-mingw32-g++-posix && command -v wine; } >/dev/null; then
+  scripts/test-windows.sh
+else
+  echo "-- skipped: no MinGW-w64 cross compiler or Wine, and not root to install them"
+fi
+
 echo "== all tests passed"
