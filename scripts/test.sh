@@ -15,7 +15,7 @@ echo "== Windows: cross-build with MinGW-w64, the suite under Wine"
 # installs them when run as root, as CI does. Skipped only when they are
 # missing and cannot be installed.
 if [[ $(id -u) -eq 0 ]] || { command -v x86_64-w64-mingw32-g++-posix && command -v wine; } >/dev/null; then
-  scripts/test-windows.sh
+  NATIVE_TREE=build scripts/test-windows.sh  # compares with the native tree just tested
 else
   echo "-- skipped: no MinGW-w64 cross compiler or Wine, and not root to install them"
 fi
