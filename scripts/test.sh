@@ -10,6 +10,28 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=ON -DCVMOD
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== reliability: sanitizers, fuzzing, coverage"
+# Each in its own tree (presets asan, tsan, fuzz, coverage); a build's
+# output is shown only when it fails.
+quietly() {
+  local log
+  log=$(mktemp)
+  "$@" >"$log" 2>&1 || { cat "$log" >&2; rm -f "$log"; return 1; }
+  rm -f "$log"
+}
+echo "-- the test suite under AddressSanitizer + UndefinedBehaviorSanitizer"
+quietly cmake --preset asan
+quietly cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"
+echo "-- the test suite under ThreadSanitizer"
+quietly cmake --preset tsan
+quietly cmake --build --preset tsan -j"$jobs"
+ctest --preset tsan -j"$jobs"
+echo "-- each fuzz target for 15 s (scripts/fuzz.sh --time N for longer runs)"
+scripts/fuzz.sh --time 15
+echo "-- coverage of host/, cv/, numeric/, text/"
+scripts/coverage.sh
+
 echo "== Windows: cross-build with MinGW-w64, the suite under Wine"
 # Needs the MinGW-w64 cross compiler and Wine; scripts/test-windows.sh
 # installs them when run as root, as CI does. Skipped only when they are
