@@ -25,10 +25,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Tests and tools run under Wine: add_test prefixes every target command
-# with this. WINEDEBUG=-all keeps Wine's own diagnostics out of test output.
-find_program(CVMODULE_WINE NAMES wine wine64 REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR env WINEDEBUG=-all ${CVMODULE_WINE})
+# Tests and tools run under Wine, through wine-run.sh: add_test puts it
+# before every target command.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
 
 # Every program and library links the GCC, C++ and thread runtimes
 # statically and carries no PE time stamp.

@@ -27,5 +27,4 @@ cmake --build "$native_tree" -j"$(nproc)" --target ljungcv cvmodule >/dev/null
 
 launcher="$windows_tree/tests/windows/ljungcv-emulated"
 [[ -x "$launcher" ]] || { echo "cross_check: no $launcher; build the Windows tree first" >&2; exit 1; }
-tests/windows/start_wine.sh
 python3 scripts/cross_check.py --max-ulp "${MAX_ULP:-64}" "$native_tree/bin/ljungcv" -- "$launcher"

@@ -10,12 +10,8 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh --windows
 jobs=$(nproc)
 export WINEDEBUG=-all
-
-# Wine's first start creates its prefix (~/.wine), which takes a few
-# seconds; done once, quietly.
-if [[ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]]; then
-  wineboot -i </dev/null >/dev/null 2>&1
-fi
+# Wine creates its prefix (~/.wine) on first use, which takes a few seconds:
+# cmake/wine-run.sh does that, quietly, before the first test.
 
 cmake --preset mingw -DCVMODULE_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build --preset mingw -j"$jobs"
