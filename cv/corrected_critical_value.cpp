@@ -76,8 +76,10 @@ double corrected_critical_value(const std::int32_t* n, const double* alpha)
     if (fault == 1) {
         return MISSING_VALUE;
     }
-    // Where the quantile exists so does Ljung's value; a missing one would
-    // otherwise run through the fit as a NaN.
+    // Ljung's value can be missing where the quantile exists: for
+    // 2.78e-16 <= alpha < 3.33e-16 the anchor's probability is below 1 but
+    // sqrt(1 + alpha) still rounds to 1. A missing value would otherwise run
+    // through the fit as a NaN.
     for (const LjungSteps& q : ljung) {
         if (!ljung_level_exists(q)) {
             return MISSING_VALUE;

@@ -11,8 +11,8 @@
 // Domain: n >= 2, and a level whose Gumbel probability 2 - sqrt(1 + alpha)
 // lies strictly between 0 and 1. Outside it the formula has no finite value:
 // n = 1 gives ln 0 in e, n <= 0 a logarithm of zero or of a negative count;
-// alpha = 0, and any alpha below 2^-53 for which 1 + alpha rounds to 1,
-// gives v = 1, w = 0 and +infinity; a NaN alpha gives NaN. Those inputs are
+// alpha = 0, and any alpha below about 3.3e-16 for which sqrt(1 + alpha)
+// rounds to 1, gives v = 1, w = 0 and +infinity; a NaN alpha gives NaN. Those inputs are
 // answered with MISSING_VALUE before the logarithm that would fail.
 #include "cv/critical_value.h"
 #include "cv/ljung_steps.h"

@@ -185,9 +185,10 @@ TEST(NoValue, IsAnsweredWithTheMissingValueItself)
         {"alpha NaN", 100, nan, true, true},
         {"alpha NaN, one observation", 1, nan, true, true},
         {"alpha NaN, no observations", 0, nan, true, true},
-        // 1 + alpha rounds to 1: Ljung's value would be +infinity, and the
-        // corrected anchor's probability rounds to 1.
-        {"alpha below 2^-53", 100, 1e-17, true, true},
+        // sqrt(1 + alpha) rounds to 1: Ljung's value would be +infinity,
+        // and the corrected anchor's probability rounds to 1 as well.
+        {"alpha 1e-17", 100, 1e-17, true, true},
+        {"alpha 2.5e-16", 100, 2.5e-16, true, true},
         {"alpha subnormal", 100, std::numeric_limits<double>::denorm_min(), true, true},
         {"negative alpha", 100, -0.01, true, true},
         // Levels far outside the host's range have no value either.
