@@ -88,7 +88,7 @@ public:
 private:
     // A block of rows plus room for the row that completes it; a field
     // longer than that goes straight to the output.
-    static constexpr std::size_t CAPACITY = BLOCK + 64 * 1024;
+    static constexpr std::size_t CAPACITY = BLOCK + std::size_t{64} * 1024;
     static constexpr std::size_t NUMBER_ROOM = 32;  // the shortest form of any double, or an int
 
     char* end() { return buffer_.get() + used_; }

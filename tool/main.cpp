@@ -1,5 +1,6 @@
 // ljungcv: critical values of outlier tests in time series, computed by the
 // cvmodule function module loaded through the stand-in host.
+#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -169,10 +170,13 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // The last resort reports with stdio, which cannot throw again.
     try {
         return run(argc, argv);
     } catch (const std::exception& e) {
-        fmt::print(std::cerr, "ljungcv: {}\n", e.what());
-        return ljungcv::EXIT_BAD_INPUT;
+        std::fprintf(stderr, "ljungcv: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "ljungcv: unexpected failure\n");
     }
+    return ljungcv::EXIT_BAD_INPUT;
 }

@@ -8,8 +8,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -56,15 +56,18 @@ bool is_count(double n)
 std::vector<double> sample_range(double first, double last, bool log_n)
 {
     std::vector<double> counts;
+    // The counts are whole numbers, so the loops count in integers.
+    const auto start = static_cast<std::int64_t>(first);
     if (log_n) {
         const double ratio = std::pow(last / first, 1.0 / RANGE_STEPS);
-        for (double n = first; n < last; n = std::max(n + 1.0, std::round(n * ratio))) {
-            counts.push_back(n);
+        for (std::int64_t n = start; static_cast<double>(n) < last;
+             n = std::max(n + 1, static_cast<std::int64_t>(std::round(static_cast<double>(n) * ratio)))) {
+            counts.push_back(static_cast<double>(n));
         }
     } else {
-        const double step = std::max(1.0, std::floor((last - first) / RANGE_STEPS));
-        for (double n = first; n < last; n += step) {
-            counts.push_back(n);
+        const auto step = static_cast<std::int64_t>(std::max(1.0, std::floor((last - first) / RANGE_STEPS)));
+        for (std::int64_t n = start; static_cast<double>(n) < last; n += step) {
+            counts.push_back(static_cast<double>(n));
         }
     }
     counts.push_back(last);
