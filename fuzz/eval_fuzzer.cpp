@@ -47,6 +47,7 @@
 #include "standin/call.h"
 #include "standin/host_environment.h"
 #include "standin/module.h"
+#include "invariant.h"
 
 namespace {
 
@@ -56,19 +57,6 @@ FunctionEntry entry = nullptr;
 
 constexpr std::size_t HEADER_SIZE = 21;
 constexpr std::uint64_t RESULT_SENTINEL = 0x7FF4DEADBEEF0001;
-
-[[noreturn]] void fail(const char* what)
-{
-    std::fprintf(stderr, "eval fuzzer: invariant broken: %s\n", what);
-    std::abort();
-}
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        fail(what);
-    }
-}
 
 std::uint64_t read_u64(const std::uint8_t* bytes)
 {

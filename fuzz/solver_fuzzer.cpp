@@ -33,6 +33,7 @@
 #include <memory>
 
 #include "numeric/linear_solver.h"
+#include "invariant.h"
 
 namespace {
 
@@ -50,19 +51,6 @@ constexpr long double MAX_CONDITION = 1e8L;
 constexpr long double RESIDUAL_FACTOR = 64.0L;
 // Right-hand sides beyond this may overflow x legitimately.
 constexpr long double MAX_RIGHT_HAND_SIDE = 1e250L;
-
-[[noreturn]] void fail(const char* what)
-{
-    std::fprintf(stderr, "solver fuzzer: %s\n", what);
-    std::abort();
-}
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        fail(what);
-    }
-}
 
 class Reader {
 public:

@@ -33,25 +33,13 @@
 #include <string_view>
 
 #include "text/blank_text.h"
+#include "invariant.h"
 
 namespace {
 
 constexpr std::size_t HEADER_SIZE = 3;
 constexpr std::size_t LARGEST_INPUT = 1 << 20;  // far beyond any width the module meets
 constexpr std::int32_t UNWRITTEN = -777;
-
-[[noreturn]] void fail(const char* what)
-{
-    std::fprintf(stderr, "text fuzzer: %s\n", what);
-    std::abort();
-}
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        fail(what);
-    }
-}
 
 void fuzz_justify(const std::uint8_t* header, const std::uint8_t* rest, std::size_t rest_size)
 {
