@@ -1,12 +1,13 @@
 # Dependencies of the MinGW-w64 cross build (see toolchain-mingw64.cmake).
 #
-# Debian packages GoogleTest, {fmt} and CLI11 for the build machine only, so
+# Debian packages GoogleTest, {fmt}, CLI11 and nlohmann-json for the build
+# machine only, so
 # find_package cannot find Windows builds of them. This file, loaded through
 # CMAKE_PROJECT_TOP_LEVEL_INCLUDES, answers those find_package calls instead:
 #   GTest  builds GoogleTest and GoogleMock from Debian's source package
 #          (/usr/src/googletest) with the cross compiler;
 #   fmt    uses {fmt} header-only (FMT_HEADER_ONLY), from Debian's headers;
-#   CLI11  is header-only already.
+#   CLI11, nlohmann_json  are header-only already.
 # Only those headers are made visible, never the rest of /usr/include, so
 # the build machine's C library headers cannot leak into the cross build.
 # Every other find_package call goes the usual way (a provider that leaves
@@ -26,6 +27,17 @@ function(cvmodule_header_package target header_dir)
   set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${staged})
 endfunction()
 
+# Answers find_package(package) with the header-only target, once, and
+# marks the package found in the caller's scope when its headers exist.
+function(cvmodule_provide_header_package package target header_dir)
+  if(NOT TARGET ${target})
+    cvmodule_header_package(${target} ${header_dir})
+  endif()
+  if(TARGET ${target})
+    set(${package}_FOUND TRUE PARENT_SCOPE)
+  endif()
+endfunction()
+
 macro(cvmodule_mingw_provide method package)
   if("${package}" STREQUAL "GTest")
     if(NOT TARGET GTest::gtest)
@@ -41,27 +53,14 @@ macro(cvmodule_mingw_provide method package)
     endif()
     set(GTest_FOUND TRUE)
   elseif("${package}" STREQUAL "fmt")
-    if(NOT TARGET fmt::fmt)
-      cvmodule_header_package(fmt::fmt /usr/include/fmt)
+    cvmodule_provide_header_package(fmt fmt::fmt /usr/include/fmt)
+    if(TARGET fmt::fmt)
       set_property(TARGET fmt::fmt PROPERTY INTERFACE_COMPILE_DEFINITIONS FMT_HEADER_ONLY=1)
     endif()
-    if(TARGET fmt::fmt)
-      set(fmt_FOUND TRUE)
-    endif()
   elseif("${package}" STREQUAL "CLI11")
-    if(NOT TARGET CLI11::CLI11)
-      cvmodule_header_package(CLI11::CLI11 /usr/include/CLI)
-    endif()
-    if(TARGET CLI11::CLI11)
-      set(CLI11_FOUND TRUE)
-    endif()
+    cvmodule_provide_header_package(CLI11 CLI11::CLI11 /usr/include/CLI)
   elseif("${package}" STREQUAL "nlohmann_json")
-    if(NOT TARGET nlohmann_json::nlohmann_json)
-      cvmodule_header_package(nlohmann_json::nlohmann_json /usr/include/nlohmann)
-    endif()
-    if(TARGET nlohmann_json::nlohmann_json)
-      set(nlohmann_json_FOUND TRUE)
-    endif()
+    cvmodule_provide_header_package(nlohmann_json nlohmann_json::nlohmann_json /usr/include/nlohmann)
   endif()
 endmacro()
 

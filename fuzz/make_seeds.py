@@ -108,24 +108,24 @@ TEXT = {
 }
 
 
-def solver_small(n, rows, b, lda_extra=0):
-    """A system of small multiples of 1/8, rows given row by row."""
-    lda = n + lda_extra
+def column_major(n, rows, lda):
+    """The matrix given row by row, stored column by column with leading dimension lda."""
     a = [0.0] * ((n - 1) * lda + n)
     for i in range(n):
         for j in range(n):
             a[i + j * lda] = rows[i][j]
-    values = a + b
+    return a
+
+
+def solver_small(n, rows, b, lda_extra=0):
+    """A system of small multiples of 1/8, rows given row by row."""
+    values = column_major(n, rows, n + lda_extra) + b
     return bytes([n - 1, lda_extra, 1]) + b"".join(struct.pack("<h", int(v * 8)) for v in values)
 
 
 def solver_raw(n, rows, b, lda_extra=0):
-    lda = n + lda_extra
-    a = [0.0] * ((n - 1) * lda + n)
-    for i in range(n):
-        for j in range(n):
-            a[i + j * lda] = rows[i][j]
-    return bytes([n - 1, lda_extra, 0]) + b"".join(struct.pack("<d", v) for v in a + b)
+    values = column_major(n, rows, n + lda_extra) + b
+    return bytes([n - 1, lda_extra, 0]) + b"".join(struct.pack("<d", v) for v in values)
 
 
 SOLVER = {
