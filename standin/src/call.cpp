@@ -16,13 +16,24 @@ int Evaluation::rejected_argument() const
     return 0;
 }
 
-PreparedCall::PreparedCall(std::span<const Argument> arguments)
-    : count_(arguments.size()), frame_(std::make_unique<CallFrame>())
+namespace {
+
+std::size_t checked_count(std::span<const Argument> arguments)
 {
     if (arguments.size() > MAX_CALL_ARGUMENTS) {
         throw std::invalid_argument("a call takes at most 3 arguments");
     }
-    std::memset(frame_.get(), FILL, sizeof(CallFrame));
+    return arguments.size();
+}
+
+}  // namespace
+
+PreparedCall::PreparedCall(std::span<const Argument> arguments)
+    : count_(checked_count(arguments)),
+      storage_(std::make_unique<std::byte[]>(call_frame_size(static_cast<int>(count_)))),
+      frame_(reinterpret_cast<CallFrame*>(storage_.get()))
+{
+    std::memset(storage_.get(), FILL, call_frame_size(static_cast<int>(count_)));
     frame_->argument_count = static_cast<std::int32_t>(count_);
     for (std::size_t i = 0; i < count_; ++i) {
         ArgumentSlot& slot = frame_->arguments[i];
@@ -47,7 +58,7 @@ PreparedCall::PreparedCall(std::span<const Argument> arguments)
 Evaluation PreparedCall::invoke(FunctionEntry entry)
 {
     Evaluation evaluation;
-    evaluation.status = entry(frame_.get(), &evaluation.value);
+    evaluation.status = entry(frame_, &evaluation.value);
     for (std::size_t i = 0; i < count_; ++i) {
         evaluation.flagged.push_back((frame_->arguments[i].invalid & ARGUMENT_INVALID) != 0);
     }

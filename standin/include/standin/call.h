@@ -1,10 +1,11 @@
 // Building the argument block of one evaluation as the host does: a
-// CallFrame with one ArgumentSlot per argument, doubles for numbers and
+// CallFrame with one ArgumentSlot per argument and no room for more, doubles for numbers and
 // TextDescriptors for texts. A text's characters are a buffer of exactly its
 // length, blank-padded and not NUL-terminated.
 #ifndef STANDIN_CALL_H
 #define STANDIN_CALL_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -38,7 +39,7 @@ public:
     PreparedCall(const PreparedCall&) = delete;
     PreparedCall& operator=(const PreparedCall&) = delete;
 
-    CallFrame* frame() { return frame_.get(); }
+    CallFrame* frame() { return frame_; }
     int argument_count() const { return static_cast<int>(count_); }
 
     // Calls the entry with this frame. Flags set by earlier calls stay.
@@ -53,7 +54,8 @@ public:
 
 private:
     std::size_t count_;
-    std::unique_ptr<CallFrame> frame_;
+    std::unique_ptr<std::byte[]> storage_;  // exactly the frame's size for its arguments
+    CallFrame* frame_;
     std::vector<std::unique_ptr<double>> numbers_;
     std::vector<std::unique_ptr<TextDescriptor>> descriptors_;
     std::vector<std::unique_ptr<char[]>> texts_;  // each exactly its text's length
