@@ -20,6 +20,7 @@
 #include "exit_codes.h"
 #include "module_session.h"
 #include "numbers.h"
+#include "output.h"
 
 namespace ljungcv {
 
@@ -37,8 +38,7 @@ bool is_separator(char c)
 // block; fields are copied in with memcpy and numbers formatted in place.
 class CsvWriter {
 public:
-    explicit CsvWriter(std::FILE* out) : out_(out), buffer_(new char[CAPACITY]) {}
-    ~CsvWriter() { flush(); }
+    CsvWriter() : buffer_(new char[CAPACITY]) {}
     CsvWriter(const CsvWriter&) = delete;
     CsvWriter& operator=(const CsvWriter&) = delete;
 
@@ -79,11 +79,7 @@ public:
     {
         write(buffer_.get(), used_);
         used_ = 0;
-        if (std::fflush(out_) != 0) {
-            failed_ = true;
-        }
     }
-    bool failed() const { return failed_; }
 
 private:
     // A block of rows plus room for the row that completes it; a field
@@ -114,17 +110,11 @@ private:
         std::memcpy(end(), data, size);
         used_ += size;
     }
-    void write(const char* data, std::size_t size)
-    {
-        if (size != 0 && std::fwrite(data, 1, size, out_) != size) {
-            failed_ = true;
-        }
-    }
+    // A failed write throws OutputError: the first one ends the run.
+    static void write(const char* data, std::size_t size) { write_output(std::string_view(data, size)); }
 
-    std::FILE* out_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
-    bool failed_ = false;
 };
 
 class BatchEvaluator {
@@ -262,7 +252,7 @@ int run_eval(const std::filesystem::path& module, const std::string& file, std::
         in = opened.get();
     }
 
-    CsvWriter writer(stdout);
+    CsvWriter writer;
     writer.text("n,alpha,method,value,status");
     writer.end_row();
     BatchEvaluator evaluator(session, writer, err);
@@ -301,10 +291,6 @@ int run_eval(const std::filesystem::path& module, const std::string& file, std::
         evaluator.line(carry, ++line_number);
     }
     writer.flush();
-    if (writer.failed()) {
-        fmt::print(err, "ljungcv eval: cannot write the output\n");
-        return EXIT_BAD_INPUT;
-    }
     return evaluator.any_error() ? EXIT_BAD_INPUT : EXIT_VALUE;
 }
 

@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "module_locator.h"
+#include "output.h"
 #include "plot_command.h"
 #include "standin/dynamic_library.h"
 
@@ -130,11 +131,11 @@ int run(int argc, char** argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+        return app.exit(e, output_stream(), std::cerr);
     } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
+        return app.exit(e, output_stream(), std::cerr);
     } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
+        return app.exit(e, output_stream(), std::cerr);
     } catch (const CLI::ParseError& e) {
         fmt::print(std::cerr, "ljungcv: {}\n", e.what());
         return EXIT_USAGE;
@@ -144,10 +145,10 @@ int run(int argc, char** argv)
         module_option.empty() ? default_module_path(argv[0]) : std::filesystem::path(module_option);
     try {
         if (info->parsed()) {
-            return run_info(module, std::cout, std::cerr);
+            return run_info(module, output_stream(), std::cerr);
         }
         if (table->parsed()) {
-            return run_table(module, table_options, std::cout, std::cerr);
+            return run_table(module, table_options, output_stream(), std::cerr);
         }
         if (eval->parsed()) {
             return run_eval(module, eval_file, std::cerr);
@@ -159,7 +160,7 @@ int run(int argc, char** argv)
             fmt::print(std::cerr, "ljungcv: give N and ALPHA, or a subcommand (see ljungcv --help)\n");
             return EXIT_USAGE;
         }
-        return run_quick(module, quick, std::cout, std::cerr);
+        return run_quick(module, quick, output_stream(), std::cerr);
     } catch (const standin::LoadError& e) {
         fmt::print(std::cerr, "ljungcv: {}\n", e.what());
         return EXIT_LOAD;
@@ -170,9 +171,15 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    ljungcv::guard_standard_streams();
     // The last resort reports with stdio, which cannot throw again.
     try {
-        return run(argc, argv);
+        const int code = run(argc, argv);
+        ljungcv::finish_output();  // a command succeeds only when all its output was written
+        return code;
+    } catch (const ljungcv::OutputError& e) {
+        std::fprintf(stderr, "ljungcv: %s\n", e.what());
+        return ljungcv::EXIT_BAD_INPUT;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ljungcv: %s\n", e.what());
     } catch (...) {

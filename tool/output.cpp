@@ -1,0 +1,111 @@
+#include "output.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace ljungcv {
+
+namespace {
+
+bool output_closed = false;  // standard output was closed when the command started
+int first_error = 0;         // the first failed write's errno, reported again at the end
+
+[[noreturn]] void fail(int error_number)
+{
+    if (first_error == 0) {
+        first_error = error_number != 0 ? error_number : EIO;
+    }
+    throw OutputError(first_error);
+}
+
+class OutputBuffer : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            const char byte = traits_type::to_char_type(c);
+            write_output(std::string_view(&byte, 1));
+        }
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* data, std::streamsize size) override
+    {
+        write_output(std::string_view(data, static_cast<std::size_t>(size)));
+        return size;
+    }
+    int sync() override
+    {
+        if (std::fflush(stdout) != 0) {
+            fail(errno);
+        }
+        return 0;
+    }
+};
+
+}  // namespace
+
+OutputError::OutputError(int error_number)
+    : std::runtime_error(std::string("cannot write the output: ") + std::strerror(error_number))
+{
+}
+
+void guard_standard_streams()
+{
+#if !defined(_WIN32)
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // open() takes the lowest free descriptor: this one.
+            if (open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) {
+                std::_Exit(5);
+            }
+            output_closed = output_closed || fd == STDOUT_FILENO;
+        }
+    }
+#endif
+}
+
+void write_output(std::string_view bytes)
+{
+    if (first_error != 0) {
+        throw OutputError(first_error);
+    }
+    if (output_closed) {
+        fail(EBADF);
+    }
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+        fail(errno);
+    }
+}
+
+std::ostream& output_stream()
+{
+    struct CheckedStream {
+        OutputBuffer buffer;
+        std::ostream stream{&buffer};
+        CheckedStream() { stream.exceptions(std::ios::badbit); }
+    };
+    static CheckedStream checked;
+    return checked.stream;
+}
+
+void finish_output()
+{
+    if (first_error != 0) {
+        throw OutputError(first_error);
+    }
+    output_stream().flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        fail(errno);
+    }
+    if (std::fclose(stdout) != 0) {
+        fail(errno);
+    }
+}
+
+}  // namespace ljungcv
