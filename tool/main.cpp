@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <fmt/ostream.h>
@@ -58,6 +59,26 @@ constexpr const char* EVAL_FOOTER =
 
 namespace {
 
+// The words and options among `options` that the command line gave, quoted
+// and separated by commas, e.g. "'10', '0.05', --exact".
+std::string unused_arguments(const std::vector<CLI::Option*>& options)
+{
+    std::string text;
+    for (const CLI::Option* option : options) {
+        if (option->count() == 0) {
+            continue;
+        }
+        if (option->get_positional()) {
+            for (const std::string& word : option->results()) {
+                text += (text.empty() ? "'" : ", '") + word + "'";
+            }
+        } else {
+            text += (text.empty() ? "" : ", ") + option->get_name();
+        }
+    }
+    return text;
+}
+
 int run(int argc, char** argv)
 {
     using namespace ljungcv;
@@ -71,14 +92,18 @@ int run(int argc, char** argv)
     app.allow_windows_style_options(false);
 
     std::string module_option;
-    app.add_option("--module", module_option, "the module file (default: the one beside ljungcv)");
+    CLI::Option* module_flag =
+        app.add_option("--module", module_option, "the module file (default: the one beside ljungcv)");
 
     QuickOptions quick;
-    app.add_option("N", quick.n, "number of observations");
-    app.add_option("ALPHA", quick.alpha, "significance level, 0 to 0.1");
-    app.add_option("METHOD", quick.method, "L or C (and their long forms); default C");
-    app.add_option("--digits", quick.digits, "decimals printed (default 9)")->check(CLI::Range(0, 17));
-    app.add_flag("--exact", quick.exact, "print the shortest text that reads back as the same double");
+    // What only the quick form uses; given with a subcommand, it is refused.
+    const std::vector<CLI::Option*> quick_only = {
+        app.add_option("N", quick.n, "number of observations"),
+        app.add_option("ALPHA", quick.alpha, "significance level, 0 to 0.1"),
+        app.add_option("METHOD", quick.method, "L or C (and their long forms); default C"),
+        app.add_option("--digits", quick.digits, "decimals printed (default 9)")->check(CLI::Range(0, 17)),
+        app.add_flag("--exact", quick.exact, "print the shortest text that reads back as the same double"),
+    };
 
     TableOptions table_options;
     CLI::App* table = app.add_subcommand("table", "print a grid of critical values");
@@ -139,6 +164,18 @@ int run(int argc, char** argv)
     } catch (const CLI::ParseError& e) {
         fmt::print(std::cerr, "ljungcv: {}\n", e.what());
         return EXIT_USAGE;
+    }
+
+    if (module_flag->count() > 0 && module_option.empty()) {
+        fmt::print(std::cerr, "ljungcv: --module needs a file name\n");
+        return EXIT_USAGE;
+    }
+    if (const std::vector<CLI::App*> chosen = app.get_subcommands(); !chosen.empty()) {
+        const std::string unused = unused_arguments(quick_only);
+        if (!unused.empty()) {
+            fmt::print(std::cerr, "ljungcv {}: unexpected {}\n", chosen.front()->get_name(), unused);
+            return EXIT_USAGE;
+        }
     }
 
     const std::filesystem::path module =

@@ -57,6 +57,26 @@ class FailedWrites(unittest.TestCase):
         self.assertIn(b"cannot write the output", result.stderr)
 
 
+class StrayArguments(unittest.TestCase):
+    """Nothing typed is silently dropped: what a subcommand does not use is a
+    usage error that names it."""
+
+    def test_unused_words_and_options_are_refused(self):
+        cases = [
+            (["table", "10", "0.05"], "ljungcv table: unexpected '10', '0.05'"),
+            (["10", "0.05", "table"], "ljungcv table: unexpected '10', '0.05'"),
+            (["plot", "-o", "p.png", "10", "0.05", "L"], "ljungcv plot: unexpected '10', '0.05', 'L'"),
+            (["--digits", "3", "info"], "ljungcv info: unexpected --digits"),
+            (["info", "--exact"], "ljungcv info: unexpected --exact"),
+            (["--module", "", "10", "0.05"], "ljungcv: --module needs a file name"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                result = subprocess.run([LJUNGCV, *args], capture_output=True, text=True, check=False)
+                self.assertEqual((result.returncode, result.stdout), (EXIT_USAGE, ""))
+                self.assertEqual(result.stderr, message + "\n")
+
+
 if __name__ == "__main__":
     LJUNGCV = sys.argv.pop(1)
     unittest.main()
