@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ljungcv {
 
@@ -25,16 +26,23 @@ int run_quick(const std::filesystem::path& module, const QuickOptions& options, 
 struct TableOptions {
     std::string n_list = "1,2,3,5,10,20,50,100,150,200,500,1000,10000";
     std::string alpha_list = "0.05,0.01,0.1";
-    std::string method = "C";  // C, L or both
-    std::string format = "text";  // text, csv or json
-    int digits = 9;
+    std::string method = "C";  // a method name or both
+    std::string format = "text";  // text, markdown, latex, csv or json
+    std::optional<int> digits;  // decimals where values are rounded (default 9)
+    bool exact = false;  // shortest round-trip text instead
 };
-int run_table(const std::filesystem::path& module, const TableOptions& options, std::ostream& out,
-              std::ostream& err);
+// Writes standard output through the checked writer.
+int run_table(const std::filesystem::path& module, const TableOptions& options, std::ostream& err);
 
-// ljungcv eval [FILE]: reads FILE, or standard input when FILE is empty or
-// "-", and writes CSV to standard output.
-int run_eval(const std::filesystem::path& module, const std::string& file, std::ostream& err);
+// ljungcv eval [FILE...]: reads each FILE in order, "-" or none for standard
+// input, and writes CSV or JSON Lines.
+struct EvalOptions {
+    std::vector<std::string> files;
+    std::optional<std::string> alpha;  // the level of lines that give only n
+    std::optional<std::string> method;  // the method of lines that give none
+    std::string format = "csv";  // csv or json
+};
+int run_eval(const std::filesystem::path& module, const EvalOptions& options, std::ostream& err);
 
 // ljungcv info
 int run_info(const std::filesystem::path& module, std::ostream& out, std::ostream& err);

@@ -1,195 +1,211 @@
-// ljungcv eval: batch evaluation of lines "n alpha [method]" into CSV.
+// ljungcv eval: batch evaluation of lines "n alpha [method]" into CSV or
+// JSON Lines, one row per data line, in input order.
 //
-// Input is read in large blocks and split into lines in place; output is
-// collected in a large buffer and written in blocks, so memory stays
-// constant however long the input. Each line is evaluated through one of two
+// Lines are read in blocks and written in blocks, so memory stays constant
+// however long the input. Each line is evaluated through one of two
 // prepared call frames (two or three arguments) whose values are replaced
-// line by line.
+// line by line; the method text goes to the module as written, so the
+// module decides what it accepts.
+#include <algorithm>
 #include <array>
-#include <charconv>
-#include <cstdio>
+#include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <ostream>
-#include <string>
-#include <string_view>
 
 #include <fmt/ostream.h>
+#include <nlohmann/json.hpp>
 
 #include "commands.h"
+#include "csv.h"
+#include "domain.h"
 #include "exit_codes.h"
+#include "line_reader.h"
 #include "module_session.h"
 #include "numbers.h"
 #include "output.h"
+#include "output_buffer.h"
 
 namespace ljungcv {
 
 namespace {
 
-constexpr std::size_t BLOCK = 1 << 20;
-constexpr int MAX_FIELDS = 3;
+// Frames for method texts up to this length are kept, one per length, so
+// that replacing the text copies it instead of allocating a buffer.
+constexpr std::size_t CACHED_FRAME_LENGTHS = 33;
 
-bool is_separator(char c)
+bool is_header(std::string_view first_field)
 {
-    return c == ',' || c == ' ' || c == '\t' || c == '\r';
+    return first_field == "n" || first_field == "N";
 }
 
-// Rows go into one large buffer that is written out whenever it holds a
-// block; fields are copied in with memcpy and numbers formatted in place.
-class CsvWriter {
-public:
-    CsvWriter() : buffer_(new char[CAPACITY]) {}
-    CsvWriter(const CsvWriter&) = delete;
-    CsvWriter& operator=(const CsvWriter&) = delete;
+// A text as a JSON string; bytes that are not UTF-8 become U+FFFD.
+std::string json_text(std::string_view text)
+{
+    return nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
 
-    void text(std::string_view field)
+// The row of one line, whatever became of it.
+struct Row {
+    std::string_view n;
+    std::string_view alpha;
+    std::string_view method;  // the method that produced the value, or the text as given
+    std::optional<double> n_value;
+    std::optional<double> alpha_value;
+    bool evaluated = false;
+    CurvePoint point{0.0, 0};
+    TurnDown turn = TurnDown::none;
+    std::string_view error;
+};
+
+class RowWriter {
+public:
+    RowWriter(OutputBuffer& out, bool json) : out_(out), json_(json)
     {
-        if (field.find('"') == std::string_view::npos) {
-            append(field.data(), field.size());
-            return;
-        }
-        put('"');
-        for (const char c : field) {
-            if (c == '"') {
-                put('"');
-            }
-            put(c);
-        }
-        put('"');
-    }
-    void comma() { put(','); }
-    void number(double value)
-    {
-        reserve(NUMBER_ROOM);
-        used_ = static_cast<std::size_t>(std::to_chars(end(), end() + NUMBER_ROOM, value).ptr - buffer_.get());
-    }
-    void integer(std::int32_t value)
-    {
-        reserve(NUMBER_ROOM);
-        used_ = static_cast<std::size_t>(std::to_chars(end(), end() + NUMBER_ROOM, value).ptr - buffer_.get());
-    }
-    void end_row()
-    {
-        put('\n');
-        if (used_ >= BLOCK) {
-            flush();
+        if (!json_) {
+            out_.text("n,alpha,method,value,status,turned_down\n");
         }
     }
-    void flush()
+
+    void write(const Row& row)
     {
-        write(buffer_.get(), used_);
-        used_ = 0;
+        json_ ? write_json(row) : write_csv(row);
     }
 
 private:
-    // A block of rows plus room for the row that completes it; a field
-    // longer than that goes straight to the output.
-    static constexpr std::size_t CAPACITY = BLOCK + std::size_t{64} * 1024;
-    static constexpr std::size_t NUMBER_ROOM = 32;  // the shortest form of any double, or an int
-
-    char* end() { return buffer_.get() + used_; }
-    void reserve(std::size_t bytes)
+    void write_csv(const Row& row)
     {
-        if (CAPACITY - used_ < bytes) {
-            write(buffer_.get(), used_);
-            used_ = 0;
+        write_csv_field(out_, row.n);
+        out_.put(',');
+        write_csv_field(out_, row.alpha);
+        out_.put(',');
+        write_csv_field(out_, row.method);
+        out_.put(',');
+        if (row.evaluated && row.point.status == STATUS_OK) {
+            out_.shortest(row.point.value);
+        }
+        out_.put(',');
+        if (row.evaluated) {
+            out_.integer(row.point.status);
+        } else {
+            out_.text("error");
+        }
+        out_.put(',');
+        if (row.evaluated && row.point.status == STATUS_OK) {
+            out_.put(row.turn == TurnDown::none ? '0' : '1');
+        }
+        out_.put('\n');
+    }
+
+    void number_or_text(const std::optional<double>& value, std::string_view text)
+    {
+        if (value && std::isfinite(*value)) {
+            out_.shortest(*value);
+        } else {
+            out_.text(json_text(text));
         }
     }
-    void put(char c)
-    {
-        reserve(1);
-        buffer_[used_++] = c;
-    }
-    void append(const char* data, std::size_t size)
-    {
-        reserve(size);
-        if (size > CAPACITY) {
-            write(data, size);
-            return;
-        }
-        std::memcpy(end(), data, size);
-        used_ += size;
-    }
-    // A failed write throws OutputError: the first one ends the run.
-    static void write(const char* data, std::size_t size) { write_output(std::string_view(data, size)); }
 
-    std::unique_ptr<char[]> buffer_;
-    std::size_t used_ = 0;
+    void write_json(const Row& row)
+    {
+        out_.text("{\"n\": ");
+        number_or_text(row.n_value, row.n);
+        out_.text(", \"alpha\": ");
+        number_or_text(row.alpha_value, row.alpha);
+        out_.text(", \"method\": ");
+        out_.text(json_text(row.method));
+        out_.text(", \"value\": ");
+        if (row.evaluated && row.point.status == STATUS_OK) {
+            out_.shortest(row.point.value);
+        } else {
+            out_.text("null");
+        }
+        out_.text(", \"status\": ");
+        if (row.evaluated) {
+            out_.integer(row.point.status);
+        } else {
+            out_.text("\"error\"");
+        }
+        out_.text(", \"turned_down\": ");
+        if (row.evaluated && row.point.status == STATUS_OK) {
+            out_.text(row.turn == TurnDown::none ? "false" : "true");
+        } else {
+            out_.text("null");
+        }
+        if (!row.error.empty()) {
+            out_.text(", \"error\": ");
+            out_.text(json_text(row.error));
+        }
+        out_.text("}\n");
+    }
+
+    OutputBuffer& out_;
+    bool json_;
 };
 
 class BatchEvaluator {
 public:
-    BatchEvaluator(ModuleSession& session, CsvWriter& writer, std::ostream& err)
-        : entry_(session.ljungcv().entry), writer_(writer), err_(err)
+    BatchEvaluator(ModuleSession& session, const EvalOptions& options, std::optional<double> alpha)
+        : entry_(session.ljungcv().entry),
+          curves_{Curve(session, Method::corrected), Curve(session, Method::asymptotic)},
+          default_alpha_(alpha),
+          alpha_text_(options.alpha.value_or("")),
+          method_text_(options.method)
     {
     }
 
-    // Evaluates one line (without its end of line).
-    void line(std::string_view text, std::size_t number)
+    // The row of one data line; `why` receives the message of an error row.
+    Row evaluate(const CsvFields& line, std::string& why)
     {
-        std::string_view fields[MAX_FIELDS + 1];
-        int count = 0;
-        std::size_t i = 0;
-        while (i < text.size()) {
-            while (i < text.size() && is_separator(text[i])) {
-                ++i;
-            }
-            if (i == text.size()) {
-                break;
-            }
-            if (count == 0 && text[i] == '#') {
-                return;  // a comment
-            }
-            const std::size_t start = i;
-            while (i < text.size() && !is_separator(text[i])) {
-                ++i;
-            }
-            if (count <= MAX_FIELDS) {
-                fields[count] = text.substr(start, i - start);
-            }
-            ++count;
+        Row row;
+        const std::size_t kept = std::min<std::size_t>(line.count, 3);
+        row.n = line.fields[0];
+        row.alpha = kept > 1 ? line.fields[1] : std::string_view(alpha_text_);
+        row.method = kept > 2 ? line.fields[2] : std::string_view();
+        const bool level_given = line.count >= 2 || default_alpha_.has_value();
+        if (line.count > 3 || !level_given) {
+            why = fmt::format("expected 'n alpha [method]'{}, found {} field{}",
+                              default_alpha_ ? " or 'n'" : "", line.count, line.count == 1 ? "" : "s");
+            row.error = why;
+            return row;
         }
-        if (count == 0) {
-            return;  // a blank line
-        }
-        if (count < 2 || count > MAX_FIELDS) {
-            error_row(fields, count, number,
-                      fmt::format("expected 'n alpha [method]', found {} field{}", count, count == 1 ? "" : "s"));
-            return;
-        }
-        const std::optional<double> n = parse_number(fields[0]);
-        const std::optional<double> alpha = parse_number(fields[1]);
-        if (!n || !alpha) {
-            error_row(fields, count, number,
-                      fmt::format("'{}' is not a number", !n ? fields[0] : fields[1]));
-            return;
+        row.n_value = parse_number(row.n);
+        row.alpha_value = parse_number(row.alpha);
+        if (!row.n_value || !row.alpha_value) {
+            why = fmt::format("'{}' is not a number", !row.n_value ? row.n : row.alpha);
+            row.error = why;
+            return row;
         }
 
-        standin::PreparedCall& call = count == 2 ? two_ : three_arguments(fields[2]);
-        call.set_number(0, *n);
-        call.set_number(1, *alpha);
-        if (count == 3) {
-            call.set_text(2, fields[2]);
+        std::optional<std::string_view> method;
+        if (line.count == 3) {
+            method = line.fields[2];
+        } else if (method_text_) {
+            method = *method_text_;
+        }
+        standin::PreparedCall& call = method ? three_arguments(*method) : two_;
+        call.set_number(0, *row.n_value);
+        call.set_number(1, *row.alpha_value);
+        if (method) {
+            call.set_text(2, *method);
         }
         call.clear_flags();
-        double value = 0.0;
-        const std::int32_t status = entry_(call.frame(), &value);
+        row.evaluated = true;
+        row.point.status = entry_(call.frame(), &row.point.value);
 
-        echo_fields(fields, count);
-        if (status == STATUS_OK) {
-            writer_.number(value);
+        const std::optional<Method> chosen = method ? method_named(*method) : Method::corrected;
+        if (chosen) {
+            row.method = method_keyword(*chosen);
+            row.turn = turned_down(curves_[*chosen == Method::asymptotic ? 1 : 0], *row.n_value, *row.alpha_value,
+                                   row.point);
+        } else {
+            row.method = *method;
         }
-        writer_.comma();
-        writer_.integer(status);
-        writer_.end_row();
+        return row;
     }
 
-    bool any_error() const { return errors_ > 0; }
-
 private:
-    // The three-argument frame for a method text of this length: one frame
-    // per length, so that replacing the text copies it into a buffer of the
-    // right size instead of allocating one for every line.
     standin::PreparedCall& three_arguments(std::string_view method)
     {
         if (method.size() >= three_by_length_.size()) {
@@ -203,95 +219,126 @@ private:
         return *call;
     }
 
-    void echo_fields(const std::string_view* fields, int count)
+    static std::vector<standin::Argument> arguments(int count)
     {
-        for (int f = 0; f < MAX_FIELDS; ++f) {
-            if (f < count) {
-                writer_.text(fields[f]);
-            }
-            writer_.comma();
+        std::vector<standin::Argument> list{0.0, 0.0};
+        if (count == 3) {
+            list.emplace_back(std::string("C"));
         }
-    }
-
-    void error_row(const std::string_view* fields, int count, std::size_t number, const std::string& why)
-    {
-        ++errors_;
-        fmt::print(err_, "ljungcv eval: line {}: {}\n", number, why);
-        echo_fields(fields, count < MAX_FIELDS ? count : MAX_FIELDS);
-        writer_.comma();
-        writer_.text("error");
-        writer_.end_row();
+        return list;
     }
 
     FunctionEntry entry_;
-    CsvWriter& writer_;
-    std::ostream& err_;
-    std::vector<standin::Argument> two_arguments_{0.0, 0.0};
-    std::vector<standin::Argument> three_arguments_{0.0, 0.0, std::string("C")};
-    standin::PreparedCall two_{two_arguments_};
-    standin::PreparedCall three_{three_arguments_};
-    std::array<std::unique_ptr<standin::PreparedCall>, 33> three_by_length_;
-    std::size_t errors_ = 0;
+    std::array<Curve, 2> curves_;
+    std::optional<double> default_alpha_;
+    std::string alpha_text_;
+    std::optional<std::string> method_text_;
+    standin::PreparedCall two_{arguments(2)};
+    standin::PreparedCall three_{arguments(3)};
+    std::array<std::unique_ptr<standin::PreparedCall>, CACHED_FRAME_LENGTHS> three_by_length_;
 };
+
+enum class InputOutcome { read, unreadable };
+
+// Evaluates every line of one input. `errors` counts the error rows.
+InputOutcome evaluate_input(std::FILE* in, const std::string& name, BatchEvaluator& evaluator, RowWriter& writer,
+                            OutputBuffer& out, std::ostream& err, std::size_t& errors)
+{
+    LineReader reader(in);
+    std::string scratch;
+    std::string why;
+    bool first_data_line = true;
+    const std::string where = name.empty() ? "" : name + ", ";
+    std::string_view text;
+    while (true) {
+        const LineReader::Got got = reader.next(text);
+        if (got == LineReader::Got::end) {
+            return InputOutcome::read;
+        }
+        if (got == LineReader::Got::error) {
+            fmt::print(err, "ljungcv eval: cannot read {}: {}\n", name.empty() ? "standard input" : name,
+                       reader.reason());
+            return InputOutcome::unreadable;
+        }
+        Row row;
+        why.clear();
+        if (got == LineReader::Got::too_long) {
+            why = fmt::format("longer than {} bytes", LineReader::MAX_LINE);
+            row.error = why;
+        } else {
+            const CsvFields line = split_csv_line(text, scratch);
+            if (!line.error.empty()) {
+                why = line.error;
+                row.error = why;
+            } else if (line.count == 0) {
+                continue;  // blank or a comment
+            } else if (first_data_line && is_header(line.fields[0])) {
+                first_data_line = false;
+                continue;
+            } else {
+                row = evaluator.evaluate(line, why);
+            }
+        }
+        first_data_line = false;
+        if (!why.empty()) {
+            ++errors;
+            fmt::print(err, "ljungcv eval: {}line {}: {}\n", where, reader.number(), why);
+        }
+        writer.write(row);
+        out.row_done();  // a failed write throws and ends the run
+    }
+}
 
 }  // namespace
 
-int run_eval(const std::filesystem::path& module, const std::string& file, std::ostream& err)
+int run_eval(const std::filesystem::path& module, const EvalOptions& options, std::ostream& err)
 {
-    ModuleSession session(module);
-    session.ljungcv();  // a module without LJUNGCV fails before any input is read
+    std::optional<double> alpha;
+    if (options.alpha) {
+        alpha = parse_number(*options.alpha);
+        if (!alpha) {
+            fmt::print(err, "ljungcv eval: --alpha '{}' is not a number\n", *options.alpha);
+            return EXIT_USAGE;
+        }
+    }
+    if (options.method && !method_named(*options.method)) {
+        fmt::print(err, "ljungcv eval: --method '{}' is not one of {}\n", *options.method,
+                   "C, CORR, CORRECT, CORRECTED, L, LJUNG (any case)");
+        return EXIT_USAGE;
+    }
+    if (options.format != "csv" && options.format != "json") {
+        fmt::print(err, "ljungcv eval: --format '{}' is not csv or json\n", options.format);
+        return EXIT_USAGE;
+    }
 
-    std::FILE* in = stdin;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(nullptr, &std::fclose);
-    if (!file.empty() && file != "-") {
-        opened.reset(std::fopen(file.c_str(), "rb"));
-        if (!opened) {
-            fmt::print(err, "ljungcv eval: cannot read '{}': {}\n", file, std::strerror(errno));
+    ModuleSession session(module);
+    BatchEvaluator evaluator(session, options, alpha);  // a module without LJUNGCV fails before any input is read
+    OutputBuffer out(&write_output);
+    RowWriter writer(out, options.format == "json");
+
+    const std::vector<std::string> inputs = options.files.empty() ? std::vector<std::string>{"-"} : options.files;
+    std::size_t errors = 0;
+    for (const std::string& file : inputs) {
+        const bool standard_input = file == "-";
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> opened(nullptr, &std::fclose);
+        if (!standard_input) {
+            opened.reset(std::fopen(file.c_str(), "rb"));
+            if (!opened) {
+                const int error = errno;
+                out.finish();
+                fmt::print(err, "ljungcv eval: cannot read '{}': {}\n", file, std::strerror(error));
+                return EXIT_BAD_INPUT;
+            }
+        }
+        const InputOutcome outcome = evaluate_input(standard_input ? stdin : opened.get(),
+                                                    standard_input ? "" : file, evaluator, writer, out, err, errors);
+        if (outcome == InputOutcome::unreadable) {
+            out.finish();
             return EXIT_BAD_INPUT;
         }
-        in = opened.get();
     }
-
-    CsvWriter writer;
-    writer.text("n,alpha,method,value,status");
-    writer.end_row();
-    BatchEvaluator evaluator(session, writer, err);
-
-    std::unique_ptr<char[]> block(new char[BLOCK]);
-    std::string carry;  // a line split across two blocks
-    std::size_t line_number = 0;
-    while (true) {
-        const std::size_t got = std::fread(block.get(), 1, BLOCK, in);
-        std::string_view data(block.get(), got);
-        while (!data.empty()) {
-            const std::size_t end = data.find('\n');
-            if (end == std::string_view::npos) {
-                carry.append(data);
-                break;
-            }
-            ++line_number;
-            if (carry.empty()) {
-                evaluator.line(data.substr(0, end), line_number);
-            } else {
-                carry.append(data.substr(0, end));
-                evaluator.line(carry, line_number);
-                carry.clear();
-            }
-            data.remove_prefix(end + 1);
-        }
-        if (got < BLOCK) {
-            break;
-        }
-    }
-    if (std::ferror(in)) {
-        fmt::print(err, "ljungcv eval: error reading {}\n", file.empty() || file == "-" ? "standard input" : file);
-        return EXIT_BAD_INPUT;
-    }
-    if (!carry.empty()) {
-        evaluator.line(carry, ++line_number);
-    }
-    writer.flush();
-    return evaluator.any_error() ? EXIT_BAD_INPUT : EXIT_VALUE;
+    out.finish();
+    return errors > 0 ? EXIT_BAD_INPUT : EXIT_VALUE;
 }
 
 }  // namespace ljungcv

@@ -1,23 +1,23 @@
 // Critical values over a grid of counts and levels, for one or both methods,
-// evaluated through the module like any single call.
+// evaluated through the module like any single call, each with where it
+// lies outside its curve's sensible range.
 #ifndef LJUNGCV_GRID_H
 #define LJUNGCV_GRID_H
 
-#include <cstdint>
-#include <string>
 #include <vector>
 
+#include "domain.h"
 #include "module_session.h"
 
 namespace ljungcv {
 
 struct GridCell {
-    double value;
-    std::int32_t status;
+    CurvePoint point;
+    TurnDown turn;
 };
 
 struct Grid {
-    std::vector<std::string> methods;  // "C", "L"
+    std::vector<Method> methods;
     std::vector<double> counts;
     std::vector<double> levels;
     std::vector<GridCell> cells;  // method-major, then count, then level
@@ -28,13 +28,7 @@ struct Grid {
     }
 };
 
-// "C", "L" or "both" to the method keywords, corrected first.
-std::vector<std::string> methods_for(const std::string& choice);
-
-// "corrected" or "asymptotic".
-const char* method_long_name(const std::string& keyword);
-
-Grid evaluate_grid(ModuleSession& session, const std::vector<std::string>& methods, const std::vector<double>& counts,
+Grid evaluate_grid(ModuleSession& session, const std::vector<Method>& methods, const std::vector<double>& counts,
                    const std::vector<double>& levels);
 
 }  // namespace ljungcv

@@ -107,23 +107,24 @@ int run(int argc, char** argv)
 
     TableOptions table_options;
     CLI::App* table = app.add_subcommand("table", "print a grid of critical values");
-    table->add_option("--n", table_options.n_list, "LIST of observation counts")
+    table->add_option("--n", table_options.n_list, "LIST of observation counts (whole numbers)")
         ->default_str(table_options.n_list);
     table->add_option("--alpha", table_options.alpha_list, "LIST of levels")->default_str(table_options.alpha_list);
-    table->add_option("--method", table_options.method, "C (corrected), L (asymptotic) or both")
-        ->check(CLI::IsMember({"C", "L", "both"}))
+    table->add_option("--method", table_options.method, "C (corrected), L (asymptotic), their long forms, or both")
         ->default_str("C");
-    table->add_option("--format", table_options.format, "text, csv or json")
-        ->check(CLI::IsMember({"text", "csv", "json"}))
-        ->default_str("text");
-    table->add_option("--digits", table_options.digits, "decimals in the text format (default 9)")
+    table->add_option("--format", table_options.format, "text, markdown, latex, csv or json")->default_str("text");
+    table->add_option("--digits", table_options.digits, "decimals in text, markdown and latex (default 9)")
         ->check(CLI::Range(0, 17));
+    table->add_flag("--exact", table_options.exact, "values as the shortest text that reads back as the same double");
     table->footer(TABLE_FOOTER);
     table->fallthrough();
 
-    std::string eval_file;
-    CLI::App* eval = app.add_subcommand("eval", "evaluate lines 'n alpha [method]' from FILE or stdin into CSV");
-    eval->add_option("FILE", eval_file, "input file; - or none for standard input");
+    EvalOptions eval_options;
+    CLI::App* eval = app.add_subcommand("eval", "evaluate lines 'n alpha [method]' from files or stdin into CSV or JSON");
+    eval->add_option("FILE", eval_options.files, "input files, read in order; - or none for standard input");
+    eval->add_option("--alpha", eval_options.alpha, "the level of lines that give only n");
+    eval->add_option("--method", eval_options.method, "the method of lines that give none (default C)");
+    eval->add_option("--format", eval_options.format, "csv or json (JSON Lines)")->default_str("csv");
     eval->footer(EVAL_FOOTER);
     eval->fallthrough();
 
@@ -137,8 +138,7 @@ int run(int argc, char** argv)
     plot->add_option("--n", plot_options.n_range, "RANGE FIRST:LAST or LIST of observation counts")
         ->default_str(plot_options.n_range);
     plot->add_option("--alpha", plot_options.alpha_list, "LIST of levels")->default_str(plot_options.alpha_list);
-    plot->add_option("--method", plot_options.method, "C (corrected), L (asymptotic) or both")
-        ->check(CLI::IsMember({"C", "L", "both"}))
+    plot->add_option("--method", plot_options.method, "C (corrected), L (asymptotic), their long forms, or both")
         ->default_str(plot_options.method);
     plot->add_flag("--linear", plot_options.linear, "linear n axis (default logarithmic)");
     plot->add_option("--width", plot_options.width, "picture width in pixels")
@@ -185,10 +185,10 @@ int run(int argc, char** argv)
             return run_info(module, output_stream(), std::cerr);
         }
         if (table->parsed()) {
-            return run_table(module, table_options, output_stream(), std::cerr);
+            return run_table(module, table_options, std::cerr);
         }
         if (eval->parsed()) {
-            return run_eval(module, eval_file, std::cerr);
+            return run_eval(module, eval_options, std::cerr);
         }
         if (plot->parsed()) {
             return run_plot(module, plot_options, std::cerr);

@@ -25,4 +25,28 @@ standin::Evaluation ModuleSession::evaluate(double n, double alpha, const std::o
     return call.invoke(ljungcv().entry);
 }
 
+namespace {
+
+std::vector<standin::Argument> curve_arguments(Method method)
+{
+    return {0.0, 0.0, std::string(method_keyword(method))};
+}
+
+}  // namespace
+
+Curve::Curve(ModuleSession& session, Method method)
+    : method_(method), entry_(session.ljungcv().entry), call_(curve_arguments(method))
+{
+}
+
+CurvePoint Curve::at(double n, double alpha)
+{
+    call_.set_number(0, n);
+    call_.set_number(1, alpha);
+    call_.clear_flags();
+    CurvePoint point{0.0, 0};
+    point.status = entry_(call_.frame(), &point.value);
+    return point;
+}
+
 }  // namespace ljungcv

@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
+#include "domain.h"
+#include "standin/call.h"
 #include "standin/host_environment.h"
 #include "standin/module.h"
 
 namespace ljungcv {
-
-inline constexpr const char* FUNCTION_NAME = "LJUNGCV";
 
 class ModuleSession {
 public:
@@ -31,6 +31,21 @@ public:
 private:
     standin::HostEnvironment host_;
     standin::Module module_;
+};
+
+// One method's values through the module: a three-argument frame with the
+// method's keyword, whose numbers are replaced call by call.
+class Curve final : public CurveSource {
+public:
+    Curve(ModuleSession& session, Method method);
+
+    CurvePoint at(double n, double alpha) override;
+    Method method() const { return method_; }
+
+private:
+    Method method_;
+    FunctionEntry entry_;
+    standin::PreparedCall call_;
 };
 
 }  // namespace ljungcv

@@ -28,7 +28,7 @@ double round_to_15_digits(double value)
     return rounded;
 }
 
-void append_range(std::vector<double>& values, std::string_view item)
+NumberRange parse_range(std::string_view item, std::size_t room)
 {
     std::vector<std::string_view> parts;
     std::size_t start = 0;
@@ -52,26 +52,43 @@ void append_range(std::vector<double>& values, std::string_view item)
     if (last < first) {
         throw ListError("range '" + std::string(item) + "' ends before it starts");
     }
-    // Values are FIRST + i * STEP, each computed afresh so that no rounding
-    // accumulates, then rounded to 15 significant digits so that a decimal
-    // range gives the decimals written (0.01:0.1:0.01 ends at 0.1, not at
-    // 0.09999999999999999). LAST counts as reached within a millionth of a
-    // step.
+    // LAST counts as reached within a millionth of a step.
     const double count = std::floor((last - first) / step + 1e-6) + 1.0;
-    if (count > static_cast<double>(MAX_LIST_VALUES - values.size())) {
+    if (count > static_cast<double>(room)) {
         throw ListError("range '" + std::string(item) + "' has too many values");
     }
-    const auto values_in_range = static_cast<std::size_t>(count);
-    for (std::size_t i = 0; i < values_in_range; ++i) {
-        values.push_back(round_to_15_digits(first + static_cast<double>(i) * step));
-    }
+    return {first, step, static_cast<std::size_t>(count)};
 }
 
 }  // namespace
 
-std::vector<double> parse_number_list(std::string_view text)
+// Each value is computed afresh, so that no rounding accumulates, then
+// rounded to 15 significant digits, so that a decimal range gives the
+// decimals written (0.01:0.1:0.01 ends at 0.1, not at 0.09999999999999999).
+double NumberRange::at(std::size_t i) const
+{
+    return step == 0.0 ? first : round_to_15_digits(first + static_cast<double>(i) * step);
+}
+
+NumberList::NumberList(std::vector<NumberRange> ranges) : ranges_(std::move(ranges))
+{
+    for (const NumberRange& range : ranges_) {
+        size_ += range.count;
+    }
+}
+
+std::vector<double> NumberList::values() const
 {
     std::vector<double> values;
+    values.reserve(size_);
+    for_each([&values](double value) { values.push_back(value); });
+    return values;
+}
+
+NumberList parse_number_list(std::string_view text)
+{
+    std::vector<NumberRange> ranges;
+    std::size_t total = 0;
     std::size_t start = 0;
     while (true) {
         const std::size_t comma = text.find(',', start);
@@ -81,19 +98,20 @@ std::vector<double> parse_number_list(std::string_view text)
             throw ListError("empty item in list '" + std::string(text) + "'");
         }
         if (item.find(':') != std::string_view::npos) {
-            append_range(values, item);
+            ranges.push_back(parse_range(item, MAX_LIST_VALUES - total));
         } else {
-            if (values.size() == MAX_LIST_VALUES) {
+            if (total == MAX_LIST_VALUES) {
                 throw ListError("list '" + std::string(text) + "' has too many values");
             }
-            values.push_back(item_number(item, item));
+            ranges.push_back({item_number(item, item), 0.0, 1});
         }
+        total += ranges.back().count;
         if (comma == std::string_view::npos) {
             break;
         }
         start = comma + 1;
     }
-    return values;
+    return NumberList(std::move(ranges));
 }
 
 }  // namespace ljungcv

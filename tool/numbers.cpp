@@ -1,6 +1,8 @@
 #include "numbers.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <system_error>
 
 namespace ljungcv {
@@ -40,6 +42,15 @@ std::string format_shortest(double value)
     const auto [ptr, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
     (void)error;  // 64 bytes hold every double's shortest form
     return std::string(buffer, ptr);
+}
+
+std::string format_count(double n)
+{
+    constexpr double LARGEST_EXACT_INTEGER = 9007199254740992.0;  // 2^53
+    if (n == std::trunc(n) && std::fabs(n) <= LARGEST_EXACT_INTEGER) {
+        return std::to_string(static_cast<std::int64_t>(n));
+    }
+    return format_shortest(n);
 }
 
 }  // namespace ljungcv

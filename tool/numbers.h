@@ -19,6 +19,10 @@ std::string format_fixed(double value, int digits);
 // The shortest text that reads back as exactly the same double.
 std::string format_shortest(double value);
 
+// A count: whole numbers up to 2^53 in digits (100000, not 1e+05), anything
+// else as format_shortest.
+std::string format_count(double n);
+
 }  // namespace ljungcv
 
 #endif

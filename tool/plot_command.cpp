@@ -38,9 +38,6 @@ constexpr std::array<double, 4> ANCHOR_COUNTS{1.0, 2.0, 100.0, 200.0};
 // than the pixels of a picture of usual size.
 constexpr double RANGE_STEPS = 1000.0;
 
-// The module truncates n to a 32-bit signed integer.
-constexpr double LARGEST_COUNT = std::numeric_limits<std::int32_t>::max();
-
 // More points than any picture can show.
 constexpr std::size_t MAX_PLOT_COUNTS = 100'000;
 constexpr std::size_t MAX_PLOT_LEVELS = 12;
@@ -91,7 +88,7 @@ std::vector<double> plot_counts(const std::string& text, bool log_n)
         }
         counts = sample_range(*first, *last, log_n);
     } else {
-        counts = parse_number_list(text);
+        counts = parse_number_list(text).values();
         for (const double n : counts) {
             if (!is_count(n)) {
                 throw ListError(fmt::format("n = {} is not a whole number from 1 to {}", format_shortest(n),
@@ -124,7 +121,7 @@ std::vector<double> plot_counts(const std::string& text, bool log_n)
 std::vector<double> plot_levels(const std::string& text)
 {
     std::vector<double> levels;
-    for (const double alpha : parse_number_list(text)) {
+    for (const double alpha : parse_number_list(text).values()) {
         if (std::find(levels.begin(), levels.end(), alpha) == levels.end()) {
             levels.push_back(alpha);
         }
@@ -161,7 +158,7 @@ std::vector<std::vector<PlotPoint>> runs_of(const Grid& grid, std::size_t m, std
     bool in_run = false;
     for (std::size_t i = 0; i < grid.counts.size(); ++i) {
         const GridCell& cell = grid.cell(m, i, a);
-        if (cell.status != STATUS_OK) {
+        if (cell.point.status != STATUS_OK) {
             in_run = false;
             continue;
         }
@@ -169,7 +166,7 @@ std::vector<std::vector<PlotPoint>> runs_of(const Grid& grid, std::size_t m, std
             runs.emplace_back();
             in_run = true;
         }
-        runs.back().push_back({grid.counts[i], cell.value});
+        runs.back().push_back({grid.counts[i], cell.point.value});
     }
     return runs;
 }
@@ -178,7 +175,7 @@ std::vector<std::vector<PlotPoint>> runs_of(const Grid& grid, std::size_t m, std
 bool all_cells_have(const Grid& grid, std::size_t m, std::size_t a, std::int32_t status)
 {
     for (std::size_t i = 0; i < grid.counts.size(); ++i) {
-        if (grid.cell(m, i, a).status != status) {
+        if (grid.cell(m, i, a).point.status != status) {
             return false;
         }
     }
@@ -215,8 +212,8 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
         bool level_named = false;
         for (std::size_t m = 0; m < grid.methods.size(); ++m) {
             const std::string name = method_long_name(grid.methods[m]);
-            const bool asymptotic = grid.methods[m] == "L";
-            PlotCurve curve{fmt::format("{} ({}), {}", name, grid.methods[m], level_words(grid.levels[a])),
+            const bool asymptotic = grid.methods[m] == Method::asymptotic;
+            PlotCurve curve{fmt::format("{} ({}), {}", name, method_keyword(grid.methods[m]), level_words(grid.levels[a])),
                             level_named ? "" : level_text(grid.levels[a]), a, asymptotic, runs_of(grid, m, a)};
             if (curve.runs.empty()) {
                 const bool rejected = all_cells_have(grid, m, a, STATUS_INVALID_ARGUMENT);
@@ -228,9 +225,9 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
             if (!asymptotic) {
                 for (std::size_t i = 0; i < grid.counts.size(); ++i) {
                     const GridCell& cell = grid.cell(m, i, a);
-                    if (cell.status == STATUS_OK &&
+                    if (cell.point.status == STATUS_OK &&
                         std::find(ANCHOR_COUNTS.begin(), ANCHOR_COUNTS.end(), grid.counts[i]) != ANCHOR_COUNTS.end()) {
-                        chart.marks.push_back({grid.counts[i], cell.value});
+                        chart.marks.push_back({grid.counts[i], cell.point.value});
                     }
                 }
             }
@@ -241,8 +238,7 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
     }
     for (std::size_t m = 0; m < grid.methods.size(); ++m) {
         if (method_drawn[m]) {
-            chart.key_lines.push_back({fmt::format("{} ({})", method_long_name(grid.methods[m]), grid.methods[m]),
-                                       grid.methods[m] == "L"});
+            chart.key_lines.push_back({fmt::format("{} ({})", method_long_name(grid.methods[m]), method_keyword(grid.methods[m])), grid.methods[m] == Method::asymptotic});
         }
     }
     return chart;
@@ -265,8 +261,9 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
                    options.output);
         return EXIT_USAGE;
     }
-    if (options.method != "C" && options.method != "L" && options.method != "both") {
-        fmt::print(err, "ljungcv plot: method '{}' is not C, L or both\n", options.method);
+    const std::optional<std::vector<Method>> methods = methods_named(options.method);
+    if (!methods) {
+        fmt::print(err, "ljungcv plot: method '{}' is not {}\n", options.method, METHOD_CHOICES);
         return EXIT_USAGE;
     }
     std::vector<double> counts;
@@ -280,7 +277,7 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
     }
 
     ModuleSession session(module);
-    const Grid grid = evaluate_grid(session, methods_for(options.method), counts, levels);
+    const Grid grid = evaluate_grid(session, *methods, counts, levels);
     bool any_rejected = false;
     const PlotChart chart = chart_of(grid, options, err, any_rejected);
     if (chart.curves.empty()) {

@@ -4,8 +4,8 @@
 #include <fmt/ostream.h>
 
 #include "commands.h"
+#include "domain.h"
 #include "exit_codes.h"
-#include "explain.h"
 #include "module_session.h"
 #include "numbers.h"
 
@@ -24,11 +24,14 @@ int run_quick(const std::filesystem::path& module, const QuickOptions& options, 
     ModuleSession session(module);
     const standin::Evaluation result = session.evaluate(*n, *alpha, options.method);
     if (result.status == STATUS_INVALID_ARGUMENT) {
-        fmt::print(err, "ljungcv: {}\n", explain_rejection(result.rejected_argument(), *n, *alpha, options.method));
+        fmt::print(err, "ljungcv: {}\n",
+                   explain_rejection(result.rejected_argument(), *n, *alpha, options.method.value_or("")));
         return EXIT_INVALID_ARGUMENT;
     }
+    // The module accepted the text, so it names a method.
+    const Method method = options.method ? method_named(*options.method).value_or(Method::corrected) : Method::corrected;
     if (result.status == STATUS_NO_RESULT) {
-        fmt::print(err, "ljungcv: {}\n", explain_no_result(*n, *alpha, options.method));
+        fmt::print(err, "ljungcv: {}\n", explain_no_result(*n, *alpha, method));
         return EXIT_NO_RESULT;
     }
     if (result.status != STATUS_OK) {
@@ -36,6 +39,11 @@ int run_quick(const std::filesystem::path& module, const QuickOptions& options, 
         return EXIT_LOAD;
     }
     fmt::print(out, "{}\n", options.exact ? format_shortest(result.value) : format_fixed(result.value, options.digits));
+    Curve curve(session, method);
+    const TurnDown turn = turned_down(curve, *n, *alpha, {result.value, result.status});
+    if (turn != TurnDown::none) {
+        fmt::print(err, "ljungcv: note: {}\n", explain_turn_down(turn, *n, *alpha, method));
+    }
     return EXIT_VALUE;
 }
 

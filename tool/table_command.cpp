@@ -1,119 +1,282 @@
-// ljungcv table: a grid of critical values as text, CSV or JSON.
+// ljungcv table: a grid of critical values as text, Markdown, LaTeX, CSV or
+// JSON, written row by row as it is evaluated, so memory does not grow with
+// the grid. Text needs its column widths first: it evaluates the grid twice
+// rather than keep it.
 #include <algorithm>
+#include <cmath>
+#include <memory>
 #include <ostream>
 #include <vector>
 
+#include <fmt/format.h>
 #include <fmt/ostream.h>
-#include <nlohmann/json.hpp>
 
 #include "commands.h"
+#include "domain.h"
 #include "exit_codes.h"
-#include "grid.h"
+#include "module_session.h"
 #include "number_list.h"
 #include "numbers.h"
+#include "output.h"
+#include "output_buffer.h"
 
 namespace ljungcv {
 
 namespace {
 
 constexpr const char* NO_VALUE = "n/a";
+constexpr const char* NO_VALUE_NOTE = "no value exists (for example n = 1 with the asymptotic method, or alpha = 0)";
+constexpr const char* TURN_NOTE =
+    "outside the curve's sensible range: the value is below the one at n - 1 or at a 1% larger level, "
+    "so a test with it does not hold its level";
+// Counts are shown as integers; beyond 2^53 not every integer is a double.
+constexpr double LARGEST_SHOWN_COUNT = 9007199254740992.0;
+// A level for checking that the module accepts a level at all.
+constexpr double ANY_COUNT = 10.0;
 
-void print_text(std::ostream& out, const Grid& grid, int digits)
+enum class Format { text, markdown, latex, csv, json };
+
+struct Cell {
+    CurvePoint point;
+    TurnDown turn;
+    bool has_value() const { return point.status == STATUS_OK; }
+};
+
+std::string count_text(double n)
 {
-    bool any_missing = false;
-    for (std::size_t m = 0; m < grid.methods.size(); ++m) {
-        if (m > 0) {
-            fmt::print(out, "\n");
-        }
-        fmt::print(out, "LJUNGCV critical values, {} method ({})\n\n", method_long_name(grid.methods[m]),
-                   grid.methods[m]);
-
-        std::vector<std::string> n_texts(grid.counts.size());
-        std::transform(grid.counts.begin(), grid.counts.end(), n_texts.begin(), format_shortest);
-        std::size_t n_width = 1;
-        for (const auto& text : n_texts) {
-            n_width = std::max(n_width, text.size());
-        }
-        std::vector<std::vector<std::string>> cells(grid.counts.size());
-        std::vector<std::string> headers;
-        std::vector<std::size_t> widths;
-        for (std::size_t a = 0; a < grid.levels.size(); ++a) {
-            headers.push_back("alpha " + format_shortest(grid.levels[a]));
-            std::size_t width = headers.back().size();
-            for (std::size_t i = 0; i < grid.counts.size(); ++i) {
-                const GridCell& cell = grid.cell(m, i, a);
-                std::string text = cell.status == STATUS_OK ? format_fixed(cell.value, digits) : NO_VALUE;
-                any_missing = any_missing || cell.status != STATUS_OK;
-                width = std::max(width, text.size());
-                cells[i].push_back(std::move(text));
-            }
-            widths.push_back(width);
-        }
-
-        fmt::print(out, "{:>{}}", "n", n_width);
-        for (std::size_t a = 0; a < headers.size(); ++a) {
-            fmt::print(out, "  {:>{}}", headers[a], widths[a]);
-        }
-        fmt::print(out, "\n");
-        for (std::size_t i = 0; i < grid.counts.size(); ++i) {
-            fmt::print(out, "{:>{}}", n_texts[i], n_width);
-            for (std::size_t a = 0; a < cells[i].size(); ++a) {
-                fmt::print(out, "  {:>{}}", cells[i][a], widths[a]);
-            }
-            fmt::print(out, "\n");
-        }
-    }
-    if (any_missing) {
-        fmt::print(out, "\n{}: no value exists (for example n = 1 with the asymptotic method, or alpha = 0)\n",
-                   NO_VALUE);
-    }
+    return format_count(n);
 }
 
-void print_csv(std::ostream& out, const Grid& grid)
-{
-    fmt::print(out, "n,alpha,method,value,status\n");
-    for (std::size_t m = 0; m < grid.methods.size(); ++m) {
-        for (std::size_t i = 0; i < grid.counts.size(); ++i) {
-            for (std::size_t a = 0; a < grid.levels.size(); ++a) {
-                const GridCell& cell = grid.cell(m, i, a);
-                fmt::print(out, "{},{},{},{},{}\n", format_shortest(grid.counts[i]), format_shortest(grid.levels[a]),
-                           grid.methods[m], cell.status == STATUS_OK ? format_shortest(cell.value) : "",
-                           cell.status);
+// One method's table, row by row.
+class TableWriter {
+public:
+    TableWriter(OutputBuffer& out, Format format, const TableOptions& options, const NumberList& levels)
+        : out_(out), format_(format), options_(options), levels_(levels)
+    {
+    }
+
+    void begin(Method method, std::size_t block)
+    {
+        any_missing_ = false;
+        any_turned_ = false;
+        const std::string title = fmt::format("LJUNGCV critical values, {}", method_title(method));
+        switch (format_) {
+        case Format::text:
+            out_.text(fmt::format("{}{}\n\n{:>{}}", block > 0 ? "\n" : "", title, "n", n_width_));
+            for (std::size_t a = 0; a < headers_.size(); ++a) {
+                out_.text(fmt::format("  {:>{}}", headers_[a], widths_[a]));
             }
+            out_.put('\n');
+            break;
+        case Format::markdown:
+            out_.text(fmt::format("{}**{}**\n\n| n |", block > 0 ? "\n" : "", title));
+            levels_.for_each([this](double alpha) { out_.text(fmt::format(" α = {} |", format_shortest(alpha))); });
+            out_.text("\n|--:|");
+            levels_.for_each([this](double) { out_.text("--:|"); });
+            out_.put('\n');
+            break;
+        case Format::latex:
+            out_.text(fmt::format("{}% {}\n\\begin{{tabular}}{{r{}}}\n\\toprule\n", block > 0 ? "\n" : "", title,
+                                  std::string(levels_.size(), 'r')));
+            out_.text(fmt::format("& \\multicolumn{{{}}}{{c}}{{{}}} \\\\\n\\cmidrule(l){{2-{}}}\n$n$", levels_.size(),
+                                  method_title(method), levels_.size() + 1));
+            levels_.for_each(
+                [this](double alpha) { out_.text(fmt::format(" & $\\alpha = {}$", format_shortest(alpha))); });
+            out_.text(" \\\\\n\\midrule\n");
+            break;
+        case Format::csv:
+        case Format::json:
+            break;
         }
     }
+
+    void row(double n, const std::vector<Cell>& cells)
+    {
+        const std::string count = count_text(n);
+        switch (format_) {
+        case Format::text:
+            out_.text(fmt::format("{:>{}}", count, n_width_));
+            for (std::size_t a = 0; a < cells.size(); ++a) {
+                out_.text(fmt::format("  {:>{}}", cell_text(cells[a], "*", marks_[a] ? " " : ""), widths_[a]));
+            }
+            break;
+        case Format::markdown:
+            out_.text(fmt::format("| {} |", count));
+            for (const Cell& cell : cells) {
+                out_.text(fmt::format(" {} |", cell_text(cell, "\\*", "")));
+            }
+            break;
+        case Format::latex:
+            out_.text(count);
+            for (const Cell& cell : cells) {
+                out_.text(fmt::format(" & {}", cell_text(cell, "$^{*}$", "")));
+            }
+            out_.text(" \\\\");
+            break;
+        case Format::csv:
+        case Format::json:
+            break;
+        }
+        out_.put('\n');
+    }
+
+    void end()
+    {
+        if (format_ == Format::latex) {
+            out_.text("\\bottomrule\n");
+            note(fmt::format("\\multicolumn{{{}}}{{l}}{{\\footnotesize n/a: {}}} \\\\\n", levels_.size() + 1,
+                             NO_VALUE_NOTE),
+                 fmt::format("\\multicolumn{{{}}}{{l}}{{\\footnotesize $^{{*}}$ {}}} \\\\\n", levels_.size() + 1,
+                             latex_escaped(TURN_NOTE)));
+            out_.text("\\end{tabular}\n");
+        } else if (format_ == Format::markdown) {
+            note(fmt::format("\nn/a: {}\n", NO_VALUE_NOTE), fmt::format("\n\\* {}\n", TURN_NOTE));
+        } else {
+            note(fmt::format("\n{}: {}\n", NO_VALUE, NO_VALUE_NOTE), fmt::format("\n*: {}\n", TURN_NOTE));
+        }
+    }
+
+    // Text only: the widths of one method's columns, from a first pass.
+    void measure(const std::vector<std::string>& headers, std::vector<std::size_t> widths, std::vector<bool> marks,
+                 std::size_t n_width)
+    {
+        headers_ = headers;
+        widths_ = std::move(widths);
+        marks_ = std::move(marks);
+        n_width_ = n_width;
+    }
+
+    std::string value_text(double value) const
+    {
+        return options_.exact ? format_shortest(value) : format_fixed(value, options_.digits.value_or(9));
+    }
+
+    std::string cell_text(const Cell& cell, const char* mark, const char* no_mark)
+    {
+        if (!cell.has_value()) {
+            any_missing_ = true;
+            return NO_VALUE + std::string(no_mark);
+        }
+        const bool turned = cell.turn != TurnDown::none;
+        any_turned_ = any_turned_ || turned;
+        return value_text(cell.point.value) + (turned ? mark : no_mark);
+    }
+
+private:
+    static std::string latex_escaped(std::string text)
+    {
+        std::string escaped;
+        for (const char c : text) {
+            if (c == '%') {
+                escaped += '\\';
+            }
+            escaped += c;
+        }
+        return escaped;
+    }
+
+    void note(const std::string& missing, const std::string& turned)
+    {
+        if (any_missing_) {
+            out_.text(missing);
+        }
+        if (any_turned_) {
+            out_.text(turned);
+        }
+    }
+
+    OutputBuffer& out_;
+    Format format_;
+    const TableOptions& options_;
+    const NumberList& levels_;
+    std::vector<std::string> headers_;
+    std::vector<std::size_t> widths_;
+    std::vector<bool> marks_;
+    std::size_t n_width_ = 1;
+    bool any_missing_ = false;
+    bool any_turned_ = false;
+};
+
+void evaluate_row(Curve& curve, double n, const NumberList& levels, std::vector<Cell>& cells)
+{
+    cells.clear();
+    levels.for_each([&](double alpha) {
+        const CurvePoint point = curve.at(n, alpha);
+        cells.push_back({point, turned_down(curve, n, alpha, point)});
+    });
 }
 
-void print_json(std::ostream& out, const Grid& grid)
+// CSV and JSON: one record per cell, values exact.
+void write_record(OutputBuffer& out, Format format, Method method, double n, double alpha, const Cell& cell,
+                  bool first)
 {
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (std::size_t m = 0; m < grid.methods.size(); ++m) {
-        for (std::size_t i = 0; i < grid.counts.size(); ++i) {
-            for (std::size_t a = 0; a < grid.levels.size(); ++a) {
-                const GridCell& cell = grid.cell(m, i, a);
-                nlohmann::ordered_json row;
-                row["n"] = grid.counts[i];
-                row["alpha"] = grid.levels[a];
-                row["method"] = grid.methods[m];
-                row["value"] = cell.status == STATUS_OK ? nlohmann::ordered_json(cell.value) : nullptr;
-                row["status"] = cell.status;
-                rows.push_back(std::move(row));
-            }
+    const bool value = cell.has_value();
+    if (format == Format::csv) {
+        out.text(fmt::format("{},{},{},", count_text(n), format_shortest(alpha), method_keyword(method)));
+        if (value) {
+            out.shortest(cell.point.value);
+        }
+        out.text(fmt::format(",{},{}\n", cell.point.status, value ? (cell.turn != TurnDown::none ? "1" : "0") : ""));
+        return;
+    }
+    out.text(fmt::format("{}\n    {{\"n\": {}, \"alpha\": {}, \"method\": \"{}\", \"value\": ", first ? "" : ",",
+                         count_text(n), format_shortest(alpha), method_keyword(method)));
+    if (value) {
+        out.shortest(cell.point.value);
+    } else {
+        out.text("null");
+    }
+    out.text(fmt::format(", \"status\": {}, \"turned_down\": {}}}", cell.point.status,
+                         value ? (cell.turn != TurnDown::none ? "true" : "false") : "null"));
+}
+
+std::optional<Format> format_named(const std::string& name)
+{
+    static const std::pair<const char*, Format> NAMES[] = {{"text", Format::text},     {"markdown", Format::markdown},
+                                                           {"latex", Format::latex},   {"csv", Format::csv},
+                                                           {"json", Format::json}};
+    for (const auto& [text, format] : NAMES) {
+        if (name == text) {
+            return format;
         }
     }
-    nlohmann::ordered_json document;
-    document["function"] = "LJUNGCV";
-    document["rows"] = std::move(rows);
-    out << document.dump(2) << '\n';
+    return std::nullopt;
+}
+
+// A usage error's message, or empty when the counts are whole numbers that
+// can be shown exactly.
+std::string check_counts(const NumberList& counts)
+{
+    std::string problem;
+    counts.for_each([&problem](double n) {
+        if (problem.empty() && (n != std::trunc(n) || std::fabs(n) > LARGEST_SHOWN_COUNT)) {
+            problem = fmt::format("n = {} is not a whole number of observations (up to 2^53)", format_shortest(n));
+        }
+    });
+    return problem;
 }
 
 }  // namespace
 
-int run_table(const std::filesystem::path& module, const TableOptions& options, std::ostream& out,
-              std::ostream& err)
+int run_table(const std::filesystem::path& module, const TableOptions& options, std::ostream& err)
 {
-    std::vector<double> counts;
-    std::vector<double> levels;
+    const std::optional<Format> format = format_named(options.format);
+    if (!format) {
+        fmt::print(err, "ljungcv table: format '{}' is not text, markdown, latex, csv or json\n", options.format);
+        return EXIT_USAGE;
+    }
+    if (options.digits && (*format == Format::csv || *format == Format::json)) {
+        fmt::print(err, "ljungcv table: --digits applies to the text, markdown and latex formats; {} values are "
+                        "always exact\n", options.format);
+        return EXIT_USAGE;
+    }
+    const std::optional<std::vector<Method>> methods = methods_named(options.method);
+    if (!methods) {
+        fmt::print(err, "ljungcv table: method '{}' is not {}\n", options.method, METHOD_CHOICES);
+        return EXIT_USAGE;
+    }
+    std::optional<NumberList> counts;
+    std::optional<NumberList> levels;
     try {
         counts = parse_number_list(options.n_list);
         levels = parse_number_list(options.alpha_list);
@@ -121,20 +284,82 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
         fmt::print(err, "ljungcv table: {}\n", e.what());
         return EXIT_USAGE;
     }
-    if (counts.size() * levels.size() > MAX_LIST_VALUES) {
-        fmt::print(err, "ljungcv table: {} x {} cells are too many\n", counts.size(), levels.size());
+    if (const std::string problem = check_counts(*counts); !problem.empty()) {
+        fmt::print(err, "ljungcv table: {}\n", problem);
+        return EXIT_USAGE;
+    }
+    if (counts->size() * levels->size() > MAX_LIST_VALUES) {
+        fmt::print(err, "ljungcv table: {} x {} cells are too many\n", counts->size(), levels->size());
         return EXIT_USAGE;
     }
 
     ModuleSession session(module);
-    const Grid grid = evaluate_grid(session, methods_for(options.method), counts, levels);
-    if (options.format == "csv") {
-        print_csv(out, grid);
-    } else if (options.format == "json") {
-        print_json(out, grid);
-    } else {
-        print_text(out, grid, options.digits);
+    std::vector<std::unique_ptr<Curve>> curves;
+    for (const Method method : *methods) {
+        curves.push_back(std::make_unique<Curve>(session, method));
     }
+    // A level the module rejects is a rejection, before anything is printed.
+    std::optional<double> rejected;
+    levels->for_each([&](double alpha) {
+        if (!rejected && curves.front()->at(ANY_COUNT, alpha).status == STATUS_INVALID_ARGUMENT) {
+            rejected = alpha;
+        }
+    });
+    if (rejected) {
+        fmt::print(err, "ljungcv table: {}\n", explain_rejection(2, ANY_COUNT, *rejected, ""));
+        return EXIT_INVALID_ARGUMENT;
+    }
+
+    OutputBuffer out(&write_output);
+    TableWriter writer(out, *format, options, *levels);
+    std::vector<Cell> cells;
+    bool first_record = true;
+    if (*format == Format::csv) {
+        out.text("n,alpha,method,value,status,turned_down\n");
+    } else if (*format == Format::json) {
+        out.text(fmt::format("{{\n  \"function\": \"{}\",\n  \"rows\": [", FUNCTION_NAME));
+    }
+    for (std::size_t m = 0; m < curves.size(); ++m) {
+        Curve& curve = *curves[m];
+        if (*format == Format::text) {
+            std::vector<std::string> headers;
+            levels->for_each([&headers](double alpha) { headers.push_back("alpha " + format_shortest(alpha)); });
+            std::vector<std::size_t> widths(headers.size());
+            std::transform(headers.begin(), headers.end(), widths.begin(), [](const std::string& h) { return h.size(); });
+            std::vector<bool> marks(headers.size(), false);
+            std::size_t n_width = 1;
+            counts->for_each([&](double n) {
+                n_width = std::max(n_width, count_text(n).size());
+                evaluate_row(curve, n, *levels, cells);
+                for (std::size_t a = 0; a < cells.size(); ++a) {
+                    const bool turned = cells[a].turn != TurnDown::none;
+                    marks[a] = marks[a] || turned;
+                    const std::size_t size = cells[a].has_value() ? writer.value_text(cells[a].point.value).size() : 3;
+                    widths[a] = std::max(widths[a], size + (turned ? 1 : 0));
+                }
+            });
+            writer.measure(headers, widths, marks, n_width);
+        }
+        writer.begin(curve.method(), m);
+        counts->for_each([&](double n) {
+            evaluate_row(curve, n, *levels, cells);
+            if (*format == Format::csv || *format == Format::json) {
+                std::size_t a = 0;
+                levels->for_each([&](double alpha) {
+                    write_record(out, *format, curve.method(), n, alpha, cells[a++], first_record);
+                    first_record = false;
+                });
+            } else {
+                writer.row(n, cells);
+            }
+            out.row_done();
+        });
+        writer.end();
+    }
+    if (*format == Format::json) {
+        out.text("\n  ]\n}\n");
+    }
+    out.finish();
     return EXIT_VALUE;
 }
 

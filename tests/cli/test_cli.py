@@ -186,9 +186,9 @@ class Eval(unittest.TestCase):
         result = run("eval", stdin="\n".join(lines) + "\n")
         self.assertEqual(result.returncode, 0, result.stderr)
         rows = list(csv.reader(io.StringIO(result.stdout)))
-        self.assertEqual(rows[0], ["n", "alpha", "method", "value", "status"])
+        self.assertEqual(rows[0], ["n", "alpha", "method", "value", "status", "turned_down"])
         self.assertEqual([r[:3] for r in rows[1:]],
-                         [["10", "0.05", ""], ["100", "0.01", "L"], ["1", "0.05", "ljung"], ["5", "0.2", ""],
+                         [["10", "0.05", "C"], ["100", "0.01", "L"], ["1", "0.05", "L"], ["5", "0.2", "C"],
                           ["3", "0.05", "C"]])
         self.assertEqual([r[4] for r in rows[1:]], ["0", "0", "120833", "120836", "0"])
         self.assertEqual(rows[3][3], "")
@@ -203,7 +203,7 @@ class Eval(unittest.TestCase):
         self.assertEqual(result.returncode, EXIT_BAD_INPUT)
         rows = list(csv.reader(io.StringIO(result.stdout)))
         self.assertEqual(len(rows), 1 + len(lines))
-        self.assertTrue(all(len(row) == 5 for row in rows))
+        self.assertTrue(all(len(row) == 6 for row in rows))
         self.assertEqual([r[4] for r in rows[1:]], ["0", "error", "error", "error", "error", "0"])
         errors = result.stderr.splitlines()
         self.assertEqual(len(errors), 4)

@@ -327,7 +327,7 @@ class Errors(PlotCase):
             (["-o", "x.jpg"], EXIT_USAGE, "cannot tell the format of 'x.jpg': give a file name ending in .svg, .png or .pdf"),
             (["-o", "curves"], EXIT_USAGE, "cannot tell the format of 'curves'"),
             ([], EXIT_USAGE, "--output is required"),
-            (["-o", "x.svg", "--method", "X"], EXIT_USAGE, "--method: X not in {C,L,both}"),
+            (["-o", "x.svg", "--method", "X"], EXIT_USAGE, "method 'X' is not C, CORR, CORRECT, CORRECTED, L, LJUNG (any case) or both"),
             (["-o", "x.svg", "--n", "0:10"], EXIT_USAGE, "range '0:10' needs whole numbers FIRST < LAST from 1 to 2147483647"),
             (["-o", "x.svg", "--n", "10:5"], EXIT_USAGE, "range '10:5' needs whole numbers"),
             (["-o", "x.svg", "--n", "1:x"], EXIT_USAGE, "range '1:x' needs whole numbers"),

@@ -1,0 +1,37 @@
+// CSV as spreadsheets, R's write.csv and pandas write it (RFC 4180), one
+// line at a time: fields may be quoted, a quote inside is doubled.
+//
+// Reading is lenient where people's files are: fields are separated by a
+// comma or by blanks and tabs, and runs of separators count as one; a field
+// starting with # outside quotes begins a comment that runs to the end of
+// the line. A quoted field does not continue onto the next line.
+#ifndef LJUNGCV_CSV_H
+#define LJUNGCV_CSV_H
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "output_buffer.h"
+
+namespace ljungcv {
+
+// The fields of one line. At most `fields.size()` are kept; `count` counts
+// them all.
+struct CsvFields {
+    static constexpr std::size_t KEPT = 4;
+    std::array<std::string_view, KEPT> fields;
+    std::size_t count = 0;
+    std::string error;  // why the line cannot be read, or empty
+};
+
+// Splits `line` (without its end of line). Unquoted fields point into
+// `line`; quoted ones into `scratch`, which must outlive the result.
+CsvFields split_csv_line(std::string_view line, std::string& scratch);
+
+// Writes `field`, quoted when it holds a comma, a quote or a line break.
+void write_csv_field(OutputBuffer& out, std::string_view field);
+
+}  // namespace ljungcv
+
+#endif
