@@ -3,6 +3,7 @@
 #ifndef LJUNGCV_COMMANDS_H
 #define LJUNGCV_COMMANDS_H
 
+#include <cstddef>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
@@ -43,6 +44,14 @@ struct EvalOptions {
     std::string format = "csv";  // csv or json
 };
 int run_eval(const std::filesystem::path& module, const EvalOptions& options, std::ostream& err);
+
+// ljungcv limits: where each curve is a sensible critical value.
+struct LimitsOptions {
+    std::string alpha_list = "0.1,0.05,0.025,0.01,0.005,0.001,0.0001,1e-6";
+    std::string method = "both";
+};
+inline constexpr std::size_t MAX_LIMITS_LEVELS = 100;
+int run_limits(const std::filesystem::path& module, const LimitsOptions& options, std::ostream& err);
 
 // ljungcv info
 int run_info(const std::filesystem::path& module, std::ostream& out, std::ostream& err);

@@ -21,39 +21,74 @@ constexpr const char* DESCRIPTION =
     "Critical values of outlier tests for a series of N observations at level ALPHA,\n"
     "computed by the cvmodule function LJUNGCV(n, alpha [, method]).\n"
     "Methods: C (corrected, the default; also CORR, CORRECT, CORRECTED) and\n"
-    "L (Ljung's asymptotic approximation; also LJUNG).\n";
+    "L (Ljung's asymptotic approximation; also LJUNG), in any case.\n"
+    "Each curve is a sensible critical value only over a stretch of n that depends on\n"
+    "the level (see ljungcv limits); outside it the value is still printed, with a note\n"
+    "on stderr.\n";
 
 constexpr const char* EXAMPLES =
     "\nExamples:\n"
-    "  ljungcv 10 0.05                      corrected critical value for 10 observations\n"
-    "  ljungcv 100 0.05 L                   Ljung's asymptotic value\n"
-    "  ljungcv table                        the corrected method's table at 0.05, 0.01, 0.1\n"
+    "  ljungcv 10 0.05                     # corrected critical value for 10 observations\n"
+    "  ljungcv 100 0.05 L                  # Ljung's asymptotic value\n"
+    "  ljungcv --exact 100 0.05 L          # every digit of the double\n"
+    "  ljungcv table                       # the corrected method's table at 0.05, 0.01, 0.1\n"
     "  ljungcv table --method both --n 1:20 --alpha 0.05 --format csv\n"
-    "  ljungcv eval series.txt > values.csv lines 'n alpha [method]' to CSV\n"
-    "  ljungcv info                         what the host learns of the module\n"
-    "  ljungcv plot -o curves.svg           the curves of both methods as a picture\n";
+    "  ljungcv eval series.txt > values.csv  # lines 'n alpha [method]' to CSV\n"
+    "  ljungcv limits                      # where each curve holds, level by level\n"
+    "  ljungcv info                        # what the host learns of the module\n"
+    "  ljungcv plot -o curves.svg          # the curves of both methods as a picture\n";
 
 constexpr const char* TABLE_FOOTER =
     "\nLIST: comma-separated values and ranges FIRST:LAST[:STEP], e.g. 1:20,50,100:1000:100.\n"
-    "Text cells without a value show n/a; CSV leaves the value empty and JSON gives null,\n"
-    "with the host status code beside it. CSV and JSON values are exact: the shortest\n"
-    "text that reads back as the same double.\n"
+    "Counts are whole numbers. A level the function rejects (above 0.1, below 0) is an\n"
+    "error (exit 2). Rows are written as they are computed, in constant memory.\n"
+    "\nFormats: text (aligned columns), markdown (a pipe table), latex (a tabular with\n"
+    "booktabs rules), csv and json (one record per cell: n, alpha, method, value,\n"
+    "status, turned_down). Text, markdown and latex round to --digits decimals, or print\n"
+    "--exact values; CSV and JSON values are always exact (the shortest text that reads\n"
+    "back as the same double).\n"
+    "\nA cell without a value shows n/a (CSV: empty, JSON: null, with the host status).\n"
+    "A value outside its curve's sensible range (below the value at n - 1 or at a 1%\n"
+    "larger level, see ljungcv limits) is marked * with a footnote; CSV and JSON say\n"
+    "so in turned_down (1/true).\n"
     "\nExamples:\n"
     "  ljungcv table\n"
     "  ljungcv table --n 1:10 --alpha 0.05 --method both\n"
+    "  ljungcv table --n 100,1000,10000 --alpha 0.001,0.01,0.05 --format markdown --digits 4\n"
     "  ljungcv table --n 10,100,1000 --alpha 0.001:0.01:0.001 --format json\n";
 
 constexpr const char* EVAL_FOOTER =
-    "\nEach data line is 'n alpha [method]', fields separated by commas or blanks; blank\n"
-    "lines and lines starting with # are skipped. Output is CSV with the header\n"
-    "n,alpha,method,value,status: the fields as given, the value as the shortest text\n"
-    "that reads back as the same double (empty when there is none) and the host status\n"
-    "(0 value, 120833 no value, 120836 invalid argument). A line that cannot be read\n"
-    "gets a row with status 'error' and a message with its line number on stderr;\n"
-    "the exit code is then 5.\n"
+    "\nInput: CSV as spreadsheets, R's write.csv and pandas write it: one data line\n"
+    "'n alpha [method]', fields separated by a comma or by blanks, quoted fields with\n"
+    "doubled quotes, Windows line ends, a UTF-8 byte-order mark. # starts a comment\n"
+    "that runs to the end of the line (outside quotes); blank lines are skipped, and so\n"
+    "is a first line whose first field is n (a header). With --alpha, a line may give\n"
+    "only n; --method is the method of lines that give none. A line is at most 1 MiB.\n"
+    "\nOutput: one row per data line, in input order, as CSV with the header\n"
+    "n,alpha,method,value,status,turned_down or as JSON Lines (one object per row):\n"
+    "n and alpha as given, the method that produced the value (C or L; the text as\n"
+    "given when the module rejected it), the value as the shortest text that reads back\n"
+    "as the same double (empty or null when there is none), the host status (0 value,\n"
+    "120833 no value, 120836 invalid argument) and turned_down: 1 (true) where the\n"
+    "value is outside its curve's sensible range (see ljungcv limits). A line that\n"
+    "cannot be read gets a row with status 'error' and a message with its line number\n"
+    "on stderr; the exit code is then 5.\n"
     "\nExamples:\n"
     "  printf '10 0.05\\n100,0.01,L\\n' | ljungcv eval\n"
-    "  ljungcv eval series.txt > values.csv\n";
+    "  ljungcv eval series.txt > values.csv\n"
+    "  printf '10\\n100\\n' | ljungcv eval --alpha 0.05 --method L --format json\n";
+
+constexpr const char* LIMITS_FOOTER =
+    "\nA critical value for the largest of n test statistics must grow with n and fall as\n"
+    "the level alpha grows. Each curve keeps to that only over a stretch of n, which\n"
+    "depends on the level: the corrected curve (C) turns down at large n for small levels,\n"
+    "Ljung's curve (L) falls for small n. A value is out of range where it is below the\n"
+    "value at n - 1, or below the value at a 1% larger level. For every method and level\n"
+    "this lists the stretches of n from 1 to 2147483647 and what the value does there.\n"
+    "The quick form, table, eval and plot mark such values too.\n"
+    "\nExamples:\n"
+    "  ljungcv limits\n"
+    "  ljungcv limits --method C --alpha 0.05,0.01\n";
 
 }  // namespace
 
@@ -128,6 +163,15 @@ int run(int argc, char** argv)
     eval->footer(EVAL_FOOTER);
     eval->fallthrough();
 
+    LimitsOptions limits_options;
+    CLI::App* limits =
+        app.add_subcommand("limits", "show for which n each curve is a sensible critical value, level by level");
+    limits->add_option("--alpha", limits_options.alpha_list, "LIST of levels")->default_str(limits_options.alpha_list);
+    limits->add_option("--method", limits_options.method, "C (corrected), L (asymptotic), their long forms, or both")
+        ->default_str(limits_options.method);
+    limits->footer(LIMITS_FOOTER);
+    limits->fallthrough();
+
     CLI::App* info = app.add_subcommand("info", "show the module's image information, version record and functions");
     info->footer("\nExample:\n  ljungcv info --module build/lib/libcvmodule.so\n");
     info->fallthrough();
@@ -186,6 +230,9 @@ int run(int argc, char** argv)
         }
         if (table->parsed()) {
             return run_table(module, table_options, std::cerr);
+        }
+        if (limits->parsed()) {
+            return run_limits(module, limits_options, std::cerr);
         }
         if (eval->parsed()) {
             return run_eval(module, eval_options, std::cerr);

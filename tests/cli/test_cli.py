@@ -52,6 +52,8 @@ class QuickForm(unittest.TestCase):
             (["100", "-0.01"], EXIT_INVALID, "", "argument 2"),
             (["10", "0.05", "X"], EXIT_INVALID, "", "argument 3 (method = 'X') rejected"),
             (["-1", "0.05"], EXIT_NO_RESULT, "", "no value for n = -1"),
+            (["--", "-2147483648", "0.05"], EXIT_NO_RESULT, "", "a series needs at least 1 observation"),
+            (["10", "0.05", " Ljung "], EXIT_VALUE, "3.403811528\n", ""),
             (["abc", "0.05"], EXIT_USAGE, "", "'abc' is not a number"),
             (["10"], EXIT_USAGE, "", "give N and ALPHA"),
         ]
@@ -240,6 +242,121 @@ class Eval(unittest.TestCase):
         for i in (0, 1, 77_777, count - 1):
             fields = rows[1 + i].split(",")
             self.assertEqual(fields[0], str(1 + i % 5000))
+
+
+class InputsPeopleHave(unittest.TestCase):
+    """eval reads CSV as spreadsheets and programs write it, and bare counts."""
+
+    def test_csv_shapes_headers_comments_and_defaults(self):
+        # (input, options, expected rows as (n, alpha, method, status, turned_down))
+        cases = [
+            ('10,0.05,"C"\n"10","0.05","L"\n', [], [("10", "0.05", "C", "0", "0"), ("10", "0.05", "L", "0", "0")]),
+            ("\ufeffN,alpha,method\r\n10,0.05,corr\r\n", [], [("10", "0.05", "C", "0", "0")]),
+            ("10 0.05 # note\n# whole line\n", [], [("10", "0.05", "C", "0", "0")]),
+            ("10\n7 0.01\n", ["--alpha", "0.05"], [("10", "0.05", "C", "0", "0"), ("7", "0.01", "C", "0", "0")]),
+            ("10\n10 0.05 C\n", ["--alpha", "0.05", "--method", "ljung"],
+             [("10", "0.05", "L", "0", "0"), ("10", "0.05", "C", "0", "0")]),
+            ("1000000 0.001\n5 0.05 L\n1 0.05 L\n10 0.05 X\n", [],
+             [("1000000", "0.001", "C", "0", "1"), ("5", "0.05", "L", "0", "1"), ("1", "0.05", "L", "120833", ""),
+              ("10", "0.05", "X", "120836", "")]),
+        ]
+        for text, options, expected in cases:
+            with self.subTest(text=text, options=options):
+                result = run("eval", *options, stdin=text)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                rows = list(csv.reader(io.StringIO(result.stdout)))[1:]
+                self.assertEqual([(r[0], r[1], r[2], r[4], r[5]) for r in rows], expected)
+
+    def test_json_lines_agree_with_csv(self):
+        text = "10 0.05\n1 0.05 L\n1000000 0.001\nabc 0.05\n"
+        as_csv = list(csv.DictReader(io.StringIO(run("eval", stdin=text).stdout)))
+        result = run("eval", "--format", "json", stdin=text)
+        self.assertEqual(result.returncode, EXIT_BAD_INPUT)
+        as_json = [json.loads(line) for line in result.stdout.splitlines()]
+        self.assertEqual(len(as_json), len(as_csv))
+        for c, j in zip(as_csv, as_json):
+            self.assertEqual(str(j["status"]), c["status"])
+            self.assertEqual(j["value"], float(c["value"]) if c["value"] else None)
+            self.assertEqual(j["turned_down"], {"1": True, "0": False, "": None}[c["turned_down"]])
+        self.assertEqual(as_json[0]["n"], 10)
+        self.assertEqual(as_json[3]["n"], "abc")
+        self.assertIn("is not a number", as_json[3]["error"])
+
+    def test_files_in_order_and_lines_too_long(self):
+        with tempfile.TemporaryDirectory() as directory:
+            first, second = os.path.join(directory, "a.txt"), os.path.join(directory, "b.txt")
+            with open(first, "w") as f:
+                f.write("1 0.05\n")
+            with open(second, "w") as f:
+                f.write("2 0.05\n" + "9" * (1 << 20) + " 0.05\n3 0.05\n")
+            result = run("eval", first, "-", second, stdin="n alpha\n4 0.05\n")
+            self.assertEqual(result.returncode, EXIT_BAD_INPUT)
+            rows = list(csv.reader(io.StringIO(result.stdout)))[1:]
+            self.assertEqual([(r[0], r[4]) for r in rows], [("1", "0"), ("4", "0"), ("2", "0"), ("", "error"), ("3", "0")])
+            self.assertEqual(result.stderr, f"ljungcv eval: {second}, line 2: longer than 1048576 bytes\n")
+            missing = run("eval", first, os.path.join(directory, "none.txt"))
+            self.assertEqual(missing.returncode, EXIT_BAD_INPUT)
+            self.assertIn("none.txt': No such file or directory", missing.stderr)
+
+
+class TablesForReports(unittest.TestCase):
+    def test_counts_are_integers_and_bad_counts_or_levels_are_refused(self):
+        rows = list(csv.DictReader(io.StringIO(run("table", "--n", "100000,1e6", "--format", "csv").stdout)))
+        self.assertEqual([r["n"] for r in rows[::3]], ["100000", "1000000"])
+        document = json.loads(run("table", "--n", "10", "--alpha", "0.05", "--format", "json").stdout)
+        self.assertEqual(json.dumps(document["rows"][0]["n"]), "10")
+        cases = [
+            (["--n", "2.5"], EXIT_USAGE, "ljungcv table: n = 2.5 is not a whole number of observations"),
+            (["--alpha", "0.2"], EXIT_INVALID, "ljungcv table: argument 2 (alpha = 0.2) rejected"),
+            (["--alpha", "0.05,-0.01"], EXIT_INVALID, "argument 2 (alpha = -0.01) rejected"),
+            (["--format", "csv", "--digits", "3"], EXIT_USAGE, "--digits applies to the text, markdown and latex"),
+            (["--method", "X"], EXIT_USAGE, "method 'X' is not C, CORR"),
+        ]
+        for args, code, message in cases:
+            with self.subTest(args=args):
+                result = run("table", *args)
+                self.assertEqual((result.returncode, result.stdout), (code, ""))
+                self.assertIn(message, result.stderr)
+
+    def test_formats_digits_and_marks(self):
+        args = ["table", "--n", "100,1000000", "--alpha", "0.001,0.05"]
+        cases = [
+            ([], ["alpha 0.001", "  5.099186542 ", "4.340684195*", "\n*: outside the curve's sensible range"]),
+            (["--digits", "3"], ["  5.099 ", "4.341*"]),
+            (["--exact", "--method", "ljung"], ["asymptotic method (L)", "  5.099186541693349  ", "6.343864641405742"]),
+            (["--format", "markdown"], ["| n | α = 0.001 | α = 0.05 |", "|--:|--:|--:|", "| 1000000 | 4.340684195\\* |",
+                                        "\\* outside"]),
+            (["--format", "latex", "--digits", "2"], ["\\begin{tabular}{rrr}", "\\toprule", "$\\alpha = 0.001$",
+                                                      "100 & 5.10 & 3.81 \\\\", "4.34$^{*}$", "\\bottomrule"]),
+        ]
+        for options, texts in cases:
+            with self.subTest(options=options):
+                result = run(*args, *options)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                for text in texts:
+                    self.assertIn(text, result.stdout)
+        both = run("table", "--method", "Both", "--n", "2", "--alpha", "0.05", "--format", "csv").stdout
+        self.assertEqual([r["method"] for r in csv.DictReader(io.StringIO(both))], ["C", "L"])
+
+
+class Limits(unittest.TestCase):
+    def test_where_each_curve_holds(self):
+        result = run("limits")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        holds = {}
+        for line in result.stdout.splitlines()[1:]:
+            method, alpha, first, last, what = line.split(None, 4)
+            if what == "holds":
+                holds.setdefault((method, alpha), []).append((int(first), int(last)))
+        self.assertEqual(holds[("C", "0.05")], [(1, 337413)])
+        self.assertEqual(holds[("C", "0.001")], [(1, 461)])
+        self.assertEqual(holds[("C", "1e-06")], [(1, 2), (4, 80)])
+        self.assertEqual(holds[("L", "0.05")], [(2, 2), (8, 2147483647)])
+        quick = run("462", "0.001")
+        self.assertEqual(quick.returncode, 0)
+        self.assertRegex(quick.stderr, r"^ljungcv: note: the corrected method \(C\) at n = 462, alpha = 0.001 is outside "
+                                       r"its curve's sensible range \(it is below the value for n - 1 observations\)")
+        self.assertEqual(run("461", "0.001").stderr, "")
 
 
 class ModuleAndHelp(unittest.TestCase):
