@@ -194,6 +194,9 @@ int run(int argc, char** argv)
     plot->add_option("--title", plot_options.title, "title above the chart")->default_str(plot_options.title);
     plot->add_option("--script", plot_options.script, "also write the gnuplot script, data included, to this file");
     plot->add_option("--gnuplot", plot_options.gnuplot, "the gnuplot program")->default_str(plot_options.gnuplot);
+    plot->add_option("--timeout", plot_options.timeout, "SECONDS gnuplot may take; then it is stopped")
+        ->check(CLI::Range(0.001, 86400.0))
+        ->default_str("60");
     plot->footer(PLOT_HELP_FOOTER);
     plot->fallthrough();
 

@@ -10,10 +10,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <optional>
 #include <ostream>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include <fmt/ostream.h>
@@ -23,6 +24,7 @@
 #include "grid.h"
 #include "number_list.h"
 #include "numbers.h"
+#include "pending_file.h"
 #include "plot_gnuplot.h"
 #include "plot_script.h"
 
@@ -117,18 +119,20 @@ std::vector<double> plot_counts(const std::string& text, bool log_n)
     return counts;
 }
 
-// Levels in the order given, each once. Throws ListError.
+// Levels in the order given, each once. Throws ListError. Stops at the
+// first level past the limit, so that a long list costs no more than
+// reading it.
 std::vector<double> plot_levels(const std::string& text)
 {
     std::vector<double> levels;
     for (const double alpha : parse_number_list(text).values()) {
         if (std::find(levels.begin(), levels.end(), alpha) == levels.end()) {
+            if (levels.size() == MAX_PLOT_LEVELS) {
+                throw ListError(fmt::format("more than {} levels are more curves than a plot can tell apart",
+                                            MAX_PLOT_LEVELS));
+            }
             levels.push_back(alpha);
         }
-    }
-    if (levels.size() > MAX_PLOT_LEVELS) {
-        throw ListError(fmt::format("{} levels are more curves than a plot can tell apart ({} at most)", levels.size(),
-                                    MAX_PLOT_LEVELS));
     }
     return levels;
 }
@@ -244,17 +248,74 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
     return chart;
 }
 
-bool write_file(const std::string& path, const std::string& text)
+// The first of the texts that would reach gnuplot with a control
+// character in it, as a message; empty when there is none.
+std::string control_character_message(const PlotOptions& options)
 {
-    std::ofstream file(path, std::ios::binary);
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return static_cast<bool>(file.flush());
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"--title", &options.title}, {"--output", &options.output}, {"--script", &options.script}};
+    for (const auto& [name, text] : texts) {
+        const std::size_t at = control_character_in(*text);
+        if (at != std::string_view::npos) {
+            return fmt::format("{} has a control character (byte 0x{:02X} at offset {}), which a plot cannot take",
+                               name, static_cast<unsigned char>((*text)[at]), at);
+        }
+    }
+    return {};
+}
+
+// Writes the script and the picture, each under a temporary name that
+// becomes the file's name only when it is complete.
+int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat format, std::ostream& err)
+{
+    constexpr const char* HEADER = "LJUNGCV critical values, written by ljungcv plot; draw with: gnuplot FILE";
+    try {
+        if (!options.script.empty()) {
+            PendingFile script_file(options.script);
+            script_file.write(gnuplot_script(chart, {format, options.output, options.width, options.height}, HEADER));
+            script_file.commit();
+        }
+    } catch (const std::system_error& e) {
+        fmt::print(err, "ljungcv plot: cannot write the script '{}': {}\n", options.script, e.code().message());
+        return EXIT_BAD_INPUT;
+    }
+    try {
+        PendingFile picture(options.output);
+        const PlotTarget target{format, picture.temporary().string(), options.width, options.height};
+        const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(options.timeout * 1000.0)));
+        const GnuplotRun run = run_gnuplot(options.gnuplot, gnuplot_script(chart, target, HEADER), limit);
+        if (run.outcome == GnuplotRun::interrupted) {
+            return EXIT_BAD_INPUT;  // the caller ends the process by the signal
+        }
+        if (run.outcome != GnuplotRun::done) {
+            fmt::print(err, "ljungcv plot: {}{}\n", run.message,
+                       run.outcome == GnuplotRun::not_started
+                           ? "; drawing needs gnuplot (Debian: gnuplot-nox), or name it with --gnuplot"
+                           : "; no picture written");
+            return EXIT_BAD_INPUT;
+        }
+        if (!is_complete_picture(picture.temporary(), format)) {
+            fmt::print(err, "ljungcv plot: cannot write '{}': the picture came out incomplete (is the disk full?); "
+                            "no picture written\n",
+                       options.output);
+            return EXIT_BAD_INPUT;
+        }
+        picture.commit();
+    } catch (const std::system_error& e) {
+        fmt::print(err, "ljungcv plot: {}\n", e.what());
+        return EXIT_BAD_INPUT;
+    }
+    return EXIT_VALUE;
 }
 
 }  // namespace
 
 int run_plot(const std::filesystem::path& module, const PlotOptions& options, std::ostream& err)
 {
+    if (const std::string message = control_character_message(options); !message.empty()) {
+        fmt::print(err, "ljungcv plot: {}\n", message);
+        return EXIT_USAGE;
+    }
     const std::optional<PictureFormat> format = format_of(options.output);
     if (!format) {
         fmt::print(err, "ljungcv plot: cannot tell the format of '{}': give a file name ending in .svg, .png or .pdf\n",
@@ -285,34 +346,12 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
         return any_rejected ? EXIT_INVALID_ARGUMENT : EXIT_NO_RESULT;
     }
 
-    const PlotTarget target{*format, options.output, options.width, options.height};
-    const std::string script =
-        gnuplot_script(chart, target, "LJUNGCV critical values, written by ljungcv plot; draw with: gnuplot FILE");
-    if (!options.script.empty() && !write_file(options.script, script)) {
-        fmt::print(err, "ljungcv plot: cannot write the script '{}': {}\n", options.script, std::strerror(errno));
-        return EXIT_BAD_INPUT;
-    }
-
-    // gnuplot sends the picture to its standard output when it cannot open
-    // the file, so the file is opened here first, for a plain message.
-    const bool existed = std::filesystem::exists(options.output);
-    if (!std::ofstream(options.output, std::ios::binary | std::ios::app)) {
-        fmt::print(err, "ljungcv plot: cannot write '{}': {}\n", options.output, std::strerror(errno));
-        return EXIT_BAD_INPUT;
-    }
-    const GnuplotRun run = run_gnuplot(options.gnuplot, script);
-    if (run.outcome != GnuplotRun::done) {
-        if (!existed) {
-            std::error_code ignored;
-            std::filesystem::remove(options.output, ignored);
-        }
-        fmt::print(err, "ljungcv plot: {}{}\n", run.message,
-                   run.outcome == GnuplotRun::not_started
-                       ? "; drawing needs gnuplot (Debian: gnuplot-nox), or name it with --gnuplot"
-                       : "");
-        return EXIT_BAD_INPUT;
-    }
-    return EXIT_VALUE;
+    // An interrupt from here on stops gnuplot and removes the temporary
+    // files before it ends the process.
+    InterruptGuard interrupts;
+    const int code = draw(chart, options, *format, err);
+    interrupts.reraise();
+    return code;
 }
 
 }  // namespace ljungcv

@@ -20,6 +20,7 @@ struct PlotOptions {
     std::string title = "LJUNGCV critical values";
     std::string script;  // also write the gnuplot script here, when given
     std::string gnuplot = "gnuplot";
+    double timeout = 60.0;  // seconds gnuplot may take before it is stopped
 };
 
 int run_plot(const std::filesystem::path& module, const PlotOptions& options, std::ostream& err);

@@ -1,7 +1,9 @@
 #include "plot_script.h"
 
+#include <algorithm>
 #include <array>
 #include <iterator>
+#include <stdexcept>
 
 #include <fmt/format.h>
 
@@ -66,16 +68,42 @@ void append_block(std::string& script, const std::string& name, const std::strin
 
 }  // namespace
 
-std::string gnuplot_quote(const std::string& text)
+std::size_t control_character_in(std::string_view text)
 {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c;
-        if (c == '\'') {
-            quoted += '\'';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            return i;
         }
     }
-    return quoted + "'";
+    return std::string_view::npos;
+}
+
+std::string gnuplot_quote(std::string_view text)
+{
+    if (control_character_in(text) != std::string_view::npos) {
+        throw std::invalid_argument("a control character cannot go into a gnuplot script");
+    }
+    if (text.find('\'') == std::string_view::npos) {
+        return "'" + std::string(text) + "'";
+    }
+    // gnuplot reads a doubled quote mark at the start of a string as an
+    // empty string, so quote marks are not doubled: each becomes a string of
+    // its own, "'" (nothing is special in it), joined to the rest with
+    // gnuplot's string concatenation.
+    std::string joined = "(";
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t quote = std::min(text.find('\'', start), text.size());
+        if (quote > start) {
+            joined += (joined.size() > 1 ? " . '" : "'") + std::string(text.substr(start, quote - start)) + "'";
+        }
+        if (quote < text.size()) {
+            joined += joined.size() > 1 ? " . \"'\"" : "\"'\"";
+        }
+        start = quote + 1;
+    }
+    return joined + ")";
 }
 
 std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, const std::string& header)

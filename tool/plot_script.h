@@ -9,6 +9,7 @@
 #define LJUNGCV_PLOT_SCRIPT_H
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ljungcv {
@@ -57,9 +58,19 @@ struct PlotTarget {
 // comment line.
 std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, const std::string& header);
 
-// `text` as a gnuplot single-quoted string (quote marks doubled, nothing
-// else special).
-std::string gnuplot_quote(const std::string& text);
+// Whether `text` can go into a gnuplot script as a quoted string: it has no
+// control character (bytes below 0x20, and 0x7F), since a line break would
+// end the string and the command, and what follows would run as gnuplot
+// commands. Returns the first offending byte's offset, or npos.
+std::size_t control_character_in(std::string_view text);
+
+// `text` as a gnuplot string expression: single-quoted strings, in which
+// backquotes, @ and backslashes are plain characters, with each quote mark
+// joined in as a string of its own.
+// Every text a user gives reaches the script through here. Throws
+// std::invalid_argument when the text has a control character: users'
+// texts are checked for them when the command line is read.
+std::string gnuplot_quote(std::string_view text);
 
 }  // namespace ljungcv
 

@@ -8,6 +8,8 @@ import os
 import signal
 import subprocess
 import sys
+import tempfile
+import time
 import unittest
 
 LJUNGCV = None
@@ -77,6 +79,121 @@ class StrayArguments(unittest.TestCase):
                 self.assertEqual(result.stderr, message + "\n")
 
 
+class PlotCase(unittest.TestCase):
+    def setUp(self):
+        self.scratch = tempfile.TemporaryDirectory()
+        self.directory = self.scratch.name
+
+    def tearDown(self):
+        self.scratch.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.directory, name)
+
+    def plot(self, *args, **how):
+        return subprocess.run([LJUNGCV, "plot", *args], cwd=self.directory, capture_output=True, timeout=120,
+                              check=False, **how)
+
+    def fake_gnuplot(self, body):
+        path = self.path("fake-gnuplot")
+        with open(path, "w") as f:
+            f.write("#!/bin/sh\n" + body + "\n")
+        os.chmod(path, 0o755)
+        return path
+
+
+class PlotTexts(PlotCase):
+    """What a user types reaches gnuplot only as data."""
+
+    HOSTILE = ["'", "''", "a'", "'a'b''", '"', "\\", "!touch ran", "`touch ran`", "$(touch ran)", "; touch ran", 'system("touch ran")',
+               "@GPVAL_PWD", "a' . system('touch ran') . 'b"]
+    CONTROL = ["a\n!touch ran\n#", "a\rb", "a\x7fb", "a\x01b", "\t"]
+
+    def test_hostile_texts_are_plain_data(self):
+        for text in self.HOSTILE:
+            with self.subTest(text=text):
+                for leftover in os.listdir(self.directory):
+                    os.remove(self.path(leftover))
+                name = text.replace("/", "_") + ".svg"
+                result = self.plot("-o", name, "--title", text, "--script", name + ".gp")
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(sorted(os.listdir(self.directory)), sorted([name, name + ".gp"]))
+                with open(self.path(name), encoding="utf-8") as f:
+                    self.assertIn(text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;"), f.read())
+
+    def test_control_characters_are_refused(self):
+        for text in self.CONTROL:
+            for option, value in (("--title", text), ("-o", text + ".svg"), ("--script", text + ".gp")):
+                with self.subTest(option=option, text=text):
+                    args = ["-o", "x.svg", option, value] if option != "-o" else ["-o", value]
+                    result = self.plot(*args)
+                    self.assertEqual(result.returncode, EXIT_USAGE)
+                    self.assertIn(b"has a control character", result.stderr)
+                    self.assertEqual(os.listdir(self.directory), [])
+
+
+class PlotRuns(PlotCase):
+    """A failed, cut, stopped or interrupted run leaves no picture, and never
+    touches one already there."""
+
+    def test_failed_runs_keep_the_old_picture(self):
+        cases = [
+            ("fails", "cat >/dev/null; exit 1", [], "failed with exit status 1"),
+            ("cut short", "out=$(sed -n \"s/^set output '\\(.*\\)'$/\\1/p\"); printf '<svg>' >\"$out\"", [],
+             "the picture came out incomplete"),
+            ("hangs", "exec sleep 30", ["--timeout", "0.5"], "did not finish within 0.5 s"),
+        ]
+        for name, body, extra, message in cases:
+            for picture in ("old.svg", "old.png", "old.pdf"):
+                with self.subTest(name, picture=picture):
+                    with open(self.path(picture), "w") as f:
+                        f.write("old")
+                    started = time.monotonic()
+                    result = self.plot("-o", picture, "--gnuplot", self.fake_gnuplot(body), *extra)
+                    self.assertLess(time.monotonic() - started, 20)
+                    self.assertEqual(result.returncode, EXIT_BAD_INPUT)
+                    self.assertIn(message, result.stderr.decode())
+                    self.assertEqual(sorted(os.listdir(self.directory)), sorted(["fake-gnuplot", picture]))
+                    with open(self.path(picture)) as f:
+                        self.assertEqual(f.read(), "old")
+                    os.remove(self.path(picture))
+
+    def test_interrupt_stops_gnuplot_and_leaves_nothing(self):
+        gnuplot = self.fake_gnuplot("echo $$ > gnuplot.pid; exec sleep 30")
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            with self.subTest(signal=sig):
+                with subprocess.Popen([LJUNGCV, "plot", "-o", "x.svg", "--gnuplot", gnuplot], cwd=self.directory,
+                                      stderr=subprocess.DEVNULL) as process:
+                    while not os.path.exists(self.path("gnuplot.pid")):
+                        time.sleep(0.05)
+                    time.sleep(0.1)
+                    process.send_signal(sig)
+                    self.assertEqual(process.wait(timeout=20), -sig)
+                with open(self.path("gnuplot.pid")) as f:
+                    pid = int(f.read() or "0")
+                time.sleep(0.1)
+                with self.assertRaises(ProcessLookupError):
+                    os.kill(pid, 0)
+                os.remove(self.path("gnuplot.pid"))
+                self.assertEqual(os.listdir(self.directory), ["fake-gnuplot"])
+
+    def test_closed_standard_streams(self):
+        for stream in (0, 2):
+            with self.subTest(closed=stream):
+                result = subprocess.run([LJUNGCV, "plot", "-o", "x.svg"], cwd=self.directory, timeout=120,
+                                        check=False, preexec_fn=lambda fd=stream: os.close(fd))
+                self.assertEqual(result.returncode, 0)
+                self.assertEqual(os.listdir(self.directory), ["x.svg"])
+                os.remove(self.path("x.svg"))
+
+    def test_many_levels_are_refused_at_once(self):
+        started = time.monotonic()
+        result = self.plot("-o", "x.svg", "--alpha", "1e-9:0.01:1e-9")  # ten million levels
+        self.assertEqual(result.returncode, EXIT_USAGE)
+        self.assertIn(b"more than 12 levels", result.stderr)
+        self.assertLess(time.monotonic() - started, 30)
+
+
 if __name__ == "__main__":
-    LJUNGCV = sys.argv.pop(1)
+    LJUNGCV = os.path.abspath(sys.argv.pop(1))
     unittest.main()
