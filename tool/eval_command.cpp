@@ -46,6 +46,16 @@ std::string json_text(std::string_view text)
     return nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+// Placeholder arguments of a frame whose values are replaced line by line.
+std::vector<standin::Argument> frame_arguments(int count)
+{
+    std::vector<standin::Argument> list{0.0, 0.0};
+    if (count == 3) {
+        list.emplace_back(std::string("C"));
+    }
+    return list;
+}
+
 // The row of one line, whatever became of it.
 struct Row {
     std::string_view n;
@@ -219,22 +229,13 @@ private:
         return *call;
     }
 
-    static std::vector<standin::Argument> arguments(int count)
-    {
-        std::vector<standin::Argument> list{0.0, 0.0};
-        if (count == 3) {
-            list.emplace_back(std::string("C"));
-        }
-        return list;
-    }
-
     FunctionEntry entry_;
     std::array<Curve, 2> curves_;
     std::optional<double> default_alpha_;
     std::string alpha_text_;
     std::optional<std::string> method_text_;
-    standin::PreparedCall two_{arguments(2)};
-    standin::PreparedCall three_{arguments(3)};
+    standin::PreparedCall two_{frame_arguments(2)};
+    standin::PreparedCall three_{frame_arguments(3)};
     std::array<std::unique_ptr<standin::PreparedCall>, CACHED_FRAME_LENGTHS> three_by_length_;
 };
 

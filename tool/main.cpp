@@ -191,7 +191,9 @@ int run(int argc, char** argv)
     plot->add_option("--height", plot_options.height, "picture height in pixels")
         ->check(CLI::Range(150, 10000))
         ->default_str(std::to_string(plot_options.height));
-    plot->add_option("--title", plot_options.title, "title above the chart")->default_str(plot_options.title);
+    plot->add_option("--font-size", plot_options.font_size, "text size in points (default 11 for SVG, 10 otherwise)")
+        ->check(CLI::Range(4, 72));
+    plot->add_option("--title", plot_options.title, "title above the chart (default: what is drawn)");
     plot->add_option("--script", plot_options.script, "also write the gnuplot script, data included, to this file");
     plot->add_option("--gnuplot", plot_options.gnuplot, "the gnuplot program")->default_str(plot_options.gnuplot);
     plot->add_option("--timeout", plot_options.timeout, "SECONDS gnuplot may take; then it is stopped")

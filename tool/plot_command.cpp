@@ -170,7 +170,7 @@ std::vector<std::vector<PlotPoint>> runs_of(const Grid& grid, std::size_t m, std
             runs.emplace_back();
             in_run = true;
         }
-        runs.back().push_back({grid.counts[i], cell.point.value});
+        runs.back().push_back({grid.counts[i], cell.point.value, cell.turn != TurnDown::none});
     }
     return runs;
 }
@@ -197,11 +197,28 @@ std::string level_words(double alpha)
     return "alpha = " + format_shortest(alpha);
 }
 
-// One colour per level; the corrected method solid, the asymptotic dashed.
+// "LJUNGCV critical values against n, both methods", or the one method's
+// name; the legend says which line is which.
+std::string default_title(const std::vector<Method>& methods)
+{
+    return "LJUNGCV critical values against n, " + (methods.size() > 1 ? "both methods" : method_title(methods.front()));
+}
+
+// One colour and point type per level; the corrected method solid, the
+// asymptotic dashed.
 // The legend names each level once and each method once.
 PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& err, bool& any_rejected)
 {
-    PlotChart chart{options.title, !options.linear, grid.counts.front(), grid.counts.back(), {}, {}, {}, {}, {}};
+    PlotChart chart{options.title.empty() ? default_title(grid.methods) : options.title,
+                    !options.linear,
+                    grid.counts.front(),
+                    grid.counts.back(),
+                    {},
+                    {},
+                    {},
+                    {},
+                    {},
+                    {}};
     std::vector<std::string> anchors_shown;
     for (const double anchor : ANCHOR_COUNTS) {
         if (std::binary_search(grid.counts.begin(), grid.counts.end(), anchor)) {
@@ -209,7 +226,7 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
         }
     }
     chart.marks_label = fmt::format("anchors n = {}", fmt::join(anchors_shown, ", "));
-    chart.marks_title = "anchors";
+    chart.marks_title = "fitted points";
 
     std::vector<bool> method_drawn(grid.methods.size(), false);
     for (std::size_t a = 0; a < grid.levels.size(); ++a) {
@@ -233,6 +250,11 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
                         std::find(ANCHOR_COUNTS.begin(), ANCHOR_COUNTS.end(), grid.counts[i]) != ANCHOR_COUNTS.end()) {
                         chart.marks.push_back({grid.counts[i], cell.point.value});
                     }
+                }
+            }
+            for (const auto& run : curve.runs) {
+                if (std::any_of(run.begin(), run.end(), [](const PlotPoint& p) { return p.out; })) {
+                    chart.out_title = "out of range (ljungcv limits)";
                 }
             }
             chart.curves.push_back(std::move(curve));
@@ -272,7 +294,7 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
     try {
         if (!options.script.empty()) {
             PendingFile script_file(options.script);
-            script_file.write(gnuplot_script(chart, {format, options.output, options.width, options.height}, HEADER));
+            script_file.write(gnuplot_script(chart, {format, options.output, options.width, options.height, options.font_size}, HEADER));
             script_file.commit();
         }
     } catch (const std::system_error& e) {
@@ -281,7 +303,7 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
     }
     try {
         PendingFile picture(options.output);
-        const PlotTarget target{format, picture.temporary().string(), options.width, options.height};
+        const PlotTarget target{format, picture.temporary().string(), options.width, options.height, options.font_size};
         const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(options.timeout * 1000.0)));
         const GnuplotRun run = run_gnuplot(options.gnuplot, gnuplot_script(chart, target, HEADER), limit);
         if (run.outcome == GnuplotRun::interrupted) {

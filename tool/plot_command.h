@@ -17,7 +17,8 @@ struct PlotOptions {
     bool linear = false;  // linear n axis instead of logarithmic
     int width = 800;
     int height = 500;
-    std::string title = "LJUNGCV critical values";
+    int font_size = 0;  // points; 0 for the format's default
+    std::string title;  // empty: says what is drawn
     std::string script;  // also write the gnuplot script here, when given
     std::string gnuplot = "gnuplot";
     double timeout = 60.0;  // seconds gnuplot may take before it is stopped
@@ -32,13 +33,19 @@ inline constexpr const char* PLOT_HELP_FOOTER =
     "the anchors of the corrected method (n = 1, 2, 100, 200) within the range are always\n"
     "computed and marked. A curve has a gap where the method gives no value (n = 1 with\n"
     "the asymptotic method), and is left out when it has none at all (alpha = 0).\n"
+    "\nLevels differ in colour and in the marks along their curves, so a greyscale print\n"
+    "tells them apart; the corrected method is solid, the asymptotic dashed. Where a\n"
+    "value is outside its curve's sensible range (see ljungcv limits) the curve goes on\n"
+    "as a thin dotted line, and the legend says so. Rings mark the fitted points of the\n"
+    "corrected curve.\n"
     "\nThe file name sets the format: .svg, .png or .pdf (a PDF page is WIDTH x HEIGHT at\n"
     "96 pixels an inch). Drawing needs gnuplot (Debian: gnuplot-nox); --script writes\n"
     "the gnuplot script too, with its data, for restyling the picture by hand.\n"
     "\nExamples:\n"
     "  ljungcv plot -o curves.svg\n"
     "  ljungcv plot --alpha 0.001,0.01,0.05,0.1 -o curves.png --width 1200 --height 750\n"
-    "  ljungcv plot --n 1:300 --linear --method C -o small.pdf\n";
+    "  ljungcv plot --n 1:300 --linear --method C -o small.pdf\n"
+    "  ljungcv plot --alpha 0.001,0.05 -o column.pdf --width 480 --height 320 --font-size 8\n";
 
 }  // namespace ljungcv
 

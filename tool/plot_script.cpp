@@ -16,39 +16,57 @@ namespace {
 // Colours that stay apart for the common kinds of colour blindness
 // (Okabe and Ito's palette, less its yellow, which is faint on white).
 constexpr std::array<const char*, 6> PALETTE{"#0072B2", "#D55E00", "#009E73", "#CC79A7", "#E69F00", "#56B4E9"};
+// Filled square, circle, triangle up, diamond, triangle down, pentagon: told
+// apart in black and white, and none is the anchors' ring.
+constexpr std::array<int, 6> POINT_TYPES{5, 7, 9, 13, 11, 15};
+// About this many marks along each curve.
+constexpr int MARKS_PER_CURVE = 8;
 constexpr const char* MARK_COLOUR = "#000000";
 constexpr const char* KEY_COLOUR = "#000000";
 constexpr const char* GRID_COLOUR = "#c8c8c8";
 constexpr const char* MINOR_GRID_COLOUR = "#ececec";
+
+constexpr double POINT_SIZE = 0.7;
+// Pixels from which the legend goes beside the chart rather than below it.
+constexpr int WIDE_PICTURE = 640;
+// Pixels from which a legend below the chart has two columns.
+constexpr int TWO_KEY_COLUMNS = 440;
 
 // Pixels per inch when a PDF page is sized from --width and --height.
 constexpr double PDF_PIXELS_PER_INCH = 96.0;
 
 void append_terminal(std::string& script, const PlotTarget& target)
 {
+    // SVG's font is in pixels at 96 an inch, cairo's in points.
     switch (target.format) {
     case PictureFormat::svg:
         fmt::format_to(std::back_inserter(script),
-                       "set terminal svg size {},{} fixed noenhanced font 'sans,11' background '#ffffff'\n",
-                       target.width, target.height);
+                       "set terminal svg size {},{} fixed noenhanced font 'sans,{}' background '#ffffff'\n",
+                       target.width, target.height, target.font_size > 0 ? target.font_size : 11);
         break;
     case PictureFormat::png:
         fmt::format_to(std::back_inserter(script),
-                       "set terminal pngcairo size {},{} noenhanced font 'sans,10' background '#ffffff'\n",
-                       target.width, target.height);
+                       "set terminal pngcairo size {},{} noenhanced font 'sans,{}' background '#ffffff'\n",
+                       target.width, target.height, target.font_size > 0 ? target.font_size : 10);
         break;
     case PictureFormat::pdf:
-        fmt::format_to(std::back_inserter(script), "set terminal pdfcairo size {}in,{}in noenhanced font 'sans,10'\n",
-                       target.width / PDF_PIXELS_PER_INCH, target.height / PDF_PIXELS_PER_INCH);
+        fmt::format_to(std::back_inserter(script), "set terminal pdfcairo size {}in,{}in noenhanced font 'sans,{}'\n",
+                       target.width / PDF_PIXELS_PER_INCH, target.height / PDF_PIXELS_PER_INCH,
+                       target.font_size > 0 ? target.font_size : 10);
         break;
     }
     script += "set output " + gnuplot_quote(target.path) + "\n";
 }
 
+// "n value normal dotted": the flags say which line the point belongs to.
 void append_points(std::string& script, const std::vector<PlotPoint>& points)
 {
-    for (const PlotPoint& point : points) {
-        fmt::format_to(std::back_inserter(script), "{} {}\n", format_shortest(point.n), format_shortest(point.value));
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const bool next_out = i + 1 < points.size() && points[i + 1].out;
+        const bool previous_out = i > 0 && points[i - 1].out;
+        const bool dotted = points[i].out || next_out || previous_out;
+        fmt::format_to(std::back_inserter(script), "{} {} {} {}\n", format_shortest(points[i].n),
+                       format_shortest(points[i].value), points[i].out ? 0 : 1, dotted ? 1 : 0);
     }
 }
 
@@ -119,13 +137,30 @@ std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, con
     } else {
         script += "set mxtics\n";
     }
-    script += "set format x '%g'\n";
+    // Counts in digits throughout (100000 beside 1000000, never 1e+06).
+    script += "set format x '%.0f'\n";
     fmt::format_to(std::back_inserter(script), "set xrange [{}:{}]\n", format_shortest(chart.first_n),
                    format_shortest(chart.last_n));
     script += "set autoscale y\nset offsets 0, 0, graph 0.04, graph 0.04\n";
     fmt::format_to(std::back_inserter(script), "set grid xtics ytics mxtics lt 1 lw 1 lc rgb '{}', lt 1 lw 1 lc rgb '{}'\n",
                    GRID_COLOUR, MINOR_GRID_COLOUR);
-    script += "set key outside right top vertical Left reverse samplen 3 box\n";
+    // Beside the chart where there is room, below it in a narrow picture
+    // (a journal column), so that the chart keeps its width.
+    if (target.width >= WIDE_PICTURE) {
+        script += "set key outside right top vertical Left reverse samplen 3 box\n";
+    } else {
+        // gnuplot leaves the legend's rows no room of their own below the
+        // axis label: the bottom margin makes it, in lines of text.
+        std::size_t entries = chart.key_lines.size() + (chart.marks.empty() ? 0 : 1) + (chart.out_title.empty() ? 0 : 1);
+        for (const PlotCurve& curve : chart.curves) {
+            entries += curve.title.empty() ? 0 : 1;
+        }
+        const std::size_t rows = target.width >= TWO_KEY_COLUMNS ? (entries + 1) / 2 : entries;
+        fmt::format_to(std::back_inserter(script),
+                       "set key at screen 0.5, screen 0.01 center bottom vertical Left reverse samplen 2 box "
+                       "maxrows {}\nset bmargin {}\n",
+                       rows, rows + 4);
+    }
 
     // Data, then one plot command over all of it.
     std::vector<std::string> elements;
@@ -142,27 +177,46 @@ std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, con
         }
         const char* colour = PALETTE[curve.colour % PALETTE.size()];
         const std::string style = fmt::format("lc rgb '{}'", colour);
+        const int point_type = POINT_TYPES[curve.colour % POINT_TYPES.size()];
         const std::string name = fmt::format("$curve{}", c + 1);
         std::string title = curve.title.empty() ? "notitle" : "title " + gnuplot_quote(curve.title);
         if (!lines.empty()) {
+            std::size_t points = 0;
+            bool any_out = false;
+            for (const auto& line : lines) {
+                points += line.size();
+                any_out = any_out || std::any_of(line.begin(), line.end(), [](const PlotPoint& p) { return p.out; });
+            }
             append_block(script, name, curve.label, lines);
-            elements.push_back(fmt::format("{} with lines lw 2 dt {} {} {}", name, curve.dashed ? 2 : 1, style, title));
+            // A negative interval clears the line around each mark.
+            const std::size_t interval = std::max<std::size_t>(1, points / MARKS_PER_CURVE);
+            elements.push_back(fmt::format("{} using 1:($3 > 0 ? $2 : NaN) with linespoints lw 2 dt {} pt {} pi -{} ps {} {} {}",
+                                           name, curve.dashed ? 2 : 1, point_type, interval, POINT_SIZE, style, title));
+            if (any_out) {
+                elements.push_back(
+                    fmt::format("{} using 1:($4 > 0 ? $2 : NaN) with lines lw 1.5 dt '. ' {} notitle", name, style));
+            }
             title = "notitle";
         }
         if (!dots.empty()) {
             append_block(script, name + "_dots", curve.label + ", single points", {dots});
-            elements.push_back(fmt::format("{}_dots with points pt 7 ps 0.6 {} {}", name, style, title));
+            elements.push_back(fmt::format("{}_dots using 1:2 with points pt {} ps {} {} {}", name, point_type,
+                                           POINT_SIZE, style, title));
         }
     }
     for (const PlotKeyLine& line : chart.key_lines) {
         elements.push_back(fmt::format("keyentry with lines lw 2 dt {} lc rgb '{}' title {}", line.dashed ? 2 : 1,
                                        KEY_COLOUR, gnuplot_quote(line.title)));
     }
+    if (!chart.out_title.empty()) {
+        elements.push_back(fmt::format("keyentry with lines lw 1.5 dt '. ' lc rgb '{}' title {}", KEY_COLOUR,
+                                       gnuplot_quote(chart.out_title)));
+    }
     if (!chart.marks.empty()) {
         append_block(script, "$marks", chart.marks_label, {chart.marks});
         // Point sizes are relative to the terminal's font: SVG draws them larger.
         const double size = target.format == PictureFormat::svg ? 1.0 : 1.3;
-        elements.push_back(fmt::format("$marks with points pt 6 ps {} lw 2 lc rgb '{}' title {}", size, MARK_COLOUR,
+        elements.push_back(fmt::format("$marks using 1:2 with points pt 6 ps {} lw 2 lc rgb '{}' title {}", size, MARK_COLOUR,
                                        gnuplot_quote(chart.marks_title)));
     }
 

@@ -5,6 +5,13 @@
 // a value; the script separates runs by a blank line, which gnuplot draws
 // as a gap, so a count without a value never becomes a point. A run of one
 // point is drawn as a dot, since a line through one point shows nothing.
+//
+// Levels differ in colour and in the point type marked along their curves,
+// so that a greyscale print still tells them apart; methods differ in dash
+// (corrected solid, asymptotic dashed). Where a value is outside its curve's
+// sensible range the curve goes on as a thin dotted line: each data line
+// carries two flags, whether the point belongs to the normal line and
+// whether to the dotted one (a boundary point to both, so neither has a gap).
 #ifndef LJUNGCV_PLOT_SCRIPT_H
 #define LJUNGCV_PLOT_SCRIPT_H
 
@@ -19,12 +26,13 @@ enum class PictureFormat { svg, png, pdf };
 struct PlotPoint {
     double n;
     double value;
+    bool out = false;  // outside the curve's sensible range
 };
 
 struct PlotCurve {
     std::string label;  // names the data in the script
     std::string title;  // legend entry; none when empty
-    std::size_t colour;  // index into the palette, one per level
+    std::size_t colour;  // index into the palette and the point types, one per level
     bool dashed;  // the asymptotic method
     std::vector<std::vector<PlotPoint>> runs;
 };
@@ -45,6 +53,7 @@ struct PlotChart {
     std::vector<PlotPoint> marks;  // drawn as rings, one legend entry
     std::string marks_label;  // names them in the script
     std::string marks_title;  // their legend entry
+    std::string out_title;  // legend entry of the dotted stretches, when any
 };
 
 struct PlotTarget {
@@ -52,6 +61,7 @@ struct PlotTarget {
     std::string path;
     int width;  // pixels; a PDF page gets the same shape at 96 pixels an inch
     int height;
+    int font_size;  // points; 0 for the format's default
 };
 
 // The script that draws `chart` into `target`. `header` becomes its first

@@ -72,7 +72,7 @@ def parse_script(text):
                 elif lines[i] == "":
                     runs.append([])
                 else:
-                    n, value = lines[i].split()
+                    n, value, *_ = lines[i].split()  # then the normal and dotted flags
                     runs[-1].append((float(n), value))
                 i += 1
             blocks[name] = (comment, runs)
@@ -169,17 +169,36 @@ class Pictures(PlotCase):
         picture = SvgPicture(self.path("curves.svg"))
         self.assertEqual(picture.root.tag, SVG + "svg")
         self.assertEqual((picture.root.get("width"), picture.root.get("height")), ("800", "500"))
-        # Three levels, two methods: six curves, then two legend lines, then
-        # the anchors (n = 1, 2, 100, 200) on the three corrected curves.
-        for number in range(1, 7):
-            with self.subTest(curve=number):
-                self.assertEqual(len(picture.lines(number)), 1, "one unbroken line per curve")
-        self.assertEqual([len(picture.lines(number)) for number in (7, 8)], [0, 0])
-        self.assertEqual(len(picture.points(9)), 12)
+        # Per level: the corrected curve, the asymptotic curve and its dotted
+        # stretch (it falls for small n); then the legend's lines for the two
+        # methods and the dotted style; then the fitted points (n = 1, 2, 100,
+        # 200) on the three corrected curves.
+        for level in range(3):
+            corrected, asymptotic, dotted = 1 + 3 * level, 2 + 3 * level, 3 + 3 * level
+            with self.subTest(level=level):
+                self.assertEqual(len(picture.lines(corrected)), 1, "one unbroken line")
+                self.assertGreater(len(picture.lines(asymptotic)[-1]), 100)
+                [stretch] = picture.lines(dotted)
+                self.assertEqual(stretch[0][0], picture.lines(corrected)[0][1][0], "dotted from n = 2")
+                self.assertLess(stretch[-1][0], picture.lines(asymptotic)[-1][1][0], "up to where it holds")
+                self.assertTrue(8 <= len(picture.points(corrected)) <= 24, "marks tell the levels apart")
+        self.assertEqual([len(picture.lines(number)) for number in (10, 11, 12)], [0, 0, 0])
+        self.assertEqual(len(picture.points(13)), 12)
         text = "".join(picture.root.itertext())
         for words in ("n (number of observations)", "critical value", "α = 0.01", "α = 0.05", "α = 0.1",
-                      "corrected (C)", "asymptotic (L)", "anchors"):
-            self.assertIn(words, text)
+                      "corrected (C)", "asymptotic (L)", "fitted points", "out of range (ljungcv limits)",
+                      "LJUNGCV critical values against n, both methods", ">1000<", ">10000<"):
+            self.assertIn(words, text if not words.startswith(">") else open(self.path("curves.svg")).read())
+
+    def test_font_size_and_key_below_in_a_narrow_picture(self):
+        blocks, elements = self.plot_script("--width", "336", "--height", "300", "--font-size", "7", "--method", "C")
+        with open(self.path("picture.gp"), encoding="utf-8") as f:
+            script = f.read()
+        self.assertIn("font 'sans,7'", script)
+        self.assertIn("set key at screen 0.5, screen 0.01 center bottom", script)
+        self.assertIn("corrected method (C)", script)
+        point_types = re.findall(r" pt (\d+) ", " ".join(e for e in elements if e.startswith("$curve")))
+        self.assertEqual(len(set(point_types)), 3, "a mark of its own per level")
 
     def test_png_size(self):
         cases = [([], (800, 500)), (["--width", "640", "--height", "400"], (640, 400)),
@@ -287,11 +306,13 @@ class Gaps(PlotCase):
         curves = curve_blocks(blocks)
         self.assertEqual([[n for n, _ in run] for run in curves["corrected (C), alpha = 0.05"]], [[1, 2, 3, 4, 5]])
         self.assertEqual([[n for n, _ in run] for run in curves["asymptotic (L), alpha = 0.05"]], [[2, 3, 4, 5]])
-        self.assertTrue(elements[0].startswith("$curve1 with lines") and elements[1].startswith("$curve2 with lines"))
+        self.assertTrue(elements[0].startswith("$curve1 using") and elements[1].startswith("$curve2 using"))
+        self.assertIn("dt '. '", elements[2], "L falls from n = 2 to 5: dotted")
 
         picture = SvgPicture(self.path("picture.svg"))
         [corrected] = picture.lines(1)
-        [asymptotic] = picture.lines(2)
+        self.assertEqual([line for line in picture.lines(2) if len(line) > 1], [], "n = 2 alone is no line")
+        [asymptotic] = picture.lines(3)
         self.assertEqual(len(corrected), 5)
         self.assertEqual(len(asymptotic), 4)
         self.assertEqual(asymptotic[0][0], corrected[1][0], "the first asymptotic point is at n = 2")
