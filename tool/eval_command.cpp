@@ -111,7 +111,7 @@ private:
     void number_or_text(const std::optional<double>& value, std::string_view text)
     {
         if (value && std::isfinite(*value)) {
-            out_.shortest(*value);
+            out_.text(format_count(*value));  // a whole number in digits, any other as format_shortest
         } else {
             out_.text(json_text(text));
         }
