@@ -1,12 +1,13 @@
-# The module exports exactly mcn_main and tkvercn1.
-# Usage: cmake -DNM=nm -DMODULE=path -P check_exports.cmake
-execute_process(COMMAND ${NM} -D --defined-only ${MODULE} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+# A library exports exactly the names it should.
+# Usage: cmake -DNM=nm -DLIBRARY=path -DEXPECTED="name;name" -P check_exports.cmake
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "${NM} failed on ${MODULE}")
+  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
 endif()
 string(REGEX MATCHALL "[^ \n]+\n" names "${symbols}")
 list(TRANSFORM names STRIP)
 list(SORT names)
-if(NOT names STREQUAL "mcn_main;tkvercn1")
-  message(FATAL_ERROR "${MODULE} exports '${names}', not exactly mcn_main and tkvercn1")
+list(SORT EXPECTED)
+if(NOT names STREQUAL EXPECTED)
+  message(FATAL_ERROR "${LIBRARY} exports '${names}', not exactly '${EXPECTED}'")
 endif()
