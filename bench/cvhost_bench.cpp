@@ -67,7 +67,6 @@ std::vector<standin::Argument> arguments(double n, double alpha, bool ljung)
 void standin_evaluate(benchmark::State& state, bool ljung)
 {
     standin::HostEnvironment host;
-    host.set_tracing(false);
     standin::Module module(host, CVMODULE_PATH);
     const Pairs& p = pairs();
     for (auto _ : state) {
@@ -82,7 +81,6 @@ void standin_evaluate(benchmark::State& state, bool ljung)
 void standin_prepared(benchmark::State& state, bool ljung)
 {
     standin::HostEnvironment host;
-    host.set_tracing(false);
     standin::Module module(host, CVMODULE_PATH);
     const FunctionEntry entry = module.find_function("LJUNGCV")->entry;
     const Pairs& p = pairs();

@@ -307,9 +307,6 @@ int main(int argc, char** argv)
     }
 
     Loaded state;
-    // The stand-in host records every upper-case service call unless told
-    // not to; a real host does no such bookkeeping on the call path.
-    state.host.set_tracing(false);
     try {
         state.module = std::make_unique<standin::Module>(state.host, module_path);
         const standin::RegisteredFunction* function = state.module->find_function("LJUNGCV");

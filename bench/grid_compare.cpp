@@ -94,7 +94,6 @@ int main(int argc, char** argv)
     const std::string module_path = argc == 3 ? argv[2] : CVMODULE_PATH;
 
     standin::HostEnvironment host;
-    host.set_tracing(false);
     FunctionEntry entries[2] = {};
     std::vector<std::unique_ptr<standin::Module>> modules;
     try {

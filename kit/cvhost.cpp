@@ -134,8 +134,6 @@ std::unique_ptr<cvhost> open_locked(const std::filesystem::path& path)
                                      "': this process already runs a host environment that cvhost did not "
                                      "make (the C++ stand-in host used directly)");
         }
-        // The upper-case service's trace would grow with every call.
-        made->set_tracing(false);
     }
     standin::HostEnvironment& host = made ? *made : *environment;
     auto handle = std::make_unique<cvhost>();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <new>
 #include <stdexcept>
 
 namespace standin {
@@ -58,24 +59,6 @@ void HostEnvironment::set_upcase_via_service(bool on)
     context_.text_services = on ? &text_services_ : nullptr;
 }
 
-void HostEnvironment::fail_allocation(std::size_t call)
-{
-    std::lock_guard lock(mutex_);
-    failing_call_ = call;
-}
-
-std::vector<AllocationRecord> HostEnvironment::allocations() const
-{
-    std::lock_guard lock(mutex_);
-    return allocations_;
-}
-
-std::vector<ReportedError> HostEnvironment::reported_errors() const
-{
-    std::lock_guard lock(mutex_);
-    return errors_;
-}
-
 std::uint8_t HostEnvironment::usage_mark(int component) const
 {
     return std::atomic_ref<const std::uint8_t>(usage_marks_[component]).load(std::memory_order_relaxed);
@@ -94,28 +77,21 @@ std::size_t HostEnvironment::live_blocks() const
     return blocks_.size();
 }
 
-std::vector<UpcaseCall> HostEnvironment::upcase_calls() const
-{
-    std::lock_guard lock(mutex_);
-    return upcase_calls_;
-}
-
 std::int64_t HostEnvironment::upcase_service(std::int32_t component, std::int32_t slot, std::uint8_t* text,
                                              std::int32_t length)
 {
     HostEnvironment* host = active_host.load();
     const auto* chars = reinterpret_cast<const char*>(text);
+    const auto size = static_cast<std::size_t>(length > 0 ? length : 0);
     std::string before;
-    if (host->tracing_) {
-        before.assign(chars, static_cast<std::size_t>(length > 0 ? length : 0));
+    if (host->observer_ != nullptr) {
+        before.assign(chars, size);
     }
     for (std::int32_t i = 0; i < length; ++i) {
         text[i] = host->upcase_table_[text[i]];
     }
-    if (host->tracing_) {
-        std::lock_guard lock(host->mutex_);
-        host->upcase_calls_.push_back(
-            {component, slot, std::move(before), std::string(chars, static_cast<std::size_t>(length > 0 ? length : 0))});
+    if (host->observer_ != nullptr) {
+        host->observer_->upcased(component, slot, before, std::string_view(chars, size));
     }
     return length;
 }
@@ -124,8 +100,9 @@ std::int64_t HostEnvironment::report_error_service(std::int32_t component, std::
                                                    std::int32_t code, std::int64_t detail)
 {
     HostEnvironment* host = active_host.load();
-    std::lock_guard lock(host->mutex_);
-    host->errors_.push_back({component, slot, code, detail});
+    if (host->observer_ != nullptr) {
+        host->observer_->error_reported(component, slot, code, detail);
+    }
     return 0;
 }
 
@@ -136,20 +113,24 @@ void* HostEnvironment::allocate(HostAllocator* self, std::uint64_t size, std::ui
     if (self != &host->allocator_) {
         return nullptr;
     }
-    std::lock_guard lock(host->mutex_);
-    const std::size_t call = host->allocations_.size();
-    const bool fail = host->failing_call_ == call;
-    host->allocations_.push_back({size, flags, fail});
-    if (fail) {
-        host->failing_call_.reset();
+    if (host->observer_ != nullptr && !host->observer_->allocating(size, flags)) {
         return nullptr;
     }
     // Fresh host memory is not zeroed: fill it so that bytes a module leaves
     // unwritten are recognisable.
     void* block = std::malloc(size == 0 ? 1 : size);
-    if (block != nullptr) {
-        std::memset(block, 0xA5, size);
+    if (block == nullptr) {
+        return nullptr;
+    }
+    std::memset(block, 0xA5, size);
+    try {
+        std::lock_guard lock(host->mutex_);
         host->blocks_.push_back(block);
+    } catch (const std::bad_alloc&) {
+        // No exception crosses into the module: no room to keep the block is
+        // no memory.
+        std::free(block);
+        return nullptr;
     }
     return block;
 }

@@ -183,14 +183,14 @@ TEST_P(Concurrency, MixedCallsOnManyThreadsGiveTheSingleThreadResults)
 
     // The host saw every request and upper-case call once per thread, and
     // nothing went to its error reporter.
-    const std::vector<standin::AllocationRecord> allocations = host.allocations();
+    const std::vector<test_support::AllocationRecord> allocations = host.allocations();
     ASSERT_EQ(allocations.size(), allocations_before + (THREADS + 1) * allocating);
     for (std::size_t i = allocations_before; i < allocations.size(); ++i) {
         EXPECT_FALSE(allocations[i].failed);
         EXPECT_EQ(allocations[i].flags, RECORD_ALLOC_FLAGS);
     }
     EXPECT_TRUE(host.reported_errors().empty());
-    const std::vector<standin::UpcaseCall> upcase_calls = host.upcase_calls();
+    const std::vector<test_support::UpcaseCall> upcase_calls = host.upcase_calls();
     EXPECT_EQ(upcase_calls.size() - upcase_calls_before, (THREADS + 1) * upcase_calls_alone);
     EXPECT_EQ(host.usage_mark(UPCASE_COMPONENT), GetParam() ? 1 : 0);
     if (GetParam()) {

@@ -13,6 +13,7 @@
 
 #include "standin/host_environment.h"
 #include "standin/module.h"
+#include "traced_host.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ FunctionEntry entry_in(const void* entries_record)
     return entry;
 }
 
-std::vector<Evaluated> evaluate_all(standin::HostEnvironment& host, FunctionEntry entry)
+std::vector<Evaluated> evaluate_all(test_support::TracedHost& host, FunctionEntry entry)
 {
     std::vector<Evaluated> results;
     for (const bool via_service : {false, true}) {
@@ -82,7 +83,7 @@ std::vector<Evaluated> evaluate_all(standin::HostEnvironment& host, FunctionEntr
     return results;
 }
 
-ModuleImage image_of(standin::HostEnvironment& host, standin::Module& module, FunctionEntry entry)
+ModuleImage image_of(test_support::TracedHost& host, standin::Module& module, FunctionEntry entry)
 {
     const ModuleDescriptor& descriptor = *module.descriptors().at(0);
     const auto* names = static_cast<const FunctionNamesRecord*>(descriptor.query(REQUEST_FUNCTION_NAMES));
@@ -99,7 +100,7 @@ ModuleImage image_of(standin::HostEnvironment& host, standin::Module& module, Fu
 // requests make any: one each, of the record's size, with the record flags.
 std::size_t allocations_of_a_session()
 {
-    standin::HostEnvironment host;
+    test_support::TracedHost host;
     standin::Module module(host, CVMODULE_PATH);
     EXPECT_TRUE(host.allocations().empty()) << "loading allocates nothing";
     const ModuleDescriptor& descriptor = *module.descriptors().at(0);
@@ -129,7 +130,7 @@ TEST(FaultInjection, EachRefusedAllocationIsReportedOnceAndAnsweredWithNull)
     ASSERT_GT(allocations, 0u);
     for (std::size_t failing = 0; failing < allocations; ++failing) {
         SCOPED_TRACE("allocation " + std::to_string(failing) + " refused");
-        standin::HostEnvironment host;
+        test_support::TracedHost host;
         standin::Module module(host, CVMODULE_PATH);
         const ModuleDescriptor& descriptor = *module.descriptors().at(0);
         host.fail_allocation(failing);
@@ -153,7 +154,7 @@ TEST(FaultInjection, EachRefusedAllocationIsReportedOnceAndAnsweredWithNull)
         }
         ASSERT_TRUE(refused.has_value());
 
-        const std::vector<standin::AllocationRecord> records = host.allocations();
+        const std::vector<test_support::AllocationRecord> records = host.allocations();
         ASSERT_EQ(records.size(), allocations + 1);
         EXPECT_TRUE(records[failing].failed);
         EXPECT_EQ(records[failing].flags, RECORD_ALLOC_FLAGS);
@@ -161,7 +162,7 @@ TEST(FaultInjection, EachRefusedAllocationIsReportedOnceAndAnsweredWithNull)
                                                                            : function_entries_record_size(1));
         EXPECT_EQ(host.live_blocks(), allocations) << "every granted block, and nothing else";
 
-        const std::vector<standin::ReportedError> errors = host.reported_errors();
+        const std::vector<test_support::ReportedError> errors = host.reported_errors();
         ASSERT_EQ(errors.size(), 1u);
         EXPECT_EQ(errors[0].component, REPORT_ERROR_COMPONENT);
         EXPECT_EQ(errors[0].slot, REPORT_ERROR_SLOT);
@@ -178,7 +179,7 @@ TEST(FaultInjection, EachRefusedAllocationIsReportedOnceAndAnsweredWithNull)
 
 TEST(FaultInjection, ARefusalLeavesTheModuleAsItWas)
 {
-    standin::HostEnvironment host;
+    test_support::TracedHost host;
     standin::Module module(host, CVMODULE_PATH);
     const ModuleDescriptor& descriptor = *module.descriptors().at(0);
     const FunctionEntry entry = entry_in(descriptor.query(REQUEST_FUNCTION_ENTRIES));

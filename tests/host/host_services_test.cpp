@@ -18,7 +18,7 @@ TEST_F(ModuleTest, UpcaseGoesThroughComponent0Slot331WhenTheHostOffersIt)
     const standin::Evaluation result = module.evaluate("LJUNGCV", arguments);
     EXPECT_EQ(result.status, STATUS_OK);
 
-    const std::vector<standin::UpcaseCall> calls = host.upcase_calls();
+    const std::vector<test_support::UpcaseCall> calls = host.upcase_calls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].component, 0);
     EXPECT_EQ(calls[0].slot, 331);
@@ -48,7 +48,7 @@ TEST_F(ModuleTest, ErrorReportGoesThroughComponent39Slot4)
     host.fail_allocation(host.allocations().size());
     EXPECT_EQ(module.descriptors()[0]->query(REQUEST_FUNCTION_NAMES), nullptr);
 
-    const std::vector<standin::ReportedError> errors = host.reported_errors();
+    const std::vector<test_support::ReportedError> errors = host.reported_errors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].component, 39);
     EXPECT_EQ(errors[0].slot, 4);

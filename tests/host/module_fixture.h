@@ -5,11 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "standin/host_environment.h"
+#include "traced_host.h"
 #include "standin/module.h"
 
 class ModuleTest : public ::testing::Test {
 protected:
-    standin::HostEnvironment host;
+    test_support::TracedHost host;
     standin::Module module{host, CVMODULE_PATH};
 };
 

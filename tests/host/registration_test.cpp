@@ -55,7 +55,7 @@ TEST_F(Registration, RecordsAreAllocatedWithTheRecordFlags)
     const std::size_t before = host.allocations().size();
     ASSERT_NE(query()(REQUEST_FUNCTION_NAMES), nullptr);
     ASSERT_NE(query()(REQUEST_FUNCTION_ENTRIES), nullptr);
-    const std::vector<standin::AllocationRecord> allocations = host.allocations();
+    const std::vector<test_support::AllocationRecord> allocations = host.allocations();
     ASSERT_EQ(allocations.size(), before + 2);
     EXPECT_EQ(allocations[before].size, 16u);
     EXPECT_EQ(allocations[before + 1].size, 16u);
@@ -80,7 +80,7 @@ TEST_F(Registration, NoMemoryIsReportedOnceAndAnsweredWithNull)
         const std::size_t blocks_before = host.live_blocks();
         host.fail_allocation(host.allocations().size());
         EXPECT_EQ(query()(request), nullptr) << request;
-        const std::vector<standin::ReportedError> errors = host.reported_errors();
+        const std::vector<test_support::ReportedError> errors = host.reported_errors();
         ASSERT_EQ(errors.size(), errors_before + 1) << request;
         EXPECT_EQ(errors.back().code, HOSTERR_NO_MEMORY);
         EXPECT_EQ(errors.back().detail, 0);

@@ -12,33 +12,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/host_toolkit.h"
 
 namespace standin {
 
-struct AllocationRecord {
-    std::uint64_t size;
-    std::uint32_t flags;
-    bool failed;  // refused on purpose: the allocator returned null
-};
-
-struct ReportedError {
-    std::int32_t component;
-    std::int32_t slot;
-    std::int32_t code;
-    std::int64_t detail;
-};
-
-// One call of the upper-case service, as the service saw it.
-struct UpcaseCall {
-    std::int32_t component;
-    std::int32_t slot;
-    std::string text_before;
-    std::string text_after;
+// Watches the host's services from outside: a test layer records every
+// allocation, reported error and upper-case call, and may refuse an
+// allocation. The host runs without one.
+class HostObserver {
+public:
+    virtual ~HostObserver() = default;
+    // Before an allocation; false makes the allocator return null.
+    virtual bool allocating(std::uint64_t size, std::uint32_t flags) = 0;
+    virtual void error_reported(std::int32_t component, std::int32_t slot, std::int32_t code,
+                                std::int64_t detail) = 0;
+    virtual void upcased(std::int32_t component, std::int32_t slot, std::string_view before,
+                         std::string_view after) = 0;
 };
 
 class HostEnvironment {
@@ -56,16 +49,11 @@ public:
     void set_upcase_via_service(bool on);
     bool upcase_via_service() const { return context_.text_services != nullptr; }
 
-    // Makes the allocator return null on its `call`-th call (counted from 0
-    // over the environment's life), once.
-    void fail_allocation(std::size_t call);
+    // Every later service call is also shown to `observer` (null: none).
+    // Set it before the module is loaded; it must outlive the environment's
+    // use.
+    void set_observer(HostObserver* observer) { observer_ = observer; }
 
-    std::vector<AllocationRecord> allocations() const;
-    std::vector<ReportedError> reported_errors() const;
-    // Upper-case service calls are recorded while tracing is on (the
-    // default). A benchmark turns it off: recording takes a lock.
-    void set_tracing(bool on) { tracing_ = on; }
-    std::vector<UpcaseCall> upcase_calls() const;
     std::uint8_t usage_mark(int component) const;
     void clear_usage_marks();
     // Blocks allocated and not yet freed; the host frees them all at the end.
@@ -86,13 +74,9 @@ private:
     HostAllocator allocator_{};
     HostContext context_{};
 
-    mutable std::mutex mutex_;
-    std::vector<AllocationRecord> allocations_;
-    std::vector<ReportedError> errors_;
+    HostObserver* observer_ = nullptr;
+    mutable std::mutex mutex_;  // guards blocks_
     std::vector<void*> blocks_;
-    std::optional<std::size_t> failing_call_;
-    std::vector<UpcaseCall> upcase_calls_;
-    bool tracing_ = true;
 };
 
 }  // namespace standin
