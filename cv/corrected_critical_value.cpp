@@ -14,12 +14,20 @@
 // Order of evaluation: the steps are chains of logarithms (ln m, then
 // ln ln m, for each anchor and for n; Ljung's ln n, ln ln n and level term
 // at 100 and 200; the normal quantile's), each link waiting for the one
-// before. Taken anchor by anchor, each chain is finished before the next is
-// started and the processor waits on every link. Here the first link of
-// every chain comes first, then the second links, then the third, so that
-// the waits overlap. Each quantity is still computed by the operations of
-// the steps from the same operands, so the result is the same to the last
-// bit.
+// before, and the fit waits for all of them. Two things shorten the wait
+// without changing a single operation or operand:
+//   - The matrix depends on neither n nor alpha, and so does everything the
+//     solver does with it alone: the row scale factors, the pivot choices,
+//     the multipliers, the elimination of its columns, the pivot tests
+//     (numeric/linear_solver_steps.h). That part comes first and runs
+//     beside the anchor chains; only the right-hand side's part (the scaled
+//     anchor values, their updates in the elimination's order, the back
+//     substitution) waits for the anchor values.
+//   - Of the anchor chains, the first link of every chain comes first, then
+//     the second links, then the third, so that the waits overlap.
+// Each quantity is still computed by the operations of the steps from the
+// same operands, so the result is the same to the last bit. The order
+// within these constraints is the fastest of those measured.
 //
 // Domain: n >= 1 and 0 < alpha <= 0.1. At alpha = 0 (or a level so small
 // that the anchor's probability rounds to 1), or a NaN alpha, the normal
@@ -30,7 +38,7 @@
 #include "cv/critical_value.h"
 #include "cv/ljung_steps.h"
 #include "host/host_toolkit.h"
-#include "numeric/linear_solver.h"
+#include "numeric/linear_solver_steps.h"
 #include "numeric/normal_quantile.h"
 
 namespace {
@@ -55,26 +63,40 @@ double corrected_critical_value(const std::int32_t* n, const double* alpha)
         return fault == 1 ? MISSING_VALUE : z;
     }
 
-    // 2. Anchors m = 2, 100, 200: values y(i) and rows (1, g, s) of A,
-    //    column-major, order 3; with them the curve's basis at n (step 4).
-    //    First links: c = ln m for the rows and for n; Ljung's own c and v
-    //    at 100 and 200; the normal anchor's quantile.
+    // 2. Anchors m = 2, 100, 200: rows (1, g, s) of A, column-major, order
+    //    3, and values y(i); with them the curve's basis at n (step 4).
+    //    The rows, and step 3's work on them alone, come first.
     double c[ANCHORS];
     for (int i = 0; i < ANCHORS; ++i) {
         c[i] = std::log(ANCHOR_SIZES[i]);
+    }
+    double e[ANCHORS];
+    for (int i = 0; i < ANCHORS; ++i) {
+        e[i] = std::log(c[i]);
+    }
+    double A[ANCHORS * ANCHORS];
+    for (int i = 0; i < ANCHORS; ++i) {
+        A[i + 0 * ANCHORS] = 1.0;
+        const double s = std::sqrt(c[i] + c[i]);
+        A[i + 2 * ANCHORS] = s;
+        A[i + 1 * ANCHORS] = (e[i] + K) / (s * 2.0);
+    }
+    MatrixElimination fit;
+    const bool regular = eliminate_matrix(ANCHORS, A, ANCHORS, fit);
+
+    //    The values. First links: the normal anchor's quantile; c = ln n;
+    //    Ljung's own c and v at 100 and 200.
+    double y[ANCHORS];
+    const double p = (std::sqrt(1.0 - *alpha) + 1.0) * 0.5;
+    y[0] = normal_quantile(&p, &fault);
+    if (fault == 1) {
+        return MISSING_VALUE;
     }
     const double cn = std::log(static_cast<double>(*n));
 
     LjungSteps ljung[ANCHORS - 1];
     for (int i = 1; i < ANCHORS; ++i) {
         ljung_begin(ljung[i - 1], static_cast<std::int32_t>(ANCHOR_SIZES[i]), *alpha);
-    }
-
-    double y[ANCHORS];
-    const double p = (std::sqrt(1.0 - *alpha) + 1.0) * 0.5;
-    y[0] = normal_quantile(&p, &fault);
-    if (fault == 1) {
-        return MISSING_VALUE;
     }
     // Ljung's value can be missing where the quantile exists: for
     // 2.78e-16 <= alpha < 3.33e-16 the anchor's probability is below 1 but
@@ -86,45 +108,32 @@ double corrected_critical_value(const std::int32_t* n, const double* alpha)
         }
     }
 
-    //    Second links: Ljung's w = ln v; e = ln c for the rows and for n;
-    //    Ljung's e.
+    //    Second links: Ljung's w = ln v; e = ln c for n; Ljung's e.
     for (LjungSteps& q : ljung) {
         ljung_level_log(q);
-    }
-    double e[ANCHORS];
-    for (int i = 0; i < ANCHORS; ++i) {
-        e[i] = std::log(c[i]);
     }
     const double en = std::log(cn);
     for (LjungSteps& q : ljung) {
         ljung_log_log(q);
     }
 
-    //    Third links: Ljung's level term d; then the values and the rows.
+    //    Third links: Ljung's level term d; then the values.
     for (LjungSteps& q : ljung) {
         ljung_level_term(q);
     }
     for (int i = 1; i < ANCHORS; ++i) {
         y[i] = ljung_value(ljung[i - 1]);
     }
-    double A[ANCHORS * ANCHORS];
-    for (int i = 0; i < ANCHORS; ++i) {
-        A[i + 0 * ANCHORS] = 1.0;
-        const double s = std::sqrt(c[i] + c[i]);
-        A[i + 2 * ANCHORS] = s;
-        A[i + 1 * ANCHORS] = (e[i] + K) / (s * 2.0);
-    }
     const double sn = std::sqrt(cn + cn);
     const double tn = (K + en) / (sn + sn);
 
-    // 3. Fit the curve.
-    std::int32_t order = ANCHORS;
-    double x[ANCHORS];
-    std::int32_t flag = 0;
-    solve_linear_system(&order, A, y, &order, x, &flag);
-    if (flag == 2) {
+    // 3. Fit the curve: the solve's right-hand side part. A singular matrix
+    //    (never, with these anchors) has no fit.
+    if (!regular) {
         return MISSING_VALUE;
     }
+    double x[ANCHORS];
+    solve_right_hand_side(fit, y, x);
 
     // 4. Evaluate it at n.
     return (tn * x[1] + x[0]) + x[2] * sn;
