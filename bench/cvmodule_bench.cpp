@@ -9,11 +9,16 @@
 //                  the host's table or by its service; on one thread and on
 //                  two at once
 //
-// Every benchmark cycles through the same eight (n, alpha) pairs. Before any
-// timing the program checks that the floor's arguments rebuild each method's
-// result and that every host path returns the direct call's value, bit for
-// bit. After the run it prints the ratios: method / floor, host / direct and
-// two-thread / one-thread throughput, each against its target.
+// Every benchmark cycles through the same eight (n, alpha) pairs. Those
+// marked /spread instead take a fresh pair for each call from a prepared
+// table of 1024, n from 2 to 100 000 and levels across (0, 0.1], so that
+// branch predictors and caches are not flattered by a repeated eight: the
+// floor and each method, and the host path with two arguments. Before any
+// timing the program checks, for both input sets, that the floor's
+// arguments rebuild each method's result and that every host path returns
+// the direct call's value, bit for bit. After the run it prints the ratios:
+// method / floor, host / direct and two-thread / one-thread throughput,
+// each against its target.
 //
 // Usage: cvmodule_bench [--module PATH] [Google Benchmark options]
 #include <benchmark/benchmark.h>
@@ -25,6 +30,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -56,7 +62,38 @@ const std::string CORRECTED_TEXTS[INPUTS] = {"C", "corrected", "CORR    ", " Cor
 const std::string LJUNG_TEXTS[INPUTS] = {"L", "ljung", "LJUNG   ", " Ljung",
                                          "l", "L C", "  ljung  ", "L C CORR"};
 
-constexpr std::size_t next(std::size_t k) { return (k + 1) % INPUTS; }
+// The spread: a table of random pairs, the same on every run and platform
+// (mt19937_64 is defined to the bit), n uniform on 2 to 100 000, alpha
+// uniform on (0, 0.1].
+constexpr std::size_t SPREAD_INPUTS = 1024;
+constexpr std::int32_t SPREAD_MAX_N = 100000;
+constexpr double SPREAD_MAX_ALPHA = 0.1;
+
+std::vector<Input> spread_inputs()
+{
+    std::mt19937_64 random(20261208);
+    std::vector<Input> inputs;
+    for (std::size_t k = 0; k < SPREAD_INPUTS; ++k) {
+        const auto n = static_cast<std::int32_t>(2 + random() % (SPREAD_MAX_N - 1));
+        // 53 random bits, plus one: a fraction in (0, 1].
+        const double fraction = static_cast<double>((random() >> 11) + 1) * 0x1p-53;
+        inputs.push_back({n, SPREAD_MAX_ALPHA * fraction});
+    }
+    return inputs;
+}
+
+// The pairs a benchmark cycles through, and the floor's calls for each.
+struct InputSet {
+    const char* suffix;  // appended to the benchmark names
+    std::vector<Input> inputs;
+    std::vector<bench::CorrectedFloor> corrected_floors;
+    std::vector<bench::LjungFloor> ljung_floors;
+};
+InputSet eight{"", {std::begin(INPUT_SET), std::end(INPUT_SET)}, {}, {}};
+InputSet spread{"/spread", spread_inputs(), {}, {}};
+
+// The index after k in a table of `size`.
+inline std::size_t next(std::size_t k, std::size_t size) { return k + 1 == size ? 0 : k + 1; }
 
 enum class Method { Corrected, Ljung };
 enum class Upcase { None, Table, Service };
@@ -84,18 +121,15 @@ struct Loaded {
 };
 Loaded* loaded = nullptr;
 
-std::vector<bench::CorrectedFloor> corrected_floors;
-std::vector<bench::LjungFloor> ljung_floors;
-
 // One prepared CallFrame per input, owned by the thread that uses it.
-std::vector<std::unique_ptr<standin::PreparedCall>> prepare_calls(const HostPath& path)
+std::vector<std::unique_ptr<standin::PreparedCall>> prepare_calls(const HostPath& path, const InputSet& set)
 {
     std::vector<std::unique_ptr<standin::PreparedCall>> calls;
-    for (int k = 0; k < INPUTS; ++k) {
-        std::vector<standin::Argument> arguments{static_cast<double>(INPUT_SET[k].n),
-                                                 INPUT_SET[k].alpha};
+    for (std::size_t k = 0; k < set.inputs.size(); ++k) {
+        std::vector<standin::Argument> arguments{static_cast<double>(set.inputs[k].n), set.inputs[k].alpha};
         if (path.arguments == 3) {
-            arguments.emplace_back(path.method == Method::Corrected ? CORRECTED_TEXTS[k] : LJUNG_TEXTS[k]);
+            const std::size_t text = k % INPUTS;
+            arguments.emplace_back(path.method == Method::Corrected ? CORRECTED_TEXTS[text] : LJUNG_TEXTS[text]);
         }
         calls.push_back(std::make_unique<standin::PreparedCall>(arguments));
     }
@@ -114,33 +148,34 @@ void floor_benchmark(benchmark::State& state, const Floors& floors)
     std::size_t k = 0;
     for (auto _ : state) {
         bench::run_floor(floors[k]);
-        k = next(k);
+        k = next(k, floors.size());
     }
     state.SetItemsProcessed(state.iterations());
 }
 
-void direct_benchmark(benchmark::State& state, Method method)
+void direct_benchmark(benchmark::State& state, Method method, const InputSet* set)
 {
     const MethodFunction function = method_function(method);
+    const std::vector<Input>& inputs = set->inputs;
     std::size_t k = 0;
     for (auto _ : state) {
-        std::int32_t n = INPUT_SET[k].n;
-        double alpha = INPUT_SET[k].alpha;
+        std::int32_t n = inputs[k].n;
+        double alpha = inputs[k].alpha;
         benchmark::DoNotOptimize(n);
         benchmark::DoNotOptimize(alpha);
         double value = function(&n, &alpha);
         benchmark::DoNotOptimize(value);
-        k = next(k);
+        k = next(k, inputs.size());
     }
     state.SetItemsProcessed(state.iterations());
 }
 
-void host_benchmark(benchmark::State& state, HostPath path)
+void host_benchmark(benchmark::State& state, HostPath path, const InputSet* set)
 {
-    const auto calls = prepare_calls(path);
-    CallFrame* frames[INPUTS];
-    for (int k = 0; k < INPUTS; ++k) {
-        frames[k] = calls[static_cast<std::size_t>(k)]->frame();
+    const auto calls = prepare_calls(path, *set);
+    std::vector<CallFrame*> frames;
+    for (const auto& call : calls) {
+        frames.push_back(call->frame());
     }
     const FunctionEntry entry = loaded->entry;
     std::size_t k = 0;
@@ -151,7 +186,7 @@ void host_benchmark(benchmark::State& state, HostPath path)
         std::int32_t status = entry(frame, &result);
         benchmark::DoNotOptimize(status);
         benchmark::DoNotOptimize(result);
-        k = next(k);
+        k = next(k, frames.size());
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -160,15 +195,16 @@ void host_benchmark(benchmark::State& state, HostPath path)
 
 bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
-bool check_floors()
+bool check_floors(InputSet& set)
 {
     bool ok = true;
-    for (const Input& in : INPUT_SET) {
+    for (const Input& in : set.inputs) {
         const double corrected = corrected_critical_value(&in.n, &in.alpha);
         const double ljung = ljung_critical_value(&in.n, &in.alpha);
-        corrected_floors.push_back(bench::retrace_corrected(in.n, in.alpha));
-        ljung_floors.push_back(bench::retrace_ljung(in.n, in.alpha));
-        if (!same_bits(corrected_floors.back().value, corrected) || !same_bits(ljung_floors.back().value, ljung)) {
+        set.corrected_floors.push_back(bench::retrace_corrected(in.n, in.alpha));
+        set.ljung_floors.push_back(bench::retrace_ljung(in.n, in.alpha));
+        if (!same_bits(set.corrected_floors.back().value, corrected) ||
+            !same_bits(set.ljung_floors.back().value, ljung)) {
             std::fprintf(stderr, "cvmodule_bench: the floor's calls do not rebuild the methods' values at n = %d, "
                                  "alpha = %g\n", in.n, in.alpha);
             ok = false;
@@ -177,19 +213,19 @@ bool check_floors()
     return ok;
 }
 
-bool check_host_path(const HostPath& path)
+bool check_host_path(const HostPath& path, const InputSet& set)
 {
     set_upcase(path.upcase);
-    const auto calls = prepare_calls(path);
+    const auto calls = prepare_calls(path, set);
     bool ok = true;
-    for (int k = 0; k < INPUTS; ++k) {
-        const standin::Evaluation got = calls[static_cast<std::size_t>(k)]->invoke(loaded->entry);
-        const double want = method_function(path.method)(&INPUT_SET[k].n, &INPUT_SET[k].alpha);
+    for (std::size_t k = 0; k < calls.size(); ++k) {
+        const Input& in = set.inputs[k];
+        const standin::Evaluation got = calls[k]->invoke(loaded->entry);
+        const double want = method_function(path.method)(&in.n, &in.alpha);
         if (got.status != STATUS_OK || !same_bits(got.value, want)) {
             std::fprintf(stderr, "cvmodule_bench: host path %s with %d arguments gives status %d, value %.17g "
                                  "at n = %d, alpha = %g; the direct call gives %.17g\n",
-                         method_name(path.method), path.arguments, got.status, got.value, INPUT_SET[k].n,
-                         INPUT_SET[k].alpha, want);
+                         method_name(path.method), path.arguments, got.status, got.value, in.n, in.alpha, want);
             ok = false;
         }
     }
@@ -326,20 +362,30 @@ int main(int argc, char** argv)
         {Method::Corrected, 3, Upcase::Service},  {Method::Ljung, 3, Upcase::Table},
         {Method::Ljung, 3, Upcase::Service},
     };
-    bool ok = check_floors();
+    // The host path the spread goes through: two arguments, no method text.
+    const HostPath spread_path = host_paths[0];
+    bool ok = check_floors(eight) && check_floors(spread);
     for (const HostPath& path : host_paths) {
-        ok = check_host_path(path) && ok;
+        ok = check_host_path(path, eight) && ok;
     }
+    ok = check_host_path(spread_path, spread) && ok;
     if (!ok) {
         return 1;
     }
 
-    benchmark::RegisterBenchmark("floor/corrected", [](benchmark::State& s) { floor_benchmark(s, corrected_floors); })
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("floor/ljung", [](benchmark::State& s) { floor_benchmark(s, ljung_floors); })
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("direct/corrected", direct_benchmark, Method::Corrected)->UseRealTime();
-    benchmark::RegisterBenchmark("direct/ljung", direct_benchmark, Method::Ljung)->UseRealTime();
+    for (InputSet* set : {&eight, &spread}) {
+        const std::string suffix = set->suffix;
+        benchmark::RegisterBenchmark(("floor/corrected" + suffix).c_str(),
+                                     [set](benchmark::State& s) { floor_benchmark(s, set->corrected_floors); })
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("floor/ljung" + suffix).c_str(),
+                                     [set](benchmark::State& s) { floor_benchmark(s, set->ljung_floors); })
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("direct/corrected" + suffix).c_str(), direct_benchmark, Method::Corrected, set)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("direct/ljung" + suffix).c_str(), direct_benchmark, Method::Ljung, set)
+            ->UseRealTime();
+    }
 
     auto host_name = [](const HostPath& path) {
         std::string name = std::string("host/") + method_name(path.method) + "/args:" + std::to_string(path.arguments);
@@ -351,25 +397,38 @@ int main(int argc, char** argv)
         return name;
     };
     for (const HostPath& path : host_paths) {
-        auto* b = benchmark::RegisterBenchmark(host_name(path).c_str(), host_benchmark, path);
+        auto* b = benchmark::RegisterBenchmark(host_name(path).c_str(), host_benchmark, path, &eight);
         b->Threads(1)->Threads(2)->UseRealTime();
         b->Setup(path.upcase == Upcase::Service ? upcase_by_service : upcase_by_table);
     }
+    benchmark::RegisterBenchmark((host_name(spread_path) + spread.suffix).c_str(), host_benchmark, spread_path, &spread)
+        ->UseRealTime()
+        ->Setup(upcase_by_table);
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
+    // Method / floor on both input sets; host path / floor with the host's
+    // own share allowed for: 1.5 for the corrected method with two arguments,
+    // the path every call without a method text takes, 1.4 for the others.
+    auto host_floor_target = [](const HostPath& path) {
+        return path.method == Method::Corrected && path.arguments == 2 ? 1.5 : 1.4;
+    };
     std::vector<Ratio> ratios;
     for (Method method : {Method::Corrected, Method::Ljung}) {
         const std::string m = method_name(method);
-        const double floor = reporter.cpu_seconds("floor/" + m);
-        const double direct = reporter.cpu_seconds("direct/" + m);
-        ratios.push_back({"direct/" + m + " / floor", ratio(direct, floor), true, 1.4});
-        for (const HostPath& path : host_paths) {
-            if (path.method == method) {
-                ratios.push_back({host_name(path) + " / floor", ratio(reporter.cpu_seconds(host_name(path)), floor),
-                                  true, 1.4});
+        for (const InputSet* set : {&eight, &spread}) {
+            const std::string suffix = set->suffix;
+            const double floor = reporter.cpu_seconds("floor/" + m + suffix);
+            const double direct = reporter.cpu_seconds("direct/" + m + suffix);
+            ratios.push_back({"direct/" + m + suffix + " / floor", ratio(direct, floor), true, 1.4});
+            for (const HostPath& path : host_paths) {
+                const std::string name = host_name(path) + suffix;
+                if (path.method == method && (set == &eight || path.arguments == spread_path.arguments)) {
+                    ratios.push_back({name + " / floor", ratio(reporter.cpu_seconds(name), floor), true,
+                                      host_floor_target(path)});
+                }
             }
         }
     }
@@ -377,6 +436,10 @@ int main(int argc, char** argv)
         const double direct = reporter.cpu_seconds(std::string("direct/") + method_name(path.method));
         ratios.push_back({host_name(path) + " / direct", ratio(reporter.cpu_seconds(host_name(path)), direct), true, 1.1});
     }
+    const std::string spread_host = host_name(spread_path) + spread.suffix;
+    ratios.push_back({spread_host + " / direct",
+                      ratio(reporter.cpu_seconds(spread_host), reporter.cpu_seconds("direct/corrected/spread")), true,
+                      1.1});
     for (const HostPath& path : host_paths) {
         const std::string name = host_name(path);
         // Throughput on two threads over one: wall time per evaluation on

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release) and runs them: each method and the host
 # call path against the floor of their log and sqrt calls, one thread and
-# two. Prints the ratios with their targets at the end.
+# two, on eight repeated (n, alpha) pairs and on a spread of 1024 random
+# ones. Prints the ratios with their targets, for both input sets, at the end.
 #
 #   scripts/bench.sh [--compare REV] [BENCHMARK OPTIONS]
 #
