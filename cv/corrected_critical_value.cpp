@@ -24,7 +24,10 @@
 //     anchor values, their updates in the elimination's order, the back
 //     substitution) waits for the anchor values.
 //   - Of the anchor chains, the first link of every chain comes first, then
-//     the second links, then the third, so that the waits overlap.
+//     the second links, then the third, so that the waits overlap. The
+//     normal anchor's quantile is one such chain too (its tail's logarithm,
+//     then square root and rational function): its groups run apart
+//     (numeric/normal_quantile_steps.h).
 // Each quantity is still computed by the operations of the steps from the
 // same operands, so the result is the same to the last bit. The order
 // within these constraints is the fastest of those measured.
@@ -40,6 +43,7 @@
 #include "host/host_toolkit.h"
 #include "numeric/linear_solver_steps.h"
 #include "numeric/normal_quantile.h"
+#include "numeric/normal_quantile_steps.h"
 
 namespace {
 
@@ -54,10 +58,9 @@ double corrected_critical_value(const std::int32_t* n, const double* alpha)
         return MISSING_VALUE;
     }
 
-    std::int32_t fault = 0;
-
     // 1. One observation: the two-sided normal critical value.
     if (*n == 1) {
+        std::int32_t fault = 0;
         const double p = 1.0 - 0.5 * *alpha;
         const double z = normal_quantile(&p, &fault);
         return fault == 1 ? MISSING_VALUE : z;
@@ -84,14 +87,15 @@ double corrected_critical_value(const std::int32_t* n, const double* alpha)
     MatrixElimination fit;
     const bool regular = eliminate_matrix(ANCHORS, A, ANCHORS, fit);
 
-    //    The values. First links: the normal anchor's quantile; c = ln n;
-    //    Ljung's own c and v at 100 and 200.
+    //    The values. First links: the normal anchor's probability and the
+    //    quantile's logarithm; c = ln n; Ljung's own c and v at 100 and 200.
     double y[ANCHORS];
     const double p = (std::sqrt(1.0 - *alpha) + 1.0) * 0.5;
-    y[0] = normal_quantile(&p, &fault);
-    if (fault == 1) {
+    QuantileSteps z;
+    if (!quantile_begin(z, p)) {
         return MISSING_VALUE;
     }
+    quantile_log(z);
     const double cn = std::log(static_cast<double>(*n));
 
     LjungSteps ljung[ANCHORS - 1];
@@ -117,7 +121,9 @@ double corrected_critical_value(const std::int32_t* n, const double* alpha)
         ljung_log_log(q);
     }
 
-    //    Third links: Ljung's level term d; then the values.
+    //    Third links: the normal anchor's deviate; Ljung's level term d;
+    //    then the values.
+    y[0] = quantile_value(z);
     for (LjungSteps& q : ljung) {
         ljung_level_term(q);
     }

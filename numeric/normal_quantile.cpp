@@ -9,61 +9,20 @@
 // these values, so a more accurate quantile is not a substitute.
 //
 // Arithmetic is IEEE double, one rounding per operation, Horner's rule in
-// the order written (built with -ffp-contract=off).
+// the order written (built with -ffp-contract=off); the steps are in
+// numeric/normal_quantile_steps.h.
 #include "numeric/normal_quantile.h"
 
-#include <cmath>
-
-namespace {
-
-// Coefficients of AS 111 as published (eleven decimals).
-constexpr double SPLIT = 0.42;
-constexpr double A0 = 2.50662823884;
-constexpr double A1 = -18.61500062529;
-constexpr double A2 = 41.39119773534;
-constexpr double A3 = -25.44106049637;
-constexpr double B1 = -8.47351093090;
-constexpr double B2 = 23.08336743743;
-constexpr double B3 = -21.06224101826;
-constexpr double B4 = 3.13082909833;
-constexpr double C0 = -2.78718931138;
-constexpr double C1 = -2.29796479134;
-constexpr double C2 = 4.85014127135;
-constexpr double C3 = 2.32121276858;
-constexpr double D1 = 3.54388924762;
-constexpr double D2 = 1.63706781897;
-
-}  // namespace
+#include "numeric/normal_quantile_steps.h"
 
 double normal_quantile(const double* p, std::int32_t* fault)
 {
     *fault = 0;
-    const double q = *p - 0.5;
-
-    // A NaN probability has no deviate; without this test it would take the
-    // central branch and come back as NaN with fault 0.
-    if (std::isnan(q)) {
+    QuantileSteps z;
+    if (!quantile_begin(z, *p)) {
         *fault = 1;
         return 0.0;
     }
-
-    if (!(std::fabs(q) > SPLIT)) {
-        const double r = q * q;
-        const double num = ((A3 * r + A2) * r + A1) * r + A0;
-        const double den = (((B4 * r + B3) * r + B2) * r + B1) * r + 1.0;
-        return (q * num) / den;
-    }
-
-    double r = *p;
-    if (q > 0.0) {
-        r = 1.0 - *p;
-    }
-    if (r <= 0.0) {
-        *fault = 1;
-        return 0.0;
-    }
-
-    const double t = std::sqrt(0.0 - std::log(r));
-    const double v = (((C3 * t + C2) * t + C1) * t + C0) / ((D2 * t + D1) * t + 1.0);
-    return q < 0.0 ? -v : v;
+    quantile_log(z);
+    return quantile_value(z);
 }
