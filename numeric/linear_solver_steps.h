@@ -103,7 +103,9 @@ inline bool eliminate_matrix(int n, const double* a, int lda, MatrixElimination&
 inline void solve_right_hand_side(const MatrixElimination& m, const double* b, double* x)
 {
     const int n = m.n;
-    double v[SOLVER_MAX_ORDER];  // column n + 1 of W
+    // Column n + 1 of W. Cleared only because static analysis cannot see
+    // that n >= 1 here: the loops write every cell before it is read.
+    double v[SOLVER_MAX_ORDER] = {};
     for (int i = 1; i <= n; ++i) {
         v[i - 1] = m.scale[i - 1] * b[i - 1];
     }
