@@ -4,9 +4,9 @@
 //
 // Loads both modules into one stand-in host and makes the same calls through
 // each one's LJUNGCV entry: n from -5 to 2100 and beyond, levels from 0 to
-// past 0.1 (NaN, missing and out-of-range ones included), without a method
-// and with valid and invalid method texts, the texts upper-cased by the
-// host's table and by its service. Status, result bits and every argument's
+// past 0.1 (every power of two down to 2^-60, NaN, missing and out-of-range
+// ones included), without a method and with valid and invalid method texts,
+// the texts upper-cased by the host's table and by its service. Status, result bits and every argument's
 // invalid flag must agree. MODULE defaults to the module built beside this
 // program. Exits 0 when every call agrees, 1 otherwise.
 #include <bit>
@@ -49,6 +49,14 @@ std::vector<double> grid_levels()
     }
     for (double v : {0.0, -0.0, 1e-300, 0x1p-54, 0x1p-53, 0x1p-52, 1e-12, 1e-6, 0.001, 0.01, 0.025, 0.05, 0.1,
                      std::nextafter(0.1, 1.0), std::nextafter(0.1, 0.0), -1e-9, 0.5}) {
+        a.push_back(v);
+    }
+    // Every power of two down to 2^-60, and levels around the edge where the
+    // anchors' probabilities round to 1 (about 2.8e-16 to 3.3e-16).
+    for (int e = 1; e <= 60; ++e) {
+        a.push_back(std::ldexp(1.0, -e));
+    }
+    for (double v : {2.7e-16, 2.78e-16, 2.8e-16, 3.0e-16, 3.3e-16, 3.34e-16, 3.4e-16}) {
         a.push_back(v);
     }
     a.push_back(std::numeric_limits<double>::quiet_NaN());
