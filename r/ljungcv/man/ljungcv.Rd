@@ -1,0 +1,85 @@
+\name{ljungcv}
+\alias{ljungcv}
+\title{Critical Value for Outlier Tests in a Time Series}
+\description{
+  The critical value that an outlier test in time-series analysis uses for a
+  series of \code{n} observations at significance level \code{alpha}: a
+  standardised residual larger in absolute value is flagged as an outlier.
+  Values come from the cvmodule function module (its function
+  \code{LJUNGCV}), evaluated through the stand-in host's C interface; they
+  are, bit for bit, the values the \command{ljungcv} command prints.
+}
+\usage{
+ljungcv(n, alpha, method = "C")
+}
+\arguments{
+  \item{n}{numeric vector: numbers of observations. Each is truncated toward
+    zero to a whole count, as the module does: \code{25.9} counts as 25,
+    \code{0.9} as 0.}
+  \item{alpha}{numeric vector: significance levels, each between 0 and 0.1
+    inclusive.}
+  \item{method}{a single text naming the method: \code{"C"} (or
+    \code{"CORR"}, \code{"CORRECT"}, \code{"CORRECTED"}), the small-sample
+    corrected curve, the default; \code{"L"} (or \code{"LJUNG"}), Ljung's
+    asymptotic approximation. Case and surrounding blanks do not matter.}
+}
+\details{
+  \code{n} and \code{alpha} are recycled to the length of the longer one, as
+  in R's arithmetic; if either has length zero the result has length zero.
+  All values are computed in one call into the module.
+
+  \strong{The two methods.} Ljung's method (\code{"L"}) is the extreme-value
+  (Gumbel) approximation to the largest of \code{n} standard normal
+  variables, evaluated with the two-sided level \eqn{2 - \sqrt{1 + \alpha}}{2 - sqrt(1 + alpha)}.
+  It needs at least two observations, and for small \code{n} it is not
+  monotone: it falls before it rises (at \code{alpha = 0.05} its minimum is
+  at \code{n = 7}; at 0.01 at \code{n = 14}; at 0.1 at \code{n = 5}), and it
+  grows without bound from there. The corrected method (\code{"C"}) follows
+  a three-term curve through the exact values for one and two observations
+  (the two-sided normal quantiles) and Ljung's values at 100 and 200
+  observations; it lies below Ljung's value for small series. At small
+  levels the corrected curve stops growing: at \code{alpha = 0.001} it peaks
+  near \code{n = 461} and then falls; at 0.01 its maximum lies near
+  \code{n = 75600}; at 0.05 and 0.1 it still rises beyond three million
+  observations.
+
+  \strong{Missing and rejected values.}
+  \itemize{
+    \item \code{NA_real_} where no value exists: a count below 1 (after
+      truncation), \code{n = 1} with Ljung's method, \code{alpha = 0} (and
+      levels below about 3.3e-16 with Ljung's method), an infinite count or
+      one that does not fit a 32-bit integer.
+    \item \code{NaN}, with one warning naming the argument, where the module
+      rejects an argument: a level below 0 or above 0.1.
+    \item \code{NA} where \code{n} or \code{alpha} is \code{NA} or
+      \code{NaN}, without a warning.
+    \item An unknown \code{method} is an error.
+  }
+}
+\value{
+  A double vector with the recycled length of \code{n} and \code{alpha},
+  carrying the names of the argument (\code{n} first) that has that length.
+}
+\seealso{
+  \code{\link{ljungcv_table}} for the host status beside each value,
+  \code{\link{ljungcv_info}} for the module that computes them.
+}
+\examples{
+print(ljungcv(10, 0.05), digits = 17)    # corrected method
+print(ljungcv(100, 0.05, method = "L"), digits = 17)
+ljungcv(1:10, 0.01)                      # recycling
+ljungcv(c(1, 2, 100), 0.05, "ljung")     # no value for one observation
+ljungcv(c(10, NA), c(0.05, 0.2))         # NA in, NA out
+suppressWarnings(ljungcv(10, 0.2))       # NaN: alpha above 0.1
+
+## An outlier test: residuals of an AR(1) fit, standardised, against the
+## critical value for the series' length.
+set.seed(1)
+y <- arima.sim(list(ar = 0.6), n = 120)
+y[60] <- y[60] + 6
+fit <- arima(y, order = c(1, 0, 0))
+z <- residuals(fit) / sqrt(fit$sigma2)
+which(abs(z) > ljungcv(length(y), 0.05))
+}
+\keyword{ts}
+\keyword{distribution}

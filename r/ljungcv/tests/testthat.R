@@ -1,0 +1,4 @@
+library(testthat)
+library(ljungcv)
+
+test_check("ljungcv")
