@@ -29,6 +29,11 @@ package  libcli11-dev                 libcli11-dev
 package  libfmt-dev                   libfmt-dev
 package  nlohmann-json3-dev           nlohmann-json3-dev
 package  python3-mpmath               python3-mpmath
+command  R                            r-base-core
+command  Rscript                      r-base-core
+package  r-base-dev                   r-base-dev
+package  r-cran-testthat              r-cran-testthat
+command  pkg-config                   pkg-config
 command  x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix windows
 command  x86_64-w64-mingw32-objdump   binutils-mingw-w64-x86-64  windows
 command  wine                         wine                       windows
