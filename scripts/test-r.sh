@@ -28,13 +28,15 @@ if [[ "$status" == *ERROR* || "$status" == *WARNING* || "$status" == "Status: no
   exit 1
 fi
 
-# One million values, mixed counts and levels, each method.
+# One million values, mixed counts and levels, each method. The limit is on
+# CPU time, which other load on the machine does not stretch.
 R_LIBS="$work/ljungcv.Rcheck" Rscript -e '
 library(ljungcv)
 set.seed(1)
 n <- floor(runif(1e6, 1, 1e6)); alpha <- runif(1e6, 0, 0.1)
 for (method in c("C", "L")) {
-  seconds <- system.time(values <- ljungcv(n, alpha, method))[["elapsed"]]
-  cat(sprintf("test-r: 1,000,000 values, method %s: %.3f s\n", method, seconds))
-  if (seconds >= 1) stop("one million values took a second or more")
+  time <- system.time(values <- ljungcv(n, alpha, method))
+  cpu <- time[["user.self"]] + time[["sys.self"]]
+  cat(sprintf("test-r: 1,000,000 values, method %s: %.3f s CPU, %.3f s wall\n", method, cpu, time[["elapsed"]]))
+  if (cpu >= 1) stop("one million values took a second or more")
 }'

@@ -59,13 +59,12 @@ ljungcv_table <- function(n = c(1, 2, 3, 5, 10, 20, 50, 100, 150, 200, 500, 1000
 }
 
 ljungcv_info <- function() {
-  text <- .Call(C_module_info)
-  lines <- strsplit(text, "\n", fixed = TRUE)[[1L]]
-  lines <- lines[grepl(": ", lines, fixed = TRUE)]
-  at <- regexpr(": ", lines, fixed = TRUE)
-  values <- substring(lines, at + 2L)
-  names(values) <- trimws(substring(lines, 1L, at - 1L))
-  as.list(values)
+  lines <- strsplit(.Call(C_module_info), "\n", fixed = TRUE)[[1L]]
+  fields <- regmatches(lines, regexec("^([^:]+): ?(.*)$", lines))
+  fields <- fields[lengths(fields) == 3L]
+  values <- lapply(fields, `[[`, 3L)
+  names(values) <- vapply(fields, `[[`, "", 2L)
+  values
 }
 
 # The prefix of the kit the package was built against; its bin/ljungcv

@@ -30,25 +30,27 @@ ljungcv(n, alpha, method = "C")
 
   \strong{The two methods.} Ljung's method (\code{"L"}) is the extreme-value
   (Gumbel) approximation to the largest of \code{n} standard normal
-  variables, evaluated with the two-sided level \eqn{2 - \sqrt{1 + \alpha}}{2 - sqrt(1 + alpha)}.
+  variables; its Gumbel quantile is taken at the probability
+  \eqn{2 - \sqrt{1 + \alpha}}{2 - sqrt(1 + alpha)}.
   It needs at least two observations, and for small \code{n} it is not
   monotone: it falls before it rises (at \code{alpha = 0.05} its minimum is
-  at \code{n = 7}; at 0.01 at \code{n = 14}; at 0.1 at \code{n = 5}), and it
-  grows without bound from there. The corrected method (\code{"C"}) follows
+  at \code{n = 7}; at 0.01 at \code{n = 14}; at 0.1 at \code{n = 5}), and from
+  there it rises with \code{n}. The corrected method (\code{"C"}) follows
   a three-term curve through the exact values for one and two observations
   (the two-sided normal quantiles) and Ljung's values at 100 and 200
   observations; it lies below Ljung's value for small series. At small
   levels the corrected curve stops growing: at \code{alpha = 0.001} it peaks
-  near \code{n = 461} and then falls; at 0.01 its maximum lies near
-  \code{n = 75600}; at 0.05 and 0.1 it still rises beyond three million
-  observations.
+  at \code{n = 461} (5.180240818) and then falls; at 0.01 its maximum lies at
+  \code{n = 75599} (4.752030299); at 0.05 and 0.1 it still rises at five
+  million observations.
 
   \strong{Missing and rejected values.}
   \itemize{
     \item \code{NA_real_} where no value exists: a count below 1 (after
-      truncation), \code{n = 1} with Ljung's method, \code{alpha = 0} (and
-      levels below about 3.3e-16 with Ljung's method), an infinite count or
-      one that does not fit a 32-bit integer.
+      truncation), \code{n = 1} with Ljung's method, \code{alpha = 0} and
+      levels so small (below about 4e-16, depending on the method and
+      \code{n}) that the method's probabilities round to 1, an infinite
+      count or one that does not fit a 32-bit integer (from \eqn{2^{31}}{2^31}).
     \item \code{NaN}, with one warning naming the argument, where the module
       rejects an argument: a level below 0 or above 0.1.
     \item \code{NA} where \code{n} or \code{alpha} is \code{NA} or
