@@ -10,6 +10,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=ON -DCVMOD
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== R package: R CMD build, R CMD check --no-manual with its tests, one million values timed"
+NATIVE_TREE=build scripts/test-r.sh
+
 echo "== reliability: sanitizers, fuzzing, coverage"
 # Each in its own tree (presets asan, tsan, fuzz, coverage); a build's
 # output is shown only when it fails.
