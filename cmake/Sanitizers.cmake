@@ -34,14 +34,3 @@ if(CVMODULE_COVERAGE)
   add_compile_options(--coverage -fprofile-update=atomic -O0 -g)
   add_link_options(--coverage)
 endif()
-
-# clang links a sanitizer's runtime into the executable only and exports its
-# entries from there; a loadable module refers to them and is resolved when
-# the executable loads it. The module's link refuses undefined references,
-# so an instrumented module is allowed these (appended last, so it wins).
-function(cvmodule_allow_runtime_references)
-  if(TARGET cvmodule AND (CVMODULE_SANITIZE OR CVMODULE_BUILD_FUZZERS))
-    target_link_options(cvmodule PRIVATE LINKER:-z,undefs)
-  endif()
-endfunction()
-cmake_language(DEFER CALL cvmodule_allow_runtime_references)

@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
+# The release preset's tree, which scripts/test.sh also uses; only the
+# command and its module are built.
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$(nproc)" --target ljungcv cvmodule >/dev/null
 exec build/bin/ljungcv table "$@"

@@ -6,9 +6,9 @@ scripts/setup.sh
 jobs=$(nproc)
 
 echo "== native build and tests"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=ON -DCVMODULE_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+cmake --preset release -DCVMODULE_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build --preset release -j"$jobs"
+ctest --preset release -j"$jobs"
 
 echo "== R package: R CMD build, R CMD check --no-manual with its tests, one million values timed"
 NATIVE_TREE=build scripts/test-r.sh
