@@ -21,7 +21,6 @@ command  python3                      python3
 command  gcovr                        gcovr
 command  gnuplot                      gnuplot-nox
 command  flock                        util-linux
-command  pkg-config                   pkgconf
 command  dpkg-shlibdeps               dpkg-dev
 command  unzip                        unzip
 package  libclang-rt-14-dev           libclang-rt-14-dev
