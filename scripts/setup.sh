@@ -36,6 +36,13 @@ command  Rscript                      r-base-core
 package  r-base-dev                   r-base-dev
 package  r-cran-testthat              r-cran-testthat
 command  pkg-config                   pkg-config
+command  /usr/bin/python3             python3
+package  python3-venv                 python3-venv
+package  python3-numpy                python3-numpy
+package  python3-pytest               python3-pytest
+package  python3-setuptools           python3-setuptools
+package  python3-wheel                python3-wheel
+package  python3-build                python3-build
 command  x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix windows
 command  x86_64-w64-mingw32-objdump   binutils-mingw-w64-x86-64  windows
 command  wine                         wine                       windows

@@ -13,6 +13,9 @@ ctest --preset release -j"$jobs"
 echo "== R package: R CMD build, R CMD check --no-manual with its tests, one million values timed"
 NATIVE_TREE=build scripts/test-r.sh
 
+echo "== the Python package: fresh venvs, pip install and a wheel, its tests"
+NATIVE_TREE=build scripts/test-python.sh
+
 echo "== reliability: sanitizers, fuzzing, coverage"
 # Each in its own tree (presets asan, tsan, fuzz, coverage); a build's
 # output is shown only when it fails.

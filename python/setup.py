@@ -1,0 +1,89 @@
+"""Build step of the ljungcv package: the module and the host library from source.
+
+The package carries no compiled code of its own. Its values come from the
+module (libcvmodule.so) evaluated through the stand-in host's C interface
+(libcvhost.so), and both are built here from this repository's sources with
+CMake, exactly as the project builds them: the project's Release build with
+its own compiler flags for the module (IEEE double, no contraction, run-time
+log). Flags from the environment (CFLAGS, CXXFLAGS, LDFLAGS, ...) would
+change the module's code, so they are not passed on. The two libraries go
+into the package as ljungcv/_lib/, where the binding loads them.
+
+CVMODULE_SOURCE_DIR names the repository when the package directory is not
+inside it (the default is the directory above this file).
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+from setuptools import setup
+from setuptools.command.build_py import build_py
+from wheel.bdist_wheel import bdist_wheel
+
+HERE = Path(__file__).resolve().parent
+LIBRARIES = ("libcvhost.so", "libcvmodule.so")
+
+# Variables that CMake or the compiler would read and that could change the
+# module's flags or compiler; the project's defaults apply instead.
+FLAG_VARIABLES = ("CFLAGS", "CXXFLAGS", "CPPFLAGS", "LDFLAGS", "CC", "CXX",
+                  "CMAKE_BUILD_TYPE", "CMAKE_GENERATOR", "CMAKE_TOOLCHAIN_FILE",
+                  "CMAKE_C_COMPILER_LAUNCHER", "CMAKE_CXX_COMPILER_LAUNCHER")
+
+
+def source_dir():
+    root = Path(os.environ.get("CVMODULE_SOURCE_DIR", HERE.parent)).resolve()
+    lists = root / "CMakeLists.txt"
+    if not lists.is_file() or "project(cvmodule" not in lists.read_text(encoding="utf-8"):
+        sys.exit(f"ljungcv: {root} is not the cvmodule source tree "
+                 "(set CVMODULE_SOURCE_DIR to the repository)")
+    return root
+
+
+def run(command, env):
+    print("ljungcv build:", " ".join(str(part) for part in command), flush=True)
+    subprocess.run([str(part) for part in command], env=env, check=True)
+
+
+class BuildWithModule(build_py):
+    """build_py, then CMake: the module and libcvhost into ljungcv/_lib."""
+
+    def run(self):
+        super().run()
+        env = {key: value for key, value in os.environ.items() if key not in FLAG_VARIABLES}
+        jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
+        tree = Path(self.build_lib).resolve().parent / "cmake"
+        run(["cmake", "-S", source_dir(), "-B", tree, "-DCMAKE_BUILD_TYPE=Release",
+             "-DCVMODULE_BUILD_TESTS=OFF", "-DCVMODULE_BUILD_TOOL=OFF",
+             "-DCVMODULE_BUILD_BENCHMARKS=OFF"], env)
+        run(["cmake", "--build", tree, "-j", jobs], env)
+        target = Path(self.build_lib) / "ljungcv" / "_lib"
+        if target.exists():
+            shutil.rmtree(target)
+        target.mkdir(parents=True)
+        # Installed, then picked from the prefix: the libraries as the
+        # project installs them (no build-tree run paths).
+        with tempfile.TemporaryDirectory() as prefix:
+            run(["cmake", "--install", tree, "--prefix", prefix], env)
+            for name in LIBRARIES:
+                found = sorted(Path(prefix).rglob(name))
+                if not found:
+                    sys.exit(f"ljungcv: the CMake build installed no {name}")
+                shutil.copyfile(found[0].resolve(), target / name)
+
+
+class PlatformWheel(bdist_wheel):
+    """The wheel holds Linux libraries but no Python extension: any Python 3."""
+
+    def finalize_options(self):
+        super().finalize_options()
+        self.root_is_pure = False
+
+    def get_tag(self):
+        return "py3", "none", super().get_tag()[2]
+
+
+setup(cmdclass={"build_py": BuildWithModule, "bdist_wheel": PlatformWheel})

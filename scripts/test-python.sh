@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The Python package, as a user installs it: into a fresh virtual environment
+# from Debian's interpreter and NumPy, offline, with the README's command;
+# its tests there; then a wheel, installed into a second fresh environment,
+# and the tests again. The tests compare with the ljungcv command of
+# NATIVE_TREE (default build/, built here when it has none).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tree=${NATIVE_TREE:-build}
+work=build-python
+if [[ ! -x "$tree/bin/ljungcv" ]]; then
+  cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$tree" -j2 --target ljungcv >/dev/null
+fi
+export LJUNGCV_COMMAND=$PWD/$tree/bin/ljungcv
+rm -rf "$work"
+mkdir -p "$work"
+quietly() {
+  local log
+  log=$(mktemp)
+  "$@" >"$log" 2>&1 || { cat "$log" >&2; rm -f "$log"; return 1; }
+  rm -f "$log"
+}
+pytest_in() {  # VENV: the tests against the package installed there, away from the sources
+  (cd "$work" && "$1/bin/python" -m pytest -q -p no:cacheprovider "$OLDPWD/python/tests")
+}
+
+echo "-- pip install ./python into a fresh venv"
+/usr/bin/python3 -m venv --system-site-packages "$work/venv"
+quietly "$work/venv/bin/python" -m pip install --no-index --no-build-isolation ./python
+pytest_in venv
+
+echo "-- a wheel (python -m build), installed into another fresh venv"
+quietly "$work/venv/bin/python" -m build --no-isolation --wheel --outdir "$work/dist" ./python
+/usr/bin/python3 -m venv --system-site-packages "$work/venv-wheel"
+quietly "$work/venv-wheel/bin/python" -m pip install --no-index "$work"/dist/ljungcv-*.whl
+pytest_in venv-wheel
