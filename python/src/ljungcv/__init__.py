@@ -193,6 +193,10 @@ def _address(array: np.ndarray) -> int:
     return array.__array_interface__["data"][0]
 
 
+_KINDS = {"U": "an array of text", "S": "an array of bytes", "O": "an array of other objects",
+          "c": "an array of complex numbers", "M": "an array of dates", "m": "an array of time spans"}
+
+
 def _real_array(x: npt.ArrayLike, name: str) -> np.ndarray:
     """x as float64, or TypeError: text never passes for a number."""
     array = np.asarray(x)
@@ -201,8 +205,8 @@ def _real_array(x: npt.ArrayLike, name: str) -> np.ndarray:
     if array.dtype.kind == "O" and all(
             isinstance(element, (numbers.Real, decimal.Decimal)) for element in array.flat):
         return array.astype(np.float64)
-    raise TypeError(f"{name} must be a real number or an array of real numbers, "
-                    f"not {type(x).__name__}" + (f" of {array.dtype}" if array.ndim else ""))
+    what = _KINDS.get(array.dtype.kind, str(array.dtype)) if array.ndim else type(x).__name__
+    raise TypeError(f"{name} must be a real number or an array of real numbers, not {what}")
 
 
 def _method_text(method: Method) -> Optional[bytes]:
