@@ -6,9 +6,11 @@ the same sources, so agreement also shows that the package built it with
 the module's own flags.
 """
 
+import csv
 import decimal
 import doctest
 import fractions
+import io
 import os
 import re
 import subprocess
@@ -35,9 +37,10 @@ def run_eval(lines):
     if not command:
         pytest.skip("LJUNGCV_COMMAND (the ljungcv command to compare with) is not set")
     out = subprocess.run([command, "eval"], input="\n".join(lines) + "\n", capture_output=True,
-                         text=True, check=True).stdout.splitlines()
-    assert out[0] == "n,alpha,method,value,status" and len(out) == len(lines) + 1
-    return [row.split(",") for row in out[1:]]
+                         text=True, check=True).stdout
+    rows = list(csv.DictReader(io.StringIO(out)))
+    assert len(rows) == len(lines)
+    return rows
 
 
 def bits(values):
@@ -48,8 +51,8 @@ def test_agrees_with_ljungcv_eval_bit_for_bit():
     n, alpha = (grid.ravel() for grid in np.meshgrid(COUNTS, LEVELS))
     lines = [f"{a!r} {b!r}" + (f" {m}" if m else "") for m in METHODS for a, b in zip(n, alpha)]
     rows = run_eval(lines)
-    expected_status = np.array([int(row[4]) for row in rows]).reshape(len(METHODS), n.size)
-    expected_value = np.array([float(row[3]) if row[3] else NAN for row in rows]).reshape(
+    expected_status = np.array([int(row["status"]) for row in rows]).reshape(len(METHODS), n.size)
+    expected_value = np.array([float(row["value"] or "nan") for row in rows]).reshape(
         len(METHODS), n.size)
     assert {0, 120833, 120836} <= set(expected_status.ravel())
 
@@ -66,7 +69,7 @@ def test_agrees_with_ljungcv_eval_bit_for_bit():
 
 def test_unknown_methods_are_the_ones_the_module_rejects():
     rows = run_eval([f"10 0.05 {m}" for m in REJECTED_METHODS[:-1]] + ["10 0.05 ljung"])
-    assert [row[4] for row in rows] == ["120836"] * (len(REJECTED_METHODS) - 1) + ["0"]
+    assert [row["status"] for row in rows] == ["120836"] * (len(REJECTED_METHODS) - 1) + ["0"]
     for method in REJECTED_METHODS + ["C\0", " "]:
         for n in (10, [10, 20]):
             with pytest.raises(ValueError, match="unknown method " + re.escape(repr(method))):
@@ -80,7 +83,7 @@ def test_unknown_methods_are_the_ones_the_module_rejects():
     (np.float32(10), np.array(0.05), None),
     ([10, 20, 30], 0.05, (3,)),
     (np.arange(1, 1001), [[0.01], [0.05]], (2, 1000)),
-    (np.arange(6, dtype=np.int16).reshape(3, 1, 2)[:, :, ::-1], [0.01, 0.05, 0.1, 0.0], (3, 4, 2)),
+    (np.arange(6, dtype=np.int16).reshape(3, 1, 2)[:, :, ::-1], [[0.01], [0.05], [0.1], [0.0]], (3, 4, 2)),
     (np.array([5, 50], dtype=">f8"), np.array([True, False]), (2,)),
     ([fractions.Fraction(201, 2), 10], decimal.Decimal("0.05"), (2,)),
     ([], 0.05, (0,)),
@@ -144,7 +147,8 @@ def test_docstring_and_readme_examples():
     assert result.attempted >= 10 and result.failed == 0
     readme = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md"), encoding="utf-8").read()
     section = readme.split("\n## Python\n")[1].split("\n## ")[0]
-    examples = doctest.DocTestParser().get_doctest(section, {}, "README Python", "README.md", 0)
+    blocks = "\n".join(re.findall(r"```pycon\n(.*?)```", section, re.S))
+    examples = doctest.DocTestParser().get_doctest(blocks, {}, "README Python", "README.md", 0)
     runner = doctest.DocTestRunner()
     runner.run(examples)
     assert runner.summarize(verbose=False) == (0, len(examples.examples)) != (0, 0)

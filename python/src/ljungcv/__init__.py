@@ -97,13 +97,15 @@ def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C")
     >>> critical_value([6, 7, 8], 0.05, "ljung").tolist()   # lowest at n = 7
     [3.3851913888369185, 3.38370227414963, 3.3879410635935754]
 
-    Where each curve stops growing with n: Ljung's curve falls to its
-    lowest point at a few observations (n = 7 at alpha 0.05, 14 at 0.01, 40
-    at 0.001, larger for smaller levels) and grows from there on. The
-    corrected curve grows from n = 1 over every count a 32-bit integer holds
-    at alpha 0.05 and 0.1, but at smaller levels it rises to a peak and then
-    turns down: near n = 85 million at alpha 0.02, 75 600 at 0.01, 5 000 at
-    0.005, 461 at 0.001 and 153 at 0.0001.
+    Where each curve stops growing with n: a critical value should grow with
+    n and fall as the level grows, and each curve does so over a stretch of
+    n only (``ljungcv limits`` gives them level by level). Ljung's curve
+    falls from n = 2 to its lowest point (n = 5 at alpha 0.1, 7 at 0.05, 14
+    at 0.01, 40 at 0.001) and grows from there on. The corrected curve holds
+    from n = 1 up to n = 1,383,169 at alpha 0.1, 337,413 at 0.05, 75,599 at
+    0.01, 5,037 at 0.005, 461 at 0.001 and 153 at 0.0001; beyond that it
+    turns down in n (at 0.05 and 0.1 it keeps growing, but a slightly larger
+    level then gives a larger value, which a critical value must not).
 
     >>> critical_value([460, 461, 462], 0.001).tolist()
     [5.180240637337008, 5.180240817869808, 5.180240732334095]
@@ -146,7 +148,7 @@ def evaluate(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C") -> Tu
     >>> statuses.tolist()
     [[120833, 0, 0], [120836, 120836, 120836]]
     >>> values[0].tolist()
-    [nan, 3.979803694065127, 3.5529225329237946]
+    [nan, 3.979803693577135, 3.5529225334258565]
     """
     n_array = _real_array(n, "n")
     alpha_array = _real_array(alpha, "alpha")
