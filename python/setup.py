@@ -20,7 +20,7 @@ import sys
 import tempfile
 from pathlib import Path
 
-from setuptools import setup
+from setuptools import Distribution, setup
 from setuptools.command.build_py import build_py
 from wheel.bdist_wheel import bdist_wheel
 
@@ -75,15 +75,19 @@ class BuildWithModule(build_py):
                 shutil.copyfile(found[0].resolve(), target / name)
 
 
+class BinaryDistribution(Distribution):
+    """Holds compiled libraries: built and installed as platform files."""
+
+    def has_ext_modules(self):
+        return True
+
+
 class PlatformWheel(bdist_wheel):
     """The wheel holds Linux libraries but no Python extension: any Python 3."""
-
-    def finalize_options(self):
-        super().finalize_options()
-        self.root_is_pure = False
 
     def get_tag(self):
         return "py3", "none", super().get_tag()[2]
 
 
-setup(cmdclass={"build_py": BuildWithModule, "bdist_wheel": PlatformWheel})
+setup(distclass=BinaryDistribution,
+      cmdclass={"build_py": BuildWithModule, "bdist_wheel": PlatformWheel})
