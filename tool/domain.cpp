@@ -52,12 +52,26 @@ std::string method_title(Method method)
 
 std::optional<Method> method_named(std::string_view text)
 {
-    const std::string word = upper_trimmed(text);
-    if (word.empty() || word.size() > LONGEST_METHOD_TEXT ||
-        KEYWORDS.find(" " + word + " ") == std::string_view::npos) {
+    // Framed by blanks in a fixed buffer: eval asks this for every line.
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
         return std::nullopt;
     }
-    return word.front() == 'L' ? Method::asymptotic : Method::corrected;
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    if (text.size() > LONGEST_METHOD_TEXT) {
+        return std::nullopt;
+    }
+    char framed[LONGEST_METHOD_TEXT + 2];
+    framed[0] = ' ';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        framed[i + 1] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    framed[text.size() + 1] = ' ';
+    if (KEYWORDS.find(std::string_view(framed, text.size() + 2)) == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return framed[1] == 'L' ? Method::asymptotic : Method::corrected;
 }
 
 std::optional<std::vector<Method>> methods_named(std::string_view text)

@@ -33,8 +33,9 @@ private:
     standin::Module module_;
 };
 
-// One method's values through the module: a three-argument frame with the
-// method's keyword, whose numbers are replaced call by call.
+// One method's values through the module: a frame whose numbers are
+// replaced call by call (two arguments for the corrected method, the
+// default; three with the keyword L for the asymptotic one).
 class Curve final : public CurveSource {
 public:
     Curve(ModuleSession& session, Method method);

@@ -31,7 +31,9 @@ constexpr const char* TURN_NOTE =
     "so a test with it does not hold its level";
 // Counts are shown as integers; beyond 2^53 not every integer is a double.
 constexpr double LARGEST_SHOWN_COUNT = 9007199254740992.0;
-// A level for checking that the module accepts a level at all.
+// Most levels of a table with aligned columns (text, Markdown, LaTeX).
+constexpr std::size_t MAX_COLUMNS = 1000;
+// A count for checking that the module accepts a level at all.
 constexpr double ANY_COUNT = 10.0;
 
 enum class Format { text, markdown, latex, csv, json };
@@ -288,6 +290,12 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
         fmt::print(err, "ljungcv table: {}\n", problem);
         return EXIT_USAGE;
     }
+    // A row is kept whole only where its columns are aligned side by side.
+    if (levels->size() > MAX_COLUMNS && *format != Format::csv && *format != Format::json) {
+        fmt::print(err, "ljungcv table: {} levels are more columns than a {} table should have ({} at most; csv and "
+                        "json take any number)\n", levels->size(), options.format, MAX_COLUMNS);
+        return EXIT_USAGE;
+    }
     if (counts->size() * levels->size() > MAX_LIST_VALUES) {
         fmt::print(err, "ljungcv table: {} x {} cells are too many\n", counts->size(), levels->size());
         return EXIT_USAGE;
@@ -342,14 +350,16 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
         }
         writer.begin(curve.method(), m);
         counts->for_each([&](double n) {
-            evaluate_row(curve, n, *levels, cells);
             if (*format == Format::csv || *format == Format::json) {
-                std::size_t a = 0;
                 levels->for_each([&](double alpha) {
-                    write_record(out, *format, curve.method(), n, alpha, cells[a++], first_record);
+                    const CurvePoint point = curve.at(n, alpha);
+                    write_record(out, *format, curve.method(), n, alpha, {point, turned_down(curve, n, alpha, point)},
+                                 first_record);
                     first_record = false;
+                    out.row_done();
                 });
             } else {
+                evaluate_row(curve, n, *levels, cells);
                 writer.row(n, cells);
             }
             out.row_done();

@@ -311,6 +311,7 @@ class TablesForReports(unittest.TestCase):
             (["--alpha", "0.05,-0.01"], EXIT_INVALID, "argument 2 (alpha = -0.01) rejected"),
             (["--format", "csv", "--digits", "3"], EXIT_USAGE, "--digits applies to the text, markdown and latex"),
             (["--method", "X"], EXIT_USAGE, "method 'X' is not C, CORR"),
+            (["--alpha", "0:0.1:1e-4"], EXIT_USAGE, "1001 levels are more columns than a text table should have"),
         ]
         for args, code, message in cases:
             with self.subTest(args=args):
