@@ -165,7 +165,7 @@ public:
     }
 
 private:
-    static std::string latex_escaped(std::string text)
+    static std::string latex_escaped(std::string_view text)
     {
         std::string escaped;
         for (const char c : text) {
