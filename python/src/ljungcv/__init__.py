@@ -177,7 +177,10 @@ def module_info() -> Dict[str, str]:
     """What the host learns when it loads the module.
 
     The module's image information and version record, as ``ljungcv info``
-    shows them: a dict from each field's name to its text.
+    shows them: a dict from each field's name to its text (``"module"``, the
+    file loaded; ``"marker"``, ``"magic"``, ``"short version"``, ``"build
+    level"``, ``"build date"``, ...; ``"version 0"`` to ``"version 25"``, the
+    version record's slots; ``"function"``, what the module registered).
 
     >>> info = module_info()
     >>> info["marker"]
