@@ -22,10 +22,11 @@
  * Several handles. A process has one host environment, as with the real
  * host; every open handle shares it (it is made by the first cvhost_open and
  * ends with the last cvhost_close). A second cvhost_open of the same module,
- * or of another module, works and returns its own handle. cvhost_open fails
- * with a message only when the process already runs a host environment that
- * this library did not make (a program that also uses the C++ stand-in host
- * directly).
+ * or of another module, works and returns its own handle. libcvhost carries
+ * its own copy of the stand-in host: a program that also runs the C++
+ * stand-in host (cvmodule::standin) would have two environments, and the
+ * module answers to the one that loaded it last, so a program uses one of
+ * the two at a time.
  *
  * NULL arguments. cvhost_open(NULL, ...) loads the module installed with
  * this library: the file beside libcvhost (cvhost.dll), else in ../lib
