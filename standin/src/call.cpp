@@ -1,8 +1,10 @@
 // The stand-in host's CallFrames.
 #include "standin/call.h"
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 
 namespace standin {
 
@@ -26,6 +28,16 @@ std::size_t checked_count(std::span<const Argument> arguments)
     return arguments.size();
 }
 
+// A text's length travels as a 32-bit count.
+std::int32_t text_length(std::string_view text)
+{
+    if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
+        throw std::length_error("a text argument of " + std::to_string(text.size()) +
+                                " bytes is longer than the host can describe (2147483647 at most)");
+    }
+    return static_cast<std::int32_t>(text.size());
+}
+
 }  // namespace
 
 PreparedCall::PreparedCall(std::span<const Argument> arguments)
@@ -43,11 +55,12 @@ PreparedCall::PreparedCall(std::span<const Argument> arguments)
             slot.value = numbers_.back().get();
         } else {
             const std::string& text = std::get<std::string>(arguments[i]);
+            const std::int32_t length = text_length(text);
             texts_.push_back(std::make_unique<char[]>(text.size()));
             std::memcpy(texts_.back().get(), text.data(), text.size());
             auto descriptor = std::make_unique<TextDescriptor>();
             std::memset(descriptor.get(), FILL, sizeof(TextDescriptor));
-            descriptor->length = static_cast<std::int32_t>(text.size());
+            descriptor->length = length;
             descriptor->chars = texts_.back().get();
             slot.value = descriptor.get();
             descriptors_.push_back(std::move(descriptor));
@@ -72,6 +85,7 @@ void PreparedCall::set_number(int index, double value)
 
 void PreparedCall::set_text(int index, std::string_view text)
 {
+    const std::int32_t length = text_length(text);
     auto* descriptor = static_cast<TextDescriptor*>(const_cast<void*>(frame_->arguments[index].value));
     for (auto& buffer : texts_) {
         if (buffer.get() == descriptor->chars) {
@@ -80,7 +94,7 @@ void PreparedCall::set_text(int index, std::string_view text)
             }
             std::memcpy(buffer.get(), text.data(), text.size());
             descriptor->chars = buffer.get();
-            descriptor->length = static_cast<std::int32_t>(text.size());
+            descriptor->length = length;
             return;
         }
     }

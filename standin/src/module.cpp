@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace standin {
 
@@ -40,9 +41,15 @@ Module::Module(HostEnvironment& host, const std::filesystem::path& path)
                         (main_ == nullptr ? "mcn_main" : "tkvercn1"));
     }
 
+    // Every record the module hands out is checked to lie within its image
+    // before it is read: a damaged module is refused with a message, never
+    // followed into memory it does not have.
     image_ = main_(host_.context(), 0);
     if (image_ == nullptr) {
         throw LoadError("'" + file + "': mcn_main returned no image information");
+    }
+    if (!library_.contains(image_, sizeof(ImageInformation))) {
+        throw LoadError("'" + file + "': the image information lies outside the module");
     }
     if (std::memcmp(image_->marker, IMAGE_MARKER, sizeof(IMAGE_MARKER)) != 0) {
         throw LoadError("'" + file + "': the image information has the wrong marker '" +
@@ -53,12 +60,22 @@ Module::Module(HostEnvironment& host, const std::filesystem::path& path)
         std::snprintf(hex, sizeof hex, "0x%08X", image_->magic);
         throw LoadError("'" + file + "': the image information has the wrong magic " + hex);
     }
+    if (image_->notice != nullptr && !library_.contains_text(image_->notice)) {
+        throw LoadError("'" + file + "': the notice is not text within the module");
+    }
     if (image_->descriptors != nullptr) {
-        for (std::size_t i = 0; image_->descriptors[i] != nullptr; ++i) {
-            if (i == MAX_DESCRIPTORS) {
+        for (std::size_t i = 0;; ++i) {
+            if (i == MAX_DESCRIPTORS || !library_.contains(&image_->descriptors[i], sizeof(std::uintptr_t))) {
                 throw LoadError("'" + file + "': the descriptor list has no end");
             }
-            descriptors_.push_back(image_->descriptors[i]);
+            const ModuleDescriptor* descriptor = image_->descriptors[i];
+            if (descriptor == nullptr) {
+                break;
+            }
+            if (!library_.contains(descriptor, sizeof(ModuleDescriptor))) {
+                throw LoadError("'" + file + "': descriptor " + std::to_string(i + 1) + " lies outside the module");
+            }
+            descriptors_.push_back(descriptor);
         }
     }
 }
@@ -67,6 +84,17 @@ VersionRecordSlots Module::version_record() const
 {
     VersionRecordSlots slots{};
     version_(slots.data());
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        // Every slot but the build time holds the address of text, or null.
+        if (i != VERSION_SLOT_BUILD_TIME && slots[i] != 0 &&
+            !library_.contains_text(reinterpret_cast<const char*>(slots[i]))) {  // NOLINT(performance-no-int-to-ptr)
+            char fault[96];
+            std::snprintf(fault, sizeof fault, "': version record slot %zu should hold the address of text, not 0x%llX",
+                          i, static_cast<unsigned long long>(slots[i]));
+            const std::string file = path().string();
+            throw LoadError("'" + file + fault);
+        }
+    }
     return slots;
 }
 
@@ -81,12 +109,22 @@ const std::vector<RegisteredFunction>& Module::functions()
         if (descriptor->query == nullptr) {
             throw LoadError("'" + path().string() + "': module " + module + " has no request handler");
         }
+        if (!library_.contains(reinterpret_cast<const void*>(descriptor->query), 1)) {
+            throw LoadError("'" + path().string() + "': module " + module + "'s request handler lies outside the module");
+        }
         const auto* names = static_cast<const FunctionNamesRecord*>(descriptor->query(REQUEST_FUNCTION_NAMES));
         const auto* entries =
             static_cast<const FunctionEntriesRecord*>(descriptor->query(REQUEST_FUNCTION_ENTRIES));
         if (names == nullptr || entries == nullptr) {
             throw LoadError("'" + path().string() + "': module " + module +
                             " did not answer its registration requests");
+        }
+        // The definitions are the module's own; a count they cannot hold
+        // would send the host far past them.
+        if (names->count < 0 ||
+            !library_.contains(names->functions, sizeof(FunctionDefinition) * static_cast<std::size_t>(names->count))) {
+            throw LoadError("'" + path().string() + "': module " + module + " names " + std::to_string(names->count) +
+                            " functions, more than its definitions hold");
         }
         const auto* entry_slots =
             reinterpret_cast<const unsigned char*>(entries) + offsetof(FunctionEntriesRecord, entries);
@@ -99,6 +137,10 @@ const std::vector<RegisteredFunction>& Module::functions()
             function.definition = &definition;
             std::memcpy(&function.entry, entry_slots + sizeof(FunctionEntry) * static_cast<std::size_t>(i),
                         sizeof(FunctionEntry));
+            if (!library_.contains(reinterpret_cast<const void*>(function.entry), 1)) {
+                throw LoadError("'" + path().string() + "': function " + function.name +
+                                (function.entry == nullptr ? " has no entry" : "'s entry lies outside the module"));
+            }
             function.module = module;
             learned.push_back(std::move(function));
         }

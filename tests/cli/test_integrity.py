@@ -79,6 +79,26 @@ class StrayArguments(unittest.TestCase):
                 self.assertEqual(result.stderr, message + "\n")
 
 
+class DamagedModules(unittest.TestCase):
+    """A damaged module is exit 4 with a message naming it, never a signal
+    or a hang (the cases themselves are in the host tests)."""
+
+    def test_cut_module_and_fifo(self):
+        module = subprocess.run([LJUNGCV, "info"], capture_output=True, text=True, check=True).stdout
+        module = module.splitlines()[0].removeprefix("Module ")
+        with tempfile.TemporaryDirectory() as directory:
+            cut, fifo = os.path.join(directory, "cut.so"), os.path.join(directory, "fifo.so")
+            with open(module, "rb") as f, open(cut, "wb") as g:
+                g.write(f.read(4096))
+            os.mkfifo(fifo)
+            for path, fault in ((cut, "damaged: segment"), (fifo, "a FIFO, not a library file")):
+                with self.subTest(path=path):
+                    result = subprocess.run([LJUNGCV, "--module", path, "10", "0.05"], capture_output=True,
+                                            text=True, timeout=20, check=False)
+                    self.assertEqual(result.returncode, 4)
+                    self.assertIn(f"cannot load module '{path}': {fault}", result.stderr)
+
+
 class PlotCase(unittest.TestCase):
     def setUp(self):
         self.scratch = tempfile.TemporaryDirectory()

@@ -4,7 +4,14 @@
 //   FAKE_NO_VERSION   exports mcn_main only
 //   FAKE_BAD_MARKER   both entries, the image information's marker is wrong
 //   FAKE_BAD_MAGIC    both entries, the magic is wrong
+// and modules whose records promise what they do not hold:
+//   FAKE_NULL_ENTRY       a function whose entry is null
+//   FAKE_HUGE_COUNT       a names record counting 0x7fffffff functions
+//   FAKE_ENDLESS_LIST     a descriptor list without its null entry
+//   FAKE_INTEGER_VERSION  an integer in a version text slot
+#include <array>
 #include <cstdint>
+#include <utility>
 
 #include "host/host_toolkit.h"
 
@@ -25,7 +32,49 @@ FAKE_EXPORT int fake_answer()
 
 namespace {
 
+#if defined(FAKE_NULL_ENTRY) || defined(FAKE_HUGE_COUNT) || defined(FAKE_ENDLESS_LIST)
+#define FAKE_REGISTERS
+
+std::int32_t fake_function(CallFrame* /*frame*/, double* result)
+{
+    *result = 1.0;
+    return 0;
+}
+
+constexpr FunctionDefinition definitions[1] = {{.name = "FAKE", .min_args = 1, .max_args = 1}};
+#if defined(FAKE_HUGE_COUNT)
+constexpr FunctionNamesRecord names = {.count = 0x7fffffff, .functions = definitions};
+#else
+constexpr FunctionNamesRecord names = {.count = 1, .functions = definitions};
+#endif
+#if defined(FAKE_NULL_ENTRY)
+constexpr FunctionEntriesRecord entries = {.entries = {nullptr}};
+#else
+constexpr FunctionEntriesRecord entries = {.entries = {fake_function}};
+#endif
+
+void* fake_query(std::int32_t request)
+{
+    return const_cast<void*>(request == REQUEST_FUNCTION_NAMES ? static_cast<const void*>(&names)
+                                                               : static_cast<const void*>(&entries));
+}
+
+constexpr ModuleDescriptor descriptor = {.name = "fake", .query = fake_query};
+#endif
+
+#if defined(FAKE_ENDLESS_LIST)
+// Descriptors on and on, never a null entry.
+template <std::size_t... I>
+constexpr std::array<const ModuleDescriptor*, sizeof...(I)> endless(std::index_sequence<I...>)
+{
+    return {((void)I, &descriptor)...};
+}
+constexpr auto no_descriptors = endless(std::make_index_sequence<200>());
+#elif defined(FAKE_REGISTERS)
+constexpr const ModuleDescriptor* no_descriptors[] = {&descriptor, nullptr};
+#else
 constexpr const ModuleDescriptor* no_descriptors[] = {nullptr};
+#endif
 
 constexpr ImageInformation image = {
 #if defined(FAKE_BAD_MARKER)
@@ -42,7 +91,11 @@ constexpr ImageInformation image = {
     .short_version = "0.00",
     .build_level = "0.00.00M0P010170",
     .build_date = "Jan  1 1970",
+#if defined(FAKE_ENDLESS_LIST)
+    .descriptors = no_descriptors.data(),
+#else
     .descriptors = no_descriptors,
+#endif
     .notice = "fake",
     .image_revision = "001",
 };
@@ -60,6 +113,9 @@ FAKE_EXPORT std::int32_t tkvercn1(std::uint64_t* slots)
     for (int i = 0; i < VERSION_RECORD_SLOTS; ++i) {
         slots[i] = 0;
     }
+#if defined(FAKE_INTEGER_VERSION)
+    slots[0] = 12345;
+#endif
     return 0;
 }
 #endif

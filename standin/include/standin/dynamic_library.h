@@ -3,9 +3,13 @@
 #ifndef STANDIN_DYNAMIC_LIBRARY_H
 #define STANDIN_DYNAMIC_LIBRARY_H
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace standin {
 
@@ -18,7 +22,8 @@ public:
 
 class DynamicLibrary {
 public:
-    // Throws LoadError naming the file and the loader's reason.
+    // Checks the file first (library_file_fault). Throws LoadError naming
+    // the file and the fault or the loader's reason.
     explicit DynamicLibrary(const std::filesystem::path& path);
     ~DynamicLibrary();
     DynamicLibrary(DynamicLibrary&& other) noexcept;
@@ -33,9 +38,17 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
+    // Whether [address, address + size) lies within the library's image as
+    // loaded: where the records a module hands out must lie.
+    bool contains(const void* address, std::size_t size) const;
+    // Whether `text` is NUL-terminated text within the image.
+    bool contains_text(const char* text) const;
+
 private:
     std::filesystem::path path_;
     void* handle_ = nullptr;
+    std::vector<std::pair<std::uintptr_t, std::uintptr_t>> image_;  // [first, last) address ranges
+
 };
 
 }  // namespace standin

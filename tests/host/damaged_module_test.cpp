@@ -1,0 +1,211 @@
+// Damaged modules: cut or corrupted copies of the built module, a FIFO, and
+// modules whose records promise what they do not hold. Each is a LoadError
+// naming the file and the fault, never a signal or a hang.
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "standin/call.h"
+#include "standin/host_environment.h"
+#include "standin/module.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class DamagedModules : public ::testing::Test {
+protected:
+    standin::HostEnvironment host;
+    fs::path scratch = fs::temp_directory_path() / ("cvmodule-damaged-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::vector<char> original;
+
+    void SetUp() override
+    {
+        fs::create_directories(scratch);
+        std::ifstream in(CVMODULE_PATH, std::ios::binary);
+        original.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        ASSERT_GT(original.size(), 4096u);
+    }
+    void TearDown() override { fs::remove_all(scratch); }
+
+    fs::path write(const std::string& name, const std::vector<char>& bytes)
+    {
+        const fs::path path = scratch / (name + fs::path(CVMODULE_PATH).extension().string());
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    // Loads the module and asks for everything the host reads of it; the
+    // LoadError's message, or empty when it loaded.
+    std::string load(const fs::path& path)
+    {
+        try {
+            standin::Module module(host, path);
+            module.functions();
+            module.version_record();
+        } catch (const standin::LoadError& e) {
+            return e.what();
+        }
+        return {};
+    }
+
+    // Where the loadable data ends: bytes the loader maps.
+    std::uint64_t end_of_segments() const
+    {
+        std::uint64_t end = 0;
+#if defined(_WIN32)
+        const auto field = [&](std::size_t at, std::size_t size) {
+            std::uint64_t value = 0;
+            std::memcpy(&value, &original[at], size);
+            return value;
+        };
+        const std::uint64_t pe = field(0x3C, 4);
+        const std::uint64_t table = pe + 24 + field(pe + 20, 2);
+        for (std::uint64_t i = 0; i < field(pe + 6, 2); ++i) {
+            end = std::max(end, field(table + 40 * i + 20, 4) + field(table + 40 * i + 16, 4));
+        }
+#else
+        std::uint64_t table = 0;
+        std::uint16_t count = 0;
+        std::memcpy(&table, &original[32], 8);
+        std::memcpy(&count, &original[56], 2);
+        for (std::uint16_t i = 0; i < count; ++i) {
+            std::uint32_t type = 0;
+            std::uint64_t offset = 0;
+            std::uint64_t size = 0;
+            std::memcpy(&type, &original[table + 56 * i], 4);
+            std::memcpy(&offset, &original[table + 56 * i + 8], 8);
+            std::memcpy(&size, &original[table + 56 * i + 32], 8);
+            if (type == 1) {
+                end = std::max(end, offset + size);
+            }
+        }
+#endif
+        return end;
+    }
+};
+
+TEST_F(DamagedModules, EveryCutIsRefusedOrLoadsWhole)
+{
+    // Cut every 97 bytes (and just short of the end of the segments): a cut
+    // into what the loader maps is refused; past it, only section headers
+    // and such are lost and the module still loads and computes.
+    const std::uint64_t segments_end = end_of_segments();
+    std::vector<std::uint64_t> cuts{segments_end - 1};
+    for (std::uint64_t size = 0; size < original.size(); size += 97) {
+        cuts.push_back(size);
+    }
+    for (const std::uint64_t size : cuts) {
+        const fs::path path = write("cut-" + std::to_string(size), {original.begin(), original.begin() + static_cast<std::ptrdiff_t>(size)});
+        const std::string message = load(path);
+        if (size < segments_end) {
+            EXPECT_NE(message.find("cannot load module '" + path.string() + "': "), std::string::npos)
+                << size << ": " << message;
+        } else {
+            EXPECT_EQ(message, "") << size;
+        }
+    }
+}
+
+#if !defined(_WIN32)
+TEST_F(DamagedModules, CorruptedHeadersAreRefused)
+{
+    // (what is changed, the change, the fault named)
+    const auto put = [](std::vector<char>& bytes, std::uint64_t at, std::uint64_t value, std::size_t size) {
+        std::memcpy(&bytes[at], &value, size);
+    };
+    std::uint64_t table = 0;
+    std::memcpy(&table, &original[32], 8);
+    const auto segment_of_type = [&](std::uint32_t wanted) {
+        for (std::uint64_t at = table;; at += 56) {
+            std::uint32_t type = 0;
+            std::memcpy(&type, &original[at], 4);
+            if (type == wanted) {
+                return at;
+            }
+        }
+    };
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<char>&)> change;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {"program headers far out", [&](auto& b) { put(b, 32, 0x7fffffffffff, 8); }, "the program header table"},
+        {"a segment far out", [&](auto& b) { put(b, segment_of_type(1) + 8, 0x10000000, 8); }, "lies past the end"},
+        {"a segment too long", [&](auto& b) { put(b, segment_of_type(1) + 32, 0xffffffffffffff, 8); },
+         "lies past the end"},
+        {"dynamic section far out", [&](auto& b) { put(b, segment_of_type(2) + 8, 0x7ffffff0, 8); }, "lies past the end"},
+        {"string table address", [&](auto& b) {
+             std::uint64_t offset = 0;
+             std::memcpy(&offset, &b[segment_of_type(2) + 8], 8);
+             for (std::uint64_t at = offset;; at += 16) {
+                 std::uint64_t tag = 0;
+                 std::memcpy(&tag, &b[at], 8);
+                 if (tag == 5) {
+                     put(b, at + 8, 0x7ff000000000, 8);
+                     return;
+                 }
+             }
+         }, "dynamic entry 5 points outside the library"},
+        {"not a shared object", [&](auto& b) { put(b, 16, 2, 2); }, "not a shared library (ELF type 2)"},
+        {"32-bit", [&](auto& b) { put(b, 4, 1, 1); }, "not a 64-bit little-endian ELF file"},
+    };
+    for (const Case& c : cases) {
+        std::vector<char> bytes = original;
+        c.change(bytes);
+        const fs::path path = write(c.name, bytes);
+        const std::string message = load(path);
+        EXPECT_NE(message.find("cannot load module '" + path.string() + "': "), std::string::npos) << c.name;
+        EXPECT_NE(message.find(c.fault), std::string::npos) << c.name << ": " << message;
+    }
+}
+
+TEST_F(DamagedModules, FifoAndDirectoryAreNotOpened)
+{
+    const fs::path fifo = scratch / "fifo.so";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(load(fifo), "cannot load module '" + fifo.string() + "': a FIFO, not a library file");
+    EXPECT_EQ(load(scratch), "cannot load module '" + scratch.string() + "': a directory, not a library file");
+}
+#endif
+
+TEST_F(DamagedModules, RecordsThatPromiseTooMuchAreRefused)
+{
+    struct Case {
+        const char* library;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {FAKE_NULL_ENTRY, "function FAKE has no entry"},
+        {FAKE_HUGE_COUNT, "module fake names 2147483647 functions, more than its definitions hold"},
+        {FAKE_ENDLESS_LIST, "the descriptor list has no end"},
+        {FAKE_INTEGER_VERSION, "version record slot 0 should hold the address of text, not 0x3039"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(load(c.library), std::string("'") + c.library + "': " + c.fault);
+    }
+}
+
+TEST(TextArguments, LongerThanTheHostCanDescribeAreRefused)
+{
+    const standin::Argument arguments[] = {0.0, 0.0, std::string("C")};
+    standin::PreparedCall call(arguments);
+    const char* text = "C";
+    // Never read: the length alone is refused.
+    EXPECT_THROW(call.set_text(2, std::string_view(text, std::size_t{1} << 31)), std::length_error);
+    call.set_text(2, std::string_view(text, 1));
+}
+
+}  // namespace
