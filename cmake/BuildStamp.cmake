@@ -2,13 +2,16 @@
 # it is set (string(TIMESTAMP) honours it), the configure time otherwise.
 # Writes ${CMAKE_CURRENT_BINARY_DIR}/generated/host/build_info.h.
 
-string(TIMESTAMP CVMODULE_BUILD_TIME "%s" UTC)
-string(TIMESTAMP _weekday "%a" UTC)
-string(TIMESTAMP _month "%b" UTC)
-string(TIMESTAMP _day "%d" UTC)
-string(TIMESTAMP _clock "%H:%M:%S" UTC)
-string(TIMESTAMP _year "%Y" UTC)
-string(TIMESTAMP _mmdd "%m%d" UTC)
+# The clock is read once, every field in the same reading: separate
+# readings could straddle a second (or midnight) and disagree.
+string(TIMESTAMP _moment "%s;%a;%b;%d;%H:%M:%S;%Y;%m%d" UTC)
+list(GET _moment 0 CVMODULE_BUILD_TIME)
+list(GET _moment 1 _weekday)
+list(GET _moment 2 _month)
+list(GET _moment 3 _day)
+list(GET _moment 4 _clock)
+list(GET _moment 5 _year)
+list(GET _moment 6 _mmdd)
 
 # The day of the month right-aligned in two places, blank-filled.
 string(REGEX REPLACE "^0" " " _day2 "${_day}")
