@@ -17,9 +17,10 @@ inline constexpr const char* EXIT_CODES_HELP =
     "  1  no value exists for the arguments (for example n = 1 with method L)\n"
     "  2  an argument was rejected (n missing, alpha outside [0, 0.1], unknown method)\n"
     "  3  usage error on the command line\n"
-    "  4  the module cannot be loaded or is not a function module\n"
-    "  5  eval: a line could not be read; plot: the picture could not be made;\n"
-    "     input, output or another run-time failure\n";
+    "  4  the module cannot be loaded or is not a function module (also a damaged file)\n"
+    "  5  the output could not be written; eval: a line could not be read;\n"
+    "     plot: the picture could not be made (also gnuplot stopped after --timeout);\n"
+    "     input or another run-time failure\n";
 
 }  // namespace ljungcv
 
