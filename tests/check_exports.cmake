@@ -1,11 +1,24 @@
-# A library exports exactly the names it should.
-# Usage: cmake -DNM=nm -DLIBRARY=path -DEXPECTED="name;name" -P check_exports.cmake
-execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+# A library exports exactly the names it should: its dynamic symbols (nm),
+# or on Windows its export name table (objdump -p).
+# Usage: cmake -DNM=nm | -DOBJDUMP=objdump -DLIBRARY=path -DEXPECTED="name;name" -P check_exports.cmake
+if(OBJDUMP)
+  execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+  string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" table "${dump}")
+  string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" entries "${table}")
+  set(names "")
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${entry}")
+    list(APPEND names "${name}")
+  endforeach()
+  list(REMOVE_DUPLICATES names)
+else()
+  execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+  string(REGEX MATCHALL "[^ \n]+\n" names "${symbols}")
+  list(TRANSFORM names STRIP)
 endif()
-string(REGEX MATCHALL "[^ \n]+\n" names "${symbols}")
-list(TRANSFORM names STRIP)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cannot read the exports of ${LIBRARY}")
+endif()
 list(SORT names)
 list(SORT EXPECTED)
 if(NOT names STREQUAL EXPECTED)
