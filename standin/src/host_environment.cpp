@@ -48,7 +48,7 @@ HostEnvironment::HostEnvironment()
 
 HostEnvironment::~HostEnvironment()
 {
-    for (void* block : blocks_) {
+    for (const auto& [block, size] : blocks_) {
         std::free(block);
     }
     active_host.store(nullptr);
@@ -75,6 +75,19 @@ std::size_t HostEnvironment::live_blocks() const
 {
     std::lock_guard lock(mutex_);
     return blocks_.size();
+}
+
+bool HostEnvironment::holds(const void* start, std::uint64_t size) const
+{
+    const auto first = reinterpret_cast<std::uintptr_t>(start);
+    std::lock_guard lock(mutex_);
+    for (const auto& [block, block_size] : blocks_) {
+        const auto begin = reinterpret_cast<std::uintptr_t>(block);
+        if (first >= begin && first - begin <= block_size && size <= block_size - (first - begin)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::int64_t HostEnvironment::upcase_service(std::int32_t component, std::int32_t slot, std::uint8_t* text,
@@ -125,7 +138,7 @@ void* HostEnvironment::allocate(HostAllocator* self, std::uint64_t size, std::ui
     std::memset(block, 0xA5, size);
     try {
         std::lock_guard lock(host->mutex_);
-        host->blocks_.push_back(block);
+        host->blocks_.emplace_back(block, size);
     } catch (const std::bad_alloc&) {
         // No exception crosses into the module: no room to keep the block is
         // no memory.

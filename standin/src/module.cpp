@@ -119,12 +119,24 @@ const std::vector<RegisteredFunction>& Module::functions()
             throw LoadError("'" + path().string() + "': module " + module +
                             " did not answer its registration requests");
         }
+        // The records are the host's blocks (or the module's own data).
+        const auto lies_within = [&](const void* record, std::uint64_t size) {
+            return host_.holds(record, size) || library_.contains(record, size);
+        };
+        if (!lies_within(names, sizeof(FunctionNamesRecord))) {
+            throw LoadError("'" + path().string() + "': module " + module +
+                            "'s names record lies outside the host's memory and the module");
+        }
         // The definitions are the module's own; a count they cannot hold
         // would send the host far past them.
         if (names->count < 0 ||
             !library_.contains(names->functions, sizeof(FunctionDefinition) * static_cast<std::size_t>(names->count))) {
             throw LoadError("'" + path().string() + "': module " + module + " names " + std::to_string(names->count) +
                             " functions, more than its definitions hold");
+        }
+        if (!lies_within(entries, function_entries_record_size(names->count))) {
+            throw LoadError("'" + path().string() + "': module " + module + "'s entries record cannot hold " +
+                            std::to_string(names->count) + " entries");
         }
         const auto* entry_slots =
             reinterpret_cast<const unsigned char*>(entries) + offsetof(FunctionEntriesRecord, entries);

@@ -192,6 +192,8 @@ TEST_F(DamagedModules, RecordsThatPromiseTooMuchAreRefused)
         {FAKE_HUGE_COUNT, "module fake names 2147483647 functions, more than its definitions hold"},
         {FAKE_ENDLESS_LIST, "the descriptor list has no end"},
         {FAKE_INTEGER_VERSION, "version record slot 0 should hold the address of text, not 0x3039"},
+        {FAKE_WILD_NAMES, "module fake's names record lies outside the host's memory and the module"},
+        {FAKE_SHORT_ENTRIES, "module fake's entries record cannot hold 2 entries"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(load(c.library), std::string("'") + c.library + "': " + c.fault);

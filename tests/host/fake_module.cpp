@@ -9,6 +9,8 @@
 //   FAKE_HUGE_COUNT       a names record counting 0x7fffffff functions
 //   FAKE_ENDLESS_LIST     a descriptor list without its null entry
 //   FAKE_INTEGER_VERSION  an integer in a version text slot
+//   FAKE_WILD_NAMES       a names record at an address nobody gave it
+//   FAKE_SHORT_ENTRIES    an entries record from the host too small for its count
 #include <array>
 #include <cstdint>
 #include <utility>
@@ -32,8 +34,11 @@ FAKE_EXPORT int fake_answer()
 
 namespace {
 
-#if defined(FAKE_NULL_ENTRY) || defined(FAKE_HUGE_COUNT) || defined(FAKE_ENDLESS_LIST)
+#if defined(FAKE_NULL_ENTRY) || defined(FAKE_HUGE_COUNT) || defined(FAKE_ENDLESS_LIST) || \
+    defined(FAKE_WILD_NAMES) || defined(FAKE_SHORT_ENTRIES)
 #define FAKE_REGISTERS
+
+const HostContext* host = nullptr;
 
 std::int32_t fake_function(CallFrame* /*frame*/, double* result)
 {
@@ -41,9 +46,12 @@ std::int32_t fake_function(CallFrame* /*frame*/, double* result)
     return 0;
 }
 
-constexpr FunctionDefinition definitions[1] = {{.name = "FAKE", .min_args = 1, .max_args = 1}};
+constexpr FunctionDefinition definitions[2] = {{.name = "FAKE", .min_args = 1, .max_args = 1},
+                                               {.name = "FAKE2", .min_args = 1, .max_args = 1}};
 #if defined(FAKE_HUGE_COUNT)
 constexpr FunctionNamesRecord names = {.count = 0x7fffffff, .functions = definitions};
+#elif defined(FAKE_SHORT_ENTRIES)
+constexpr FunctionNamesRecord names = {.count = 2, .functions = definitions};
 #else
 constexpr FunctionNamesRecord names = {.count = 1, .functions = definitions};
 #endif
@@ -55,6 +63,18 @@ constexpr FunctionEntriesRecord entries = {.entries = {fake_function}};
 
 void* fake_query(std::int32_t request)
 {
+#if defined(FAKE_WILD_NAMES)
+    if (request == REQUEST_FUNCTION_NAMES) {
+        return reinterpret_cast<void*>(std::uintptr_t{0x1000});
+    }
+#elif defined(FAKE_SHORT_ENTRIES)
+    if (request == REQUEST_FUNCTION_ENTRIES) {
+        auto* record = static_cast<FunctionEntriesRecord*>(
+            host->allocator->allocate(host->allocator, function_entries_record_size(1), RECORD_ALLOC_FLAGS));
+        record->entries[0] = fake_function;
+        return record;
+    }
+#endif
     return const_cast<void*>(request == REQUEST_FUNCTION_NAMES ? static_cast<const void*>(&names)
                                                                : static_cast<const void*>(&entries));
 }
@@ -102,8 +122,11 @@ constexpr ImageInformation image = {
 
 }  // namespace
 
-FAKE_EXPORT const ImageInformation* mcn_main(const HostContext* /*context*/, std::uint64_t /*value*/)
+FAKE_EXPORT const ImageInformation* mcn_main([[maybe_unused]] const HostContext* context, std::uint64_t /*value*/)
 {
+#if defined(FAKE_REGISTERS)
+    host = context;
+#endif
     return &image;
 }
 

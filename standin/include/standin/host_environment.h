@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/host_toolkit.h"
@@ -58,6 +59,9 @@ public:
     void clear_usage_marks();
     // Blocks allocated and not yet freed; the host frees them all at the end.
     std::size_t live_blocks() const;
+    // Whether [start, start + size) lies within one block this host
+    // allocated: where a module's records may lie besides its own image.
+    bool holds(const void* start, std::uint64_t size) const;
 
 private:
     static std::int64_t upcase_service(std::int32_t component, std::int32_t slot, std::uint8_t* text,
@@ -76,7 +80,7 @@ private:
 
     HostObserver* observer_ = nullptr;
     mutable std::mutex mutex_;  // guards blocks_
-    std::vector<void*> blocks_;
+    std::vector<std::pair<void*, std::uint64_t>> blocks_;  // each block and its size
 };
 
 }  // namespace standin
