@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <exception>
 #include <stdexcept>
 #include <memory>
@@ -19,6 +18,7 @@
 #include "standin/call.h"
 #include "standin/host_environment.h"
 #include "standin/module.h"
+#include "standin/module_location.h"
 
 static_assert(CVHOST_STATUS_OK == STATUS_OK && CVHOST_STATUS_NO_RESULT == STATUS_NO_RESULT &&
               CVHOST_STATUS_INVALID_ARGUMENT == STATUS_INVALID_ARGUMENT);
@@ -44,20 +44,6 @@ void write_message(char* message, std::size_t size, const std::string& text)
         message[length] = c == '\n' || c == '\r' ? ' ' : c;
     }
     message[length] = '\0';
-}
-
-std::string utc_text(std::uint64_t seconds)
-{
-    const auto time = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-#if defined(_WIN32)
-    gmtime_s(&parts, &time);
-#else
-    gmtime_r(&time, &parts);
-#endif
-    char buffer[64];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S UTC", &parts);
-    return buffer;
 }
 
 // What `ljungcv info` shows, one "name: value" per line.
@@ -88,7 +74,7 @@ std::string info_text(standin::Module& module)
         const std::uint64_t slot = slots[static_cast<std::size_t>(i)];
         const std::string name = "version " + std::to_string(i);
         if (i == VERSION_SLOT_BUILD_TIME) {
-            line(name, std::to_string(slot) + " (" + utc_text(slot) + ")");
+            line(name, std::to_string(slot) + " (" + standin::utc_text(slot) + ")");
         } else if (slot == 0) {
             line(name, "null");
         } else {

@@ -5,6 +5,8 @@
 #include <string>
 #include <system_error>
 
+#include "standin/module_location.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -51,29 +53,9 @@ std::filesystem::path this_library_file()
 
 }  // namespace
 
-const char* module_file_name()
-{
-#if defined(_WIN32)
-    return "cvmodule.dll";
-#else
-    return "libcvmodule.so";
-#endif
-}
-
 std::filesystem::path installed_module_path()
 {
-    const std::filesystem::path directory = this_library_file().parent_path();
-    const std::filesystem::path candidates[] = {
-        directory / module_file_name(),
-        directory.parent_path() / "lib" / module_file_name(),
-    };
-    std::error_code error;
-    for (const auto& candidate : candidates) {
-        if (std::filesystem::exists(candidate, error)) {
-            return candidate;
-        }
-    }
-    return candidates[0];
+    return standin::module_beside(this_library_file().parent_path(), 0);
 }
 
 }  // namespace cvhost_kit

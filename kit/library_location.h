@@ -7,9 +7,6 @@
 
 namespace cvhost_kit {
 
-// The module file's name on this platform.
-const char* module_file_name();
-
 // The module installed with this library: beside it, else in ../lib
 // relative to it (a build tree and an installation have one or the other).
 // The first that exists, else the first candidate, whose absence the loader

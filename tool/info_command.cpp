@@ -1,5 +1,4 @@
 // ljungcv info: what the host learns of a module when it loads it.
-#include <ctime>
 #include <ostream>
 
 #include <fmt/ostream.h>
@@ -7,26 +6,9 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "module_session.h"
+#include "standin/module_location.h"
 
 namespace ljungcv {
-
-namespace {
-
-std::string utc_text(std::uint64_t seconds)
-{
-    const auto time = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-#if defined(_WIN32)
-    gmtime_s(&parts, &time);
-#else
-    gmtime_r(&time, &parts);
-#endif
-    char buffer[64];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S UTC", &parts);
-    return buffer;
-}
-
-}  // namespace
 
 int run_info(const std::filesystem::path& module_path, std::ostream& out, std::ostream& /*err*/)
 {
@@ -54,7 +36,7 @@ int run_info(const std::filesystem::path& module_path, std::ostream& out, std::o
     for (int i = 0; i < VERSION_RECORD_SLOTS; ++i) {
         const std::uint64_t slot = slots[static_cast<std::size_t>(i)];
         if (i == VERSION_SLOT_BUILD_TIME) {
-            fmt::print(out, "  {:2}  {} ({})\n", i, slot, utc_text(slot));
+            fmt::print(out, "  {:2}  {} ({})\n", i, slot, standin::utc_text(slot));
         } else if (slot == 0) {
             fmt::print(out, "  {:2}  null\n", i);
         } else {

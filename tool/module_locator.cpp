@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "standin/module_location.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #endif
@@ -30,29 +32,9 @@ std::filesystem::path executable_path(const char* argv0)
 
 }  // namespace
 
-const char* module_file_name()
-{
-#if defined(_WIN32)
-    return "cvmodule.dll";
-#else
-    return "libcvmodule.so";
-#endif
-}
-
 std::filesystem::path default_module_path(const char* argv0)
 {
-    const std::filesystem::path directory = executable_path(argv0).parent_path();
-    const std::filesystem::path candidates[] = {
-        directory / module_file_name(),
-        directory.parent_path() / "lib" / module_file_name(),
-    };
-    std::error_code error;
-    for (const auto& candidate : candidates) {
-        if (std::filesystem::exists(candidate, error)) {
-            return candidate;
-        }
-    }
-    return candidates[1];
+    return standin::module_beside(executable_path(argv0).parent_path(), 1);
 }
 
 }  // namespace ljungcv

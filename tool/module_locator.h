@@ -6,9 +6,6 @@
 
 namespace ljungcv {
 
-// The module file's name on this platform.
-const char* module_file_name();
-
 // The default module: beside the executable, or in ../lib relative to it
 // (both the build tree and an installation have that shape). Returns the
 // first candidate that exists, else the ../lib one, whose absence the loader
