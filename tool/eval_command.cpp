@@ -46,16 +46,6 @@ std::string json_text(std::string_view text)
     return nlohmann::json(std::string(text)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-// Placeholder arguments of a frame whose values are replaced line by line.
-std::vector<standin::Argument> frame_arguments(int count)
-{
-    std::vector<standin::Argument> list{0.0, 0.0};
-    if (count == 3) {
-        list.emplace_back(std::string("C"));
-    }
-    return list;
-}
-
 // The row of one line, whatever became of it.
 struct Row {
     std::string_view n;
@@ -194,15 +184,18 @@ public:
         } else if (method_text_) {
             method = *method_text_;
         }
-        standin::PreparedCall& call = method ? three_arguments(*method) : two_;
-        call.set_number(0, *row.n_value);
-        call.set_number(1, *row.alpha_value);
         if (method) {
+            standin::PreparedCall& call = three_arguments(*method);
+            call.set_number(0, *row.n_value);
+            call.set_number(1, *row.alpha_value);
             call.set_text(2, *method);
+            call.clear_flags();
+            row.point.status = entry_(call.frame(), &row.point.value);
+        } else {
+            // Two arguments: the corrected curve's own frame makes that call.
+            row.point = curves_[0].at(*row.n_value, *row.alpha_value);
         }
-        call.clear_flags();
         row.evaluated = true;
-        row.point.status = entry_(call.frame(), &row.point.value);
 
         const std::optional<Method> chosen = method ? method_named(*method) : Method::corrected;
         if (chosen) {
@@ -234,8 +227,7 @@ private:
     std::optional<double> default_alpha_;
     std::string alpha_text_;
     std::optional<std::string> method_text_;
-    standin::PreparedCall two_{frame_arguments(2)};
-    standin::PreparedCall three_{frame_arguments(3)};
+    standin::PreparedCall three_{std::vector<standin::Argument>{0.0, 0.0, std::string("C")}};
     std::array<std::unique_ptr<standin::PreparedCall>, CACHED_FRAME_LENGTHS> three_by_length_;
 };
 
