@@ -129,6 +129,12 @@ std::string explain_no_result(double n, double alpha, Method method)
     return what + "the method gives no value here";
 }
 
+bool level_rejected(CurveSource& curve, double alpha)
+{
+    constexpr double ANY_COUNT = 10.0;
+    return curve.at(ANY_COUNT, alpha).status == STATUS_INVALID_ARGUMENT;
+}
+
 TurnDown turned_down(CurveSource& curve, double n, double alpha, const CurvePoint& here)
 {
     if (here.status != STATUS_OK || !count_fits(n)) {

@@ -83,6 +83,9 @@ protected:
     CurveSource& operator=(const CurveSource&) = default;
 };
 
+// Whether the module rejects `alpha` as a level (asked at a count it accepts).
+bool level_rejected(CurveSource& curve, double alpha);
+
 // Whether `here`, the curve's point at (n, alpha), is out of its sensible
 // range, and which way. A point without a value never is; a neighbour
 // without a value is no evidence either way.

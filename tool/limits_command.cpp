@@ -120,8 +120,9 @@ int run_limits(const std::filesystem::path& module, const LimitsOptions& options
     }
 
     ModuleSession session(module);
+    Curve probe(session, Method::corrected);
     for (const double alpha : levels) {
-        if (Curve(session, Method::corrected).at(1.0, alpha).status == STATUS_INVALID_ARGUMENT) {
+        if (level_rejected(probe, alpha)) {
             fmt::print(err, "ljungcv limits: {}\n", explain_rejection(2, 1.0, alpha, ""));
             return EXIT_INVALID_ARGUMENT;
         }

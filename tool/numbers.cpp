@@ -46,7 +46,6 @@ std::string format_shortest(double value)
 
 std::string format_count(double n)
 {
-    constexpr double LARGEST_EXACT_INTEGER = 9007199254740992.0;  // 2^53
     if (n == std::trunc(n) && std::fabs(n) <= LARGEST_EXACT_INTEGER) {
         return std::to_string(static_cast<std::int64_t>(n));
     }

@@ -29,12 +29,8 @@ constexpr const char* NO_VALUE_NOTE = "no value exists (for example n = 1 with t
 constexpr const char* TURN_NOTE =
     "outside the curve's sensible range: the value is below the one at n - 1 or at a 1% larger level, "
     "so a test with it does not hold its level";
-// Counts are shown as integers; beyond 2^53 not every integer is a double.
-constexpr double LARGEST_SHOWN_COUNT = 9007199254740992.0;
 // Most levels of a table with aligned columns (text, Markdown, LaTeX).
 constexpr std::size_t MAX_COLUMNS = 1000;
-// A count for checking that the module accepts a level at all.
-constexpr double ANY_COUNT = 10.0;
 
 enum class Format { text, markdown, latex, csv, json };
 
@@ -43,11 +39,6 @@ struct Cell {
     TurnDown turn;
     bool has_value() const { return point.status == STATUS_OK; }
 };
-
-std::string count_text(double n)
-{
-    return format_count(n);
-}
 
 // One method's table, row by row.
 class TableWriter {
@@ -94,7 +85,7 @@ public:
 
     void row(double n, const std::vector<Cell>& cells)
     {
-        const std::string count = count_text(n);
+        const std::string count = format_count(n);
         switch (format_) {
         case Format::text:
             out_.text(fmt::format("{:>{}}", count, n_width_));
@@ -214,7 +205,7 @@ void write_record(OutputBuffer& out, Format format, Method method, double n, dou
 {
     const bool value = cell.has_value();
     if (format == Format::csv) {
-        out.text(fmt::format("{},{},{},", count_text(n), format_shortest(alpha), method_keyword(method)));
+        out.text(fmt::format("{},{},{},", format_count(n), format_shortest(alpha), method_keyword(method)));
         if (value) {
             out.shortest(cell.point.value);
         }
@@ -222,7 +213,7 @@ void write_record(OutputBuffer& out, Format format, Method method, double n, dou
         return;
     }
     out.text(fmt::format("{}\n    {{\"n\": {}, \"alpha\": {}, \"method\": \"{}\", \"value\": ", first ? "" : ",",
-                         count_text(n), format_shortest(alpha), method_keyword(method)));
+                         format_count(n), format_shortest(alpha), method_keyword(method)));
     if (value) {
         out.shortest(cell.point.value);
     } else {
@@ -251,7 +242,7 @@ std::string check_counts(const NumberList& counts)
 {
     std::string problem;
     counts.for_each([&problem](double n) {
-        if (problem.empty() && (n != std::trunc(n) || std::fabs(n) > LARGEST_SHOWN_COUNT)) {
+        if (problem.empty() && (n != std::trunc(n) || std::fabs(n) > LARGEST_EXACT_INTEGER)) {
             problem = fmt::format("n = {} is not a whole number of observations (up to 2^53)", format_shortest(n));
         }
     });
@@ -309,12 +300,12 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
     // A level the module rejects is a rejection, before anything is printed.
     std::optional<double> rejected;
     levels->for_each([&](double alpha) {
-        if (!rejected && curves.front()->at(ANY_COUNT, alpha).status == STATUS_INVALID_ARGUMENT) {
+        if (!rejected && level_rejected(*curves.front(), alpha)) {
             rejected = alpha;
         }
     });
     if (rejected) {
-        fmt::print(err, "ljungcv table: {}\n", explain_rejection(2, ANY_COUNT, *rejected, ""));
+        fmt::print(err, "ljungcv table: {}\n", explain_rejection(2, 10.0, *rejected, ""));
         return EXIT_INVALID_ARGUMENT;
     }
 
@@ -337,7 +328,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
             std::vector<bool> marks(headers.size(), false);
             std::size_t n_width = 1;
             counts->for_each([&](double n) {
-                n_width = std::max(n_width, count_text(n).size());
+                n_width = std::max(n_width, format_count(n).size());
                 evaluate_row(curve, n, *levels, cells);
                 for (std::size_t a = 0; a < cells.size(); ++a) {
                     const bool turned = cells[a].turn != TurnDown::none;
