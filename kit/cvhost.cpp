@@ -3,7 +3,6 @@
 #define CVHOST_BUILDING
 #include "cvmodule/cvhost.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -180,15 +179,7 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
     try {
         std::vector<standin::Argument> arguments{n, alpha};
         if (method != nullptr) {
-            const std::size_t length = std::strlen(method);
-            // A text's length is a 32-bit count in the host's records.
-            if (length > INT32_MAX) {
-                if (rejected != nullptr) {
-                    *rejected = 3;
-                }
-                return fail(value, STATUS_INVALID_ARGUMENT);
-            }
-            arguments.emplace_back(std::string(method, length));
+            arguments.emplace_back(std::string(method));
         }
         standin::PreparedCall call(arguments);
         const standin::Evaluation evaluation = call.invoke(host->entry);
@@ -197,6 +188,13 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
             *rejected = evaluation.rejected_argument();
         }
         return evaluation.status;
+    } catch (const std::length_error&) {
+        // The host describes a text's length with 32 bits; a longer method
+        // cannot be passed, so it is the rejected argument.
+        if (rejected != nullptr) {
+            *rejected = 3;
+        }
+        return fail(value, STATUS_INVALID_ARGUMENT);
     } catch (...) {
         return fail(value, STATUS_NO_RESULT);
     }
@@ -205,35 +203,24 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
 void cvhost_ljungcv_many(cvhost* host, std::size_t count, const double* n, const double* alpha, const char* method,
                          double* values, std::int32_t* statuses)
 {
-    const auto fail_all = [&] {
+    const auto fail_all = [&](std::int32_t status) {
         for (std::size_t i = 0; i < count; ++i) {
             if (values != nullptr) {
                 values[i] = MISSING_VALUE;
             }
             if (statuses != nullptr) {
-                statuses[i] = STATUS_NO_RESULT;
+                statuses[i] = status;
             }
         }
     };
     if (host == nullptr || n == nullptr || alpha == nullptr) {
-        fail_all();
+        fail_all(STATUS_NO_RESULT);
         return;
     }
     if (count == 0) {
         return;
     }
     try {
-        if (method != nullptr && std::strlen(method) > INT32_MAX) {
-            for (std::size_t i = 0; i < count; ++i) {
-                if (values != nullptr) {
-                    values[i] = MISSING_VALUE;
-                }
-                if (statuses != nullptr) {
-                    statuses[i] = STATUS_INVALID_ARGUMENT;
-                }
-            }
-            return;
-        }
         // One frame for every pair: its numbers are replaced in place and the
         // invalid bits cleared, so each call sees what a fresh frame holds.
         std::vector<standin::Argument> arguments{0.0, 0.0};
@@ -255,8 +242,10 @@ void cvhost_ljungcv_many(cvhost* host, std::size_t count, const double* n, const
                 statuses[i] = status;
             }
         }
+    } catch (const std::length_error&) {
+        fail_all(STATUS_INVALID_ARGUMENT);  // a method longer than the host can describe
     } catch (...) {
-        fail_all();
+        fail_all(STATUS_NO_RESULT);
     }
 }
 
