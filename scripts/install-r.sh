@@ -8,7 +8,6 @@
 # package loads libcvhost (and through it the module) from DIR/lib.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 
 prefix=
 if [[ "${1:-}" == "--prefix" ]]; then
@@ -25,11 +24,9 @@ prefix=$(cd "$prefix" && pwd)
 
 scripts/setup.sh
 cmake -S . -B build-r -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF >/dev/null
-cmake --build build-r -j2 >/dev/null
-cmake --install build-r --prefix "$prefix" >/dev/null
-echo "install-r: cvmodule kit installed in $prefix"
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && R CMD build --no-build-vignettes "$root/r/ljungcv" >/dev/null)
+source scripts/r-package.sh
+r_kit_and_tarball build-r "$prefix" "$work" >/dev/null
+echo "install-r: cvmodule kit installed in $prefix"
 CVHOST_PREFIX="$prefix" R CMD INSTALL "$@" "$work"/ljungcv_*.tar.gz

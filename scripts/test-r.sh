@@ -12,14 +12,13 @@ tree=${NATIVE_TREE:-build-r}
 if [[ -z "${NATIVE_TREE:-}" ]]; then
   cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF >/dev/null
 fi
-cmake --build "$tree" -j2 >/dev/null
 
 work=$root/$tree/r-package
 rm -rf "$work"
 mkdir -p "$work"
-cmake --install "$tree" --prefix "$work/kit" >/dev/null
+source scripts/r-package.sh
+r_kit_and_tarball "$tree" "$work/kit" "$work"
 cd "$work"
-R CMD build --no-build-vignettes "$root/r/ljungcv"
 tarball=$(echo ljungcv_*.tar.gz)
 CVHOST_PREFIX="$work/kit" _R_CHECK_FORCE_SUGGESTS_=true R CMD check --no-manual "$tarball" | tee check.out
 status=$(grep '^Status:' check.out || echo "Status: none")
