@@ -10,16 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-quietly() {
-  local log
-  log=$(mktemp)
-  if ! "$@" >"$log" 2>&1; then
-    cat "$log" >&2
-    rm -f "$log"
-    return 1
-  fi
-  rm -f "$log"
-}
+source scripts/quietly.sh
 
 quietly cmake --preset coverage
 quietly cmake --build --preset coverage -j2

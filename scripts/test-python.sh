@@ -15,12 +15,7 @@ fi
 export LJUNGCV_COMMAND=$PWD/$tree/bin/ljungcv
 rm -rf "$work"
 mkdir -p "$work"
-quietly() {
-  local log
-  log=$(mktemp)
-  "$@" >"$log" 2>&1 || { cat "$log" >&2; rm -f "$log"; return 1; }
-  rm -f "$log"
-}
+source scripts/quietly.sh
 pytest_in() {  # VENV: the tests against the package installed there, away from the sources
   (cd "$work" && "$1/bin/python" -m pytest -q -p no:cacheprovider "$OLDPWD/python/tests")
 }

@@ -19,12 +19,7 @@ NATIVE_TREE=build scripts/test-python.sh
 echo "== reliability: sanitizers, fuzzing, coverage"
 # Each in its own tree (presets asan, tsan, fuzz, coverage); a build's
 # output is shown only when it fails.
-quietly() {
-  local log
-  log=$(mktemp)
-  "$@" >"$log" 2>&1 || { cat "$log" >&2; rm -f "$log"; return 1; }
-  rm -f "$log"
-}
+source scripts/quietly.sh
 echo "-- the test suite under AddressSanitizer + UndefinedBehaviorSanitizer"
 quietly cmake --preset asan
 quietly cmake --build --preset asan -j"$jobs"
