@@ -96,6 +96,72 @@ CVHOST_API void cvhost_ljungcv_many(cvhost *host, size_t count, const double *n,
    per line, as `ljungcv info` shows it; returns the length written (like snprintf). */
 CVHOST_API size_t cvhost_module_info(cvhost *host, char *buffer, size_t buffer_size);
 
+/* ---- Added in 1.1: the calls below are new; every call above is unchanged. ---- */
+
+#define CVHOST_VERSION_MAJOR 1
+#define CVHOST_VERSION_MINOR 1
+#define CVHOST_VERSION_PATCH 0
+/* 10100 for 1.1.0: compare with cvhost_version() to know the library loaded. */
+#define CVHOST_VERSION (CVHOST_VERSION_MAJOR * 10000 + CVHOST_VERSION_MINOR * 100 + CVHOST_VERSION_PATCH)
+
+/* Where a value lies against its curve's sensible range. A critical value must
+   grow with n and fall as alpha grows; a value below the one at n - 1, or below
+   the one at a 1% larger level, breaks that, and a test with it does not hold
+   its level. A point without a value is CVHOST_RANGE_HOLDS in a batch (no
+   evidence either way) and CVHOST_RANGE_NO_VALUE in a stretch. */
+#define CVHOST_RANGE_HOLDS 0
+#define CVHOST_RANGE_BELOW_PREVIOUS_N 1   /* below the value at n - 1 */
+#define CVHOST_RANGE_BELOW_LARGER_LEVEL 2 /* below the value at a 1% larger level */
+#define CVHOST_RANGE_NO_VALUE 3           /* stretches only: no value there */
+
+/* The version of the library loaded, as CVHOST_VERSION gives it for the header. */
+CVHOST_API int cvhost_version(void);
+
+/* 1 when x is the host's missing value (its top 16 bits all ones), else 0. */
+CVHOST_API int cvhost_is_missing(double x);
+
+/* count evaluations with one method, as cvhost_ljungcv_many, and per element
+   the argument the function rejected (0 or 1..3) and the verdict on the value
+   (CVHOST_RANGE_HOLDS, _BELOW_PREVIOUS_N or _BELOW_LARGER_LEVEL), both as the
+   command gives them. Each output array may be NULL; with ranges NULL no
+   verdict is formed and the batch costs what cvhost_ljungcv_many costs. The
+   neighbours a verdict needs are evaluated through the same module. */
+CVHOST_API void cvhost_assess_many(cvhost *host, size_t count, const double *n, const double *alpha,
+                                   const char *method, double *values, int32_t *statuses, int32_t *rejected,
+                                   int32_t *ranges);
+
+/* A short name for a host status ("ok", "no result", "invalid argument", or
+   "unknown status") and for a CVHOST_RANGE_* value ("holds", "out of range:
+   below the value at n - 1", ...): static texts, never NULL. */
+CVHOST_API const char *cvhost_status_text(int32_t status);
+CVHOST_API const char *cvhost_range_text(int32_t range);
+
+/* The one-line explanation the command gives for an outcome of
+   LJUNGCV(n, alpha [, method]): why argument `rejected` was rejected (status
+   120836), why the method has no value (120833), or why a value is outside
+   its curve's sensible range (status 0 and range 1 or 2); "" for a value that
+   holds. Like snprintf: returns the whole text's length and writes at most
+   buffer_size - 1 characters and a NUL. */
+CVHOST_API size_t cvhost_explain(cvhost *host, double n, double alpha, const char *method, int32_t status,
+                                 int32_t rejected, int32_t range, char *buffer, size_t buffer_size);
+
+/* The stretches of n from 1 to 2147483647 where the method's value at level
+   alpha holds, is out of range, or is missing, as `ljungcv limits` prints
+   them: stretch i runs from first_n[i] to last_n[i] with ranges[i] (a
+   CVHOST_RANGE_* value). Writes at most capacity stretches (any array may be
+   NULL) and stores the number there are in *count (may be NULL). Returns
+   CVHOST_STATUS_OK, or CVHOST_STATUS_INVALID_ARGUMENT with *count 0 when the
+   function rejects the level (or the method, which NULL means the default). */
+CVHOST_API int32_t cvhost_limits(cvhost *host, const char *method, double alpha, size_t capacity, double *first_n,
+                                 double *last_n, int32_t *ranges, size_t *count);
+
+/* The module's information as fields, in `ljungcv info`'s order: field index
+   (from 0) gives its name and value as NUL-terminated texts owned by the
+   handle, valid until cvhost_close. Returns 1, or 0 past the last field
+   (name and value then NULL). name or value may be NULL. Names repeat where
+   the module has several ("descriptor", "function"). */
+CVHOST_API int cvhost_info_field(cvhost *host, size_t index, const char **name, const char **value);
+
 #ifdef __cplusplus
 }
 #endif
