@@ -17,7 +17,7 @@
 #include "standin/call.h"
 #include "standin/host_environment.h"
 #include "standin/module.h"
-#include "standin/module_location.h"
+#include "platform/utc_time.h"
 
 static_assert(CVHOST_STATUS_OK == STATUS_OK && CVHOST_STATUS_NO_RESULT == STATUS_NO_RESULT &&
               CVHOST_STATUS_INVALID_ARGUMENT == STATUS_INVALID_ARGUMENT);
@@ -73,7 +73,7 @@ std::string info_text(standin::Module& module)
         const std::uint64_t slot = slots[static_cast<std::size_t>(i)];
         const std::string name = "version " + std::to_string(i);
         if (i == VERSION_SLOT_BUILD_TIME) {
-            line(name, std::to_string(slot) + " (" + standin::utc_text(slot) + ")");
+            line(name, std::to_string(slot) + " (" + platform::utc_text(slot) + ")");
         } else if (slot == 0) {
             line(name, "null");
         } else {

@@ -6,7 +6,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "module_session.h"
-#include "standin/module_location.h"
+#include "platform/utc_time.h"
 
 namespace ljungcv {
 
@@ -36,7 +36,7 @@ int run_info(const std::filesystem::path& module_path, std::ostream& out, std::o
     for (int i = 0; i < VERSION_RECORD_SLOTS; ++i) {
         const std::uint64_t slot = slots[static_cast<std::size_t>(i)];
         if (i == VERSION_SLOT_BUILD_TIME) {
-            fmt::print(out, "  {:2}  {} ({})\n", i, slot, standin::utc_text(slot));
+            fmt::print(out, "  {:2}  {} ({})\n", i, slot, platform::utc_text(slot));
         } else if (slot == 0) {
             fmt::print(out, "  {:2}  null\n", i);
         } else {
