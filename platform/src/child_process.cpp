@@ -293,6 +293,7 @@ ProgramRun run_program(const ProgramRequest& request)
     std::vector<std::string> words{request.program};
     words.insert(words.end(), request.arguments.begin(), request.arguments.end());
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) {
         argv.push_back(word.data());
     }

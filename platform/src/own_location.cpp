@@ -65,7 +65,7 @@ bool is_program(const std::filesystem::path& file)
 
 std::filesystem::path program_file_from_argv0(std::string_view argv0, std::string_view search_path)
 {
-    const std::filesystem::path name(argv0);
+    std::filesystem::path name(argv0);
     if (name.is_absolute()) {
         return name;
     }
