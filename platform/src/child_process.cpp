@@ -70,6 +70,7 @@ void InterruptGuard::reraise()
 #include <io.h>
 #include <windows.h>
 
+#include <filesystem>
 #include <thread>
 
 namespace platform {
@@ -80,7 +81,7 @@ namespace {
 // quoted, with backslashes before a quote mark doubled.
 std::wstring quoted(const std::string& argument)
 {
-    const std::wstring wide(argument.begin(), argument.end());
+    const std::wstring wide = std::filesystem::path(argument).wstring();
     std::wstring text = L"\"";
     std::size_t backslashes = 0;
     for (const wchar_t c : wide) {

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -64,17 +63,6 @@ TEST_F(OwnLocation, ProgramFromArgv0)
         }
     }
     fs::current_path(saved);
-}
-
-TEST(FileHolding, NamesTheLoadedLibraryAbsolutely)
-{
-    // A function of the C library: its file is the one the loader mapped.
-    Dl_info info{};
-    ASSERT_NE(dladdr(reinterpret_cast<const void*>(&getpid), &info), 0);
-    const fs::path file = platform::file_holding(reinterpret_cast<const void*>(&getpid));
-    EXPECT_TRUE(file.is_absolute());
-    EXPECT_TRUE(fs::equivalent(file, info.dli_fname));
-    EXPECT_TRUE(platform::file_holding(nullptr).empty());
 }
 
 }  // namespace

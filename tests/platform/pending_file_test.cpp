@@ -6,7 +6,6 @@
 #include <iterator>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -95,19 +94,6 @@ TEST_F(PendingFileTest, NeverWritesThroughALinkAtItsName)
     EXPECT_EQ(read_file(victim), "victim");
     EXPECT_EQ(read_file(target), "picture");
     EXPECT_TRUE(fs::is_symlink(directory / (".pending-" + std::to_string(getpid()) + "-0.tmp.svg")));
-}
-
-TEST_F(PendingFileTest, UncommittedLeavesTheTargetAndNoTrace)
-{
-    const fs::path target = directory / "picture.svg";
-    std::ofstream(target) << "old";
-    {
-        platform::PendingFile file(target);
-        file.write("half");
-    }
-    EXPECT_EQ(read_file(target), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 1);
-    EXPECT_THROW(platform::PendingFile(directory / "absent" / "x.svg"), std::system_error);
 }
 
 }  // namespace
