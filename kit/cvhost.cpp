@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "library_location.h"
+#include "platform/utc_time.h"
 #include "standin/call.h"
 #include "standin/host_environment.h"
 #include "standin/module.h"
-#include "platform/utc_time.h"
 
 static_assert(CVHOST_STATUS_OK == STATUS_OK && CVHOST_STATUS_NO_RESULT == STATUS_NO_RESULT &&
               CVHOST_STATUS_INVALID_ARGUMENT == STATUS_INVALID_ARGUMENT);

@@ -24,10 +24,10 @@
 #include "grid.h"
 #include "number_list.h"
 #include "numbers.h"
-#include "plot_gnuplot.h"
-#include "plot_script.h"
 #include "platform/child_process.h"
 #include "platform/pending_file.h"
+#include "plot_gnuplot.h"
+#include "plot_script.h"
 
 namespace ljungcv {
 
