@@ -65,8 +65,9 @@ void InterruptGuard::reraise()
 #if defined(_WIN32)
 
 // Windows: the input goes through a pipe written by a thread of its own, so
-// that a program that stops reading cannot hold this one past the limit;
-// the output descriptor becomes the program's standard output handle.
+// that a program that stops reading cannot hold this one past the limit; a
+// job object plays the process group; the output descriptor becomes the
+// program's standard output handle.
 #include <io.h>
 #include <windows.h>
 
@@ -131,9 +132,18 @@ ProgramRun run_program(const ProgramRequest& request)
     for (const std::string& argument : request.arguments) {
         command_line += L" " + quoted(argument);
     }
+    // A job holds the program and all it starts, so that stopping it stops
+    // them all, and none outlives the run; it starts suspended until it is in.
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job != nullptr) {
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
-                                        nullptr, nullptr, &startup, &process);
+    const BOOL started = CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                                        &process);
     const DWORD start_error = GetLastError();
     CloseHandle(read_end);
     if (output != nullptr) {
@@ -141,8 +151,15 @@ ProgramRun run_program(const ProgramRequest& request)
     }
     if (!started) {
         CloseHandle(write_end);
+        if (job != nullptr) {
+            CloseHandle(job);
+        }
         return {ProgramRun::not_started, start_error == ERROR_FILE_NOT_FOUND ? ENOENT : EINVAL};
     }
+    if (job != nullptr) {
+        AssignProcessToJobObject(job, process.hProcess);
+    }
+    ResumeThread(process.hThread);
     CloseHandle(process.hThread);
 
     bool written = true;
@@ -169,10 +186,16 @@ ProgramRun run_program(const ProgramRequest& request)
             stopped = ProgramRun{ProgramRun::timed_out, 0};
         }
         if (stopped) {
-            TerminateProcess(process.hProcess, 1);
+            if (job == nullptr || !TerminateJobObject(job, 1)) {
+                TerminateProcess(process.hProcess, 1);
+            }
             WaitForSingleObject(process.hProcess, INFINITE);
             break;
         }
+    }
+    // Ending the job ends whatever still holds the pipe, which frees the writer.
+    if (job != nullptr) {
+        CloseHandle(job);
     }
     writer.join();
     DWORD status = 0;
