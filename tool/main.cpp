@@ -229,9 +229,9 @@ int run(int argc, char** argv)
         }
     }
 
-    const std::filesystem::path module =
-        module_option.empty() ? default_module_path(argv[0]) : std::filesystem::path(module_option);
     try {
+        const std::filesystem::path module =
+            module_option.empty() ? default_module_path(argv[0]) : std::filesystem::path(module_option);
         if (info->parsed()) {
             return run_info(module, output_stream(), std::cerr);
         }

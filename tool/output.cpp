@@ -4,10 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#if !defined(_WIN32)
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "exit_codes.h"
 
 namespace ljungcv {
 
@@ -56,20 +53,12 @@ OutputError::OutputError(int error_number)
 {
 }
 
-void guard_standard_streams()
+platform::ClosedStreams guard_standard_streams()
 {
-#if !defined(_WIN32)
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-            // open() takes the lowest free descriptor: this one.
-            if (open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) {
-                std::_Exit(5);
-            }
-            output_closed = output_closed || fd == STDOUT_FILENO;
-            input_closed_at_start = input_closed_at_start || fd == STDIN_FILENO;
-        }
-    }
-#endif
+    const platform::ClosedStreams closed = platform::reopen_closed_standard_streams(EXIT_BAD_INPUT);
+    output_closed = closed.output;
+    input_closed_at_start = closed.input;
+    return closed;
 }
 
 bool input_closed()

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/standard_streams.h"
+
 namespace ljungcv {
 
 class OutputError : public std::runtime_error {
@@ -20,8 +22,8 @@ public:
 // Call first in main: a standard stream that was closed is opened on the
 // null device, so that no file the command opens later takes its place (and
 // receives what was meant for it); standard output remembers that it was
-// closed, and writing to it fails.
-void guard_standard_streams();
+// closed, and writing to it fails. Says which streams were closed.
+platform::ClosedStreams guard_standard_streams();
 
 // Whether standard input was closed when the command started (it then
 // reads as empty, which is not what a closed input means).

@@ -58,7 +58,7 @@ struct PlotChart {
 
 struct PlotTarget {
     PictureFormat format;
-    std::string path;
+    std::string path;  // empty: gnuplot's standard output
     int width;  // pixels; a PDF page gets the same shape at 96 pixels an inch
     int height;
     int font_size;  // points; 0 for the format's default
@@ -73,6 +73,11 @@ std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, con
 // end the string and the command, and what follows would run as gnuplot
 // commands. Returns the first offending byte's offset, or npos.
 std::size_t control_character_in(std::string_view text);
+
+// Whether `text` is UTF-8, which the script declares and a picture's text
+// must be: the offset of the first byte that breaks it, or npos. A character
+// cut short by the end is reported at its first byte.
+std::size_t invalid_utf8_in(std::string_view text);
 
 // `text` as a gnuplot string expression: single-quoted strings, in which
 // backquotes, @ and backslashes are plain characters, with each quote mark
