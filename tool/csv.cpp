@@ -87,7 +87,7 @@ CsvFields split_csv_line(std::string_view line, std::string& scratch)
     }
 }
 
-void write_csv_field(OutputBuffer& out, std::string_view field)
+void write_csv_field(platform::OutputBuffer& out, std::string_view field)
 {
     if (std::none_of(field.begin(), field.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
         out.text(field);

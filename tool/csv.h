@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "output_buffer.h"
+#include "platform/output_buffer.h"
 
 namespace ljungcv {
 
@@ -33,7 +33,7 @@ struct CsvFields {
 CsvFields split_csv_line(std::string_view line, std::string& scratch);
 
 // Writes `field`, quoted when it holds a comma, a quote or a line break.
-void write_csv_field(OutputBuffer& out, std::string_view field);
+void write_csv_field(platform::OutputBuffer& out, std::string_view field);
 
 }  // namespace ljungcv
 

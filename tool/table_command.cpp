@@ -21,8 +21,8 @@
 #include "core/sensible_range.h"
 #include "exit_codes.h"
 #include "number_list.h"
-#include "output.h"
-#include "output_buffer.h"
+#include "platform/checked_output.h"
+#include "platform/output_buffer.h"
 #include "record_writer.h"
 
 namespace ljungcv {
@@ -112,7 +112,7 @@ private:
 // One method's table, row by row.
 class TableWriter {
 public:
-    TableWriter(OutputBuffer& out, Format format, const TableOptions& options, const NumberList& levels)
+    TableWriter(platform::OutputBuffer& out, Format format, const TableOptions& options, const NumberList& levels)
         : out_(out), format_(format), options_(options), levels_(levels)
     {
     }
@@ -247,7 +247,7 @@ private:
         }
     }
 
-    OutputBuffer& out_;
+    platform::OutputBuffer& out_;
     Format format_;
     const TableOptions& options_;
     const NumberList& levels_;
@@ -345,7 +345,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
         return EXIT_INVALID_ARGUMENT;
     }
 
-    OutputBuffer out(&write_output);
+    platform::OutputBuffer out(&platform::write_output);
     if (*format == Format::csv || *format == Format::json) {
         RecordWriter records(out, *format == Format::csv ? RecordFormat::csv : RecordFormat::json_document);
         for (const std::unique_ptr<Curve>& curve : curves) {

@@ -1,12 +1,11 @@
-#include "output.h"
+#include "platform/checked_output.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "exit_codes.h"
 
-namespace ljungcv {
+namespace platform {
 
 namespace {
 
@@ -53,9 +52,9 @@ OutputError::OutputError(int error_number)
 {
 }
 
-platform::ClosedStreams guard_standard_streams()
+ClosedStreams guard_standard_streams(int failure_exit)
 {
-    const platform::ClosedStreams closed = platform::reopen_closed_standard_streams(EXIT_BAD_INPUT);
+    const ClosedStreams closed = reopen_closed_standard_streams(failure_exit);
     output_closed = closed.output;
     input_closed_at_start = closed.input;
     return closed;
@@ -104,4 +103,4 @@ void finish_output()
     }
 }
 
-}  // namespace ljungcv
+}  // namespace platform
