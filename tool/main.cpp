@@ -9,7 +9,7 @@
 #include <fmt/ostream.h>
 
 #include "commands.h"
-#include "core/explanations.h"
+#include "core/user_text.h"
 #include "exit_codes.h"
 #include "messages.h"
 #include "module_locator.h"

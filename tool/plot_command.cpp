@@ -1,6 +1,7 @@
 // ljungcv plot: evaluates the curves through the module over the counts and
 // levels asked for, cuts each curve into runs where it has values, and has
 // gnuplot draw them.
+#include "core/user_text.h"
 #include "plot_command.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@
 #include <fmt/ranges.h>
 
 #include "exit_codes.h"
-#include "grid.h"
+#include "core/grid.h"
 #include "number_list.h"
 #include "core/numbers.h"
 #include "host/ljungcv_function.h"
