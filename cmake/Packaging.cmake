@@ -45,7 +45,8 @@ else()
   set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "cvmodule (= ${PROJECT_VERSION})")
   # ljungcv plot draws with gnuplot; everything else works without it.
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "gnuplot-nox | gnuplot")
-  # libcvhost is a public library: ldconfig runs by trigger.
+  # libcvhost is a public library: ldconfig runs by trigger, as lintian
+  # wants (cpack's maintainer scripts call it as well, which is harmless).
   file(WRITE ${PROJECT_BINARY_DIR}/debian/triggers "activate-noawait ldconfig\n")
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/triggers)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

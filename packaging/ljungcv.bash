@@ -16,14 +16,14 @@ _ljungcv()
         --method)
             words='C L CORRECTED LJUNG'
             case $subcommand in table | plot | limits) words+=' both' ;; esac
-            COMPREPLY=($(compgen -W "$words" -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
             return ;;
         --format)
             if [[ $subcommand == eval ]]; then words='csv json'; else words='text markdown latex csv json'; fi
-            COMPREPLY=($(compgen -W "$words" -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
             return ;;
         --gnuplot)
-            COMPREPLY=($(compgen -c -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -c -- "$cur")
             return ;;
         --module | -o | --output | --script | --n | --alpha | --digits | --width | --height | --font-size | \
         --title | --timeout)
@@ -46,6 +46,6 @@ _ljungcv()
             eval) return ;;  # input files
         esac
     fi
-    COMPREPLY=($(compgen -W "$words" -- "$cur"))
+    mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
 } &&
     complete -F _ljungcv -o bashdefault -o default ljungcv

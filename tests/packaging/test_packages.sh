@@ -33,6 +33,7 @@ kit=(include/cvmodule/cvhost.h include/cvmodule/host/host_toolkit.h include/cvmo
 # for --method and --format only values the command accepts.
 check_completion() {  # check_completion LJUNGCV COMPLETION_FILE
   local ljungcv=$1 script=$2 subcommand value
+  # shellcheck source=/dev/null
   completes() { (source "$script"; COMP_WORDS=(ljungcv "$@"); COMP_CWORD=$#; _ljungcv; printf '%s\n' "${COMPREPLY[@]}") | sort; }
   listed() { "$ljungcv" "$@" --help | grep -oE '^  -[-a-z0-9,]+' | tr ',' '\n' | sed 's/^ *//'; }
   [[ "$(completes '')" == "$("$ljungcv" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF {print $1}' | sort)" ]] ||
@@ -69,8 +70,8 @@ check_debs() {  # check_debs DIR: the cvmodule and cvmodule-dev packages in DIR
          "$usr/share/doc/cvmodule/copyright") "$source_dir/LICENSE" >/dev/null || fail "copyright does not carry LICENSE"
   [[ $(zcat "$usr/share/doc/cvmodule/changelog.gz" | dpkg-parsechangelog -l - -S Version) == $(dpkg-deb -f "$deb" Version) ]] ||
     fail "the changelog's version is not the package's"
-  output=$(MANWIDTH=80 man --warnings -l "$usr/share/man/man1/ljungcv.1.gz" 2>&1 >/dev/null) && [[ -z "$output" ]] ||
-    fail "man ljungcv: $output"
+  output=$(MANWIDTH=80 man --warnings -l "$usr/share/man/man1/ljungcv.1.gz" 2>&1 >/dev/null) || fail "man ljungcv fails"
+  [[ -z "$output" ]] || fail "man ljungcv warns: $output"
   MANWIDTH=80 man -l "$usr/share/man/man1/ljungcv.1.gz" 2>/dev/null | grep -q '^ *ljungcv plot$' ||
     fail "the man page lacks the subcommands"
   check_completion "$usr/bin/ljungcv" "$usr/share/bash-completion/completions/ljungcv"
