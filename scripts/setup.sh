@@ -18,6 +18,7 @@ set -euo pipefail
 # one of them is given.
 requirements='
 command  cmake                        cmake
+command  gcc                          gcc
 command  g++                          g++
 command  make                         make
 package  libcli11-dev                 libcli11-dev
