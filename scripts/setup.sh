@@ -4,6 +4,7 @@
 # (or sudo) only when something is missing.
 #   scripts/setup.sh            the native build and its tests
 #   scripts/setup.sh --windows  also the MinGW-w64 cross compiler and Wine
+#   scripts/setup.sh --python   also pandas, for the Python package's optional tests
 # Any --GROUP adds the lines of that group below; several may be given.
 set -euo pipefail
 
@@ -43,6 +44,7 @@ package  python3-pytest               python3-pytest
 package  python3-setuptools           python3-setuptools
 package  python3-wheel                python3-wheel
 package  python3-build                python3-build
+package  python3-pandas               python3-pandas             python
 command  x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix windows
 command  x86_64-w64-mingw32-objdump   binutils-mingw-w64-x86-64  windows
 command  wine                         wine                       windows
