@@ -224,7 +224,7 @@ def test_the_warning_is_one_runtime_warning_and_check_false_skips_it():
         with pytest.raises(RuntimeWarning) as raised:
             ljungcv.critical_value(n, alpha)
         assert isinstance(raised.value, ljungcv.OutOfRangeWarning) and raised.value.count == 2
-        assert "below the value at n - 1" in str(raised.value)  # the command's explanation
+        assert "n = 462, alpha = 0.001" in str(raised.value)  # the first, explained
         # None out of range, masked away, or not assessed: no warning.
         ljungcv.critical_value(n[:2], alpha)
         ljungcv.critical_value(np.ma.masked_array(n, mask=[0, 0, 1, 1]), alpha)

@@ -350,12 +350,15 @@ class _Batch:
         if not count:
             return
         first = int(np.flatnonzero(verdicts)[0])
-        n, alpha = float(self.n.flat[first]), float(self.alpha.flat[first])
-        why = self.host.explain(n, alpha, self.text, STATUS_OK, 0, int(verdicts.flat[first]))
+        why = self.host.explain(float(self.n.flat[first]), float(self.alpha.flat[first]), self.text,
+                                STATUS_OK, 0, int(verdicts.flat[first]))
         total = verdicts.size
-        message = (f"{count} of {total} {'value lies' if total == 1 else 'values lie'} outside "
-                   f"{'its' if total == 1 else 'their'} curve's sensible range "
-                   f"(ljungcv.limits gives the stretches); the first, n = {n:g}, alpha = {alpha:g}: {why}")
+        where = "(ljungcv.limits gives the stretches where each curve holds)"
+        if total == 1:
+            message = f"{why} {where}"
+        else:
+            message = (f"{count} of {total} values {'lies' if count == 1 else 'lie'} outside "
+                       f"{'its' if count == 1 else 'their'} curve's sensible range {where}; the first: {why}")
         warnings.warn(OutOfRangeWarning(message, count, total), stacklevel=stacklevel)
 
     def wrap(self, array: np.ndarray) -> Any:
