@@ -22,7 +22,7 @@ namespace ljungcv {
 // The fields of one line. At most `fields.size()` are kept; `count` counts
 // them all.
 struct CsvFields {
-    static constexpr std::size_t KEPT = 64;
+    static constexpr std::size_t KEPT = 16;
     std::array<std::string_view, KEPT> fields;
     std::size_t count = 0;
     std::string error;  // why the line cannot be read, or empty
