@@ -110,6 +110,7 @@ def test_broadcasting_and_result_types(n, alpha, shape):
     if shape is None:
         assert type(values) is float and type(statuses) is int
         assert type(ljungcv.critical_value(n, alpha)) is float
+        assert [type(x) for x in ljungcv.assess(n, alpha)] == [float, int, bool]
         return
     assert values.shape == statuses.shape == shape
     assert values.dtype == np.float64 and statuses.dtype == np.int32

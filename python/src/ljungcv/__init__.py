@@ -244,10 +244,7 @@ def assess(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C") -> Asse
     """
     batch = _Batch(n, alpha, method)
     values, statuses, verdicts = batch.assessed()
-    turned_down = verdicts != RANGE_HOLDS
-    if batch.scalar:
-        return Assessment(float(values), int(statuses), bool(turned_down))
-    return Assessment(batch.wrap(values), batch.wrap(statuses), batch.wrap(turned_down))
+    return Assessment(batch.wrap(values), batch.wrap(statuses), batch.wrap(verdicts != RANGE_HOLDS))
 
 
 def limits(method: Method = "C", alpha: float = 0.05) -> List[Stretch]:
@@ -369,7 +366,7 @@ class _Batch:
                 return pd.Series(array, index=self.frame.index, name=self.frame.name)
             return pd.DataFrame(array, index=self.frame.index, columns=self.frame.columns)
         if self.scalar:
-            return array.item()
+            return np.ma.masked if self.mask is not None and self.mask.item() else array.item()
         if self.mask is not None:
             return np.ma.MaskedArray(array, mask=self.mask.copy())
         return array
