@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "core/explanations.h"
-#include "core/user_text.h"
 #include "core/ljungcv.h"
 #include "core/module_fields.h"
 #include "core/sensible_range.h"
 #include "core/stretches.h"
 #include "library_location.h"
+#include "platform/escaped_text.h"
 #include "standin/host_environment.h"
 
 static_assert(CVHOST_STATUS_OK == STATUS_OK && CVHOST_STATUS_NO_RESULT == STATUS_NO_RESULT &&
@@ -54,7 +54,7 @@ std::size_t write_text(char* buffer, std::size_t size, const std::string& text)
 // method text escaped.
 std::size_t write_message(char* buffer, std::size_t size, std::string_view text)
 {
-    return write_text(buffer, size, cvcore::escape_controls(text));
+    return write_text(buffer, size, platform::escape_controls(text));
 }
 
 std::optional<std::string_view> method_text(const char* method)

@@ -10,6 +10,7 @@
 // what it accepts.
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -31,12 +32,6 @@ namespace ljungcv {
 
 namespace {
 
-bool named(std::string_view field, std::string_view name)
-{
-    return std::equal(field.begin(), field.end(), name.begin(), name.end(),
-                      [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
-}
-
 // Where a data line's fields are: by position, or as a header named them.
 struct Columns {
     static constexpr std::size_t NONE = CsvFields::KEPT;
@@ -46,35 +41,22 @@ struct Columns {
     std::size_t alpha = 1;
     std::size_t method = 2;
 
-    // The columns a header line names, or nothing when it names no n.
+    // The columns a header line names (n, alpha, method in any case), or
+    // nothing when it names no n.
     static std::optional<Columns> of_header(const CsvFields& line)
     {
         Columns columns{true, NONE, NONE, NONE};
-        for (std::size_t i = 0; i < std::min(line.count, CsvFields::KEPT); ++i) {
-            const std::string_view field = line.fields[i];
-            std::size_t* column = named(field, "n")        ? &columns.n
-                                  : named(field, "alpha")  ? &columns.alpha
-                                  : named(field, "method") ? &columns.method
-                                                           : nullptr;
-            if (column != nullptr && *column == NONE) {
-                *column = i;
+        const std::pair<const char*, std::size_t*> names[] = {
+            {"n", &columns.n}, {"alpha", &columns.alpha}, {"method", &columns.method}};
+        for (std::size_t i = std::min(line.count, CsvFields::KEPT); i-- > 0;) {  // the first of a name counts
+            for (const auto& [name, column] : names) {
+                if (std::equal(line.fields[i].begin(), line.fields[i].end(), name, name + std::strlen(name),
+                               [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
+                    *column = i;
+                }
             }
         }
-        if (columns.n == NONE) {
-            return std::nullopt;
-        }
-        return columns;
-    }
-
-    std::size_t needed() const
-    {
-        std::size_t last = n;
-        for (const std::size_t column : {alpha, method}) {
-            if (column != NONE) {
-                last = std::max(last, column);
-            }
-        }
-        return last + 1;
+        return columns.n != NONE ? std::optional<Columns>(columns) : std::nullopt;
     }
 };
 
@@ -107,8 +89,7 @@ public:
         const bool fits = columns.from_header ? line.count > columns.n : line.count <= 3;
         if (!fits || !level_given) {
             why = columns.from_header
-                      ? fmt::format("expected the {} fields the header names, found {}", columns.needed(),
-                                    line.count)
+                      ? fmt::format("expected the fields the header names, found {}", line.count)
                       : fmt::format("expected 'n alpha [method]'{}, found {} field{}", default_alpha_ ? " or 'n'" : "",
                                     line.count, line.count == 1 ? "" : "s");
             record.error = why;

@@ -9,9 +9,8 @@
 #include <fmt/ostream.h>
 
 #include "commands.h"
-#include "core/user_text.h"
 #include "exit_codes.h"
-#include "messages.h"
+#include "platform/escaped_text.h"
 #include "module_locator.h"
 #include "platform/checked_output.h"
 #include "plot_command.h"
@@ -63,9 +62,11 @@ constexpr const char* EVAL_FOOTER =
     "\nInput: CSV as spreadsheets, R's write.csv and pandas write it: one data line\n"
     "'n alpha [method]', fields separated by a comma or by blanks, quoted fields with\n"
     "doubled quotes, Windows line ends, a UTF-8 byte-order mark. # starts a comment\n"
-    "that runs to the end of the line (outside quotes); blank lines are skipped, and so\n"
-    "is a first line whose first field is n (a header). With --alpha, a line may give\n"
-    "only n; --method is the method of lines that give none. A line is at most 1 MiB.\n"
+    "that runs to the end of the line (outside quotes); blank lines are skipped. A first\n"
+    "line with a field n is a header: it names the columns n, alpha and method, in any\n"
+    "order and case, and other columns are left alone (R's write.csv and pandas' to_csv\n"
+    "files as they are). With --alpha, a line may give only n; --method is the method of\n"
+    "lines that give none or an empty one. A line is at most 1 MiB.\n"
     "\nOutput: one row per data line, in input order, as CSV with the header\n"
     "n,alpha,method,value,status,turned_down or as JSON Lines (one object per row):\n"
     "n and alpha as given, the method that produced the value (C or L; the text as\n"
@@ -263,17 +264,17 @@ int run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     platform::guard_standard_streams(ljungcv::EXIT_BAD_INPUT);
-    ljungcv::escape_messages();
+    platform::escape_messages(std::cerr);
     // The last resort reports with stdio, which cannot throw again.
     try {
         const int code = run(argc, argv);
         platform::finish_output();  // a command succeeds only when all its output was written
         return code;
     } catch (const platform::OutputError& e) {
-        std::fprintf(stderr, "ljungcv: %s\n", cvcore::escape_controls(e.what()).c_str());
+        std::fprintf(stderr, "ljungcv: %s\n", platform::escape_controls(e.what()).c_str());
         return ljungcv::EXIT_BAD_INPUT;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "ljungcv: %s\n", cvcore::escape_controls(e.what()).c_str());
+        std::fprintf(stderr, "ljungcv: %s\n", platform::escape_controls(e.what()).c_str());
     } catch (...) {
         std::fprintf(stderr, "ljungcv: unexpected failure\n");
     }

@@ -1,33 +1,13 @@
 #include "core/user_text.h"
 
+#include "platform/escaped_text.h"
+
 namespace cvcore {
-
-bool is_control(char c)
-{
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-}
-
-std::string escape_controls(std::string_view text)
-{
-    static constexpr char HEX[] = "0123456789abcdef";
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text) {
-        if (is_control(c)) {
-            const auto byte = static_cast<unsigned char>(c);
-            shown.append("\\x").append(1, HEX[byte >> 4]).append(1, HEX[byte & 0xF]);
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 std::size_t control_character_in(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (is_control(text[i])) {
+        if (platform::is_control(text[i])) {
             return i;
         }
     }

@@ -259,6 +259,14 @@ class InputsPeopleHave(unittest.TestCase):
             ("1000000 0.001\n5 0.05 L\n1 0.05 L\n10 0.05 X\n", [],
              [("1000000", "0.001", "C", "0", "1"), ("5", "0.05", "L", "0", "1"), ("1", "0.05", "L", "120833", ""),
               ("10", "0.05", "X", "120836", "")]),
+            # A # outside quotes is a comment wherever it stands.
+            ("10,0.05,L#note\n10 0.05# x\n", [], [("10", "0.05", "L", "0", "0"), ("10", "0.05", "C", "0", "0")]),
+            # A header names the columns: R's write.csv and pandas' to_csv write a row name or index first.
+            ('"","n","alpha","method"\n"1",10,0.05,"L"\n', [], [("10", "0.05", "L", "0", "0")]),
+            (",n,alpha,method\n0,10,0.05,C\n1,100,0.01,\n", ["--method", "L"],
+             [("10", "0.05", "C", "0", "0"), ("100", "0.01", "L", "0", "0")]),
+            ("method;x,ALPHA,N,extra\nL;1,0.05,7,9\n", [], [("7", "0.05", "C", "0", "0")]),
+            ("id n\n3 10\n", ["--alpha", "0.05"], [("10", "0.05", "C", "0", "0")]),
         ]
         for text, options, expected in cases:
             with self.subTest(text=text, options=options):
@@ -266,6 +274,16 @@ class InputsPeopleHave(unittest.TestCase):
                 self.assertEqual(result.returncode, 0, result.stderr)
                 rows = list(csv.reader(io.StringIO(result.stdout)))[1:]
                 self.assertEqual([(r[0], r[1], r[2], r[4], r[5]) for r in rows], expected)
+
+    def test_closed_input_and_terminal_bytes(self):
+        closed = subprocess.run([LJUNGCV, "eval"], capture_output=True, text=True, check=False,
+                                preexec_fn=lambda: os.close(0))
+        self.assertEqual(closed.returncode, EXIT_BAD_INPUT)
+        self.assertEqual(closed.stderr, "ljungcv eval: cannot read standard input: it is closed\n")
+        for args, stdin in ((["eval"], "10 \x1b]0;x\x07\n"), (["10", "0.05\x1b[2J"], None)):
+            result = run(*args, stdin=stdin)
+            self.assertNotIn("\x1b", result.stderr)
+            self.assertIn("\\x1b", result.stderr)
 
     def test_json_lines_agree_with_csv(self):
         text = "10 0.05\n1 0.05 L\n1000000 0.001\nabc 0.05\n"

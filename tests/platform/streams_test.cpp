@@ -1,12 +1,16 @@
-// Reading lines in bounded memory, and output handed over in blocks.
+// Reading lines in bounded memory, output handed over in blocks, records
+// kept for a second pass, and messages with their control bytes escaped.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 
+#include "platform/escaped_text.h"
 #include "platform/line_reader.h"
 #include "platform/output_buffer.h"
+#include "platform/spill_store.h"
 
 namespace platform {
 namespace {
@@ -72,6 +76,39 @@ TEST(OutputBuffer, HandsOverWholeBlocksAndKeepsEveryByte)
     expected += std::string(3 * OutputBuffer::BLOCK, 'y');
     out.finish();
     EXPECT_EQ(written, expected);
+}
+
+// Past what it keeps in memory the store spills to a file; either way the
+// records come back in order, as often as asked.
+TEST(SpillStore, GivesBackEveryRecordInOrderAfterSpilling)
+{
+    struct Record {
+        double value;
+        std::int32_t status;
+    };
+    SpillStore<Record> store;
+    const std::size_t count = SpillStore<Record>::IN_MEMORY + 1000;
+    for (std::size_t i = 0; i < count; ++i) {
+        store.put({static_cast<double>(i) / 3.0, static_cast<std::int32_t>(i)});
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        store.rewind();
+        for (std::size_t i = 0; i < count; ++i) {
+            const Record record = store.next();
+            ASSERT_EQ(record.status, static_cast<std::int32_t>(i));
+            ASSERT_EQ(record.value, static_cast<double>(i) / 3.0);
+        }
+    }
+    EXPECT_THROW(store.next(), std::system_error);
+}
+
+TEST(EscapedText, ControlBytesShowAsHexAndLineEndsStayInMessages)
+{
+    EXPECT_EQ(escape_controls("a\x1b[31mb\a\t\x7f\xc3\xa9"), "a\\x1b[31mb\\x07\\x09\\x7f\xc3\xa9");
+    std::ostringstream out;
+    escape_messages(out);
+    out << "name \x1b]0;title\x07 here\n";
+    EXPECT_EQ(out.str(), "name \\x1b]0;title\\x07 here\n");
 }
 
 }  // namespace

@@ -3,19 +3,11 @@
 #define CVCORE_USER_TEXT_H
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 namespace cvcore {
 
-// A control byte: below 0x20, or 0x7F.
-bool is_control(char c);
-
-// Text as a message may show it: control bytes as \xHH, so that no input
-// reaches the terminal that reads the message as a command to it.
-std::string escape_controls(std::string_view text);
-
-// The offset of the first control byte, or npos.
+// The offset of the first control byte (platform/escaped_text.h), or npos.
 std::size_t control_character_in(std::string_view text);
 
 // Whether `text` is UTF-8: the offset of the first byte that breaks it, or

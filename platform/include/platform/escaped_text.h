@@ -1,0 +1,24 @@
+// Text as a message may show it, and a stream for such messages: control
+// bytes (below 0x20, and 0x7F) as \xHH, so that no input (a file name, an
+// input line, an argument) reaches the terminal that reads the message as a
+// command to it.
+#ifndef PLATFORM_ESCAPED_TEXT_H
+#define PLATFORM_ESCAPED_TEXT_H
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+bool is_control(char c);
+
+std::string escape_controls(std::string_view text);
+
+// From this call on, `stream` escapes every control byte it is given but the
+// line end of each message. Call once, first in main.
+void escape_messages(std::ostream& stream);
+
+}  // namespace platform
+
+#endif

@@ -1,0 +1,61 @@
+#include "platform/escaped_text.h"
+
+#include <streambuf>
+
+namespace platform {
+
+bool is_control(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+std::string escape_controls(std::string_view text)
+{
+    static constexpr char HEX[] = "0123456789abcdef";
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        if (is_control(c)) {
+            const auto byte = static_cast<unsigned char>(c);
+            shown.append("\\x").append(1, HEX[byte >> 4]).append(1, HEX[byte & 0xF]);
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+namespace {
+
+class EscapingBuffer final : public std::streambuf {
+public:
+    explicit EscapingBuffer(std::streambuf* target) : target_(target) {}
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char byte = traits_type::to_char_type(c);
+        const std::string shown = byte != '\n' && is_control(byte) ? escape_controls({&byte, 1}) : std::string(1, byte);
+        const auto size = static_cast<std::streamsize>(shown.size());
+        return target_->sputn(shown.data(), size) == size ? c : traits_type::eof();
+    }
+
+    int sync() override { return target_->pubsync(); }
+
+private:
+    std::streambuf* target_;
+};
+
+}  // namespace
+
+void escape_messages(std::ostream& stream)
+{
+    static EscapingBuffer buffer(stream.rdbuf());
+    stream.rdbuf(&buffer);
+}
+
+}  // namespace platform
