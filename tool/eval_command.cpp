@@ -168,10 +168,8 @@ InputOutcome evaluate_input(std::FILE* in, const std::string& name, BatchEvaluat
             if (!line.error.empty()) {
                 why = line.error;
                 record.error = why;
-            } else if (line.count == 0) {
-                continue;  // blank or a comment
-            } else if (!columns && (columns = Columns::of_header(line))) {
-                continue;
+            } else if (line.count == 0 || (!columns && (columns = Columns::of_header(line)))) {
+                continue;  // blank, a comment, or the header
             } else {
                 if (!columns) {
                     columns = Columns{};

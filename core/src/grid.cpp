@@ -2,7 +2,7 @@
 
 namespace cvcore {
 
-Grid evaluate_grid(ModuleSession& session, const std::vector<Method>& methods, const std::vector<double>& counts,
+Grid evaluate_grid(const ModuleSession& session, const std::vector<Method>& methods, const std::vector<double>& counts,
                    const std::vector<double>& levels)
 {
     Grid grid{methods, counts, levels, {}};
