@@ -43,6 +43,10 @@ package  python3-pytest               python3-pytest
 package  python3-setuptools           python3-setuptools
 package  python3-wheel                python3-wheel
 package  python3-build                python3-build
+package  r-cran-knitr                 r-cran-knitr               r
+package  r-cran-rmarkdown             r-cran-rmarkdown           r
+command  pandoc                       pandoc                     r
+command  tidy                         tidy                       r
 command  x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix windows
 command  x86_64-w64-mingw32-objdump   binutils-mingw-w64-x86-64  windows
 command  wine                         wine                       windows
