@@ -15,7 +15,6 @@ usage() { echo "usage: scripts/r-tarball.sh DIR" >&2; exit 2; }
 mkdir -p -- "$1"
 out=$(cd -- "$1" && pwd)
 cd "$(dirname "$0")/.."
-root=$PWD
 tree=${NATIVE_TREE:-build-r}
 
 scripts/setup.sh --r

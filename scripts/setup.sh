@@ -47,6 +47,7 @@ package  r-cran-knitr                 r-cran-knitr               r
 package  r-cran-rmarkdown             r-cran-rmarkdown           r
 command  pandoc                       pandoc                     r
 command  tidy                         tidy                       r
+command  qpdf                         qpdf                       r
 command  x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix windows
 command  x86_64-w64-mingw32-objdump   binutils-mingw-w64-x86-64  windows
 command  wine                         wine                       windows

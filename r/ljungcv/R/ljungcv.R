@@ -45,14 +45,14 @@ assess <- function(count, level, method, check) {
 ljungcv <- function(n, alpha, method = "C", check = TRUE) {
   count <- numeric_argument(n, "n")
   level <- numeric_argument(alpha, "alpha")
-  method <- method_argument(method)
-  lengths <- c(length(count), length(level), length(method))
+  methods <- method_argument(method)
+  lengths <- c(length(count), length(level), length(methods))
   if (any(lengths == 0L)) {
     return(numeric(0))
   }
   size <- max(lengths)
   check <- isTRUE(check)
-  result <- assess(rep_len(count, size), rep_len(level, size), rep_len(method, size), check)
+  result <- assess(rep_len(count, size), rep_len(level, size), rep_len(methods, size), check)
   rejected <- result[[3L]]
   first <- match(TRUE, rejected > 0L)
   if (!is.na(first)) {

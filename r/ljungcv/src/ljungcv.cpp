@@ -88,6 +88,7 @@ static SEXP ljungcv_assess(SEXP n, SEXP alpha, SEXP method, SEXP assess)
             if (ISNAN(counts[i]) || ISNAN(levels[i])) {
                 value[i] = NA_REAL;
                 status[i] = NA_INTEGER;
+                INTEGER(rejected)[i] = 0;
                 if (range != nullptr) {
                     range[i] = NA_INTEGER;
                 }
