@@ -16,6 +16,7 @@ expect_same_bits <- function(actual, expected, label = "") {
 # exact digits; 60 fractional digits hold every double from 2^-8 to 2^53).
 decimal_double <- function(text) {
   vapply(text, function(t) {
+    if (startsWith(t, "-")) return(-decimal_double(substring(t, 2L)))
     y <- as.numeric(t)
     if (is.na(y) || grepl("[eE]", t) || abs(y) < 2^-8 || abs(y) >= 2^53) return(y)
     e <- floor(log2(abs(y)))
@@ -31,12 +32,10 @@ decimal_double <- function(text) {
 # chunks of ten digits (each chunk's difference exact).
 fixed_difference <- function(x, t) {
   parts <- function(s) {
-    s <- sub("^-", "", s)
     whole <- sub("\\..*$", "", s)
     fraction <- formatC(if (grepl(".", s, fixed = TRUE)) sub("^[^.]*\\.", "", s) else "", width = -60, flag = "-")
     fraction <- gsub(" ", "0", fraction, fixed = TRUE)
     c(as.numeric(whole), as.numeric(substring(fraction, seq(1, 51, 10), seq(10, 60, 10))))
   }
-  stopifnot(x > 0, !startsWith(t, "-"))
   sum((parts(sprintf("%.60f", x)) - parts(t)) * 10^(-10 * (0:6)))
 }
