@@ -17,11 +17,8 @@
 
 namespace {
 
-// Longest method text, first to last non-blank; the word buffer holds it
-// framed by a blank on each side.
-constexpr std::int32_t MAX_METHOD_LENGTH = 9;
+// The word buffer holds the longest method text framed by a blank on each side.
 constexpr std::int32_t WORD_BUFFER_SIZE = MAX_METHOD_LENGTH + 2;
-constexpr double MAX_ALPHA = 0.1;
 constexpr std::int32_t MEASURE_ONLY = 'n';
 
 double number_argument(const CallFrame* frame, int i)
@@ -48,7 +45,7 @@ std::int32_t reject_argument(CallFrame* frame, int i, double* result)
 // never wrapped into a different one.
 bool truncate_count(double n, std::int32_t* count)
 {
-    if (!(n > -2147483649.0 && n < 2147483648.0)) {
+    if (!(n > SMALLEST_COUNT - 1.0 && n < LARGEST_COUNT + 1.0)) {
         return false;
     }
     *count = static_cast<std::int32_t>(n);
@@ -122,7 +119,7 @@ extern "C" std::int32_t ljungcv_eval(CallFrame* frame, double* result)
         if (find_text(METHOD_KEYWORDS, METHOD_KEYWORDS_LENGTH, word, length + 2) < 0) {
             return reject_argument(frame, 3, result);
         }
-        asymptotic = word[1] == 'L';
+        asymptotic = word[1] == ASYMPTOTIC_METHOD_LETTER;
     }
 
     // 9. The value, classified by its pattern alone.

@@ -3,28 +3,33 @@
 #define CVHOST_BUILDING
 #include "cvmodule/cvhost.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <exception>
-#include <stdexcept>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/explanations.h"
+#include "core/ljungcv.h"
+#include "core/module_fields.h"
+#include "core/sensible_range.h"
+#include "core/stretches.h"
 #include "library_location.h"
-#include "standin/call.h"
 #include "standin/host_environment.h"
-#include "standin/module.h"
-#include "standin/module_location.h"
 
 static_assert(CVHOST_STATUS_OK == STATUS_OK && CVHOST_STATUS_NO_RESULT == STATUS_NO_RESULT &&
               CVHOST_STATUS_INVALID_ARGUMENT == STATUS_INVALID_ARGUMENT);
+static_assert(CVHOST_RANGE_HOLDS == static_cast<int>(cvcore::Range::holds) &&
+              CVHOST_RANGE_BELOW_PREVIOUS_N == static_cast<int>(cvcore::Range::below_previous_n) &&
+              CVHOST_RANGE_BELOW_LARGER_LEVEL == static_cast<int>(cvcore::Range::below_larger_level) &&
+              CVHOST_RANGE_NO_VALUE == static_cast<int>(cvcore::Range::no_value));
 
 namespace {
-
-constexpr std::string_view FUNCTION_NAME = "LJUNGCV";
 
 // The process's one host environment, shared by every open handle: made by
 // the first open, ended by the last close.
@@ -32,60 +37,35 @@ std::mutex environment_mutex;
 std::unique_ptr<standin::HostEnvironment> environment;
 std::size_t open_handles = 0;
 
-void write_message(char* message, std::size_t size, const std::string& text)
+// Like snprintf: the whole length back, at most size - 1 characters and a
+// NUL written.
+std::size_t write_text(char* buffer, std::size_t size, const std::string& text)
 {
-    if (message == nullptr || size == 0) {
-        return;
+    if (buffer != nullptr && size > 0) {
+        const std::size_t length = std::min(text.size(), size - 1);
+        std::memcpy(buffer, text.data(), length);
+        buffer[length] = '\0';
     }
-    std::size_t length = 0;
-    for (; length < text.size() && length + 1 < size; ++length) {
-        const char c = text[length];
-        message[length] = c == '\n' || c == '\r' ? ' ' : c;
-    }
-    message[length] = '\0';
+    return text.size();
 }
 
-// What `ljungcv info` shows, one "name: value" per line.
-std::string info_text(standin::Module& module)
+// A message stays one line, and shows the control bytes of a file name or a
+// method text escaped.
+std::size_t write_message(char* buffer, std::size_t size, std::string_view text)
 {
-    using standin::field_text;
-    const ImageInformation& image = module.image();
-    std::string text;
-    const auto line = [&text](std::string_view name, const std::string& value) {
-        text.append(name).append(": ").append(value).append("\n");
-    };
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08X", image.magic);
-    line("module", module.path().string());
-    line("marker", field_text(image.marker, sizeof image.marker));
-    line("magic", hex);
-    line("image code", std::to_string(image.image_code));
-    line("short version", field_text(image.short_version, sizeof image.short_version));
-    line("build level", field_text(image.build_level, sizeof image.build_level));
-    line("build date", field_text(image.build_date, sizeof image.build_date));
-    line("notice", image.notice != nullptr ? image.notice : "(none)");
-    line("image revision", field_text(image.image_revision, sizeof image.image_revision));
-    for (const ModuleDescriptor* descriptor : module.descriptors()) {
-        line("descriptor", field_text(descriptor->name, sizeof descriptor->name));
-    }
-    const standin::VersionRecordSlots slots = module.version_record();
-    for (int i = 0; i < VERSION_RECORD_SLOTS; ++i) {
-        const std::uint64_t slot = slots[static_cast<std::size_t>(i)];
-        const std::string name = "version " + std::to_string(i);
-        if (i == VERSION_SLOT_BUILD_TIME) {
-            line(name, std::to_string(slot) + " (" + standin::utc_text(slot) + ")");
-        } else if (slot == 0) {
-            line(name, "null");
-        } else {
-            // A text slot holds the address of the module's text.
-            line(name, reinterpret_cast<const char*>(slot));  // NOLINT(performance-no-int-to-ptr)
-        }
-    }
-    for (const standin::RegisteredFunction& function : module.functions()) {
-        line("function", function.name + " " + std::to_string(function.min_args) + " to " +
-                             std::to_string(function.max_args) + " arguments (module " + function.module + ")");
-    }
-    return text;
+    return write_text(buffer, size, cvcore::escape_controls(text));
+}
+
+std::optional<std::string_view> method_text(const char* method)
+{
+    return method != nullptr ? std::optional<std::string_view>(method) : std::nullopt;
+}
+
+// The curve of a method text as the C interface passes it: NULL makes the
+// two-argument call.
+cvcore::Curve curve_of(FunctionEntry entry, const char* method)
+{
+    return method != nullptr ? cvcore::Curve(entry, std::string_view(method)) : cvcore::Curve(entry);
 }
 
 std::int32_t fail(double* value, std::int32_t status)
@@ -98,11 +78,12 @@ std::int32_t fail(double* value, std::int32_t status)
 
 }  // namespace
 
-// A handle: the loaded module and LJUNGCV's entry, fixed at open.
+// A handle: the loaded module, LJUNGCV's entry and the module's information,
+// fixed at open.
 struct cvhost {
-    std::unique_ptr<standin::Module> module;
-    FunctionEntry entry = nullptr;
-    std::string info;
+    std::unique_ptr<cvcore::LoadedModule> loaded;
+    std::vector<cvcore::ModuleField> fields;
+    std::string info;  // the fields as "name: value" lines
 };
 
 namespace {
@@ -116,18 +97,11 @@ std::unique_ptr<cvhost> open_locked(const std::filesystem::path& path)
     }
     standin::HostEnvironment& host = made ? *made : *environment;
     auto handle = std::make_unique<cvhost>();
-    handle->module = std::make_unique<standin::Module>(host, path);
-    const standin::RegisteredFunction* function = handle->module->find_function(FUNCTION_NAME);
-    if (function == nullptr) {
-        throw standin::LoadError("'" + path.string() + "' does not offer " + std::string(FUNCTION_NAME));
+    handle->loaded = std::make_unique<cvcore::LoadedModule>(host, path);
+    handle->fields = cvcore::module_fields(handle->loaded->module());
+    for (const cvcore::ModuleField& field : handle->fields) {
+        handle->info.append(field.name).append(": ").append(field.value).append("\n");
     }
-    if (function->min_args > 2 || function->max_args < 3) {
-        throw standin::LoadError("'" + path.string() + "': " + function->name + " takes " +
-                                 std::to_string(function->min_args) + " to " + std::to_string(function->max_args) +
-                                 " arguments, not 2 and 3");
-    }
-    handle->entry = function->entry;
-    handle->info = info_text(*handle->module);
     if (made) {
         environment = std::move(made);
     }
@@ -177,17 +151,12 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
         return fail(value, STATUS_NO_RESULT);
     }
     try {
-        std::vector<standin::Argument> arguments{n, alpha};
-        if (method != nullptr) {
-            arguments.emplace_back(std::string(method));
-        }
-        standin::PreparedCall call(arguments);
-        const standin::Evaluation evaluation = call.invoke(host->entry);
-        *value = evaluation.value;
+        const cvcore::Point point = curve_of(host->loaded->entry(), method).at(n, alpha);
+        *value = point.value;
         if (rejected != nullptr) {
-            *rejected = evaluation.rejected_argument();
+            *rejected = point.rejected;
         }
-        return evaluation.status;
+        return point.status;
     } catch (const std::length_error&) {
         // The host describes a text's length with 32 bits; a longer method
         // cannot be passed, so it is the rejected argument.
@@ -203,7 +172,13 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
 void cvhost_ljungcv_many(cvhost* host, std::size_t count, const double* n, const double* alpha, const char* method,
                          double* values, std::int32_t* statuses)
 {
-    const auto fail_all = [&](std::int32_t status) {
+    cvhost_assess_many(host, count, n, alpha, method, values, statuses, nullptr, nullptr);
+}
+
+void cvhost_assess_many(cvhost* host, std::size_t count, const double* n, const double* alpha, const char* method,
+                        double* values, std::int32_t* statuses, std::int32_t* rejected, std::int32_t* ranges)
+{
+    const auto fail_all = [&](std::int32_t status, std::int32_t argument) {
         for (std::size_t i = 0; i < count; ++i) {
             if (values != nullptr) {
                 values[i] = MISSING_VALUE;
@@ -211,54 +186,118 @@ void cvhost_ljungcv_many(cvhost* host, std::size_t count, const double* n, const
             if (statuses != nullptr) {
                 statuses[i] = status;
             }
+            if (rejected != nullptr) {
+                rejected[i] = argument;
+            }
+            if (ranges != nullptr) {
+                ranges[i] = CVHOST_RANGE_HOLDS;
+            }
         }
     };
     if (host == nullptr || n == nullptr || alpha == nullptr) {
-        fail_all(STATUS_NO_RESULT);
+        fail_all(STATUS_NO_RESULT, 0);
         return;
     }
     if (count == 0) {
         return;
     }
     try {
-        // One frame for every pair: its numbers are replaced in place and the
-        // invalid bits cleared, so each call sees what a fresh frame holds.
-        std::vector<standin::Argument> arguments{0.0, 0.0};
-        if (method != nullptr) {
-            arguments.emplace_back(std::string(method));
-        }
-        standin::PreparedCall call(arguments);
-        CallFrame* frame = call.frame();
-        for (std::size_t i = 0; i < count; ++i) {
-            call.set_number(0, n[i]);
-            call.set_number(1, alpha[i]);
-            double value = MISSING_VALUE;
-            const std::int32_t status = host->entry(frame, &value);
-            call.clear_flags();
-            if (values != nullptr) {
-                values[i] = value;
-            }
-            if (statuses != nullptr) {
-                statuses[i] = status;
-            }
-        }
+        cvcore::Curve curve = curve_of(host->loaded->entry(), method);
+        cvcore::assess_many(curve, count, n, alpha, values, statuses, rejected, ranges);
     } catch (const std::length_error&) {
-        fail_all(STATUS_INVALID_ARGUMENT);  // a method longer than the host can describe
+        fail_all(STATUS_INVALID_ARGUMENT, 3);  // a method longer than the host can describe
     } catch (...) {
-        fail_all(STATUS_NO_RESULT);
+        fail_all(STATUS_NO_RESULT, 0);
     }
 }
 
 std::size_t cvhost_module_info(cvhost* host, char* buffer, std::size_t buffer_size)
 {
-    const std::string empty;
-    const std::string& text = host != nullptr ? host->info : empty;
-    if (buffer != nullptr && buffer_size > 0) {
-        const std::size_t length = text.size() < buffer_size ? text.size() : buffer_size - 1;
-        std::memcpy(buffer, text.data(), length);
-        buffer[length] = '\0';
+    return write_text(buffer, buffer_size, host != nullptr ? host->info : std::string());
+}
+
+int cvhost_version(void)
+{
+    return CVHOST_VERSION;
+}
+
+int cvhost_is_missing(double x)
+{
+    return is_missing(x) ? 1 : 0;
+}
+
+const char* cvhost_status_text(std::int32_t status)
+{
+    return cvcore::status_text(status);
+}
+
+const char* cvhost_range_text(std::int32_t range)
+{
+    if (range < CVHOST_RANGE_HOLDS || range > CVHOST_RANGE_NO_VALUE) {
+        return "unknown range";
     }
-    return text.size();
+    return cvcore::range_text(static_cast<cvcore::Range>(range));
+}
+
+std::size_t cvhost_explain(cvhost* /*host*/, double n, double alpha, const char* method, std::int32_t status,
+                           std::int32_t rejected, std::int32_t range, char* buffer, std::size_t buffer_size)
+{
+    try {
+        const cvcore::Point point{MISSING_VALUE, status, rejected};
+        return write_message(buffer, buffer_size,
+                             cvcore::explain(n, alpha, method_text(method), point, static_cast<cvcore::Range>(range)));
+    } catch (...) {
+        return write_text(buffer, buffer_size, "");
+    }
+}
+
+std::int32_t cvhost_limits(cvhost* host, const char* method, double alpha, std::size_t capacity, double* first_n,
+                           double* last_n, std::int32_t* ranges, std::size_t* count)
+{
+    if (count != nullptr) {
+        *count = 0;
+    }
+    if (host == nullptr) {
+        return STATUS_NO_RESULT;
+    }
+    try {
+        cvcore::Curve curve = curve_of(host->loaded->entry(), method);
+        if (!curve.method() || cvcore::level_rejected(curve, alpha)) {
+            return STATUS_INVALID_ARGUMENT;
+        }
+        const std::vector<cvcore::Stretch> stretches = cvcore::stretches(curve, alpha);
+        for (std::size_t i = 0; i < stretches.size() && i < capacity; ++i) {
+            if (first_n != nullptr) {
+                first_n[i] = stretches[i].first;
+            }
+            if (last_n != nullptr) {
+                last_n[i] = stretches[i].last;
+            }
+            if (ranges != nullptr) {
+                ranges[i] = static_cast<std::int32_t>(stretches[i].range);
+            }
+        }
+        if (count != nullptr) {
+            *count = stretches.size();
+        }
+        return STATUS_OK;
+    } catch (const std::length_error&) {
+        return STATUS_INVALID_ARGUMENT;
+    } catch (...) {
+        return STATUS_NO_RESULT;
+    }
+}
+
+int cvhost_info_field(cvhost* host, std::size_t index, const char** name, const char** value)
+{
+    const bool exists = host != nullptr && index < host->fields.size();
+    if (name != nullptr) {
+        *name = exists ? host->fields[index].name.c_str() : nullptr;
+    }
+    if (value != nullptr) {
+        *value = exists ? host->fields[index].value.c_str() : nullptr;
+    }
+    return exists ? 1 : 0;
 }
 
 }  // extern "C"

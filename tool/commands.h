@@ -10,7 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "core/ljungcv.h"
+
 namespace ljungcv {
+
+// The command is a front-end of the core: its names are the command's own.
+using namespace cvcore;  // NOLINT(google-build-using-namespace)
+
+// "C, CORR, CORRECT, CORRECTED, L, LJUNG (any case) or both"
+inline std::string method_choices()
+{
+    return method_keywords(Method::corrected) + ", " + method_keywords(Method::asymptotic) + " (any case) or both";
+}
 
 // ljungcv N ALPHA [METHOD]
 struct QuickOptions {

@@ -4,9 +4,23 @@ namespace ljungcv {
 
 namespace {
 
-bool is_separator(char c)
+bool is_blank(char c)
 {
-    return c == ',' || c == ' ' || c == '\t' || c == '\r';
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// Whether a comma outside quotes, before any comment, separates fields.
+bool has_commas(std::string_view line)
+{
+    bool quoted = false;
+    for (const char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == ',' || c == '#')) {
+            return c == ',';
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -16,16 +30,29 @@ CsvFields split_csv_line(std::string_view line, std::string& scratch)
     CsvFields result;
     scratch.clear();
     scratch.reserve(line.size());  // quoted fields never move once placed
+    const bool commas = has_commas(line);
     std::size_t i = 0;
-    while (true) {
-        while (i < line.size() && is_separator(line[i])) {
+    const auto skip_blanks = [&] {
+        while (i < line.size() && is_blank(line[i])) {
             ++i;
         }
-        if (i == line.size() || line[i] == '#') {
-            return result;
+    };
+    const auto at_end = [&] { return i == line.size() || line[i] == '#'; };
+    const auto keep = [&result](std::string_view field) {
+        if (result.count < CsvFields::KEPT) {
+            result.fields[result.count] = field;
         }
-        std::string_view field;
-        if (line[i] == '"') {
+        ++result.count;
+    };
+
+    skip_blanks();
+    if (at_end()) {
+        return result;  // a blank line or a comment
+    }
+    while (true) {
+        if (line[i] == ',') {
+            keep({});  // an empty field between commas
+        } else if (line[i] == '"') {
             const std::size_t start = scratch.size();
             ++i;
             bool closed = false;
@@ -46,22 +73,30 @@ CsvFields split_csv_line(std::string_view line, std::string& scratch)
                 result.error = "a quoted field is not closed";
                 return result;
             }
-            if (i < line.size() && !is_separator(line[i])) {
+            if (!at_end() && !is_blank(line[i]) && line[i] != ',') {
                 result.error = "text after the closing quote of a field";
                 return result;
             }
-            field = std::string_view(scratch).substr(start);
+            keep(std::string_view(scratch).substr(start));
         } else {
             const std::size_t start = i;
-            while (i < line.size() && !is_separator(line[i])) {
+            while (!at_end() && !is_blank(line[i]) && line[i] != ',') {
                 ++i;
             }
-            field = line.substr(start, i - start);
+            keep(line.substr(start, i - start));
         }
-        if (result.count < CsvFields::KEPT) {
-            result.fields[result.count] = field;
+        skip_blanks();
+        if (at_end()) {
+            return result;
         }
-        ++result.count;
+        if (commas && line[i] == ',') {
+            ++i;
+            skip_blanks();
+            if (at_end()) {
+                keep({});  // the empty field after a last comma
+                return result;
+            }
+        }
     }
 }
 

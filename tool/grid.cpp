@@ -8,11 +8,11 @@ Grid evaluate_grid(ModuleSession& session, const std::vector<Method>& methods, c
     Grid grid{methods, counts, levels, {}};
     grid.cells.reserve(methods.size() * counts.size() * levels.size());
     for (const Method method : methods) {
-        Curve curve(session, method);
+        Curve curve(session.entry(), method);
+        RecentPoints points(curve);
         for (const double n : counts) {
             for (const double alpha : levels) {
-                const CurvePoint point = curve.at(n, alpha);
-                grid.cells.push_back({point, turned_down(curve, n, alpha, point)});
+                grid.cells.push_back(assess_at(points, n, alpha));
             }
         }
     }

@@ -1,20 +1,16 @@
 // Critical values over a grid of counts and levels, for one or both methods,
-// evaluated through the module like any single call, each with where it
-// lies outside its curve's sensible range.
+// evaluated through the module like any single call, each with its verdict.
 #ifndef LJUNGCV_GRID_H
 #define LJUNGCV_GRID_H
 
 #include <vector>
 
-#include "domain.h"
-#include "module_session.h"
+#include "commands.h"
+#include "core/sensible_range.h"
 
 namespace ljungcv {
 
-struct GridCell {
-    CurvePoint point;
-    TurnDown turn;
-};
+using GridCell = AssessedPoint;
 
 struct Grid {
     std::vector<Method> methods;

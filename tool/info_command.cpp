@@ -1,52 +1,43 @@
-// ljungcv info: what the host learns of a module when it loads it.
+// ljungcv info: what the host learns of a module when it loads it, from the
+// core's fields, under a heading per part.
 #include <ostream>
 
 #include <fmt/ostream.h>
 
 #include "commands.h"
+#include "core/module_fields.h"
 #include "exit_codes.h"
-#include "module_session.h"
-#include "standin/module_location.h"
 
 namespace ljungcv {
 
 int run_info(const std::filesystem::path& module_path, std::ostream& out, std::ostream& /*err*/)
 {
+    using Part = ModuleField::Part;
     ModuleSession session(module_path);
-    standin::Module& module = session.module();
-    const ImageInformation& image = module.image();
-    using standin::field_text;
-
-    fmt::print(out, "Module {}\n\n", module.path().string());
-    fmt::print(out, "Image information\n");
-    fmt::print(out, "  marker          {}\n", field_text(image.marker, sizeof image.marker));
-    fmt::print(out, "  magic           0x{:08X}\n", image.magic);
-    fmt::print(out, "  image code      {}\n", image.image_code);
-    fmt::print(out, "  short version   {}\n", field_text(image.short_version, sizeof image.short_version));
-    fmt::print(out, "  build level     {}\n", field_text(image.build_level, sizeof image.build_level));
-    fmt::print(out, "  build date      {}\n", field_text(image.build_date, sizeof image.build_date));
-    fmt::print(out, "  notice          {}\n", image.notice != nullptr ? image.notice : "(none)");
-    fmt::print(out, "  image revision  {}\n", field_text(image.image_revision, sizeof image.image_revision));
-    for (const ModuleDescriptor* descriptor : module.descriptors()) {
-        fmt::print(out, "  module          {}\n", field_text(descriptor->name, sizeof descriptor->name));
-    }
-
-    fmt::print(out, "\nVersion record\n");
-    const standin::VersionRecordSlots slots = module.version_record();
-    for (int i = 0; i < VERSION_RECORD_SLOTS; ++i) {
-        const std::uint64_t slot = slots[static_cast<std::size_t>(i)];
-        if (i == VERSION_SLOT_BUILD_TIME) {
-            fmt::print(out, "  {:2}  {} ({})\n", i, slot, standin::utc_text(slot));
-        } else if (slot == 0) {
-            fmt::print(out, "  {:2}  null\n", i);
-        } else {
-            // A text slot holds the address of the module's text.
-            fmt::print(out, "  {:2}  \"{}\"\n", i, reinterpret_cast<const char*>(slot));  // NOLINT(performance-no-int-to-ptr)
+    Part part = Part::file;
+    for (const ModuleField& field : module_fields(session.module())) {
+        if (field.part != part) {
+            part = field.part;
+            fmt::print(out, "{}", part == Part::image ? "\nImage information\n" : part == Part::version ? "\nVersion record\n" : "");
+        }
+        switch (field.part) {
+        case Part::file:
+            fmt::print(out, "Module {}\n", field.value);
+            break;
+        case Part::image:
+            // The image lists its descriptors by the module names they carry.
+            fmt::print(out, "  {:<16}{}\n", field.name == "descriptor" ? "module" : field.name, field.value);
+            break;
+        case Part::version:
+            fmt::print(out, "  {:>2}  {}\n", field.name.substr(field.name.find(' ') + 1),
+                       field.kind == ModuleField::Kind::text ? "\"" + field.value + "\"" : field.value);
+            break;
+        case Part::function:
+            break;  // below, with their argument counts
         }
     }
-
     fmt::print(out, "\nFunctions\n");
-    for (const standin::RegisteredFunction& function : module.functions()) {
+    for (const standin::RegisteredFunction& function : session.module().functions()) {
         fmt::print(out, "  {}  {} to {} arguments  (module {})\n", function.name, function.min_args,
                    function.max_args, function.module);
     }

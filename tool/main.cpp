@@ -9,7 +9,9 @@
 #include <fmt/ostream.h>
 
 #include "commands.h"
+#include "core/explanations.h"
 #include "exit_codes.h"
+#include "messages.h"
 #include "module_locator.h"
 #include "output.h"
 #include "plot_command.h"
@@ -261,16 +263,17 @@ int run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     ljungcv::guard_standard_streams();
+    ljungcv::escape_messages();
     // The last resort reports with stdio, which cannot throw again.
     try {
         const int code = run(argc, argv);
         ljungcv::finish_output();  // a command succeeds only when all its output was written
         return code;
     } catch (const ljungcv::OutputError& e) {
-        std::fprintf(stderr, "ljungcv: %s\n", e.what());
+        std::fprintf(stderr, "ljungcv: %s\n", cvcore::escape_controls(e.what()).c_str());
         return ljungcv::EXIT_BAD_INPUT;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "ljungcv: %s\n", e.what());
+        std::fprintf(stderr, "ljungcv: %s\n", cvcore::escape_controls(e.what()).c_str());
     } catch (...) {
         std::fprintf(stderr, "ljungcv: unexpected failure\n");
     }

@@ -4,9 +4,11 @@
 #include <cmath>
 #include <string>
 
-#include "numbers.h"
+#include "core/numbers.h"
 
 namespace ljungcv {
+
+using cvcore::parse_number;
 
 namespace {
 

@@ -14,6 +14,7 @@ namespace ljungcv {
 namespace {
 
 bool output_closed = false;  // standard output was closed when the command started
+bool input_closed_at_start = false;
 int first_error = 0;         // the first failed write's errno, reported again at the end
 
 [[noreturn]] void fail(int error_number)
@@ -65,9 +66,15 @@ void guard_standard_streams()
                 std::_Exit(5);
             }
             output_closed = output_closed || fd == STDOUT_FILENO;
+            input_closed_at_start = input_closed_at_start || fd == STDIN_FILENO;
         }
     }
 #endif
+}
+
+bool input_closed()
+{
+    return input_closed_at_start;
 }
 
 void write_output(std::string_view bytes)

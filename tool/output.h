@@ -23,6 +23,10 @@ public:
 // closed, and writing to it fails.
 void guard_standard_streams();
 
+// Whether standard input was closed when the command started (it then
+// reads as empty, which is not what a closed input means).
+bool input_closed();
+
 // Writes bytes to standard output; throws OutputError when they cannot be.
 void write_output(std::string_view bytes);
 

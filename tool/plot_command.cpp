@@ -23,7 +23,8 @@
 #include "exit_codes.h"
 #include "grid.h"
 #include "number_list.h"
-#include "numbers.h"
+#include "core/numbers.h"
+#include "host/ljungcv_function.h"
 #include "pending_file.h"
 #include "plot_gnuplot.h"
 #include "plot_script.h"
@@ -170,7 +171,7 @@ std::vector<std::vector<PlotPoint>> runs_of(const Grid& grid, std::size_t m, std
             runs.emplace_back();
             in_run = true;
         }
-        runs.back().push_back({grid.counts[i], cell.point.value, cell.turn != TurnDown::none});
+        runs.back().push_back({grid.counts[i], cell.point.value, cell.range != Range::holds});
     }
     return runs;
 }
@@ -346,7 +347,7 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
     }
     const std::optional<std::vector<Method>> methods = methods_named(options.method);
     if (!methods) {
-        fmt::print(err, "ljungcv plot: method '{}' is not {}\n", options.method, METHOD_CHOICES);
+        fmt::print(err, "ljungcv plot: method '{}' is not {}\n", options.method, method_choices());
         return EXIT_USAGE;
     }
     std::vector<double> counts;

@@ -7,9 +7,11 @@
 
 #include <fmt/format.h>
 
-#include "numbers.h"
+#include "core/numbers.h"
 
 namespace ljungcv {
+
+using cvcore::format_shortest;
 
 namespace {
 

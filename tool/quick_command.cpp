@@ -4,10 +4,10 @@
 #include <fmt/ostream.h>
 
 #include "commands.h"
-#include "domain.h"
+#include "core/explanations.h"
+#include "core/numbers.h"
+#include "core/sensible_range.h"
 #include "exit_codes.h"
-#include "module_session.h"
-#include "numbers.h"
 
 namespace ljungcv {
 
@@ -22,27 +22,28 @@ int run_quick(const std::filesystem::path& module, const QuickOptions& options, 
     }
 
     ModuleSession session(module);
-    const standin::Evaluation result = session.evaluate(*n, *alpha, options.method);
-    if (result.status == STATUS_INVALID_ARGUMENT) {
-        fmt::print(err, "ljungcv: {}\n",
-                   explain_rejection(result.rejected_argument(), *n, *alpha, options.method.value_or("")));
+    const std::optional<std::string_view> method = options.method;
+    Curve curve = method ? Curve(session.entry(), *method) : Curve(session.entry());
+    RecentPoints points(curve);
+    const AssessedPoint result = assess_at(points, *n, *alpha);
+    const std::string why = explain(*n, *alpha, method, result.point, result.range);
+    switch (result.point.status) {
+    case STATUS_INVALID_ARGUMENT:
+        fmt::print(err, "ljungcv: {}\n", why);
         return EXIT_INVALID_ARGUMENT;
-    }
-    // The module accepted the text, so it names a method.
-    const Method method = options.method ? method_named(*options.method).value_or(Method::corrected) : Method::corrected;
-    if (result.status == STATUS_NO_RESULT) {
-        fmt::print(err, "ljungcv: {}\n", explain_no_result(*n, *alpha, method));
+    case STATUS_NO_RESULT:
+        fmt::print(err, "ljungcv: {}\n", why);
         return EXIT_NO_RESULT;
-    }
-    if (result.status != STATUS_OK) {
-        fmt::print(err, "ljungcv: the module answered with unknown status {}\n", result.status);
+    case STATUS_OK:
+        break;
+    default:
+        fmt::print(err, "ljungcv: {}\n", why);
         return EXIT_LOAD;
     }
-    fmt::print(out, "{}\n", options.exact ? format_shortest(result.value) : format_fixed(result.value, options.digits));
-    Curve curve(session, method);
-    const TurnDown turn = turned_down(curve, *n, *alpha, {result.value, result.status});
-    if (turn != TurnDown::none) {
-        fmt::print(err, "ljungcv: note: {}\n", explain_turn_down(turn, *n, *alpha, method));
+    const double value = result.point.value;
+    fmt::print(out, "{}\n", options.exact ? format_shortest(value) : format_fixed(value, options.digits));
+    if (!why.empty()) {
+        fmt::print(err, "ljungcv: note: {}\n", why);
     }
     return EXIT_VALUE;
 }

@@ -1,24 +1,29 @@
 // ljungcv table: a grid of critical values as text, Markdown, LaTeX, CSV or
 // JSON, written row by row as it is evaluated, so memory does not grow with
-// the grid. Text needs its column widths first: it evaluates the grid twice
-// rather than keep it.
+// the grid. Text needs its column widths first: its cells wait in a store
+// between measuring and printing, each evaluated once.
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <ostream>
+#include <stdexcept>
 #include <vector>
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
 #include "commands.h"
-#include "domain.h"
+#include "core/explanations.h"
+#include "core/numbers.h"
+#include "core/sensible_range.h"
 #include "exit_codes.h"
-#include "module_session.h"
 #include "number_list.h"
-#include "numbers.h"
 #include "output.h"
 #include "output_buffer.h"
+#include "record_writer.h"
 
 namespace ljungcv {
 
@@ -34,10 +39,74 @@ constexpr std::size_t MAX_COLUMNS = 1000;
 
 enum class Format { text, markdown, latex, csv, json };
 
-struct Cell {
-    CurvePoint point;
-    TurnDown turn;
-    bool has_value() const { return point.status == STATUS_OK; }
+using Cell = AssessedPoint;
+
+bool has_value(const Cell& cell)
+{
+    return cell.point.status == STATUS_OK;
+}
+
+// The text table's cells between measuring and printing: in memory up to
+// IN_MEMORY of them, beyond that in an unnamed temporary file, so that a
+// table of any length is evaluated once in bounded memory.
+class CellStore {
+public:
+    static constexpr std::size_t IN_MEMORY = std::size_t{1} << 16;
+
+    void put(const Cell& cell)
+    {
+        if (file_ == nullptr && cells_.size() < IN_MEMORY) {
+            cells_.push_back(cell);
+            return;
+        }
+        if (file_ == nullptr) {
+            file_.reset(std::tmpfile());
+            if (file_ == nullptr) {
+                fail("cannot make a temporary file for the table");
+            }
+        }
+        if (std::fwrite(&cell, sizeof cell, 1, file_.get()) != 1) {
+            fail("cannot write the table's temporary file");
+        }
+    }
+
+    // Makes next() start again from the first cell.
+    void rewind()
+    {
+        read_ = 0;
+        if (file_ != nullptr && (std::fflush(file_.get()) != 0 || std::fseek(file_.get(), 0, SEEK_SET) != 0)) {
+            fail("cannot read the table's temporary file");
+        }
+    }
+
+    Cell next()
+    {
+        if (read_ < cells_.size()) {
+            return cells_[read_++];
+        }
+        Cell cell;
+        if (file_ == nullptr || std::fread(&cell, sizeof cell, 1, file_.get()) != 1) {
+            fail("cannot read the table's temporary file");
+        }
+        return cell;
+    }
+
+    void clear()
+    {
+        cells_.clear();
+        file_.reset();
+        read_ = 0;
+    }
+
+private:
+    [[noreturn]] static void fail(const char* what)
+    {
+        throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+    }
+
+    std::vector<Cell> cells_;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, &std::fclose};
+    std::size_t read_ = 0;
 };
 
 // One method's table, row by row.
@@ -146,11 +215,11 @@ public:
 
     std::string cell_text(const Cell& cell, const char* mark, const char* no_mark)
     {
-        if (!cell.has_value()) {
+        if (!has_value(cell)) {
             any_missing_ = true;
             return NO_VALUE + std::string(no_mark);
         }
-        const bool turned = cell.turn != TurnDown::none;
+        const bool turned = cell.range != Range::holds;
         any_turned_ = any_turned_ || turned;
         return value_text(cell.point.value) + (turned ? mark : no_mark);
     }
@@ -189,39 +258,6 @@ private:
     bool any_missing_ = false;
     bool any_turned_ = false;
 };
-
-void evaluate_row(Curve& curve, double n, const NumberList& levels, std::vector<Cell>& cells)
-{
-    cells.clear();
-    levels.for_each([&](double alpha) {
-        const CurvePoint point = curve.at(n, alpha);
-        cells.push_back({point, turned_down(curve, n, alpha, point)});
-    });
-}
-
-// CSV and JSON: one record per cell, values exact.
-void write_record(OutputBuffer& out, Format format, Method method, double n, double alpha, const Cell& cell,
-                  bool first)
-{
-    const bool value = cell.has_value();
-    if (format == Format::csv) {
-        out.text(fmt::format("{},{},{},", format_count(n), format_shortest(alpha), method_keyword(method)));
-        if (value) {
-            out.shortest(cell.point.value);
-        }
-        out.text(fmt::format(",{},{}\n", cell.point.status, value ? (cell.turn != TurnDown::none ? "1" : "0") : ""));
-        return;
-    }
-    out.text(fmt::format("{}\n    {{\"n\": {}, \"alpha\": {}, \"method\": \"{}\", \"value\": ", first ? "" : ",",
-                         format_count(n), format_shortest(alpha), method_keyword(method)));
-    if (value) {
-        out.shortest(cell.point.value);
-    } else {
-        out.text("null");
-    }
-    out.text(fmt::format(", \"status\": {}, \"turned_down\": {}}}", cell.point.status,
-                         value ? (cell.turn != TurnDown::none ? "true" : "false") : "null"));
-}
 
 std::optional<Format> format_named(const std::string& name)
 {
@@ -265,7 +301,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
     }
     const std::optional<std::vector<Method>> methods = methods_named(options.method);
     if (!methods) {
-        fmt::print(err, "ljungcv table: method '{}' is not {}\n", options.method, METHOD_CHOICES);
+        fmt::print(err, "ljungcv table: method '{}' is not {}\n", options.method, method_choices());
         return EXIT_USAGE;
     }
     std::optional<NumberList> counts;
@@ -295,7 +331,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
     ModuleSession session(module);
     std::vector<std::unique_ptr<Curve>> curves;
     for (const Method method : *methods) {
-        curves.push_back(std::make_unique<Curve>(session, method));
+        curves.push_back(std::make_unique<Curve>(session.entry(), method));
     }
     // A level the module rejects is a rejection, before anything is printed.
     std::optional<double> rejected;
@@ -310,16 +346,36 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
     }
 
     OutputBuffer out(&write_output);
+    if (*format == Format::csv || *format == Format::json) {
+        RecordWriter records(out, *format == Format::csv ? RecordFormat::csv : RecordFormat::json_document);
+        for (const std::unique_ptr<Curve>& curve : curves) {
+            RecentPoints points(*curve);
+            const char* method = method_keyword(curve->method().value_or(Method::corrected));
+            counts->for_each([&](double n) {
+                const std::string count = format_count(n);
+                levels->for_each([&](double alpha) {
+                    const Cell cell = assess_at(points, n, alpha);
+                    const std::string level = format_shortest(alpha);
+                    records.write({count, level, method, n, alpha, &cell, {}});
+                    out.row_done();
+                });
+            });
+        }
+        records.finish();
+        out.finish();
+        return EXIT_VALUE;
+    }
+
     TableWriter writer(out, *format, options, *levels);
     std::vector<Cell> cells;
-    bool first_record = true;
-    if (*format == Format::csv) {
-        out.text("n,alpha,method,value,status,turned_down\n");
-    } else if (*format == Format::json) {
-        out.text(fmt::format("{{\n  \"function\": \"{}\",\n  \"rows\": [", FUNCTION_NAME));
-    }
+    CellStore store;
     for (std::size_t m = 0; m < curves.size(); ++m) {
         Curve& curve = *curves[m];
+        RecentPoints points(curve);
+        const auto evaluate_row = [&](double n) {
+            cells.clear();
+            levels->for_each([&](double alpha) { cells.push_back(assess_at(points, n, alpha)); });
+        };
         if (*format == Format::text) {
             std::vector<std::string> headers;
             levels->for_each([&headers](double alpha) { headers.push_back("alpha " + format_shortest(alpha)); });
@@ -327,38 +383,34 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
             std::transform(headers.begin(), headers.end(), widths.begin(), [](const std::string& h) { return h.size(); });
             std::vector<bool> marks(headers.size(), false);
             std::size_t n_width = 1;
+            store.clear();
             counts->for_each([&](double n) {
                 n_width = std::max(n_width, format_count(n).size());
-                evaluate_row(curve, n, *levels, cells);
+                evaluate_row(n);
                 for (std::size_t a = 0; a < cells.size(); ++a) {
-                    const bool turned = cells[a].turn != TurnDown::none;
+                    const bool turned = cells[a].range != Range::holds;
                     marks[a] = marks[a] || turned;
-                    const std::size_t size = cells[a].has_value() ? writer.value_text(cells[a].point.value).size() : 3;
+                    const std::size_t size = has_value(cells[a]) ? writer.value_text(cells[a].point.value).size()
+                                                              : std::string_view(NO_VALUE).size();
                     widths[a] = std::max(widths[a], size + (turned ? 1 : 0));
+                    store.put(cells[a]);
                 }
             });
             writer.measure(headers, widths, marks, n_width);
+            store.rewind();
         }
-        writer.begin(curve.method(), m);
+        writer.begin(curve.method().value_or(Method::corrected), m);
         counts->for_each([&](double n) {
-            if (*format == Format::csv || *format == Format::json) {
-                levels->for_each([&](double alpha) {
-                    const CurvePoint point = curve.at(n, alpha);
-                    write_record(out, *format, curve.method(), n, alpha, {point, turned_down(curve, n, alpha, point)},
-                                 first_record);
-                    first_record = false;
-                    out.row_done();
-                });
+            if (*format == Format::text) {
+                cells.clear();
+                levels->for_each([&](double) { cells.push_back(store.next()); });
             } else {
-                evaluate_row(curve, n, *levels, cells);
-                writer.row(n, cells);
+                evaluate_row(n);
             }
+            writer.row(n, cells);
             out.row_done();
         });
         writer.end();
-    }
-    if (*format == Format::json) {
-        out.text("\n  ]\n}\n");
     }
     out.finish();
     return EXIT_VALUE;

@@ -47,7 +47,16 @@ TEST(Csv, SplitsFieldsAsWrittenByPeopleAndPrograms)
         {"# a comment", {}, ""},
         {"\"#\" 1", {"#", "1"}, ""},
         {"", {}, ""},
-        {"1 2 3 4 5", {"1", "2", "3", "4"}, ""},
+        {"1 2 3 4 5", {"1", "2", "3", "4", "5"}, ""},
+        // Commas end fields, so empty ones count where a program wrote them.
+        {",n,alpha,method", {"", "n", "alpha", "method"}, ""},
+        {"10,,0.05", {"10", "", "0.05"}, ""},
+        {"10,0.05,", {"10", "0.05", ""}, ""},
+        {"10 0.05,L", {"10", "0.05", "L"}, ""},
+        // A # outside quotes starts a comment wherever it stands.
+        {"10,0.05,L#note", {"10", "0.05", "L"}, ""},
+        {"10 0.05# x", {"10", "0.05"}, ""},
+        {"\"L\"#x", {"L"}, ""},
         {"\"10,0.05", {}, "a quoted field is not closed"},
         {"\"10\"x,0.05", {}, "text after the closing quote of a field"},
     };

@@ -1,11 +1,11 @@
-#include "numbers.h"
+#include "core/numbers.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <system_error>
 
-namespace ljungcv {
+namespace cvcore {
 
 std::optional<double> parse_number(std::string_view text)
 {
@@ -52,4 +52,4 @@ std::string format_count(double n)
     return format_shortest(n);
 }
 
-}  // namespace ljungcv
+}  // namespace cvcore
