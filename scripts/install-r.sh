@@ -6,6 +6,8 @@
 #     -l LIBRARY    the R library to install into (default: R's first)
 #     --prefix DIR  also install the embedding kit and the ljungcv command
 #                   (cmake --install) into DIR
+#   NATIVE_TREE=build scripts/install-r.sh ...   the CMake tree to use
+#                                                (default build-r/)
 set -euo pipefail
 
 usage() {
@@ -37,10 +39,11 @@ cd "$(dirname "$0")/.."
 
 work=$(mktemp -d)
 trap 'rm -rf -- "$work"' EXIT
-tarball=$(scripts/r-tarball.sh "$work")
+tree=${NATIVE_TREE:-build-r}
+tarball=$(NATIVE_TREE=$tree scripts/r-tarball.sh "$work")
 if [[ -n "$prefix" ]]; then
-  cmake --build build-r -j2 >/dev/null
-  cmake --install build-r --prefix "$prefix" >/dev/null
+  cmake --build "$tree" -j2 >/dev/null
+  cmake --install "$tree" --prefix "$prefix" >/dev/null
   echo "install-r: cvmodule kit and the ljungcv command installed in $prefix"
 fi
 R CMD INSTALL ${library:+-l "$library"} "$tarball"

@@ -37,10 +37,28 @@ if ! grep -q 'SKIP 0 ' ljungcv.Rcheck/tests/testthat.Rout; then
   exit 1
 fi
 
+# install-r.sh: unknown options and missing values refused with usage
+# (exit 2, nothing done); then both options honoured in either order, with
+# paths holding a space and an ampersand. The timing below uses that library.
+for arguments in "--bogus" "-l" "--prefix" "-l $work/unused --bogus" "stray"; do
+  # shellcheck disable=SC2086  # each case is a list of words
+  if "$root/scripts/install-r.sh" $arguments >/dev/null 2>install.err; then status=0; else status=$?; fi
+  if [[ $status -ne 2 ]] || ! grep -q '^usage: ' install.err || [[ -e "$work/unused" ]]; then
+    echo "test-r: install-r.sh $arguments: exit $status, not a refusal with usage" >&2
+    exit 1
+  fi
+done
+library="$work/R lib&1"
+prefix="$work/kit prefix&2"
+NATIVE_TREE=$tree "$root/scripts/install-r.sh" --prefix "$prefix" -l "$library" >install.out 2>&1 ||
+  { cat install.out >&2; exit 1; }
+[[ -f "$library/ljungcv/libs/libcvmodule.so" && -x "$prefix/bin/ljungcv" ]] ||
+  { echo "test-r: install-r.sh did not install into '$library' and '$prefix'" >&2; exit 1; }
+
 # One million values, mixed counts and levels, each method, bare and
 # assessed. The limit is on CPU time, which other load on the machine does
 # not stretch.
-R_LIBS="$work/ljungcv.Rcheck" Rscript -e '
+R_LIBS="$library" Rscript -e '
 library(ljungcv)
 set.seed(1)
 n <- floor(runif(1e6, 1, 1e6)); alpha <- runif(1e6, 0, 0.1)
