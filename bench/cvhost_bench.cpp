@@ -5,10 +5,15 @@
 //   standin/prepared/M   one PreparedCall, its numbers replaced per pair
 //   cvhost/single/M      cvhost_ljungcv per pair
 //   cvhost/many/M        cvhost_ljungcv_many over the block
+//   cvhost/assessed/M    cvhost_assess_many over the block, with verdicts
+//   series/many/M, series/assessed/M   the same two over a series: counts
+//                        1 to 1024 at four levels, as tables and lists of
+//                        series lengths ask
 //
 // M is the two-argument call (corrected) or "L" (ljung). Times are per
 // evaluation; after the run the program prints cvhost/many over the faster
-// C++ path against its target of 1.1.
+// C++ path against its target of 1.1, and each assessed batch over its bare
+// one against its target of 2.
 //
 // The C++ host and the C interface each keep a host environment, and the
 // module answers to the last one that loaded it; each benchmark therefore
@@ -32,6 +37,7 @@ namespace {
 
 constexpr std::size_t BLOCK = 4096;
 constexpr double TARGET = 1.1;
+constexpr double ASSESSED_TARGET = 2.0;
 
 struct Pairs {
     std::vector<double> n, alpha;
@@ -47,6 +53,22 @@ const Pairs& pairs()
         for (std::size_t i = 0; i < BLOCK; ++i) {
             p.n.push_back(count(random));
             p.alpha.push_back(level(random));
+        }
+        return p;
+    }();
+    return block;
+}
+
+// Counts 1 to BLOCK / 4 at each of four levels.
+const Pairs& series()
+{
+    static const Pairs block = [] {
+        Pairs p;
+        for (const double alpha : {0.1, 0.05, 0.01, 0.001}) {
+            for (std::size_t n = 1; n <= BLOCK / 4; ++n) {
+                p.n.push_back(static_cast<double>(n));
+                p.alpha.push_back(alpha);
+            }
         }
         return p;
     }();
@@ -110,16 +132,23 @@ void cvhost_single(benchmark::State& state, bool ljung)
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(BLOCK));
 }
 
-void cvhost_many(benchmark::State& state, bool ljung)
+// A batch over `p`, bare or with verdicts.
+void cvhost_batch(benchmark::State& state, const Pairs& p, bool ljung, bool assessed)
 {
     cvhost* host = cvhost_open(CVMODULE_PATH, nullptr, 0);
-    const Pairs& p = pairs();
     std::vector<double> values(BLOCK);
     std::vector<std::int32_t> statuses(BLOCK);
+    std::vector<std::int32_t> ranges(BLOCK);
     for (auto _ : state) {
-        cvhost_ljungcv_many(host, BLOCK, p.n.data(), p.alpha.data(), method_text(ljung), values.data(),
-                            statuses.data());
+        if (assessed) {
+            cvhost_assess_many(host, BLOCK, p.n.data(), p.alpha.data(), method_text(ljung), values.data(),
+                               statuses.data(), nullptr, ranges.data());
+        } else {
+            cvhost_ljungcv_many(host, BLOCK, p.n.data(), p.alpha.data(), method_text(ljung), values.data(),
+                                statuses.data());
+        }
         benchmark::DoNotOptimize(values.data());
+        benchmark::DoNotOptimize(ranges.data());
         benchmark::ClobberMemory();
     }
     cvhost_close(host);
@@ -163,7 +192,10 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("standin/evaluate/" + m).c_str(), standin_evaluate, ljung);
         benchmark::RegisterBenchmark(("standin/prepared/" + m).c_str(), standin_prepared, ljung);
         benchmark::RegisterBenchmark(("cvhost/single/" + m).c_str(), cvhost_single, ljung);
-        benchmark::RegisterBenchmark(("cvhost/many/" + m).c_str(), cvhost_many, ljung);
+        benchmark::RegisterBenchmark(("cvhost/many/" + m).c_str(), cvhost_batch, pairs(), ljung, false);
+        benchmark::RegisterBenchmark(("cvhost/assessed/" + m).c_str(), cvhost_batch, pairs(), ljung, true);
+        benchmark::RegisterBenchmark(("series/many/" + m).c_str(), cvhost_batch, series(), ljung, false);
+        benchmark::RegisterBenchmark(("series/assessed/" + m).c_str(), cvhost_batch, series(), ljung, true);
     }
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -181,6 +213,19 @@ int main(int argc, char** argv)
         std::printf("  %-10s %7.1f ns / %7.1f ns = %.3f  (target <= %.1f)%s\n", m.c_str(), many * 1e9, cxx * 1e9,
                     ratio, TARGET, ratio <= TARGET ? "" : "  MISSED");
         missed += ratio > TARGET;
+    }
+    std::printf("\nassessed batch / bare batch (median CPU time per evaluation)\n");
+    for (const std::string block : {"cvhost", "series"}) {
+        for (const std::string m : {"corrected", "ljung"}) {
+            const double bare = reporter.median(block + "/many/" + m);
+            const double assessed = reporter.median(block + "/assessed/" + m);
+            if (bare <= 0.0 || assessed <= 0.0) {
+                continue;
+            }
+            const double ratio = assessed / bare;
+            std::printf("  %-6s %-10s %7.1f ns / %7.1f ns = %.3f  (target <= %.1f)%s\n", block.c_str(), m.c_str(),
+                        assessed * 1e9, bare * 1e9, ratio, ASSESSED_TARGET, ratio <= ASSESSED_TARGET ? "" : "  MISSED");
+        }
     }
     return missed == 0 ? 0 : 1;
 }

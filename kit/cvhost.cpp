@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/explanations.h"
+#include "core/user_text.h"
 #include "core/ljungcv.h"
 #include "core/module_fields.h"
 #include "core/sensible_range.h"

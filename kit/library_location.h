@@ -10,7 +10,8 @@ namespace cvhost_kit {
 // The module installed with this library: beside it, else in ../lib
 // relative to it (a build tree and an installation have one or the other).
 // The first that exists, else the first candidate, whose absence the loader
-// then reports by name.
+// then reports by name. Throws std::runtime_error when the library's own
+// file is unknown.
 std::filesystem::path installed_module_path();
 
 }  // namespace cvhost_kit

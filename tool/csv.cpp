@@ -1,5 +1,7 @@
 #include "csv.h"
 
+#include <algorithm>
+
 namespace ljungcv {
 
 namespace {
@@ -9,20 +11,6 @@ bool is_blank(char c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-// Whether a comma outside quotes, before any comment, separates fields.
-bool has_commas(std::string_view line)
-{
-    bool quoted = false;
-    for (const char c : line) {
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && (c == ',' || c == '#')) {
-            return c == ',';
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 CsvFields split_csv_line(std::string_view line, std::string& scratch)
@@ -30,7 +18,6 @@ CsvFields split_csv_line(std::string_view line, std::string& scratch)
     CsvFields result;
     scratch.clear();
     scratch.reserve(line.size());  // quoted fields never move once placed
-    const bool commas = has_commas(line);
     std::size_t i = 0;
     const auto skip_blanks = [&] {
         while (i < line.size() && is_blank(line[i])) {
@@ -89,7 +76,7 @@ CsvFields split_csv_line(std::string_view line, std::string& scratch)
         if (at_end()) {
             return result;
         }
-        if (commas && line[i] == ',') {
+        if (line[i] == ',') {
             ++i;
             skip_blanks();
             if (at_end()) {
@@ -100,9 +87,9 @@ CsvFields split_csv_line(std::string_view line, std::string& scratch)
     }
 }
 
-void write_csv_field(OutputBuffer& out, std::string_view field)
+void write_csv_field(platform::OutputBuffer& out, std::string_view field)
 {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    if (std::none_of(field.begin(), field.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
         out.text(field);
         return;
     }

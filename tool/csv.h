@@ -15,14 +15,14 @@
 #include <string>
 #include <string_view>
 
-#include "output_buffer.h"
+#include "platform/output_buffer.h"
 
 namespace ljungcv {
 
 // The fields of one line. At most `fields.size()` are kept; `count` counts
 // them all.
 struct CsvFields {
-    static constexpr std::size_t KEPT = 64;
+    static constexpr std::size_t KEPT = 16;
     std::array<std::string_view, KEPT> fields;
     std::size_t count = 0;
     std::string error;  // why the line cannot be read, or empty
@@ -33,7 +33,7 @@ struct CsvFields {
 CsvFields split_csv_line(std::string_view line, std::string& scratch);
 
 // Writes `field`, quoted when it holds a comma, a quote or a line break.
-void write_csv_field(OutputBuffer& out, std::string_view field);
+void write_csv_field(platform::OutputBuffer& out, std::string_view field);
 
 }  // namespace ljungcv
 

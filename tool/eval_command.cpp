@@ -22,9 +22,9 @@
 #include "core/sensible_range.h"
 #include "csv.h"
 #include "exit_codes.h"
-#include "line_reader.h"
-#include "output.h"
-#include "output_buffer.h"
+#include "platform/line_reader.h"
+#include "platform/checked_output.h"
+#include "platform/output_buffer.h"
 #include "record_writer.h"
 
 namespace ljungcv {
@@ -159,28 +159,28 @@ enum class InputOutcome { read, unreadable };
 
 // Evaluates every line of one input. `errors` counts the error rows.
 InputOutcome evaluate_input(std::FILE* in, const std::string& name, BatchEvaluator& evaluator, RecordWriter& writer,
-                            OutputBuffer& out, std::ostream& err, std::size_t& errors)
+                            platform::OutputBuffer& out, std::ostream& err, std::size_t& errors)
 {
-    LineReader reader(in);
+    platform::LineReader reader(in);
     std::string scratch;
     std::string why;
     std::optional<Columns> columns;  // set by the first data line: a header's, or by position
     const std::string where = name.empty() ? "" : name + ", ";
     std::string_view text;
     while (true) {
-        const LineReader::Got got = reader.next(text);
-        if (got == LineReader::Got::end) {
+        const platform::LineReader::Got got = reader.next(text);
+        if (got == platform::LineReader::Got::end) {
             return InputOutcome::read;
         }
-        if (got == LineReader::Got::error) {
+        if (got == platform::LineReader::Got::error) {
             fmt::print(err, "ljungcv eval: cannot read {}: {}\n", name.empty() ? "standard input" : name,
                        reader.reason());
             return InputOutcome::unreadable;
         }
         Record record;
         why.clear();
-        if (got == LineReader::Got::too_long) {
-            why = fmt::format("longer than {} bytes", LineReader::MAX_LINE);
+        if (got == platform::LineReader::Got::too_long) {
+            why = fmt::format("longer than {} bytes", platform::LineReader::MAX_LINE);
             record.error = why;
         } else {
             const CsvFields line = split_csv_line(text, scratch);
@@ -232,14 +232,14 @@ int run_eval(const std::filesystem::path& module, const EvalOptions& options, st
         return EXIT_USAGE;
     }
     const std::vector<std::string> inputs = options.files.empty() ? std::vector<std::string>{"-"} : options.files;
-    if (input_closed() && std::find(inputs.begin(), inputs.end(), "-") != inputs.end()) {
+    if (platform::input_closed() && std::find(inputs.begin(), inputs.end(), "-") != inputs.end()) {
         fmt::print(err, "ljungcv eval: cannot read standard input: it is closed\n");
         return EXIT_BAD_INPUT;
     }
 
     ModuleSession session(module);  // a module without LJUNGCV fails before any input is read
     BatchEvaluator evaluator(session.entry(), options, alpha);
-    OutputBuffer out(&write_output);
+    platform::OutputBuffer out(&platform::write_output);
     RecordWriter writer(out, options.format == "json" ? RecordFormat::json_lines : RecordFormat::csv);
 
     std::size_t errors = 0;

@@ -11,8 +11,8 @@
 #include "core/stretches.h"
 #include "exit_codes.h"
 #include "number_list.h"
-#include "output.h"
-#include "output_buffer.h"
+#include "platform/checked_output.h"
+#include "platform/output_buffer.h"
 
 namespace ljungcv {
 
@@ -43,7 +43,7 @@ int run_limits(const std::filesystem::path& module, const LimitsOptions& options
             return EXIT_INVALID_ARGUMENT;
         }
     }
-    OutputBuffer out(&write_output);
+    platform::OutputBuffer out(&platform::write_output);
     out.text(fmt::format("{:<6}  {:<7}  {:>10}  {:>10}  {}\n", "method", "alpha", "from n", "to n", "the value"));
     for (const Method method : *methods) {
         Curve curve(session.entry(), method);

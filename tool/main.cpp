@@ -9,11 +9,11 @@
 #include <fmt/ostream.h>
 
 #include "commands.h"
-#include "core/explanations.h"
+#include "core/user_text.h"
 #include "exit_codes.h"
 #include "messages.h"
 #include "module_locator.h"
-#include "output.h"
+#include "platform/checked_output.h"
 #include "plot_command.h"
 #include "standin/dynamic_library.h"
 
@@ -207,11 +207,11 @@ int run(int argc, char** argv)
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e, output_stream(), std::cerr);
+        return app.exit(e, platform::output_stream(), std::cerr);
     } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e, output_stream(), std::cerr);
+        return app.exit(e, platform::output_stream(), std::cerr);
     } catch (const CLI::CallForVersion& e) {
-        return app.exit(e, output_stream(), std::cerr);
+        return app.exit(e, platform::output_stream(), std::cerr);
     } catch (const CLI::ParseError& e) {
         fmt::print(std::cerr, "ljungcv: {}\n", e.what());
         return EXIT_USAGE;
@@ -229,11 +229,11 @@ int run(int argc, char** argv)
         }
     }
 
-    const std::filesystem::path module =
-        module_option.empty() ? default_module_path(argv[0]) : std::filesystem::path(module_option);
     try {
+        const std::filesystem::path module =
+            module_option.empty() ? default_module_path(argv[0]) : std::filesystem::path(module_option);
         if (info->parsed()) {
-            return run_info(module, output_stream(), std::cerr);
+            return run_info(module, platform::output_stream(), std::cerr);
         }
         if (table->parsed()) {
             return run_table(module, table_options, std::cerr);
@@ -251,7 +251,7 @@ int run(int argc, char** argv)
             fmt::print(std::cerr, "ljungcv: give N and ALPHA, or a subcommand (see ljungcv --help)\n");
             return EXIT_USAGE;
         }
-        return run_quick(module, quick, output_stream(), std::cerr);
+        return run_quick(module, quick, platform::output_stream(), std::cerr);
     } catch (const standin::LoadError& e) {
         fmt::print(std::cerr, "ljungcv: {}\n", e.what());
         return EXIT_LOAD;
@@ -262,14 +262,14 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    ljungcv::guard_standard_streams();
+    platform::guard_standard_streams(ljungcv::EXIT_BAD_INPUT);
     ljungcv::escape_messages();
     // The last resort reports with stdio, which cannot throw again.
     try {
         const int code = run(argc, argv);
-        ljungcv::finish_output();  // a command succeeds only when all its output was written
+        platform::finish_output();  // a command succeeds only when all its output was written
         return code;
-    } catch (const ljungcv::OutputError& e) {
+    } catch (const platform::OutputError& e) {
         std::fprintf(stderr, "ljungcv: %s\n", cvcore::escape_controls(e.what()).c_str());
         return ljungcv::EXIT_BAD_INPUT;
     } catch (const std::exception& e) {

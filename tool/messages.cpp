@@ -4,7 +4,7 @@
 #include <streambuf>
 #include <string>
 
-#include "core/explanations.h"
+#include "core/user_text.h"
 
 namespace ljungcv {
 

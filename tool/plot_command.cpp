@@ -1,6 +1,7 @@
 // ljungcv plot: evaluates the curves through the module over the counts and
 // levels asked for, cuts each curve into runs where it has values, and has
 // gnuplot draw them.
+#include "core/user_text.h"
 #include "plot_command.h"
 
 #include <algorithm>
@@ -21,11 +22,12 @@
 #include <fmt/ranges.h>
 
 #include "exit_codes.h"
-#include "grid.h"
+#include "core/grid.h"
 #include "number_list.h"
 #include "core/numbers.h"
 #include "host/ljungcv_function.h"
-#include "pending_file.h"
+#include "platform/child_process.h"
+#include "platform/pending_file.h"
 #include "plot_gnuplot.h"
 #include "plot_script.h"
 
@@ -272,8 +274,9 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
 }
 
 // The first of the texts that would reach gnuplot with a control
-// character in it, as a message; empty when there is none.
-std::string control_character_message(const PlotOptions& options)
+// character in it, or the title if it is not UTF-8, as a message; empty
+// when there is none.
+std::string unusable_text_message(const PlotOptions& options)
 {
     const std::pair<const char*, const std::string*> texts[] = {
         {"--title", &options.title}, {"--output", &options.output}, {"--script", &options.script}};
@@ -284,29 +287,40 @@ std::string control_character_message(const PlotOptions& options)
                                name, static_cast<unsigned char>((*text)[at]), at);
         }
     }
+    // File names are the system's bytes; the title is drawn as UTF-8 text.
+    if (const std::size_t at = invalid_utf8_in(options.title); at != std::string_view::npos) {
+        return fmt::format("--title is not UTF-8 (byte 0x{:02X} at offset {}), which a picture cannot show",
+                           static_cast<unsigned char>(options.title[at]), at);
+    }
     return {};
 }
 
 // Writes the script and the picture, each under a temporary name that
-// becomes the file's name only when it is complete.
+// becomes the file's name only when the picture is complete: a failed run
+// leaves both files as they were.
 int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat format, std::ostream& err)
 {
     constexpr const char* HEADER = "LJUNGCV critical values, written by ljungcv plot; draw with: gnuplot FILE";
-    try {
-        if (!options.script.empty()) {
-            PendingFile script_file(options.script);
-            script_file.write(gnuplot_script(chart, {format, options.output, options.width, options.height, options.font_size}, HEADER));
-            script_file.commit();
-        }
-    } catch (const std::system_error& e) {
+    std::optional<platform::PendingFile> script_file;
+    const auto script_failed = [&](const std::system_error& e) {
         fmt::print(err, "ljungcv plot: cannot write the script '{}': {}\n", options.script, e.code().message());
         return EXIT_BAD_INPUT;
+    };
+    try {
+        if (!options.script.empty()) {
+            script_file.emplace(options.script);
+            script_file->write(gnuplot_script(
+                chart, {format, options.output, options.width, options.height, options.font_size}, HEADER));
+        }
+    } catch (const std::system_error& e) {
+        return script_failed(e);
     }
     try {
-        PendingFile picture(options.output);
-        const PlotTarget target{format, picture.temporary().string(), options.width, options.height, options.font_size};
+        platform::PendingFile picture(options.output);
+        const PlotTarget target{format, {}, options.width, options.height, options.font_size};
         const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(options.timeout * 1000.0)));
-        const GnuplotRun run = run_gnuplot(options.gnuplot, gnuplot_script(chart, target, HEADER), limit);
+        const GnuplotRun run =
+            run_gnuplot(options.gnuplot, gnuplot_script(chart, target, HEADER), picture.descriptor(), limit);
         if (run.outcome == GnuplotRun::interrupted) {
             return EXIT_BAD_INPUT;  // the caller ends the process by the signal
         }
@@ -317,7 +331,7 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
                            : "; no picture written");
             return EXIT_BAD_INPUT;
         }
-        if (!is_complete_picture(picture.temporary(), format)) {
+        if (!is_complete_picture(picture.content(), format)) {
             fmt::print(err, "ljungcv plot: cannot write '{}': the picture came out incomplete (is the disk full?); "
                             "no picture written\n",
                        options.output);
@@ -328,6 +342,13 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
         fmt::print(err, "ljungcv plot: {}\n", e.what());
         return EXIT_BAD_INPUT;
     }
+    try {
+        if (script_file) {
+            script_file->commit();
+        }
+    } catch (const std::system_error& e) {
+        return script_failed(e);
+    }
     return EXIT_VALUE;
 }
 
@@ -335,7 +356,7 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
 
 int run_plot(const std::filesystem::path& module, const PlotOptions& options, std::ostream& err)
 {
-    if (const std::string message = control_character_message(options); !message.empty()) {
+    if (const std::string message = unusable_text_message(options); !message.empty()) {
         fmt::print(err, "ljungcv plot: {}\n", message);
         return EXIT_USAGE;
     }
@@ -371,7 +392,7 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
 
     // An interrupt from here on stops gnuplot and removes the temporary
     // files before it ends the process.
-    InterruptGuard interrupts;
+    platform::InterruptGuard interrupts;
     const int code = draw(chart, options, *format, err);
     interrupts.reraise();
     return code;

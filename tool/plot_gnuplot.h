@@ -3,7 +3,6 @@
 #define LJUNGCV_PLOT_GNUPLOT_H
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -16,29 +15,18 @@ struct GnuplotRun {
     std::string message;  // what went wrong, unless done
 };
 
-// While it lives, SIGINT, SIGTERM and SIGHUP only note that they came, so
-// that a run can stop gnuplot and remove its files first; reraise() then
-// ends the process by the signal, as it would have been ended.
-class InterruptGuard {
-public:
-    InterruptGuard();
-    ~InterruptGuard();
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
+// Runs `program` (found on PATH when it names no directory) with `script`
+// as its input and the picture going to descriptor `picture`, which the
+// script's bare `set output` sends it to: gnuplot opens no file by name.
+// It reads no start-up file and gets only the environment that drawing
+// needs. Waits at most `limit`; then, or when a platform::InterruptGuard
+// catches a signal, gnuplot is stopped. Its messages go to standard error.
+GnuplotRun run_gnuplot(const std::string& program, std::string_view script, int picture,
+                       std::chrono::milliseconds limit);
 
-    static int caught();  // the signal that came, or 0
-    void reraise();
-};
-
-// Runs `program` (found on PATH when it names no directory) with `script` as
-// its input and waits for it, at most `limit`: then, or when an
-// InterruptGuard catches a signal, gnuplot is stopped. Its output goes to
-// standard error, with its messages.
-GnuplotRun run_gnuplot(const std::string& program, std::string_view script, std::chrono::milliseconds limit);
-
-// Whether the file holds a whole picture of the format: gnuplot does not
+// Whether `content` is a whole picture of the format: gnuplot does not
 // report a failed write, so a full disk shows only as a picture cut short.
-bool is_complete_picture(const std::filesystem::path& file, PictureFormat format);
+bool is_complete_picture(std::string_view content, PictureFormat format);
 
 }  // namespace ljungcv
 

@@ -1,3 +1,4 @@
+#include "core/user_text.h"
 #include "plot_script.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 namespace ljungcv {
 
+using cvcore::control_character_in;
 using cvcore::format_shortest;
 
 namespace {
@@ -57,7 +59,8 @@ void append_terminal(std::string& script, const PlotTarget& target)
                        target.font_size > 0 ? target.font_size : 10);
         break;
     }
-    script += "set output " + gnuplot_quote(target.path) + "\n";
+    // No name: standard output, which the caller has made the picture's file.
+    script += target.path.empty() ? std::string("set output\n") : "set output " + gnuplot_quote(target.path) + "\n";
 }
 
 // "n value normal dotted": the flags say which line the point belongs to.
@@ -87,17 +90,6 @@ void append_block(std::string& script, const std::string& name, const std::strin
 }
 
 }  // namespace
-
-std::size_t control_character_in(std::string_view text)
-{
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7F) {
-            return i;
-        }
-    }
-    return std::string_view::npos;
-}
 
 std::string gnuplot_quote(std::string_view text)
 {

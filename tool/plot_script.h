@@ -58,7 +58,7 @@ struct PlotChart {
 
 struct PlotTarget {
     PictureFormat format;
-    std::string path;
+    std::string path;  // empty: gnuplot's standard output
     int width;  // pixels; a PDF page gets the same shape at 96 pixels an inch
     int height;
     int font_size;  // points; 0 for the format's default
@@ -68,13 +68,9 @@ struct PlotTarget {
 // comment line.
 std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, const std::string& header);
 
-// Whether `text` can go into a gnuplot script as a quoted string: it has no
-// control character (bytes below 0x20, and 0x7F), since a line break would
-// end the string and the command, and what follows would run as gnuplot
-// commands. Returns the first offending byte's offset, or npos.
-std::size_t control_character_in(std::string_view text);
-
-// `text` as a gnuplot string expression: single-quoted strings, in which
+// `text` as a gnuplot string expression (a text with a control character,
+// core/user_text.h, cannot be one, since a line break would end the string
+// and what follows would run as gnuplot commands): single-quoted strings, in which
 // backquotes, @ and backslashes are plain characters, with each quote mark
 // joined in as a string of its own.
 // Every text a user gives reaches the script through here. Throws

@@ -31,7 +31,7 @@ bool turned(const Record& record)
 
 }  // namespace
 
-RecordWriter::RecordWriter(OutputBuffer& out, RecordFormat format) : out_(out), format_(format)
+RecordWriter::RecordWriter(platform::OutputBuffer& out, RecordFormat format) : out_(out), format_(format)
 {
     if (format_ == RecordFormat::csv) {
         out_.text("n,alpha,method,value,status,turned_down\n");

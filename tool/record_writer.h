@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "core/sensible_range.h"
-#include "output_buffer.h"
+#include "platform/output_buffer.h"
 
 namespace ljungcv {
 
@@ -33,7 +33,7 @@ enum class RecordFormat { csv, json_lines, json_document };
 class RecordWriter {
 public:
     // Writes the CSV header or the document's opening.
-    RecordWriter(OutputBuffer& out, RecordFormat format);
+    RecordWriter(platform::OutputBuffer& out, RecordFormat format);
 
     void write(const Record& record);
     // Closes the document; nothing for CSV and JSON Lines.
@@ -44,7 +44,7 @@ private:
     void write_json(const Record& record);
     void number_or_text(const std::optional<double>& value, std::string_view text);
 
-    OutputBuffer& out_;
+    platform::OutputBuffer& out_;
     RecordFormat format_;
     bool first_ = true;
 };

@@ -3,13 +3,9 @@
 // the grid. Text needs its column widths first: its cells wait in a store
 // between measuring and printing, each evaluated once.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <ostream>
-#include <stdexcept>
 #include <vector>
 
 #include <fmt/format.h>
@@ -21,8 +17,9 @@
 #include "core/sensible_range.h"
 #include "exit_codes.h"
 #include "number_list.h"
-#include "output.h"
-#include "output_buffer.h"
+#include "platform/checked_output.h"
+#include "platform/output_buffer.h"
+#include "platform/spill_store.h"
 #include "record_writer.h"
 
 namespace ljungcv {
@@ -46,73 +43,10 @@ bool has_value(const Cell& cell)
     return cell.point.status == STATUS_OK;
 }
 
-// The text table's cells between measuring and printing: in memory up to
-// IN_MEMORY of them, beyond that in an unnamed temporary file, so that a
-// table of any length is evaluated once in bounded memory.
-class CellStore {
-public:
-    static constexpr std::size_t IN_MEMORY = std::size_t{1} << 16;
-
-    void put(const Cell& cell)
-    {
-        if (file_ == nullptr && cells_.size() < IN_MEMORY) {
-            cells_.push_back(cell);
-            return;
-        }
-        if (file_ == nullptr) {
-            file_.reset(std::tmpfile());
-            if (file_ == nullptr) {
-                fail("cannot make a temporary file for the table");
-            }
-        }
-        if (std::fwrite(&cell, sizeof cell, 1, file_.get()) != 1) {
-            fail("cannot write the table's temporary file");
-        }
-    }
-
-    // Makes next() start again from the first cell.
-    void rewind()
-    {
-        read_ = 0;
-        if (file_ != nullptr && (std::fflush(file_.get()) != 0 || std::fseek(file_.get(), 0, SEEK_SET) != 0)) {
-            fail("cannot read the table's temporary file");
-        }
-    }
-
-    Cell next()
-    {
-        if (read_ < cells_.size()) {
-            return cells_[read_++];
-        }
-        Cell cell;
-        if (file_ == nullptr || std::fread(&cell, sizeof cell, 1, file_.get()) != 1) {
-            fail("cannot read the table's temporary file");
-        }
-        return cell;
-    }
-
-    void clear()
-    {
-        cells_.clear();
-        file_.reset();
-        read_ = 0;
-    }
-
-private:
-    [[noreturn]] static void fail(const char* what)
-    {
-        throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
-    }
-
-    std::vector<Cell> cells_;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, &std::fclose};
-    std::size_t read_ = 0;
-};
-
 // One method's table, row by row.
 class TableWriter {
 public:
-    TableWriter(OutputBuffer& out, Format format, const TableOptions& options, const NumberList& levels)
+    TableWriter(platform::OutputBuffer& out, Format format, const TableOptions& options, const NumberList& levels)
         : out_(out), format_(format), options_(options), levels_(levels)
     {
     }
@@ -247,7 +181,7 @@ private:
         }
     }
 
-    OutputBuffer& out_;
+    platform::OutputBuffer& out_;
     Format format_;
     const TableOptions& options_;
     const NumberList& levels_;
@@ -345,7 +279,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
         return EXIT_INVALID_ARGUMENT;
     }
 
-    OutputBuffer out(&write_output);
+    platform::OutputBuffer out(&platform::write_output);
     if (*format == Format::csv || *format == Format::json) {
         RecordWriter records(out, *format == Format::csv ? RecordFormat::csv : RecordFormat::json_document);
         for (const std::unique_ptr<Curve>& curve : curves) {
@@ -368,7 +302,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
 
     TableWriter writer(out, *format, options, *levels);
     std::vector<Cell> cells;
-    CellStore store;
+    platform::SpillStore<Cell> store;  // the text table's cells between measuring and printing
     for (std::size_t m = 0; m < curves.size(); ++m) {
         Curve& curve = *curves[m];
         RecentPoints points(curve);

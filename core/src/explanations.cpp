@@ -118,26 +118,4 @@ std::string explain(double n, double alpha, std::optional<std::string_view> meth
     }
 }
 
-bool is_control(char c)
-{
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-}
-
-std::string escape_controls(std::string_view text)
-{
-    static constexpr char HEX[] = "0123456789abcdef";
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text) {
-        if (is_control(c)) {
-            const auto byte = static_cast<unsigned char>(c);
-            shown.append("\\x").append(1, HEX[byte >> 4]).append(1, HEX[byte & 0xF]);
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
 }  // namespace cvcore

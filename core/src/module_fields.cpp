@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "standin/module_location.h"
+#include "platform/utc_time.h"
 
 namespace cvcore {
 
@@ -42,7 +42,7 @@ std::vector<ModuleField> module_fields(standin::Module& module)
         const std::uint64_t slot = slots[static_cast<std::size_t>(i)];
         std::string name = "version " + std::to_string(i);
         if (i == VERSION_SLOT_BUILD_TIME) {
-            add(Part::version, std::move(name), std::to_string(slot) + " (" + standin::utc_text(slot) + ")",
+            add(Part::version, std::move(name), std::to_string(slot) + " (" + platform::utc_text(slot) + ")",
                 Kind::number);
         } else if (slot == 0) {
             add(Part::version, std::move(name), "null", Kind::null);

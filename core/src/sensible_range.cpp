@@ -11,11 +11,10 @@ Point RecentPoints::at(double n, double alpha)
 {
     const auto n_bits = std::bit_cast<std::uint64_t>(n);
     const auto alpha_bits = std::bit_cast<std::uint64_t>(alpha);
-    // Neighbouring counts and levels differ in their low bits; fold the
-    // high ones in too so that a series of one and the other both spread.
-    std::uint64_t hash = n_bits ^ (n_bits >> 29) ^ (alpha_bits * 0x9E3779B97F4A7C15ULL);
-    hash ^= hash >> 32;
-    Slot& slot = slots_[hash & (SLOTS - 1)];
+    // Neighbouring counts differ in their high mantissa bits, levels
+    // anywhere: multiplying spreads both into the top bits, which pick the slot.
+    const std::uint64_t hash = (n_bits * 0x9E3779B97F4A7C15ULL) ^ (alpha_bits * 0xC2B2AE3D27D4EB4FULL);
+    Slot& slot = slots_[(hash ^ (hash >> 29)) >> (64 - SLOT_BITS)];
     if (!slot.used || slot.n_bits != n_bits || slot.alpha_bits != alpha_bits) {
         slot = {n_bits, alpha_bits, true, curve_.at(n, alpha)};
     }

@@ -1,6 +1,5 @@
 #include "standin/module_location.h"
 
-#include <ctime>
 #include <system_error>
 
 namespace standin {
@@ -27,20 +26,6 @@ std::filesystem::path module_beside(const std::filesystem::path& directory, int 
         }
     }
     return candidates[fallback == 0 ? 0 : 1];
-}
-
-std::string utc_text(std::uint64_t seconds)
-{
-    const auto time = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-#if defined(_WIN32)
-    gmtime_s(&parts, &time);
-#else
-    gmtime_r(&time, &parts);
-#endif
-    char buffer[64];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S UTC", &parts);
-    return buffer;
 }
 
 }  // namespace standin

@@ -193,6 +193,31 @@ TEST(CvhostTest, NullArguments)
     EXPECT_EQ(cvhost_module_info(nullptr, buffer, sizeof buffer), 0U);
     EXPECT_EQ(buffer[0], '\0');
     cvhost_close(nullptr);
+
+    // The 1.1 calls: a NULL handle or array answers as the batch does, NULL
+    // outputs are skipped, texts are never NULL.
+    std::int32_t ranges[2] = {-1, -1};
+    std::int32_t flagged[2] = {-1, -1};
+    cvhost_assess_many(nullptr, 2, n, alpha, nullptr, values, statuses, flagged, ranges);
+    EXPECT_EQ(statuses[0], CVHOST_STATUS_NO_RESULT);
+    EXPECT_EQ(ranges[0], CVHOST_RANGE_HOLDS);
+    cvhost_assess_many(handle.host, 2, n, alpha, "X", values, statuses, flagged, nullptr);
+    EXPECT_EQ(statuses[0], CVHOST_STATUS_INVALID_ARGUMENT);
+    EXPECT_EQ(flagged[1], 3);
+    std::size_t count = 99;
+    EXPECT_EQ(cvhost_limits(nullptr, nullptr, 0.05, 0, nullptr, nullptr, nullptr, &count), CVHOST_STATUS_NO_RESULT);
+    EXPECT_EQ(count, 0U);
+    EXPECT_EQ(cvhost_limits(handle.host, "L", 0.05, 0, nullptr, nullptr, nullptr, &count), CVHOST_STATUS_OK);
+    EXPECT_GT(count, 1U);  // the asymptotic curve falls before it rises
+    const char* name = "x";
+    EXPECT_EQ(cvhost_info_field(nullptr, 0, &name, nullptr), 0);
+    EXPECT_EQ(name, nullptr);
+    EXPECT_STREQ(cvhost_range_text(-1), "unknown range");
+    EXPECT_STREQ(cvhost_status_text(7), "unknown status");
+    EXPECT_EQ(cvhost_explain(nullptr, 10, 0.05, nullptr, CVHOST_STATUS_OK, 0, CVHOST_RANGE_HOLDS, nullptr, 0), 0U);
+    EXPECT_EQ(cvhost_version(), CVHOST_VERSION);
+    EXPECT_TRUE(cvhost_is_missing(std::bit_cast<double>(MISSING_BITS | 0xFFFF)));
+    EXPECT_FALSE(cvhost_is_missing(std::bit_cast<double>(0x7FF8000000000000ULL)));
 }
 
 }  // namespace

@@ -33,12 +33,6 @@ std::string explain_turn_down(Range range, double n, double alpha, Method method
 std::string explain(double n, double alpha, std::optional<std::string_view> method_text, const Point& point,
                     Range range);
 
-// Text as a message may show it: control bytes (below 0x20, and 0x7F) as
-// \xHH, so that no input reaches the terminal that reads the message as a
-// command to it.
-std::string escape_controls(std::string_view text);
-bool is_control(char c);
-
 }  // namespace cvcore
 
 #endif

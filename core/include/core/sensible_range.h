@@ -42,7 +42,8 @@ private:
         bool used = false;
         Point point;
     };
-    static constexpr std::size_t SLOTS = 256;  // a power of two
+    static constexpr int SLOT_BITS = 8;
+    static constexpr std::size_t SLOTS = std::size_t{1} << SLOT_BITS;
 
     Curve& curve_;
     std::array<Slot, SLOTS> slots_{};

@@ -1,11 +1,9 @@
 // Where a program or library finds the module it was built or installed
-// with, and how it shows the host's times.
+// with.
 #ifndef STANDIN_MODULE_LOCATION_H
 #define STANDIN_MODULE_LOCATION_H
 
-#include <cstdint>
 #include <filesystem>
-#include <string>
 
 namespace standin {
 
@@ -17,9 +15,6 @@ const char* module_file_name();
 // the other shape). The first that exists, else `fallback`'s candidate (0:
 // beside, 1: ../lib), whose absence the loader then reports by name.
 std::filesystem::path module_beside(const std::filesystem::path& directory, int fallback);
-
-// A count of seconds since 1970 as "YYYY-MM-DD HH:MM:SS UTC".
-std::string utc_text(std::uint64_t seconds);
 
 }  // namespace standin
 

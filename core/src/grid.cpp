@@ -1,6 +1,6 @@
-#include "grid.h"
+#include "core/grid.h"
 
-namespace ljungcv {
+namespace cvcore {
 
 Grid evaluate_grid(ModuleSession& session, const std::vector<Method>& methods, const std::vector<double>& counts,
                    const std::vector<double>& levels)
@@ -19,4 +19,4 @@ Grid evaluate_grid(ModuleSession& session, const std::vector<Method>& methods, c
     return grid;
 }
 
-}  // namespace ljungcv
+}  // namespace cvcore

@@ -1,9 +1,9 @@
-#include "line_reader.h"
+#include "platform/line_reader.h"
 
 #include <cerrno>
 #include <cstring>
 
-namespace ljungcv {
+namespace platform {
 
 namespace {
 
@@ -79,4 +79,4 @@ LineReader::Got LineReader::next(std::string_view& line)
     }
 }
 
-}  // namespace ljungcv
+}  // namespace platform

@@ -2,8 +2,8 @@
 // sink (standard output's checked writer, which throws on a failed write)
 // whenever a block is full, so a command's memory does not grow with its
 // output and the first failed write ends it.
-#ifndef LJUNGCV_OUTPUT_BUFFER_H
-#define LJUNGCV_OUTPUT_BUFFER_H
+#ifndef PLATFORM_OUTPUT_BUFFER_H
+#define PLATFORM_OUTPUT_BUFFER_H
 
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace ljungcv {
+namespace platform {
 
 class OutputBuffer {
 public:
@@ -44,6 +44,6 @@ private:
     std::size_t used_ = 0;
 };
 
-}  // namespace ljungcv
+}  // namespace platform
 
 #endif

@@ -2,15 +2,17 @@
 // when all of it reached its destination, so any failed write (a full disk,
 // a closed pipe, a closed descriptor) ends the command: the write throws
 // OutputError, which the command line turns into exit 5 and one message.
-#ifndef LJUNGCV_OUTPUT_H
-#define LJUNGCV_OUTPUT_H
+#ifndef PLATFORM_CHECKED_OUTPUT_H
+#define PLATFORM_CHECKED_OUTPUT_H
 
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
-namespace ljungcv {
+#include "platform/standard_streams.h"
+
+namespace platform {
 
 class OutputError : public std::runtime_error {
 public:
@@ -20,8 +22,8 @@ public:
 // Call first in main: a standard stream that was closed is opened on the
 // null device, so that no file the command opens later takes its place (and
 // receives what was meant for it); standard output remembers that it was
-// closed, and writing to it fails.
-void guard_standard_streams();
+// closed, and writing to it fails. Says which streams were closed.
+ClosedStreams guard_standard_streams(int failure_exit);
 
 // Whether standard input was closed when the command started (it then
 // reads as empty, which is not what a closed input means).
@@ -38,6 +40,6 @@ std::ostream& output_stream();
 // printed something; throws OutputError when anything was lost.
 void finish_output();
 
-}  // namespace ljungcv
+}  // namespace platform
 
 #endif

@@ -1,15 +1,11 @@
-#include "output.h"
+#include "platform/checked_output.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#if !defined(_WIN32)
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
-namespace ljungcv {
+namespace platform {
 
 namespace {
 
@@ -56,20 +52,12 @@ OutputError::OutputError(int error_number)
 {
 }
 
-void guard_standard_streams()
+ClosedStreams guard_standard_streams(int failure_exit)
 {
-#if !defined(_WIN32)
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-            // open() takes the lowest free descriptor: this one.
-            if (open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) {
-                std::_Exit(5);
-            }
-            output_closed = output_closed || fd == STDOUT_FILENO;
-            input_closed_at_start = input_closed_at_start || fd == STDIN_FILENO;
-        }
-    }
-#endif
+    const ClosedStreams closed = reopen_closed_standard_streams(failure_exit);
+    output_closed = closed.output;
+    input_closed_at_start = closed.input;
+    return closed;
 }
 
 bool input_closed()
@@ -115,4 +103,4 @@ void finish_output()
     }
 }
 
-}  // namespace ljungcv
+}  // namespace platform

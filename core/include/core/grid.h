@@ -1,14 +1,14 @@
 // Critical values over a grid of counts and levels, for one or both methods,
 // evaluated through the module like any single call, each with its verdict.
-#ifndef LJUNGCV_GRID_H
-#define LJUNGCV_GRID_H
+#ifndef CVCORE_GRID_H
+#define CVCORE_GRID_H
 
 #include <vector>
 
-#include "commands.h"
+#include "core/ljungcv.h"
 #include "core/sensible_range.h"
 
-namespace ljungcv {
+namespace cvcore {
 
 using GridCell = AssessedPoint;
 
@@ -27,6 +27,6 @@ struct Grid {
 Grid evaluate_grid(ModuleSession& session, const std::vector<Method>& methods, const std::vector<double>& counts,
                    const std::vector<double>& levels);
 
-}  // namespace ljungcv
+}  // namespace cvcore
 
 #endif

@@ -2,8 +2,8 @@
 // longer than MAX_LINE is reported as such and skipped to its end, never
 // kept. A UTF-8 byte-order mark before the first line is dropped; a line
 // may end in LF or CR LF (the CR is left for the caller's separators).
-#ifndef LJUNGCV_LINE_READER_H
-#define LJUNGCV_LINE_READER_H
+#ifndef PLATFORM_LINE_READER_H
+#define PLATFORM_LINE_READER_H
 
 #include <cstddef>
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace ljungcv {
+namespace platform {
 
 class LineReader {
 public:
@@ -42,6 +42,6 @@ private:
     std::string reason_;
 };
 
-}  // namespace ljungcv
+}  // namespace platform
 
 #endif

@@ -1,10 +1,10 @@
-#include "output_buffer.h"
+#include "platform/output_buffer.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 
-namespace ljungcv {
+namespace platform {
 
 namespace {
 
@@ -69,4 +69,4 @@ void OutputBuffer::write_out()
     sink_(std::string_view(buffer_.get(), used));
 }
 
-}  // namespace ljungcv
+}  // namespace platform
