@@ -62,10 +62,18 @@ includes+=(-Ikit)
   echo "EXACT_FLAGS = -ffp-contract=off -fno-fast-math -fno-builtin-log"
   echo "MODULE = libcvmodule\$(SHLIB_EXT)"
   echo "MODULE_OBJECTS = ${module_objects[*]}"
-  echo "OBJECTS = ljungcv.o ${glue_objects[*]}"
-  echo "PKG_LIBS = -ldl"
+  echo "# The rest as an archive, so that the package's library takes only the"
+  echo "# objects the C interface needs."
+  echo "GLUE_OBJECTS = ${glue_objects[*]}"
+  echo "OBJECTS = ljungcv.o"
+  echo "PKG_LIBS = cvhost.a -ldl"
   echo
   echo "all: \$(SHLIB) \$(MODULE)"
+  echo
+  echo "\$(SHLIB): cvhost.a"
+  echo
+  echo "cvhost.a: \$(GLUE_OBJECTS)"
+  printf '\t%s\n' "\$(AR) rcs cvhost.a \$(GLUE_OBJECTS)"
   echo
   echo "# The module exports mcn_main and tkvercn1 only; the package's library"
   echo "# loads it by path, as the host does, and never links it."
@@ -78,7 +86,7 @@ includes+=(-Ikit)
   done
   echo
   echo "clean:"
-  printf '\t%s\n' "rm -f \$(SHLIB) \$(MODULE) \$(OBJECTS) \$(MODULE_OBJECTS)"
+  printf '\t%s\n' "rm -f \$(SHLIB) \$(MODULE) cvhost.a \$(OBJECTS) \$(GLUE_OBJECTS) \$(MODULE_OBJECTS)"
 } >"$src/Makevars"
 
 (cd "$work" && R CMD build ljungcv >"$work/build.log" 2>&1) || { cat "$work/build.log" >&2; exit 1; }
