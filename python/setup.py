@@ -9,8 +9,9 @@ log). Flags from the environment (CFLAGS, CXXFLAGS, LDFLAGS, ...) would
 change the module's code, so they are not passed on. The two libraries go
 into the package as ljungcv/_lib/, where the binding loads them.
 
-CVMODULE_SOURCE_DIR names the repository when the package directory is not
-inside it (the default is the directory above this file).
+The sources come from CVMODULE_SOURCE_DIR when set, else from native/ in an
+unpacked sdist (which carries them there), else from the repository the
+package directory lies in.
 """
 
 import os
@@ -22,6 +23,7 @@ from pathlib import Path
 
 from setuptools import Distribution, setup
 from setuptools.command.build_py import build_py
+from setuptools.command.sdist import sdist
 from wheel.bdist_wheel import bdist_wheel
 
 HERE = Path(__file__).resolve().parent
@@ -34,8 +36,14 @@ FLAG_VARIABLES = ("CFLAGS", "CXXFLAGS", "CPPFLAGS", "LDFLAGS", "CC", "CXX",
                   "CMAKE_C_COMPILER_LAUNCHER", "CMAKE_CXX_COMPILER_LAUNCHER")
 
 
+# What an sdist leaves out of the repository: this package (it is the sdist's
+# root already), the other front-ends, version control, build trees.
+NOT_NATIVE = ("python", "r", "docs", "out")
+
+
 def source_dir():
-    root = Path(os.environ.get("CVMODULE_SOURCE_DIR", HERE.parent)).resolve()
+    default = HERE / "native" if (HERE / "native").is_dir() else HERE.parent
+    root = Path(os.environ.get("CVMODULE_SOURCE_DIR", default)).resolve()
     lists = root / "CMakeLists.txt"
     if not lists.is_file() or "project(cvmodule" not in lists.read_text(encoding="utf-8"):
         sys.exit(f"ljungcv: {root} is not the cvmodule source tree "
@@ -75,6 +83,28 @@ class BuildWithModule(build_py):
                 shutil.copyfile(found[0].resolve(), target / name)
 
 
+def native_files(root):
+    """The repository's files that the module's build may need, relative to root."""
+    for folder, subfolders, files in os.walk(root):
+        here = Path(folder).relative_to(root)
+        subfolders[:] = sorted(name for name in subfolders
+                               if not name.startswith((".", "build", "__pycache__"))
+                               and not (here == Path(".") and name in NOT_NATIVE))
+        yield from (here / name for name in sorted(files) if not name.startswith("."))
+
+
+class SourceWithNative(sdist):
+    """The sdist carries the module's sources under native/: a wheel builds from it alone."""
+
+    def make_release_tree(self, base_dir, files):
+        super().make_release_tree(base_dir, files)
+        root = source_dir()
+        for relative in native_files(root):
+            target = Path(base_dir) / "native" / relative
+            target.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copy2(root / relative, target)
+
+
 class BinaryDistribution(Distribution):
     """Holds compiled libraries: built and installed as platform files."""
 
@@ -90,4 +120,4 @@ class PlatformWheel(bdist_wheel):
 
 
 setup(distclass=BinaryDistribution,
-      cmdclass={"build_py": BuildWithModule, "bdist_wheel": PlatformWheel})
+      cmdclass={"build_py": BuildWithModule, "sdist": SourceWithNative, "bdist_wheel": PlatformWheel})

@@ -24,7 +24,7 @@ if [[ "${1:-}" == "--compare" ]]; then
   shift 2
 fi
 
-scripts/setup.sh
+scripts/setup.sh --tests
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j2 --target cvmodule_bench cvmodule_grid_compare >/dev/null
 

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 build=${BENCH_BUILD_DIR:-build-bench}
 lines=${1:-1000000}
 
-scripts/setup.sh
+scripts/setup.sh --tests
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target ljungcv cvmodule >/dev/null
 

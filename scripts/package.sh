@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release packages into out/: on Linux cvmodule-<version>-Linux.tar.gz
-# and the .deb, with --windows the MinGW-w64 cvmodule-<version>-win64.zip.
+# and the Debian packages cvmodule_<version>_amd64.deb and
+# cvmodule-dev_<version>_amd64.deb, with --windows the MinGW-w64
+# cvmodule-<version>-win64.zip.
 #
 #   scripts/package.sh [--windows] [--twice]
 #
@@ -19,7 +21,7 @@ for argument in "$@"; do
     *) echo "package.sh: unknown argument '$argument'" >&2; exit 2 ;;
   esac
 done
-if [[ $windows -eq 1 ]]; then scripts/setup.sh --windows; else scripts/setup.sh; fi
+if [[ $windows -eq 1 ]]; then scripts/setup.sh --windows; else scripts/setup.sh --package; fi
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 
 package() {  # package TREE: configure, build and pack into TREE/packages
@@ -32,6 +34,13 @@ package() {  # package TREE: configure, build and pack into TREE/packages
   cmake -S . -B "$tree" "${options[@]}" >/dev/null
   cmake --build "$tree" -j2 >/dev/null
   (cd "$tree" && cpack -B "$PWD/packages" >/dev/null)
+  if [[ $windows -eq 0 ]]; then
+    # The same tree for /usr gives the .deb files: only the install layout
+    # changes, so little is built again.
+    cmake -S . -B "$tree" -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+    cmake --build "$tree" -j2 >/dev/null
+    (cd "$tree" && cpack -B "$PWD/packages" >/dev/null 2>&1)
+  fi
   rm -rf "$tree/packages/_CPack_Packages"
 }
 

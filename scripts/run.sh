@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds the project and prints the default table of critical values.
-# Extra arguments go to `ljungcv table`.
+# Builds ljungcv and its module and prints the default table of critical
+# values. Extra arguments go to `ljungcv table`. Installs only what that
+# build needs (scripts/setup.sh's base set); the build's progress goes to
+# standard error, the table to standard output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-# The release preset's tree, which scripts/test.sh also uses; only the
-# command and its module are built.
-cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)" --target ljungcv cvmodule >/dev/null
+# The release preset's tree, which scripts/test.sh also uses, configured
+# without the tests (they need more than this build); only the command and
+# its module are built.
+echo "run: configuring build/" >&2
+cmake --preset release -DCVMODULE_BUILD_TESTS=OFF >/dev/null
+cmake --build --preset release -j"$(nproc)" --target ljungcv cvmodule >&2
+echo "run: the command is build/bin/ljungcv (to run it as ljungcv: export PATH=\"$PWD/build/bin:\$PATH\")" >&2
 exec build/bin/ljungcv table "$@"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The Python package, as a user installs it: into a fresh virtual environment
 # from Debian's interpreter and NumPy, offline, with the README's command;
-# its tests there; then a wheel, installed into a second fresh environment,
-# and the tests again. The tests compare with the ljungcv command of
-# NATIVE_TREE (default build/, built here when it has none).
+# its tests there; then an sdist and a wheel built from it (python -m build),
+# the wheel installed into a second fresh environment, and the tests again,
+# with the two archives checked too. The tests compare with the ljungcv
+# command of NATIVE_TREE (default build/, built here when it has none).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh --python   # pandas, for the tests of Series and DataFrames
 tree=${NATIVE_TREE:-build}
 work=build-python
 if [[ ! -x "$tree/bin/ljungcv" ]]; then
@@ -25,8 +27,8 @@ echo "-- pip install ./python into a fresh venv"
 quietly "$work/venv/bin/python" -m pip install --no-index --no-build-isolation ./python
 pytest_in venv
 
-echo "-- a wheel (python -m build), installed into another fresh venv"
-quietly "$work/venv/bin/python" -m build --no-isolation --wheel --outdir "$work/dist" ./python
+echo "-- an sdist and a wheel built from it (python -m build), the wheel in another fresh venv"
+quietly "$work/venv/bin/python" -m build --no-isolation --outdir "$work/dist" ./python
 /usr/bin/python3 -m venv --system-site-packages "$work/venv-wheel"
 quietly "$work/venv-wheel/bin/python" -m pip install --no-index "$work"/dist/ljungcv-*.whl
-pytest_in venv-wheel
+LJUNGCV_DIST=$PWD/$work/dist pytest_in venv-wheel

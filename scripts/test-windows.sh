@@ -7,7 +7,7 @@
 # root or sudo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh --windows
+scripts/setup.sh --windows --wine
 jobs=$(nproc)
 export WINEDEBUG=-all
 # Wine creates its prefix (~/.wine) on first use, which takes a few seconds:

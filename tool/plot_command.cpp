@@ -22,6 +22,7 @@
 #include <fmt/ranges.h>
 
 #include "exit_codes.h"
+#include "commands.h"
 #include "core/grid.h"
 #include "number_list.h"
 #include "core/numbers.h"

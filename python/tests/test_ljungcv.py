@@ -13,9 +13,15 @@ import fractions
 import io
 import os
 import re
+import shutil
 import subprocess
+import sys
+import tarfile
 import threading
 import time
+import warnings
+import zipfile
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -32,12 +38,23 @@ METHODS = [None, "C", "corr", "CORRECTED", "L", "Ljung"]
 REJECTED_METHODS = ["x", "LJ", "CORRECTE", "CORRECTEDX", ""]
 
 
-def run_eval(lines):
+# Counts and levels on both sides of where the curves turn down.
+TURN_COUNTS = [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14, 15, 19, 20, 39, 40, 41, 117, 118, 119, 152, 153,
+               154, 460, 461, 462, 5037, 5038, 75599, 75600, 166727, 166728, 337413, 337414, 1383169,
+               1383170, 1000000]
+TURN_LEVELS = [1e-6, 1e-4, 0.001, 0.005, 0.01, 0.025, 0.05, 0.1, 0.0999]
+
+
+def ljungcv_command(*arguments, input_text=None):
     command = os.environ.get("LJUNGCV_COMMAND")
     if not command:
         pytest.skip("LJUNGCV_COMMAND (the ljungcv command to compare with) is not set")
-    out = subprocess.run([command, "eval"], input="\n".join(lines) + "\n", capture_output=True,
-                         text=True, check=True).stdout
+    return subprocess.run([command, *arguments], input=input_text, capture_output=True, text=True,
+                          check=True).stdout
+
+
+def run_eval(lines):
+    out = ljungcv_command("eval", "--format", "csv", input_text="\n".join(lines) + "\n")
     rows = list(csv.DictReader(io.StringIO(out)))
     assert len(rows) == len(lines)
     return rows
@@ -60,7 +77,7 @@ def test_agrees_with_ljungcv_eval_bit_for_bit():
         values, statuses = ljungcv.evaluate(n, alpha, method)
         assert statuses.tolist() == expected_status[i].tolist(), method
         assert bits(values).tolist() == bits(expected_value[i]).tolist(), method
-        assert bits(ljungcv.critical_value(n, alpha, method)).tolist() == bits(values).tolist()
+        assert bits(ljungcv.critical_value(n, alpha, method, check=False)).tolist() == bits(values).tolist()
         # Scalars take another path through the host: the same bits.
         for k in range(0, n.size, 7):
             value, status = ljungcv.evaluate(n[k], alpha[k], method)
@@ -93,6 +110,7 @@ def test_broadcasting_and_result_types(n, alpha, shape):
     if shape is None:
         assert type(values) is float and type(statuses) is int
         assert type(ljungcv.critical_value(n, alpha)) is float
+        assert [type(x) for x in ljungcv.assess(n, alpha)] == [float, int, bool]
         return
     assert values.shape == statuses.shape == shape
     assert values.dtype == np.float64 and statuses.dtype == np.int32
@@ -100,6 +118,16 @@ def test_broadcasting_and_result_types(n, alpha, shape):
     one_by_one = [ljungcv.evaluate(a, b) for a, b in zip(n_all.ravel(), alpha_all.ravel())]
     assert bits([v for v, _ in one_by_one]).tolist() == bits(values.ravel()).tolist()
     assert [s for _, s in one_by_one] == statuses.ravel().tolist()
+
+
+@pytest.mark.parametrize("count", [10**400, -10**400, fractions.Fraction(10**400, 3), 2**64,
+                                   decimal.Decimal("sNaN"), decimal.Decimal("-NaN")])
+def test_counts_beyond_the_doubles_or_nan_have_no_value(count):
+    # As every count outside 32 bits: no OverflowError, no ValueError.
+    value, status = ljungcv.evaluate(count, 0.05)
+    assert np.isnan(value) and status == ljungcv.STATUS_NO_RESULT
+    values, statuses = ljungcv.evaluate([count, 10], 0.05)
+    assert statuses.tolist() == [ljungcv.STATUS_NO_RESULT, 0] and np.isnan(values[0])
 
 
 @pytest.mark.parametrize("call, error", [
@@ -119,12 +147,12 @@ def test_threads_share_the_host_and_run_outside_the_gil():
     rng = np.random.default_rng(15)
     n = rng.integers(1, 100000, 2_000_000).astype(np.float64)
     alpha = rng.uniform(0, 0.1, n.size)
-    expected = ljungcv.critical_value(n, alpha)
+    expected = ljungcv.critical_value(n, alpha, check=False)
     results, stamps = {}, []
 
     def work(k):
         start = time.perf_counter()
-        results[k] = ljungcv.critical_value(n, alpha)
+        results[k] = ljungcv.critical_value(n, alpha, check=False)
         results[k, "time"] = (start, time.perf_counter())
 
     threads = [threading.Thread(target=work, args=(k,)) for k in range(3)]
@@ -145,10 +173,145 @@ def test_threads_share_the_host_and_run_outside_the_gil():
 def test_docstring_and_readme_examples():
     result = doctest.testmod(ljungcv, optionflags=doctest.NORMALIZE_WHITESPACE)
     assert result.attempted >= 10 and result.failed == 0
-    readme = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md"), encoding="utf-8").read()
-    section = readme.split("\n## Python\n")[1].split("\n## ")[0]
-    blocks = "\n".join(re.findall(r"```pycon\n(.*?)```", section, re.S))
-    examples = doctest.DocTestParser().get_doctest(blocks, {}, "README Python", "README.md", 0)
-    runner = doctest.DocTestRunner()
-    runner.run(examples)
-    assert runner.summarize(verbose=False) == (0, len(examples.examples)) != (0, 0)
+    here = Path(__file__).parent
+    sections = [(here.parent.parent / "README.md").read_text(encoding="utf-8")
+                .split("\n## Python\n")[1].split("\n## ")[0],
+                (here.parent / "README.md").read_text(encoding="utf-8")]
+    for section in sections:
+        blocks = "\n".join(re.findall(r"```pycon\n(.*?)```", section, re.S))
+        examples = doctest.DocTestParser().get_doctest(blocks, {}, "README Python", "README.md", 0)
+        runner = doctest.DocTestRunner(optionflags=doctest.NORMALIZE_WHITESPACE)
+        runner.run(examples)
+        assert runner.summarize(verbose=False) == (0, len(examples.examples)) != (0, 0)
+
+
+def test_assess_and_limits_agree_with_the_command():
+    n, alpha = (grid.ravel() for grid in np.meshgrid(TURN_COUNTS, TURN_LEVELS))
+    for method in ("C", "L"):
+        rows = run_eval([f"{a:.0f} {b!r} {method}" for a, b in zip(n, alpha)])
+        got = ljungcv.assess(n, alpha, method)
+        assert bits(got.value).tolist() == bits([float(row["value"] or "nan") for row in rows]).tolist()
+        assert got.status.tolist() == [int(row["status"]) for row in rows]
+        assert got.turned_down.tolist() == [row["turned_down"] == "1" for row in rows]
+        assert {row["turned_down"] for row in rows} == ({"0", "1", ""} if method == "L" else {"0", "1"})
+
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            values = ljungcv.critical_value(n, alpha, method)
+        count = int(got.turned_down.sum())
+        assert [(warning.category, warning.message.count, warning.message.total) for warning in caught] == [
+            (ljungcv.OutOfRangeWarning, count, n.size)]
+        assert str(caught[0].message).startswith(f"{count} of {n.size} values")
+        assert caught[0].filename == __file__  # points at the caller
+        assert bits(values).tolist() == bits(got.value).tolist()
+
+        for level in TURN_LEVELS:
+            printed = ljungcv_command("limits", "--method", method, "--alpha", repr(level))
+            expected = [(m, float(a), int(first), int(last), text) for m, a, first, last, text in
+                        (line.split(None, 4) for line in printed.splitlines()[1:])]
+            assert [(method, level, *stretch[:2], stretch.text)
+                    for stretch in ljungcv.limits(method, level)] == expected, (method, level)
+        with pytest.raises(ValueError, match=r"alpha = 0\.2\) rejected"):  # the interface's reason
+            ljungcv.limits(method, 0.2)
+
+
+def test_the_warning_is_one_runtime_warning_and_check_false_skips_it():
+    n, alpha = [460, 461, 462, 463], 0.001
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        with pytest.raises(RuntimeWarning) as raised:
+            ljungcv.critical_value(n, alpha)
+        assert isinstance(raised.value, ljungcv.OutOfRangeWarning) and raised.value.count == 2
+        assert "n = 462, alpha = 0.001" in str(raised.value)  # the first, explained
+        # None out of range, masked away, or not assessed: no warning.
+        ljungcv.critical_value(n[:2], alpha)
+        ljungcv.critical_value(np.ma.masked_array(n, mask=[0, 0, 1, 1]), alpha)
+        unchecked = ljungcv.critical_value(n, alpha, check=False)
+    assert bits(unchecked).tolist() == bits(ljungcv.evaluate(n, alpha)[0]).tolist()
+
+
+def forms_of(result):
+    """A result's form and values as float64 bits."""
+    form = type(result).__name__, getattr(result, "name", None)
+    if hasattr(result, "index"):
+        form += (list(result.index), list(getattr(result, "columns", [])))
+        result = result.to_numpy()
+    mask = np.ma.getmaskarray(result).tolist() if np.ma.isMaskedArray(result) else None
+    return form + (mask,), bits(np.asarray(np.ma.getdata(result), dtype=float)).tolist()
+
+
+def test_masked_and_pandas_arguments_keep_their_form():
+    cases = [  # n, alpha, the form expected, n and alpha as plain floats
+        (np.ma.masked_array([10, 462, 20], mask=[0, 0, 1]), 0.001,
+         ("MaskedArray", None, [False, False, True]), [10, 462, np.nan], 0.001)]
+    pd = pandas_or_none()
+    if pd is not None:
+        index = pd.Index(["a", "b", "c"])
+        frame = pd.DataFrame({"x": pd.array([10, None, 462], dtype="Int64"), "y": [20.0, 30.0, 40.0]},
+                             index=index)
+        cases += [
+            (pd.Series([10, None, 462], dtype="Int64", index=index, name="n"), 0.001,
+             ("Series", "n", list(index), [], None), [10, np.nan, 462], 0.001),
+            (frame["y"], pd.Series([0.05, pd.NA, 0.001], dtype="Float64", index=index),
+             ("Series", "y", list(index), [], None), [20, 30, 40], [0.05, np.nan, 0.001]),
+            (frame, 0.001, ("DataFrame", None, list(index), ["x", "y"], None),
+             [[10, 20], [np.nan, 30], [462, 40]], 0.001),
+            (pd.Series([10, pd.NA], dtype=object), 0.05, ("Series", None, [0, 1], [], None),
+             [10, np.nan], 0.05),
+        ]
+        with pytest.raises(ValueError, match="different indexes"):
+            ljungcv.critical_value(frame["y"], pd.Series([0.05] * 3))
+    for n, alpha, form, plain_n, plain_alpha in cases:
+        expected = ljungcv.assess(plain_n, plain_alpha)
+        got = ljungcv.assess(n, alpha)
+        checked = ljungcv.critical_value(n, alpha, check=False)
+        for result, plain in ((got.value, expected.value), (checked, expected.value),
+                              (ljungcv.evaluate(n, alpha)[0], expected.value), (got.status, expected.status),
+                              (got.turned_down, expected.turned_down)):
+            assert forms_of(result) == (form, bits(np.asarray(plain, dtype=float)).tolist()), form
+
+
+def pandas_or_none():
+    try:
+        import pandas
+    except ImportError:  # optional: scripts/test-python.sh installs it
+        return None
+    return pandas
+
+
+def run_python(code, **env):
+    return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          env={**os.environ, **env})
+
+
+def test_pandas_stays_optional_and_an_unbuilt_tree_says_how_to_install(tmp_path):
+    done = run_python("import sys, numpy as np, ljungcv; ljungcv.assess([10, 462], 0.001); "
+                      "ljungcv.critical_value(np.ma.masked_array([10], mask=[1]), 0.05); "
+                      "print('pandas' in sys.modules)")
+    assert (done.returncode, done.stdout) == (0, "False\n"), done.stderr
+    # The package's Python files without the libraries its install builds.
+    shutil.copytree(Path(ljungcv.__file__).parent, tmp_path / "ljungcv", ignore=shutil.ignore_patterns("_lib"))
+    done = run_python("import ljungcv", PYTHONPATH=str(tmp_path))
+    assert done.returncode == 1 and "OSError" not in done.stderr
+    assert re.search(r"ImportError: ljungcv is not built.*\n.*pip install --no-build-isolation ./python",
+                     done.stderr, re.S), done.stderr
+
+
+def test_sdist_and_wheel():
+    if "LJUNGCV_DIST" not in os.environ:
+        pytest.skip("LJUNGCV_DIST (where python -m build put the sdist and the wheel) is not set")
+    dist = Path(os.environ["LJUNGCV_DIST"])
+    (wheel,), (sdist,) = dist.glob("*.whl"), dist.glob("*.tar.gz")
+    assert wheel.name == f"ljungcv-{ljungcv.__version__}-py3-none-linux_x86_64.whl"
+    with zipfile.ZipFile(wheel) as archive:
+        info = f"ljungcv-{ljungcv.__version__}.dist-info/"
+        metadata = archive.read(info + "METADATA").decode()
+        assert archive.read(info + "LICENSE").startswith(b"MIT License")
+        archive.getinfo("ljungcv/_lib/libcvhost.so")  # KeyError when missing
+    assert all(field in metadata for field in ("Requires-Python: >=3.9", "Platform: Linux x86-64",
+                                               "License: MIT", "Description-Content-Type: text/markdown",
+                                               "\n\n# ljungcv\n"))
+    with tarfile.open(sdist) as archive:  # a wheel builds from it alone: it carries the module's sources
+        members = {member.name.split("/", 1)[-1]: member for member in archive.getmembers()}
+    assert members["LICENSE"].isfile() and members["native/CMakeLists.txt"].isfile()
+    assert not any(name.startswith(("native/python/", "native/build")) for name in members)

@@ -11,43 +11,92 @@ the same bits that the host and the ``ljungcv`` command give.
 3.087110344600084
 >>> ljungcv.critical_value(100, 0.05, "L")
 3.8100875719839755
->>> ljungcv.critical_value(np.arange(1, 1001), [[0.01], [0.05]]).shape
+>>> ljungcv.critical_value(np.arange(1, 1001), [[0.01], [0.05]], check=False).shape
 (2, 1000)
+
+NumPy masked arrays give masked results; pandas Series and DataFrames give
+results of the same form (index, name, columns), and a missing element of a
+nullable column (``pd.NA``) gives a missing result (``nan``). pandas is not
+needed otherwise.
 """
 
 from __future__ import annotations
 
 import decimal
 import functools
+import math
 import numbers
-from typing import Any, Dict, Optional, Tuple, Union, overload
+import sys
+import warnings
+from typing import Any, Dict, List, NamedTuple, Optional, Tuple, Union, overload
 
 import numpy as np
 import numpy.typing as npt
 
 from ._host import host
 
-__all__ = ["critical_value", "evaluate", "module_info",
-           "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT"]
-__version__ = "1.0.0"
+__all__ = ["critical_value", "evaluate", "assess", "limits", "module_info",
+           "Assessment", "Stretch", "OutOfRangeWarning",
+           "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT",
+           "RANGE_HOLDS", "RANGE_BELOW_PREVIOUS_N", "RANGE_BELOW_LARGER_LEVEL", "RANGE_NO_VALUE"]
+__version__ = "1.1.0"
 
 #: The host's status codes, one per evaluation.
 STATUS_OK = 0                   #: a value
 STATUS_NO_RESULT = 120833       #: no value exists for these arguments
 STATUS_INVALID_ARGUMENT = 120836  #: the function rejected an argument
 
+#: Where a value lies against its curve's sensible range (:func:`limits`).
+RANGE_HOLDS = 0                 #: the value holds
+RANGE_BELOW_PREVIOUS_N = 1      #: below the value at n - 1
+RANGE_BELOW_LARGER_LEVEL = 2    #: below the value at a 1% larger level
+RANGE_NO_VALUE = 3              #: no value there
+
 Scalar = Union[float, int, np.floating, np.integer]
 Method = Optional[str]
 
 
-@overload
-def critical_value(n: Scalar, alpha: Scalar, method: Method = ...) -> float: ...
-@overload
-def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike,
-                   method: Method = ...) -> Union[float, npt.NDArray[np.float64]]: ...
+class OutOfRangeWarning(RuntimeWarning):
+    """Some values lie outside their curve's sensible range.
+
+    A critical value must grow with n and fall as alpha grows; each curve
+    does so over a stretch of n only (:func:`limits`), and a test with a
+    value outside it does not hold its level. :func:`critical_value` warns
+    once per call; ``count`` is the number of such elements, ``total`` the
+    number of elements. Silence it with the :mod:`warnings` module, or skip
+    the assessment with ``check=False``.
+    """
+
+    def __init__(self, message: str, count: int = 0, total: int = 0) -> None:
+        super().__init__(message)
+        self.count = count
+        self.total = total
 
 
-def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C") -> Any:
+class Assessment(NamedTuple):
+    """:func:`assess`'s result: arrays of the broadcast shape, or scalars."""
+    value: Any         #: the value, nan where there is none
+    status: Any        #: the host status (0, 120833, 120836)
+    turned_down: Any   #: True where the value lies outside its curve's sensible range
+
+
+class Stretch(NamedTuple):
+    """One stretch of :func:`limits`: n from ``first_n`` to ``last_n``."""
+    first_n: int
+    last_n: int
+    verdict: int       #: RANGE_HOLDS, RANGE_BELOW_PREVIOUS_N, RANGE_BELOW_LARGER_LEVEL or RANGE_NO_VALUE
+    text: str          #: what the value does there, as ``ljungcv limits`` says it
+
+
+@overload
+def critical_value(n: Scalar, alpha: Scalar, method: Method = ..., *, check: bool = ...) -> float: ...
+@overload
+def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = ..., *,
+                   check: bool = ...) -> Union[float, npt.NDArray[np.float64]]: ...
+
+
+def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C", *,
+                   check: bool = True) -> Any:
     """LJUNGCV(n, alpha, method): the critical value for n observations at level alpha.
 
     Parameters
@@ -67,14 +116,21 @@ def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C")
         ``"LJUNG"``) for Ljung's asymptotic extreme-value approximation; in
         any case, with blanks around them. ``None`` makes the two-argument
         call LJUNGCV(n, alpha), which uses the corrected method.
+    check : bool
+        Whether to assess the values (keyword only). With True, the default,
+        one :class:`OutOfRangeWarning` counts the values that lie outside
+        their curve's sensible range; False skips the assessment, which
+        needs the neighbouring values too, and costs a bare evaluation.
 
     Returns
     -------
-    float or numpy.ndarray
+    float, numpy.ndarray, numpy.ma.MaskedArray, pandas.Series or pandas.DataFrame
         A Python float when ``n`` and ``alpha`` are both scalars, otherwise a
-        float64 array of their broadcast shape (NumPy's rules). Where no
-        value exists or the function rejects an element's argument, the
-        element is ``nan``; :func:`evaluate` tells which.
+        float64 array of their broadcast shape (NumPy's rules): masked where
+        an argument is masked, a Series or DataFrame (same index, name,
+        columns) when an argument of that shape is one. Where no value
+        exists or the function rejects an element's argument, the element
+        is ``nan``; :func:`evaluate` tells which.
 
     Raises
     ------
@@ -94,21 +150,27 @@ def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C")
 
     >>> critical_value(1, 0.05), critical_value(1, 0.05, "L")
     (1.9599639822884356, nan)
-    >>> critical_value([6, 7, 8], 0.05, "ljung").tolist()   # lowest at n = 7
+    >>> critical_value([6, 7, 8], 0.05, "ljung", check=False).tolist()   # lowest at n = 7
     [3.3851913888369185, 3.38370227414963, 3.3879410635935754]
 
     Where each curve stops growing with n: a critical value should grow with
     n and fall as the level grows, and each curve does so over a stretch of
-    n only (``ljungcv limits`` gives them level by level). Ljung's curve
-    falls from n = 2 to its lowest point (n = 5 at alpha 0.1, 7 at 0.05, 14
-    at 0.01, 40 at 0.001) and grows from there on. The corrected curve holds
-    from n = 1 up to n = 1,383,169 at alpha 0.1, 337,413 at 0.05, 75,599 at
-    0.01, 5,037 at 0.005, 461 at 0.001 and 153 at 0.0001; beyond that it
-    turns down in n (at 0.05 and 0.1 it keeps growing, but a slightly larger
-    level then gives a larger value, which a critical value must not).
+    n only (:func:`limits` gives them). Ljung's curve falls from n = 2 to
+    its lowest point (n = 5 at alpha 0.1, 7 at 0.05, 14 at 0.01, 40 at
+    0.001) and grows from there on. The corrected curve holds from n = 1 up
+    to n = 1,383,169 at alpha 0.1, 337,413 at 0.05, 75,599 at 0.01, 5,037
+    at 0.005, 461 at 0.001 and 153 at 0.0001; beyond that it turns down in
+    n (at 0.05 and 0.1 it keeps growing, but a slightly larger level then
+    gives a larger value, which a critical value must not). Values there
+    come with an :class:`OutOfRangeWarning`:
 
-    >>> critical_value([460, 461, 462], 0.001).tolist()
+    >>> import warnings
+    >>> with warnings.catch_warnings(record=True) as caught:
+    ...     warnings.simplefilter("always")
+    ...     critical_value([460, 461, 462], 0.001).tolist()
     [5.180240637337008, 5.180240817869808, 5.180240732334095]
+    >>> caught[0].message.count
+    1
 
     Counts are truncated; missing values are ``nan``:
 
@@ -117,8 +179,12 @@ def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C")
     >>> critical_value([10, 10, 10, 0], [0.1, 0.2, 0.0, 0.05]).tolist()
     [2.8239385392335428, nan, nan, nan]
     """
-    values, _ = evaluate(n, alpha, method)
-    return values
+    batch = _Batch(n, alpha, method)
+    if not check:
+        return batch.wrap(batch.values()[0])
+    values, _, verdicts = batch.assessed()
+    batch.warn_out_of_range(verdicts, stacklevel=3)
+    return batch.wrap(values)
 
 
 @overload
@@ -133,11 +199,13 @@ def evaluate(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C") -> Tu
 
     Takes the arguments of :func:`critical_value` and returns ``(values,
     statuses)``: a float and an int for scalar arguments, otherwise a
-    float64 and an int32 array of the broadcast shape. The status is
+    float64 and an int32 array of the broadcast shape (in the form of the
+    arguments, as :func:`critical_value` gives it). The status is
     :data:`STATUS_OK` (0) with a value, :data:`STATUS_NO_RESULT` (120833)
     when no value exists, :data:`STATUS_INVALID_ARGUMENT` (120836) when the
     function rejected ``n`` or ``alpha``; the value is ``nan`` unless the
-    status is 0. An unknown method raises ValueError instead.
+    status is 0. An unknown method raises ValueError instead. No value is
+    assessed (see :func:`assess`).
 
     All elements are evaluated in one call into the host, with the GIL
     released, so several Python threads may evaluate at once.
@@ -150,68 +218,220 @@ def evaluate(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C") -> Tu
     >>> values[0].tolist()
     [nan, 3.979803693577135, 3.5529225334258565]
     """
-    n_array = _real_array(n, "n")
-    alpha_array = _real_array(alpha, "alpha")
+    batch = _Batch(n, alpha, method)
+    if batch.scalar:
+        value, status, _ = batch.host.one(float(batch.n), float(batch.alpha), batch.text)
+        return (value if status == STATUS_OK else float("nan")), int(status)
+    values, statuses = batch.values()
+    return batch.wrap(values), batch.wrap(statuses)
+
+
+def assess(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C") -> Assessment:
+    """Values, statuses and whether each value lies outside its curve's sensible range.
+
+    Takes the arguments of :func:`critical_value` and returns an
+    :class:`Assessment` ``(value, status, turned_down)``: scalars for scalar
+    arguments, else arrays of the broadcast shape (float64, int32, bool) in
+    the form of the arguments. ``turned_down`` is True where the value is
+    below the value at n - 1 or below the value at a 1% larger level (the
+    curve has turned down there, see :func:`limits`), as ``ljungcv eval``
+    marks it; it is False where there is no value. Nothing is warned.
+
+    >>> assess(462, 0.001)
+    Assessment(value=5.180240732334095, status=0, turned_down=True)
+    >>> assess([461, 462], 0.001).turned_down.tolist()
+    [False, True]
+    """
+    batch = _Batch(n, alpha, method)
+    values, statuses, verdicts = batch.assessed()
+    return Assessment(batch.wrap(values), batch.wrap(statuses), batch.wrap(verdicts != RANGE_HOLDS))
+
+
+def limits(method: Method = "C", alpha: float = 0.05) -> List[Stretch]:
+    """The stretches of n from 1 to 2147483647 and what the method's value does there.
+
+    As ``ljungcv limits --method METHOD --alpha ALPHA`` prints them: a list
+    of :class:`Stretch` ``(first_n, last_n, verdict, text)`` that covers
+    every n in order. ``method`` as for :func:`critical_value` (None: the
+    corrected method); a level the function rejects raises ValueError.
+
+    >>> for stretch in limits("C", 0.001):
+    ...     print(stretch.first_n, stretch.last_n, stretch.text)
+    1 461 holds
+    462 2147483647 out of range: below the value at n - 1
+    """
     text = _method_text(method)
     the_host = host()
     if text is not None and not _method_accepted(text):
         raise _unknown_method(method)
-
-    if n_array.ndim == 0 and alpha_array.ndim == 0:
-        value, status, _ = the_host.one(float(n_array), float(alpha_array), text)
-        return (value if status == STATUS_OK else float("nan")), int(status)
-
-    n_array, alpha_array = np.broadcast_arrays(n_array, alpha_array)
-    n_array = np.ascontiguousarray(n_array)
-    alpha_array = np.ascontiguousarray(alpha_array)
-    values = np.empty(n_array.shape, dtype=np.float64)
-    statuses = np.empty(n_array.shape, dtype=np.int32)
-    if values.size:
-        the_host.many(the_host.handle, values.size, _address(n_array), _address(alpha_array),
-                      text, _address(values), _address(statuses))
-    values[statuses != STATUS_OK] = np.nan
-    return values, statuses
+    level = float(_real_array(alpha, "alpha")[0])
+    status, stretches = the_host.limits(text, level)
+    if status != STATUS_OK:
+        raise ValueError(the_host.explain(1.0, level, text, status, 2, RANGE_HOLDS))
+    return [Stretch(int(first), int(last), verdict, the_host.range_text(verdict))
+            for first, last, verdict in stretches]
 
 
-def module_info() -> Dict[str, str]:
+def module_info() -> Dict[str, Union[str, List[str]]]:
     """What the host learns when it loads the module.
 
     The module's image information and version record, as ``ljungcv info``
-    shows them: a dict from each field's name to its text (``"module"``, the
-    file loaded; ``"marker"``, ``"magic"``, ``"short version"``, ``"build
-    level"``, ``"build date"``, ...; ``"version 0"`` to ``"version 25"``, the
-    version record's slots; ``"function"``, what the module registered).
+    shows them: a dict from each field's name to its text, in that order
+    (``"module"``, the file loaded; ``"marker"``, ``"magic"``, ...). A name
+    the module gives several times (``"descriptor"``, ``"function"``: one
+    per registered function) maps to the list of its texts.
 
     >>> info = module_info()
     >>> info["marker"]
     'ZMT_Image_Information='
     """
-    info: Dict[str, str] = {}
-    for line in host().module_info().splitlines():
-        name, separator, value = line.partition(": ")
-        if separator:
-            info[name.strip()] = value.strip()
+    fields = host().info_fields()
+    names = [name for name, _ in fields]
+    info: Dict[str, Union[str, List[str]]] = {}
+    for name, value in fields:
+        if name in _REPEATING or names.count(name) > 1:
+            entry = info.setdefault(name, [])
+            assert isinstance(entry, list)
+            entry.append(value)
+        else:
+            info[name] = value
     return info
+
+
+_REPEATING = ("descriptor", "function")  # may occur once per registered function
+
+
+class _Batch:
+    """Arguments as the host takes them, and the way back to the callers' form."""
+
+    def __init__(self, n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method) -> None:
+        n_array, n_mask, n_frame = _real_array(n, "n")
+        alpha_array, alpha_mask, alpha_frame = _real_array(alpha, "alpha")
+        self.text = _method_text(method)
+        self.host = host()
+        if self.text is not None and not _method_accepted(self.text):
+            raise _unknown_method(method)
+        self.scalar = n_array.ndim == 0 and alpha_array.ndim == 0
+        n_array, alpha_array = np.broadcast_arrays(n_array, alpha_array)
+        self.n = np.ascontiguousarray(n_array)
+        self.alpha = np.ascontiguousarray(alpha_array)
+        self.mask = None
+        if n_mask is not None or alpha_mask is not None:
+            self.mask = np.broadcast_to(np.logical_or(False if n_mask is None else n_mask,
+                                                      False if alpha_mask is None else alpha_mask),
+                                        self.n.shape)
+        self.frame = _frame_like(n_frame, alpha_frame, self.n.shape)
+
+    def values(self) -> Tuple[np.ndarray, np.ndarray]:
+        values = np.empty(self.n.shape, dtype=np.float64)
+        statuses = np.empty(self.n.shape, dtype=np.int32)
+        if values.size:
+            self.host.many(self.host.handle, values.size, _address(self.n), _address(self.alpha),
+                           self.text, _address(values), _address(statuses))
+        values[statuses != STATUS_OK] = np.nan
+        return values, statuses
+
+    def assessed(self) -> Tuple[np.ndarray, np.ndarray, np.ndarray]:
+        values = np.empty(self.n.shape, dtype=np.float64)
+        statuses = np.empty(self.n.shape, dtype=np.int32)
+        verdicts = np.empty(self.n.shape, dtype=np.int32)
+        if values.size:
+            self.host.assess_many(self.host.handle, values.size, _address(self.n), _address(self.alpha),
+                                  self.text, _address(values), _address(statuses), None,
+                                  _address(verdicts))
+        values[statuses != STATUS_OK] = np.nan
+        return values, statuses, verdicts
+
+    def warn_out_of_range(self, verdicts: np.ndarray, stacklevel: int) -> None:
+        count = int(np.count_nonzero(verdicts))
+        if not count:
+            return
+        first = int(np.flatnonzero(verdicts)[0])
+        why = self.host.explain(float(self.n.flat[first]), float(self.alpha.flat[first]), self.text,
+                                STATUS_OK, 0, int(verdicts.flat[first]))
+        total = verdicts.size
+        where = "(ljungcv.limits gives the stretches where each curve holds)"
+        if total == 1:
+            message = f"{why} {where}"
+        else:
+            message = (f"{count} of {total} values {'lies' if count == 1 else 'lie'} outside "
+                       f"{'its' if count == 1 else 'their'} curve's sensible range {where}; the first: {why}")
+        warnings.warn(OutOfRangeWarning(message, count, total), stacklevel=stacklevel)
+
+    def wrap(self, array: np.ndarray) -> Any:
+        """array in the callers' form: a scalar, a masked array, a Series or a DataFrame."""
+        if self.frame is not None:
+            pd = sys.modules["pandas"]
+            if isinstance(self.frame, pd.Series):
+                return pd.Series(array, index=self.frame.index, name=self.frame.name)
+            return pd.DataFrame(array, index=self.frame.index, columns=self.frame.columns)
+        if self.scalar:
+            return np.ma.masked if self.mask is not None and self.mask.item() else array.item()
+        if self.mask is not None:
+            return np.ma.MaskedArray(array, mask=self.mask.copy())
+        return array
 
 
 def _address(array: np.ndarray) -> int:
     return array.__array_interface__["data"][0]
 
 
+def _frame_like(n_frame: Any, alpha_frame: Any, shape: Tuple[int, ...]) -> Any:
+    """The pandas argument whose form the results take: one of the result's shape."""
+    frames = [frame for frame in (n_frame, alpha_frame) if frame is not None and frame.shape == shape]
+    if len(frames) == 2 and not (frames[0].index.equals(frames[1].index) and frames[0].ndim == frames[1].ndim):
+        # Elements pair by position here, not by label as pandas pairs them.
+        raise ValueError("n and alpha are pandas objects with different indexes; align them first")
+    return frames[0] if frames else None
+
+
 _KINDS = {"U": "an array of text", "S": "an array of bytes", "O": "an array of other objects",
           "c": "an array of complex numbers", "M": "an array of dates", "m": "an array of time spans"}
 
 
-def _real_array(x: npt.ArrayLike, name: str) -> np.ndarray:
-    """x as float64, or TypeError: text never passes for a number."""
+def _real_array(x: npt.ArrayLike, name: str) -> Tuple[np.ndarray, Optional[np.ndarray], Any]:
+    """x as float64, the mask of a masked array, the pandas object x was.
+
+    Missing elements (masked, pd.NA) become nan, which has no value; text
+    never passes for a number (TypeError).
+    """
+    frame = None
+    pd = sys.modules.get("pandas")  # pandas objects exist only once pandas is imported
+    if pd is not None and isinstance(x, (pd.Series, pd.DataFrame)):
+        frame = x
+        dtypes = [x.dtype] if x.ndim == 1 else list(x.dtypes)
+        numeric = all(pd.api.types.is_numeric_dtype(dtype) for dtype in dtypes)
+        x = x.to_numpy(dtype=np.float64, na_value=np.nan) if numeric else x.to_numpy()
+    mask = None
+    if isinstance(x, np.ma.MaskedArray):
+        mask = np.ma.getmaskarray(x)
+        x = np.ma.getdata(x)
     array = np.asarray(x)
     if array.dtype.kind in "biuf":
-        return array.astype(np.float64, copy=False)
-    if array.dtype.kind == "O" and all(
-            isinstance(element, (numbers.Real, decimal.Decimal)) for element in array.flat):
-        return array.astype(np.float64)
-    what = _KINDS.get(array.dtype.kind, str(array.dtype)) if array.ndim else type(x).__name__
-    raise TypeError(f"{name} must be a real number or an array of real numbers, not {what}")
+        result = array.astype(np.float64, copy=False)
+    elif array.dtype.kind == "O" and all(_is_real(element, pd) for element in array.flat):
+        result = np.fromiter((_as_double(element, pd) for element in array.flat), np.float64,
+                             array.size).reshape(array.shape)
+    else:
+        what = _KINDS.get(array.dtype.kind, str(array.dtype)) if array.ndim else type(x).__name__
+        raise TypeError(f"{name} must be a real number or an array of real numbers, not {what}")
+    if mask is not None and mask.any():
+        result = np.where(mask, np.nan, result)
+    return result, mask, frame
+
+
+def _is_real(element: Any, pd: Any) -> bool:
+    return isinstance(element, (numbers.Real, decimal.Decimal)) or (pd is not None and element is pd.NA)
+
+
+def _as_double(element: Any, pd: Any) -> float:
+    """The double nearest element; a number too large for one is an infinity, as 1e400 is."""
+    if (pd is not None and element is pd.NA) or (isinstance(element, decimal.Decimal) and element.is_nan()):
+        return math.nan  # float() refuses a signalling NaN
+    try:
+        return float(element)
+    except OverflowError:  # an int or Fraction beyond the doubles
+        return math.inf if element > 0 else -math.inf
 
 
 def _method_text(method: Method) -> Optional[bytes]:

@@ -17,32 +17,59 @@ from pathlib import Path
 LIBRARY_DIR = Path(__file__).resolve().parent / "_lib"
 HOST_LIBRARY = LIBRARY_DIR / "libcvhost.so"
 MODULE_LIBRARY = LIBRARY_DIR / "libcvmodule.so"
+NEEDED_VERSION = 10100  # 1.1: the assessed batch, stretches and information fields
+
+if not HOST_LIBRARY.is_file():
+    # The libraries are built by the package's install step; a source tree
+    # on sys.path has none, and the OSError ctypes would give names no cure.
+    raise ImportError(
+        f"ljungcv is not built: {HOST_LIBRARY} is missing, so this looks like the unbuilt "
+        "source tree on sys.path. Install the package, which builds the module and its host "
+        "library, and import it from outside python/src:\n"
+        "    /usr/bin/python3 -m venv --system-site-packages .venv\n"
+        "    .venv/bin/python -m pip install --no-build-isolation ./python",
+        name=__package__, path=str(HOST_LIBRARY))
 
 _c_double_p = ctypes.POINTER(ctypes.c_double)
 _c_int_p = ctypes.POINTER(ctypes.c_int)
+_c_char_pp = ctypes.POINTER(ctypes.c_char_p)
+_void_p = ctypes.c_void_p
 
 _lock = threading.Lock()
 _host: Host | None = None
 
 
+def _bind(lib: ctypes.CDLL, name: str, restype, *argtypes) -> None:
+    function = getattr(lib, name)
+    function.argtypes = list(argtypes)
+    function.restype = restype
+
+
 class Host:
-    """An open host with the module loaded: the four calls of the C interface."""
+    """An open host with the module loaded: the calls of the C interface."""
 
     def __init__(self, library: Path, module: Path) -> None:
         lib = ctypes.CDLL(str(library))
-        lib.cvhost_open.argtypes = [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t]
-        lib.cvhost_open.restype = ctypes.c_void_p
-        lib.cvhost_ljungcv.argtypes = [ctypes.c_void_p, ctypes.c_double, ctypes.c_double,
-                                       ctypes.c_char_p, _c_double_p, _c_int_p]
-        lib.cvhost_ljungcv.restype = ctypes.c_int32
+        version = lib.cvhost_version() if hasattr(lib, "cvhost_version") else 10000
+        if version < NEEDED_VERSION:
+            raise ImportError(f"ljungcv: {library} is version {version // 10000}.{version // 100 % 100}; "
+                              "the package needs 1.1 or later (reinstall the package)")
+        _bind(lib, "cvhost_open", _void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_ljungcv", ctypes.c_int32, _void_p, ctypes.c_double, ctypes.c_double,
+              ctypes.c_char_p, _c_double_p, _c_int_p)
         # The arrays go in as plain addresses: converting NumPy arrays to
         # typed pointers costs more than the call itself for small arrays.
-        lib.cvhost_ljungcv_many.argtypes = [ctypes.c_void_p, ctypes.c_size_t, ctypes.c_void_p,
-                                            ctypes.c_void_p, ctypes.c_char_p, ctypes.c_void_p,
-                                            ctypes.c_void_p]
-        lib.cvhost_ljungcv_many.restype = None
-        lib.cvhost_module_info.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t]
-        lib.cvhost_module_info.restype = ctypes.c_size_t
+        _bind(lib, "cvhost_ljungcv_many", None, _void_p, ctypes.c_size_t, _void_p, _void_p,
+              ctypes.c_char_p, _void_p, _void_p)
+        _bind(lib, "cvhost_assess_many", None, _void_p, ctypes.c_size_t, _void_p, _void_p,
+              ctypes.c_char_p, _void_p, _void_p, _void_p, _void_p)
+        _bind(lib, "cvhost_range_text", ctypes.c_char_p, ctypes.c_int32)
+        _bind(lib, "cvhost_explain", ctypes.c_size_t, _void_p, ctypes.c_double, ctypes.c_double,
+              ctypes.c_char_p, ctypes.c_int32, ctypes.c_int32, ctypes.c_int32, ctypes.c_char_p,
+              ctypes.c_size_t)
+        _bind(lib, "cvhost_limits", ctypes.c_int32, _void_p, ctypes.c_char_p, ctypes.c_double,
+              ctypes.c_size_t, _void_p, _void_p, _void_p, ctypes.POINTER(ctypes.c_size_t))
+        _bind(lib, "cvhost_info_field", ctypes.c_int, _void_p, ctypes.c_size_t, _c_char_pp, _c_char_pp)
 
         message = ctypes.create_string_buffer(512)
         handle = lib.cvhost_open(str(module).encode(), message, ctypes.sizeof(message))
@@ -52,6 +79,7 @@ class Host:
         self.lib = lib
         self.handle = ctypes.c_void_p(handle)
         self.many = lib.cvhost_ljungcv_many
+        self.assess_many = lib.cvhost_assess_many
 
     def one(self, n: float, alpha: float, method: bytes | None) -> tuple[float, int, int]:
         """One evaluation: value (the host's missing value on failure), status, rejected argument."""
@@ -61,14 +89,38 @@ class Host:
                                          ctypes.byref(value), ctypes.byref(rejected))
         return value.value, status, rejected.value
 
-    def module_info(self) -> str:
-        # Like snprintf: the length of the whole text, however much fitted.
-        buffer = ctypes.create_string_buffer(4096)
-        length = self.lib.cvhost_module_info(self.handle, buffer, ctypes.sizeof(buffer))
-        if length >= ctypes.sizeof(buffer):
+    def range_text(self, verdict: int) -> str:
+        return self.lib.cvhost_range_text(verdict).decode()
+
+    def explain(self, n: float, alpha: float, method: bytes | None, status: int, rejected: int,
+                verdict: int) -> str:
+        """The command's one-line explanation of an outcome ("" for a value that holds)."""
+        args = (self.handle, n, alpha, method, status, rejected, verdict)
+        buffer = ctypes.create_string_buffer(256)
+        length = self.lib.cvhost_explain(*args, buffer, ctypes.sizeof(buffer))
+        if length >= ctypes.sizeof(buffer):  # like snprintf: the whole length, however much fitted
             buffer = ctypes.create_string_buffer(length + 1)
-            self.lib.cvhost_module_info(self.handle, buffer, ctypes.sizeof(buffer))
+            self.lib.cvhost_explain(*args, buffer, ctypes.sizeof(buffer))
         return buffer.value.decode(errors="replace")
+
+    def limits(self, method: bytes | None, alpha: float) -> tuple[int, list[tuple[float, float, int]]]:
+        """Status and the stretches (first n, last n, CVHOST_RANGE_* verdict)."""
+        count = ctypes.c_size_t()
+        status = self.lib.cvhost_limits(self.handle, method, alpha, 0, None, None, None, ctypes.byref(count))
+        if status != 0:
+            return status, []
+        size = count.value
+        first, last, ranges = (ctypes.c_double * size)(), (ctypes.c_double * size)(), (ctypes.c_int32 * size)()
+        self.lib.cvhost_limits(self.handle, method, alpha, size, first, last, ranges, ctypes.byref(count))
+        return status, list(zip(first, last, ranges))[:count.value]
+
+    def info_fields(self) -> list[tuple[str, str]]:
+        """The module's information as (name, value) fields, in `ljungcv info`'s order."""
+        fields = []
+        name, value = ctypes.c_char_p(), ctypes.c_char_p()
+        while self.lib.cvhost_info_field(self.handle, len(fields), ctypes.byref(name), ctypes.byref(value)):
+            fields.append((name.value.decode(errors="replace"), value.value.decode(errors="replace")))
+        return fields
 
 
 def host() -> Host:

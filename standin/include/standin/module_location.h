@@ -11,8 +11,9 @@ namespace standin {
 const char* module_file_name();
 
 // The module that goes with a program or library in `directory`: beside it,
-// else in ../lib relative to it (a build tree and an installation have one or
-// the other shape). The first that exists, else `fallback`'s candidate (0:
+// else in ../lib or the installed module directory relative to it (a build
+// tree and an installation have one or the other shape), else, in a system
+// install, where that installs it. The first that exists, else `fallback`'s candidate (0:
 // beside, 1: ../lib), whose absence the loader then reports by name.
 std::filesystem::path module_beside(const std::filesystem::path& directory, int fallback);
 

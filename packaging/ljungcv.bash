@@ -1,0 +1,51 @@
+# bash completion for ljungcv: subcommands, each one's options, and the
+# values of --method and --format. Where a file or a number is due, bash's
+# default completion (file names) takes over.
+
+_ljungcv()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
+    local subcommand='' word words
+    for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
+        case $word in
+            table | eval | plot | limits | info) subcommand=$word; break ;;
+        esac
+    done
+
+    case $prev in
+        --method)
+            words='C L CORRECTED LJUNG'
+            case $subcommand in table | plot | limits) words+=' both' ;; esac
+            mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
+            return ;;
+        --format)
+            if [[ $subcommand == eval ]]; then words='csv json'; else words='text markdown latex csv json'; fi
+            mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
+            return ;;
+        --gnuplot)
+            mapfile -t COMPREPLY < <(compgen -c -- "$cur")
+            return ;;
+        --module | -o | --output | --script | --n | --alpha | --digits | --width | --height | --font-size | \
+        --title | --timeout)
+            return ;;
+    esac
+
+    # --module is the main command's, and is taken after a subcommand too.
+    case $subcommand in
+        '') words='-h --help --version --module --digits --exact' ;;
+        table) words='-h --help --module --n --alpha --method --format --digits --exact' ;;
+        eval) words='-h --help --module --alpha --method --format' ;;
+        plot) words='-h --help --module -o --output --n --alpha --method --linear --width --height --font-size
+                     --title --script --gnuplot --timeout' ;;
+        limits) words='-h --help --module --alpha --method' ;;
+        info) words='-h --help --module' ;;
+    esac
+    if [[ $cur != -* ]]; then
+        case $subcommand in
+            '') words='table eval plot limits info' ;;
+            eval) return ;;  # input files
+        esac
+    fi
+    mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
+} &&
+    complete -F _ljungcv -o bashdefault -o default ljungcv
