@@ -47,6 +47,11 @@ command  R                            r-base-core                r
 command  Rscript                      r-base-core                r
 package  r-base-dev                   r-base-dev                 r
 package  r-cran-testthat              r-cran-testthat            r
+package  r-cran-knitr                 r-cran-knitr               r
+package  r-cran-rmarkdown             r-cran-rmarkdown           r
+command  pandoc                       pandoc                     r
+command  tidy                         tidy                       r
+command  qpdf                         qpdf                       r
 command  /usr/bin/python3             python3                    python
 package  python3-venv                 python3-venv               python
 package  python3-numpy                python3-numpy              python

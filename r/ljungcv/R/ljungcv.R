@@ -1,6 +1,6 @@
 # LJUNGCV through the module: argument handling on R's side only; values,
-# the level range, the method keywords and every decision about a value are
-# the module's.
+# the level range, the method keywords, the verdict on a value and the
+# stretches of a curve are the module's and the core's.
 
 numeric_argument <- function(x, name) {
   if (!(is.numeric(x) || is.logical(x)) || is.complex(x)) {
@@ -9,34 +9,74 @@ numeric_argument <- function(x, name) {
   as.double(x)
 }
 
-known_method <- function(method) {
-  if (!is.character(method) || length(method) != 1L || is.na(method)) {
-    stop("'method' must be a single text, \"C\" or \"L\"", call. = FALSE)
+# The method texts, each checked once against the module's keywords.
+method_argument <- function(method) {
+  if (!is.character(method) || anyNA(method)) {
+    stop("'method' must be texts without NA, \"C\" or \"L\"", call. = FALSE)
   }
-  if (.Call(C_method_rejected, method) == 3L) {
-    stop(gettextf("unknown method \"%s\": the methods are \"C\" (corrected) and \"L\" (Ljung's asymptotic)",
-                  method), call. = FALSE)
+  for (m in unique(method)) {
+    if (.Call(C_method_rejected, m) == 3L) {
+      stop(gettextf("unknown method \"%s\": the methods are \"C\" (corrected) and \"L\" (Ljung's asymptotic)", m),
+           call. = FALSE)
+    }
   }
-  method
+  as.vector(method)
 }
 
 ARGUMENT_NAMES <- c("n", "alpha", "method")
 
-ljungcv <- function(n, alpha, method = "C") {
-  method <- known_method(method)
+# LJUNGCV(count[i], level[i], method[i]) for vectors of one length, one batch
+# per method: list(value, status, rejected, range).
+assess <- function(count, level, method, check) {
+  if (length(unique(method)) <= 1L) {
+    return(if (length(count) == 0L) list(numeric(0), integer(0), integer(0), if (check) integer(0))
+           else .Call(C_assess, count, level, method[[1L]], check))
+  }
+  result <- list(numeric(length(count)), integer(length(count)), integer(length(count)),
+                 if (check) integer(length(count)))
+  for (m in unique(method)) {
+    at <- which(method == m)
+    part <- .Call(C_assess, count[at], level[at], m, check)
+    for (k in seq_len(if (check) 4L else 3L)) result[[k]][at] <- part[[k]]
+  }
+  result
+}
+
+ljungcv <- function(n, alpha, method = "C", check = TRUE) {
   count <- numeric_argument(n, "n")
   level <- numeric_argument(alpha, "alpha")
-  result <- .Call(C_evaluate, count, level, method)
-  if (result[[3L]] > 0L) {
-    warning(gettextf("NaNs produced: the module rejected argument '%s'%s", ARGUMENT_NAMES[result[[3L]]],
-                     if (result[[3L]] == 2L) " (levels lie between 0 and 0.1)" else ""),
+  methods <- method_argument(method)
+  lengths <- c(length(count), length(level), length(methods))
+  if (any(lengths == 0L)) {
+    return(numeric(0))
+  }
+  size <- max(lengths)
+  check <- isTRUE(check)
+  result <- assess(rep_len(count, size), rep_len(level, size), rep_len(methods, size), check)
+  rejected <- result[[3L]]
+  first <- match(TRUE, rejected > 0L)
+  if (!is.na(first)) {
+    warning(gettextf("NaNs produced: the module rejected argument '%s'%s", ARGUMENT_NAMES[rejected[first]],
+                     if (rejected[first] == 2L) " (levels lie between 0 and 0.1)" else ""),
             call. = FALSE)
   }
+  if (check) {
+    outside <- sum(result[[4L]] > 0L, na.rm = TRUE)
+    if (outside > 0L) {
+      warning(sprintf(ngettext(outside,
+                               "%d value lies outside its curve's sensible range: see ljungcv_limits()",
+                               "%d values lie outside their curve's sensible range: see ljungcv_limits()"),
+                      outside),
+              call. = FALSE)
+    }
+  }
   value <- result[[1L]]
-  if (length(count) == length(value)) {
-    names(value) <- names(n)
-  } else if (length(level) == length(value)) {
-    names(value) <- names(alpha)
+  # The attributes of the first argument of full length, as qnorm keeps them.
+  for (argument in list(n, alpha, method)) {
+    if (length(argument) == size) {
+      attributes(value) <- attributes(argument)
+      break
+    }
   }
   value
 }
@@ -45,28 +85,48 @@ ljungcv_table <- function(n = c(1, 2, 3, 5, 10, 20, 50, 100, 150, 200, 500, 1000
                           alpha = c(0.05, 0.01, 0.1), method = "C") {
   count <- numeric_argument(n, "n")
   level <- numeric_argument(alpha, "alpha")
-  if (!is.character(method)) {
-    stop("'method' must be texts, \"C\" or \"L\"", call. = FALSE)
-  }
-  rows <- lapply(method, function(m) {
-    known_method(m)
-    grid <- expand.grid(alpha = level, n = count, KEEP.OUT.ATTRS = FALSE)
-    result <- .Call(C_evaluate, grid$n, grid$alpha, m)
-    data.frame(n = grid$n, alpha = grid$alpha, method = rep(m, nrow(grid)), value = result[[1L]],
-               status = result[[2L]], stringsAsFactors = FALSE)
+  method <- method_argument(method)
+  grid <- expand.grid(alpha = level, n = count, method = method, KEEP.OUT.ATTRS = FALSE,
+                      stringsAsFactors = FALSE)
+  result <- assess(grid$n, grid$alpha, grid$method, TRUE)
+  status <- result[[2L]]
+  turned_down <- result[[4L]] > 0L
+  turned_down[is.na(status) | status != 0L] <- NA  # no value, no verdict
+  data.frame(n = grid$n, alpha = grid$alpha, method = grid$method, value = result[[1L]],
+             status = status, turned_down = turned_down, stringsAsFactors = FALSE)
+}
+
+ljungcv_limits <- function(method = "C", alpha = 0.05) {
+  method <- method_argument(method)
+  level <- numeric_argument(alpha, "alpha")
+  pairs <- expand.grid(alpha = level, method = method, KEEP.OUT.ATTRS = FALSE, stringsAsFactors = FALSE)
+  rows <- lapply(seq_len(nrow(pairs)), function(i) {
+    stretches <- .Call(C_limits, pairs$method[i], pairs$alpha[i])
+    if (is.null(stretches)) {
+      stop(gettextf("the module rejects alpha = %s (levels lie between 0 and 0.1)",
+                    format(pairs$alpha[i], digits = 17)), call. = FALSE)
+    }
+    data.frame(method = rep(pairs$method[i], length(stretches[[1L]])),
+               alpha = rep(pairs$alpha[i], length(stretches[[1L]])),
+               from_n = stretches[[1L]], to_n = stretches[[2L]], range = stretches[[4L]],
+               stringsAsFactors = FALSE)
   })
-  do.call(rbind, c(rows, list(make.row.names = FALSE)))
+  empty <- data.frame(method = character(0), alpha = numeric(0), from_n = numeric(0), to_n = numeric(0),
+                      range = character(0), stringsAsFactors = FALSE)
+  do.call(rbind, c(list(empty), rows, list(make.row.names = FALSE)))
 }
 
+# Fields that repeat ("descriptor", "function") become one character vector.
 ljungcv_info <- function() {
-  lines <- strsplit(.Call(C_module_info), "\n", fixed = TRUE)[[1L]]
-  fields <- regmatches(lines, regexec("^([^:]+): ?(.*)$", lines))
-  fields <- fields[lengths(fields) == 3L]
-  values <- lapply(fields, `[[`, 3L)
-  names(values) <- vapply(fields, `[[`, "", 2L)
-  values
+  fields <- .Call(C_info_fields)
+  names <- unique(fields[[1L]])
+  info <- lapply(names, function(name) fields[[2L]][fields[[1L]] == name])
+  names(info) <- names
+  structure(info, class = "ljungcv_info")
 }
 
-# The prefix of the kit the package was built against; its bin/ljungcv
-# loads the same module file.
-kit_prefix <- function() .Call(C_kit_prefix)
+print.ljungcv_info <- function(x, ...) {
+  names <- rep(names(x), lengths(x))
+  cat(paste0(format(paste0(names, ":")), " ", unlist(x, use.names = FALSE)), sep = "\n")
+  invisible(x)
+}

@@ -6,7 +6,8 @@
   LJUNGCV's critical values for outlier detection in a series of \eqn{n}
   observations at level \eqn{\alpha}{alpha}: \code{\link{ljungcv}} (values,
   vectorised), \code{\link{ljungcv_table}} (values with their status codes)
-  and \code{\link{ljungcv_info}} (the module that computes them).
+  \code{\link{ljungcv_limits}} (where each curve holds) and
+  \code{\link{ljungcv_info}} (the module that computes them).
 }
 \details{
   Outlier detection in a time series flags a residual whose standardised
@@ -16,10 +17,17 @@
   \preformatted{tso(y, cval = ljungcv(length(y), 0.05))}
   with the \pkg{tsoutliers} package.
 
-  The package is a thin layer over the cvmodule embedding kit: the C
-  interface \file{cvhost.h} of the stand-in host and its library
-  \code{libcvhost}, which loads the module as the host does. It is built
-  against the kit that \samp{cmake --install} put in a prefix, found through
-  pkg-config or the environment variable \env{CVHOST_PREFIX}.
+  The package carries the sources of the module, of the stand-in host that
+  loads it as the host does, and of its C interface (\file{cvhost.h}), and
+  builds them with R's toolchain: the module as a library of its own,
+  with its floating-point flags (one rounding per operation, no fast math),
+  so values are bit for bit those of the \command{ljungcv} command. No
+  other software is needed. \code{\link{ljungcv_limits}} tells where each
+  curve gives a sensible value; \code{vignette("ljungcv")} screens a series
+  for outliers.
+}
+\references{
+  Ljung, G. M. (1993). On outlier detection in time series.
+  \emph{Journal of the Royal Statistical Society, Series B}.
 }
 \keyword{package}

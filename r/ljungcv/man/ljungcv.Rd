@@ -10,7 +10,7 @@
   are, bit for bit, the values the \command{ljungcv} command prints.
 }
 \usage{
-ljungcv(n, alpha, method = "C")
+ljungcv(n, alpha, method = "C", check = TRUE)
 }
 \arguments{
   \item{n}{numeric vector: numbers of observations. Each is truncated toward
@@ -18,15 +18,29 @@ ljungcv(n, alpha, method = "C")
     \code{0.9} as 0.}
   \item{alpha}{numeric vector: significance levels, each between 0 and 0.1
     inclusive.}
-  \item{method}{a single text naming the method: \code{"C"} (or
+  \item{method}{character vector naming the methods: \code{"C"} (or
     \code{"CORR"}, \code{"CORRECT"}, \code{"CORRECTED"}), the small-sample
     corrected curve, the default; \code{"L"} (or \code{"LJUNG"}), Ljung's
-    asymptotic approximation. Case and surrounding blanks do not matter.}
+    asymptotic approximation. Case and surrounding blanks do not matter.
+    Recycled with \code{n} and \code{alpha}.}
+  \item{check}{whether to assess each value against its curve's sensible
+    range and warn when some lie outside it; \code{FALSE} skips the
+    assessment (and its cost).}
 }
 \details{
-  \code{n} and \code{alpha} are recycled to the length of the longer one, as
-  in R's arithmetic; if either has length zero the result has length zero.
-  All values are computed in one call into the module.
+  \code{n}, \code{alpha} and \code{method} are recycled to the length of
+  the longest, as in R's arithmetic; if any has length zero the result has
+  length zero. The values of each method are computed in one call into the
+  module.
+
+  \strong{Sensible range.} A critical value must grow with \code{n} and
+  fall as \code{alpha} grows. Each curve keeps to that only over a stretch
+  of counts that depends on the level (\code{\link{ljungcv_limits}} lists
+  them): a value below the one at \code{n - 1}, or below the one at a 1\%
+  larger level, is out of range, and a test with it does not hold its level.
+  With \code{check = TRUE} one warning per call counts such values; the
+  values themselves are returned unchanged. \code{\link{ljungcv_table}}
+  marks each one (\code{turned_down}).
 
   \strong{The two methods.} Ljung's method (\code{"L"}) is the extreme-value
   (Gumbel) approximation to the largest of \code{n} standard normal
@@ -59,11 +73,21 @@ ljungcv(n, alpha, method = "C")
   }
 }
 \value{
-  A double vector with the recycled length of \code{n} and \code{alpha},
-  carrying the names of the argument (\code{n} first) that has that length.
+  A double vector with the recycled length of the arguments, carrying the
+  attributes (names, \code{dim}, \code{ts} and \code{tsp}, ...) of the first
+  of \code{n}, \code{alpha}, \code{method} that has that length, as
+  \code{\link{qnorm}} does.
+}
+\references{
+  Ljung, G. M. (1993). On outlier detection in time series.
+  \emph{Journal of the Royal Statistical Society, Series B}.
+
+  Beasley, J. D. and Springer, S. G. (1977). Algorithm AS 111: The
+  percentage points of the normal distribution. \emph{Applied Statistics}.
 }
 \seealso{
   \code{\link{ljungcv_table}} for the host status beside each value,
+  \code{\link{ljungcv_limits}} for the stretches where each curve holds,
   \code{\link{ljungcv_info}} for the module that computes them.
 }
 \examples{
@@ -72,6 +96,10 @@ print(ljungcv(100, 0.05, method = "L"), digits = 17)
 ljungcv(1:10, 0.01)                      # recycling
 ljungcv(c(1, 2, 100), 0.05, "ljung")     # no value for one observation
 ljungcv(c(10, NA), c(0.05, 0.2))         # NA in, NA out
+ljungcv(10, 0.05, c("C", "L"))           # both methods
+ljungcv(1e6, 0.001)                      # warns: outside the sensible range
+ljungcv(1e6, 0.001, check = FALSE)       # no assessment
+ljungcv(matrix(c(10, 20, 50, 100), 2), 0.05)  # keeps dim
 suppressWarnings(ljungcv(10, 0.2))       # NaN: alpha above 0.1
 
 ## An outlier test: residuals of an AR(1) fit, standardised, against the

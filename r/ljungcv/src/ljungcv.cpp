@@ -1,0 +1,178 @@
+// R's side of LJUNGCV: .Call entries over the stand-in host's C interface
+// (cvhost.h). Every value, verdict and stretch comes from the module through
+// the core; nothing here computes or checks a critical value itself.
+//
+// One host per R session, opened on first use and closed when the package's
+// library is unloaded: the stand-in host keeps one environment per process.
+// cvhost_open(NULL) loads the module beside this library (libs/).
+#define R_NO_REMAP
+#include <R.h>
+#include <R_ext/Rdynload.h>
+#include <Rinternals.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "cvmodule/cvhost.h"
+
+// INTEGER() vectors receive the host's int32_t codes in place.
+static_assert(sizeof(int) == sizeof(std::int32_t));
+
+namespace {
+
+cvhost* the_host_handle = nullptr;
+
+cvhost* host()
+{
+    if (the_host_handle == nullptr) {
+        char message[512] = "";
+        the_host_handle = cvhost_open(nullptr, message, sizeof message);
+        if (the_host_handle == nullptr) {
+            Rf_error("cannot load the cvmodule module: %s", message);
+        }
+    }
+    return the_host_handle;
+}
+
+const char* method_text(SEXP method)
+{
+    if (!Rf_isString(method) || XLENGTH(method) != 1 || STRING_ELT(method, 0) == NA_STRING) {
+        Rf_error("'method' must be a single text");
+    }
+    return CHAR(STRING_ELT(method, 0));
+}
+
+}  // namespace
+
+extern "C" {
+
+// The argument (1 n, 2 alpha, 3 method) the module flags for this method at
+// a count and level it always accepts: 3 for a text it does not know.
+static SEXP ljungcv_method_rejected(SEXP method)
+{
+    double value = 0.0;
+    int rejected = 0;
+    cvhost_ljungcv(host(), 10.0, 0.05, method_text(method), &value, &rejected);
+    return Rf_ScalarInteger(rejected);
+}
+
+// list(value, status, rejected, range) for LJUNGCV(n[i], alpha[i], method),
+// n and alpha double vectors of one length, in one batch. value: the
+// module's, NA where none exists, NaN where an argument was rejected; NA
+// value, status and range where n or alpha is NA or NaN, as R's distribution
+// functions answer. range: the verdict on each value, NULL unless `assess`.
+static SEXP ljungcv_assess(SEXP n, SEXP alpha, SEXP method, SEXP assess)
+{
+    const char* text = method_text(method);
+    if (TYPEOF(n) != REALSXP || TYPEOF(alpha) != REALSXP || XLENGTH(n) != XLENGTH(alpha)) {
+        Rf_error("'n' and 'alpha' must be double vectors of one length");
+    }
+    cvhost* h = host();
+    const bool with_ranges = Rf_asLogical(assess) == TRUE;
+    const R_xlen_t length = XLENGTH(n);
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 4));
+    SEXP values = SET_VECTOR_ELT(result, 0, Rf_allocVector(REALSXP, length));
+    SEXP statuses = SET_VECTOR_ELT(result, 1, Rf_allocVector(INTSXP, length));
+    SEXP rejected = SET_VECTOR_ELT(result, 2, Rf_allocVector(INTSXP, length));
+    SEXP ranges = with_ranges ? SET_VECTOR_ELT(result, 3, Rf_allocVector(INTSXP, length)) : R_NilValue;
+    if (length > 0) {
+        const double* counts = REAL_RO(n);
+        const double* levels = REAL_RO(alpha);
+        double* value = REAL(values);
+        int* status = INTEGER(statuses);
+        int* range = with_ranges ? INTEGER(ranges) : nullptr;
+        cvhost_assess_many(h, static_cast<std::size_t>(length), counts, levels, text, value, status,
+                           INTEGER(rejected), range);
+        for (R_xlen_t i = 0; i < length; ++i) {
+            if (ISNAN(counts[i]) || ISNAN(levels[i])) {
+                value[i] = NA_REAL;
+                status[i] = NA_INTEGER;
+                INTEGER(rejected)[i] = 0;
+                if (range != nullptr) {
+                    range[i] = NA_INTEGER;
+                }
+            } else if (status[i] == CVHOST_STATUS_INVALID_ARGUMENT) {
+                value[i] = R_NaN;
+            } else if (status[i] != CVHOST_STATUS_OK) {
+                value[i] = NA_REAL;  // the host's missing value is not R's NA
+            }
+        }
+    }
+    UNPROTECT(1);
+    return result;
+}
+
+// list(from_n, to_n, range, text): the stretches of n where the method's
+// value at level alpha holds, is out of range or is missing; NULL when the
+// module rejects the level.
+static SEXP ljungcv_limits(SEXP method, SEXP alpha)
+{
+    const char* text = method_text(method);
+    const double level = Rf_asReal(alpha);
+    cvhost* h = host();
+    std::size_t count = 0;
+    if (cvhost_limits(h, text, level, 0, nullptr, nullptr, nullptr, &count) != CVHOST_STATUS_OK) {
+        return R_NilValue;
+    }
+    const auto length = static_cast<R_xlen_t>(count);
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 4));
+    SEXP from_n = SET_VECTOR_ELT(result, 0, Rf_allocVector(REALSXP, length));
+    SEXP to_n = SET_VECTOR_ELT(result, 1, Rf_allocVector(REALSXP, length));
+    SEXP codes = SET_VECTOR_ELT(result, 2, Rf_allocVector(INTSXP, length));
+    SEXP texts = SET_VECTOR_ELT(result, 3, Rf_allocVector(STRSXP, length));
+    cvhost_limits(h, text, level, count, REAL(from_n), REAL(to_n), INTEGER(codes), &count);
+    for (R_xlen_t i = 0; i < length; ++i) {
+        SET_STRING_ELT(texts, i, Rf_mkChar(cvhost_range_text(INTEGER(codes)[i])));
+    }
+    UNPROTECT(1);
+    return result;
+}
+
+// list(name, value): the module's information as fields, in the command's order.
+static SEXP ljungcv_info_fields(void)
+{
+    cvhost* h = host();
+    R_xlen_t count = 0;
+    while (cvhost_info_field(h, static_cast<std::size_t>(count), nullptr, nullptr) != 0) {
+        ++count;
+    }
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 2));
+    SEXP names = SET_VECTOR_ELT(result, 0, Rf_allocVector(STRSXP, count));
+    SEXP values = SET_VECTOR_ELT(result, 1, Rf_allocVector(STRSXP, count));
+    for (R_xlen_t i = 0; i < count; ++i) {
+        const char* name = "";
+        const char* value = "";
+        cvhost_info_field(h, static_cast<std::size_t>(i), &name, &value);
+        SET_STRING_ELT(names, i, Rf_mkChar(name));
+        SET_STRING_ELT(values, i, Rf_mkChar(value));
+    }
+    UNPROTECT(1);
+    return result;
+}
+
+static const R_CallMethodDef CALL_ENTRIES[] = {
+    {"C_assess", reinterpret_cast<DL_FUNC>(&ljungcv_assess), 4},
+    {"C_method_rejected", reinterpret_cast<DL_FUNC>(&ljungcv_method_rejected), 1},
+    {"C_limits", reinterpret_cast<DL_FUNC>(&ljungcv_limits), 2},
+    {"C_info_fields", reinterpret_cast<DL_FUNC>(&ljungcv_info_fields), 0},
+    {nullptr, nullptr, 0},
+};
+
+void R_init_ljungcv(DllInfo* dll)
+{
+    R_registerRoutines(dll, nullptr, CALL_ENTRIES, nullptr, nullptr);
+    R_useDynamicSymbols(dll, FALSE);
+    R_forceSymbols(dll, TRUE);
+}
+
+void R_unload_ljungcv(DllInfo* dll)
+{
+    (void)dll;
+    if (the_host_handle != nullptr) {
+        cvhost_close(the_host_handle);
+        the_host_handle = nullptr;
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Writes DIR/ljungcv_<version>.tar.gz: the R package with the sources it
+# builds from (the module, the stand-in host, the core and the C interface),
+# so that `R CMD INSTALL` needs R's toolchain only: no kit, no CMake.
+#   scripts/r-tarball.sh DIR
+#   NATIVE_TREE=build scripts/r-tarball.sh DIR   takes the generated build
+#                                                header from that CMake tree
+# R builds the module as its own shared library (libs/libcvmodule.so, loaded
+# through the stand-in host's path) with the module's floating-point flags,
+# and the C interface into the package's library.
+set -euo pipefail
+
+usage() { echo "usage: scripts/r-tarball.sh DIR" >&2; exit 2; }
+[[ $# -eq 1 && -n "$1" && "$1" != -* ]] || usage
+mkdir -p -- "$1"
+out=$(cd -- "$1" && pwd)
+cd "$(dirname "$0")/.."
+tree=${NATIVE_TREE:-build-r}
+
+scripts/setup.sh --r
+# The module's version and build stamp come from CMake's configure step.
+if [[ ! -f "$tree/generated/host/build_info.h" ]]; then
+  cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF >/dev/null
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf -- "$work"' EXIT
+package=$work/ljungcv
+cp -R r/ljungcv "$package"
+src=$package/src
+rm -f -- "$src"/*.o "$src"/*.so "$src"/Makevars
+# Whole directories, so that files added to them come along.
+module_dirs=(host cv numeric text)
+glue_dirs=()
+for dir in standin core kit platform; do
+  [[ -d "$dir" ]] && glue_dirs+=("$dir")
+done
+for dir in "${module_dirs[@]}" "${glue_dirs[@]}"; do
+  cp -R "$dir" "$src/$dir"
+done
+mkdir -p "$src/generated/host"
+cp "$tree/generated/host/build_info.h" "$src/generated/host/"
+# What only CMake or Windows builds use.
+find "$src" \( -name CMakeLists.txt -o -name '*.in' -o -name '*.rc' -o -name '*.def' \
+  -o -name library_entry.cpp -o -name '*_windows.cpp' \) -delete
+
+objects() {  # DIR...: the object of every C++ file below them, sorted
+  (cd "$src" && find "$@" -name '*.cpp' | LC_ALL=C sort | sed 's/\.cpp$/.o/')
+}
+mapfile -t module_objects < <(objects "${module_dirs[@]}")
+mapfile -t glue_objects < <(objects "${glue_dirs[@]}")
+includes=(-I. -Igenerated)
+while IFS= read -r dir; do includes+=("-I$dir"); done < <(cd "$src" && find "${glue_dirs[@]}" -type d -name include | LC_ALL=C sort)
+includes+=(-Ikit)
+
+{
+  echo "# Written by scripts/r-tarball.sh."
+  echo "CXX_STD = CXX20"
+  echo "PKG_CPPFLAGS = ${includes[*]}"
+  echo "# After R's own CXXFLAGS, so that no flag there undoes them: one rounding per"
+  echo "# operation (no fused multiply-add, no fast math) and log a run-time call."
+  echo "EXACT_FLAGS = -ffp-contract=off -fno-fast-math -fno-builtin-log"
+  echo "MODULE = libcvmodule\$(SHLIB_EXT)"
+  echo "MODULE_OBJECTS = ${module_objects[*]}"
+  echo "# The rest as an archive, so that the package's library takes only the"
+  echo "# objects the C interface needs."
+  echo "GLUE_OBJECTS = ${glue_objects[*]}"
+  echo "OBJECTS = ljungcv.o"
+  echo "PKG_LIBS = cvhost.a -ldl"
+  echo
+  echo "all: \$(SHLIB) \$(MODULE)"
+  echo
+  echo "\$(SHLIB): cvhost.a"
+  echo
+  echo "cvhost.a: \$(GLUE_OBJECTS)"
+  printf '\t%s\n' "\$(AR) rcs cvhost.a \$(GLUE_OBJECTS)"
+  echo
+  echo "# The module exports mcn_main and tkvercn1 only; the package's library"
+  echo "# loads it by path, as the host does, and never links it."
+  echo "\$(MODULE): \$(MODULE_OBJECTS)"
+  printf '\t%s\n' "\$(SHLIB_LD) \$(SHLIB_LDFLAGS) \$(LDFLAGS) -o \$(MODULE) \$(MODULE_OBJECTS) -Wl,--version-script=host/cvmodule.map -Wl,--no-undefined -lm"
+  for object in "${module_objects[@]}" "${glue_objects[@]}"; do
+    echo
+    echo "$object: ${object%.o}.cpp"
+    printf '\t%s\n' "\$(CXX) \$(ALL_CPPFLAGS) \$(ALL_CXXFLAGS) \$(EXACT_FLAGS) -fvisibility=hidden -c ${object%.o}.cpp -o $object"
+  done
+  echo
+  echo "clean:"
+  printf '\t%s\n' "rm -f \$(SHLIB) \$(MODULE) cvhost.a \$(OBJECTS) \$(GLUE_OBJECTS) \$(MODULE_OBJECTS)"
+} >"$src/Makevars"
+
+(cd "$work" && R CMD build ljungcv >"$work/build.log" 2>&1) || { cat "$work/build.log" >&2; exit 1; }
+tarball=$(cd "$work" && echo ljungcv_*.tar.gz)
+mv -- "$work/$tarball" "$out/$tarball"
+echo "$out/$tarball"
