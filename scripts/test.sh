@@ -14,7 +14,7 @@ cmake --preset release -DCVMODULE_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build --preset release -j"$jobs"
 ctest --preset release -j"$jobs"
 
-echo "== R package: R CMD build, R CMD check --no-manual with its tests, one million values timed"
+echo "== R package: the self-contained tarball, R CMD check --as-cran with its tests, one million values timed"
 NATIVE_TREE=build scripts/test-r.sh
 
 echo "== the Python package: fresh venvs, pip install and a wheel, its tests"
