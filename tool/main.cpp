@@ -18,14 +18,21 @@
 
 namespace {
 
-constexpr const char* DESCRIPTION =
-    "Critical values of outlier tests for a series of N observations at level ALPHA,\n"
-    "computed by the cvmodule function LJUNGCV(n, alpha [, method]).\n"
-    "Methods: C (corrected, the default; also CORR, CORRECT, CORRECTED) and\n"
-    "L (Ljung's asymptotic approximation; also LJUNG), in any case.\n"
+constexpr const char* DESCRIPTION_REST =
     "Each curve is a sensible critical value only over a stretch of n that depends on\n"
     "the level (see ljungcv limits); outside it the value is still printed, with a note\n"
     "on stderr.\n";
+
+// The methods' keywords, from the function's own list.
+std::string description()
+{
+    using ljungcv::Method;
+    return "Critical values of outlier tests for a series of N observations at level ALPHA,\n"
+           "computed by the cvmodule function LJUNGCV(n, alpha [, method]).\n"
+           "Methods, in any case: the corrected curve (the default), named " +
+           ljungcv::method_keywords(Method::corrected) + ",\nand Ljung's asymptotic approximation, named " +
+           ljungcv::method_keywords(Method::asymptotic) + ".\n" + DESCRIPTION_REST;
+}
 
 constexpr const char* EXAMPLES =
     "\nExamples:\n"
@@ -121,7 +128,7 @@ int run(int argc, char** argv)
 {
     using namespace ljungcv;
 
-    CLI::App app{DESCRIPTION, "ljungcv"};
+    CLI::App app{description(), "ljungcv"};
     app.footer(std::string(EXAMPLES) + "\n" + EXIT_CODES_HELP);
     app.set_version_flag("--version", std::string("ljungcv ") + CVMODULE_VERSION_TEXT);
     app.require_subcommand(0, 1);

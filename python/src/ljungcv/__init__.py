@@ -452,5 +452,6 @@ def _method_accepted(text: bytes) -> bool:
 
 
 def _unknown_method(method: Method) -> ValueError:
-    return ValueError(f"unknown method {method!r}: use 'C' (or 'CORR', 'CORRECT', 'CORRECTED') "
-                      "for the corrected method, 'L' (or 'LJUNG') for Ljung's")
+    # The library says which names the function takes, as the command does.
+    why = host().explain(10.0, 0.05, b"", 120836, 3, 0)
+    return ValueError(f"unknown method {method!r}: {why.partition(': ')[2]}")
