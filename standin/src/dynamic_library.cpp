@@ -2,6 +2,7 @@
 #include "standin/dynamic_library.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 #include <utility>
@@ -103,6 +104,21 @@ constexpr int TRIAL_LIMIT_MS = 5000;
 [[noreturn]] void refuse(const std::filesystem::path& path, const std::string& fault)
 {
     throw LoadError("cannot load module '" + path.string() + "': " + fault);
+}
+
+// The loader's reason names the copy; the message names the file.
+std::string loader_reason(std::string_view reason, const std::string& copy, const std::string& file)
+{
+    std::string named;
+    for (std::size_t at = 0; at < reason.size();) {
+        if (!copy.empty() && reason.substr(at, copy.size()) == copy) {
+            named += file;
+            at += copy.size();
+        } else {
+            named += reason[at++];
+        }
+    }
+    return printable_text(named);
 }
 
 std::string error_text(const char* what)
@@ -397,7 +413,7 @@ void DynamicLibrary::load(const std::string& file)
     handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
         const char* reason = dlerror();
-        refuse(path_, reason ? reason : "unknown error");
+        refuse(path_, loader_reason(reason ? reason : "unknown error", file, path_.string()));
     }
     // The image as mapped: the library's loadable segments.
     const link_map* map = nullptr;
@@ -450,6 +466,33 @@ void* DynamicLibrary::find(int /*ordinal*/) const
 }
 
 #endif
+
+std::string printable_text(std::string_view text, std::size_t longest)
+{
+    std::string shown;
+    for (std::size_t at = 0; at < text.size() && shown.size() < longest;) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        const std::size_t length = byte < 0x80                    ? 1
+                                   : byte >= 0xC2 && byte < 0xE0 ? 2
+                                   : byte >= 0xE0 && byte < 0xF0 ? 3
+                                   : byte >= 0xF0 && byte < 0xF5 ? 4
+                                                                 : 0;
+        bool whole = length > 0 && at + length <= text.size();
+        for (std::size_t i = 1; whole && i < length; ++i) {
+            whole = (static_cast<unsigned char>(text[at + i]) & 0xC0) == 0x80;
+        }
+        if (byte < 0x20 || byte == 0x7F || !whole) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+            ++at;
+        } else {
+            shown.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    return shown.size() < longest ? shown : shown + "...";
+}
 
 bool DynamicLibrary::contains(const void* address, std::size_t size) const
 {

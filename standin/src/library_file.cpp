@@ -72,6 +72,8 @@ std::string elf_fault(FileBytes& file)
     constexpr std::uint32_t PT_LOAD = 1;
     constexpr std::uint32_t PT_DYNAMIC = 2;
     constexpr std::uint16_t ET_DYN = 3;
+    constexpr std::uint32_t PT_GNU_STACK = 0x6474e551;
+    constexpr std::uint32_t PT_GNU_RELRO = 0x6474e552;
     if (!file.within(0, HEADER) || file.read(0, 4) != 0x464C457FU) {
         return "not a shared library (no ELF header)";
     }
@@ -93,6 +95,9 @@ std::string elf_fault(FileBytes& file)
         std::uint64_t address, memory_size, offset, file_size, flags;
     };
     std::vector<Segment> loaded;
+    struct Range {
+        std::uint64_t address = 0, size = 0;
+    } relro;
     std::uint64_t dynamic_offset = 0;
     std::uint64_t dynamic_size = 0;
     for (std::uint64_t i = 0; i < count; ++i) {
@@ -103,6 +108,12 @@ std::string elf_fault(FileBytes& file)
         const std::uint64_t address = file.read(at + 16, 8);
         const std::uint64_t file_size = file.read(at + 32, 8);
         const std::uint64_t memory_size = file.read(at + 40, 8);
+        if (type == PT_GNU_STACK && (flags & 1 /*PF_X*/) != 0) {
+            return "damaged: it asks for an executable stack";
+        }
+        if (type == PT_GNU_RELRO) {
+            relro = {address, memory_size};
+        }
         if (type != PT_LOAD && type != PT_DYNAMIC) {
             continue;
         }
@@ -113,6 +124,17 @@ std::string elf_fault(FileBytes& file)
         if (type == PT_LOAD) {
             if (file_size > memory_size) {
                 return "damaged: segment " + std::to_string(i) + " holds more bytes than it maps";
+            }
+            // The loader reserves room from the first segment to the end
+            // of the last and maps each over it: a segment out of order or
+            // reaching past the next would be mapped over other memory of
+            // the process.
+            if (!loaded.empty() && (address < loaded.back().address ||
+                                    address - loaded.back().address < loaded.back().memory_size)) {
+                return "damaged: segment " + std::to_string(i) + " overlaps or precedes the one before it";
+            }
+            if (memory_size > UINT64_MAX - address) {
+                return "damaged: segment " + std::to_string(i) + " reaches past the end of the address space";
             }
             loaded.push_back({address, memory_size, offset, file_size, flags});
         } else {
@@ -142,11 +164,13 @@ std::string elf_fault(FileBytes& file)
         0x6ffffef5 /*GNU_HASH*/, 0x6ffffff0 /*VERSYM*/, 0x6ffffffc /*VERDEF*/, 0x6ffffffe /*VERNEED*/};
     constexpr std::uint64_t PF_X = 1;
     constexpr std::uint64_t PF_W = 2;
-    struct Relocations {
-        std::uint64_t address = 0, size = 0;
-    };
-    Relocations rela;
-    Relocations plt;
+    // The loader makes this range read-only once relocated.
+    if (relro.size != 0 && segment_of(relro.address, relro.size, PF_W) == nullptr) {
+        return "damaged: the read-only-after-relocation range (address " + std::to_string(relro.address) +
+               ") lies outside the library's data";
+    }
+    Range rela;
+    Range plt;
     for (std::uint64_t at = dynamic_offset; at + 16 <= dynamic_offset + dynamic_size; at += 16) {
         const std::uint64_t tag = file.read(at, 8);
         if (tag == 0) {
@@ -175,7 +199,7 @@ std::string elf_fault(FileBytes& file)
     // Every relocation writes within the library's writable data: one that
     // pointed elsewhere would change another library's memory unseen.
     constexpr std::uint64_t RELA_ENTRY = 24;
-    for (const Relocations& relocations : {rela, plt}) {
+    for (const Range& relocations : {rela, plt}) {
         if (relocations.size == 0) {
             continue;
         }

@@ -80,7 +80,7 @@ Module::Module(HostEnvironment& host, DynamicLibrary&& library) : host_(host), l
     }
     if (std::memcmp(image_->marker, IMAGE_MARKER, sizeof(IMAGE_MARKER)) != 0) {
         throw LoadError("'" + file + "': the image information has the wrong marker '" +
-                        field_text(image_->marker, sizeof(image_->marker)) + "'");
+                        printable_text(field_text(image_->marker, sizeof(image_->marker))) + "'");
     }
     if (image_->magic != IMAGE_INFORMATION_MAGIC) {
         char hex[32];
@@ -132,7 +132,7 @@ const std::vector<RegisteredFunction>& Module::functions()
     }
     std::vector<RegisteredFunction> learned;
     for (const ModuleDescriptor* descriptor : descriptors_) {
-        const std::string module = field_text(descriptor->name, sizeof(descriptor->name));
+        const std::string module = printable_text(field_text(descriptor->name, sizeof(descriptor->name)));
         if (descriptor->query == nullptr) {
             throw LoadError("'" + path().string() + "': module " + module + " has no request handler");
         }
@@ -177,7 +177,7 @@ const std::vector<RegisteredFunction>& Module::functions()
             std::memcpy(&function.entry, entry_slots + sizeof(FunctionEntry) * static_cast<std::size_t>(i),
                         sizeof(FunctionEntry));
             if (!library_.contains_code(reinterpret_cast<const void*>(function.entry))) {
-                throw LoadError("'" + path().string() + "': function " + function.name +
+                throw LoadError("'" + path().string() + "': function " + printable_text(function.name) +
                                 (function.entry == nullptr ? " has no entry" : "'s entry lies outside the module's code"));
             }
             function.module = module;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,11 @@ class LoadError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// `text` as a message may show it: control bytes and bytes that are not
+// UTF-8 as \xNN, cut short after `longest` bytes. For what a module or its
+// loader says, which damage turns into any bytes.
+std::string printable_text(std::string_view text, std::size_t longest = 240);
 
 class DynamicLibrary {
 public:
