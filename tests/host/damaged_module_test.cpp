@@ -136,6 +136,29 @@ TEST_F(DamagedModules, CorruptedHeadersAreRefused)
             }
         }
     };
+    const auto field = [&](std::uint64_t at) {
+        std::uint64_t value = 0;
+        std::memcpy(&value, &original[at], 8);
+        return value;
+    };
+    // Where a dynamic entry's value lies in the file (addresses below the
+    // writable segment equal offsets).
+    const auto dynamic_value = [&](std::uint64_t tag) {
+        for (std::uint64_t at = field(segment_of_type(2) + 8);; at += 16) {
+            if (field(at) == tag) {
+                return at + 8;
+            }
+        }
+    };
+    const auto symbol = [&](const std::string& name) {
+        for (std::uint64_t at = field(dynamic_value(6));; at += 24) {
+            std::uint32_t name_at = 0;
+            std::memcpy(&name_at, &original[at], 4);
+            if (name == &original[field(dynamic_value(5)) + name_at]) {
+                return at;
+            }
+        }
+    };
     struct Case {
         const char* name;
         std::function<void(std::vector<char>&)> change;
@@ -147,18 +170,20 @@ TEST_F(DamagedModules, CorruptedHeadersAreRefused)
         {"a segment too long", [&](auto& b) { put(b, segment_of_type(1) + 32, 0xffffffffffffff, 8); },
          "lies past the end"},
         {"dynamic section far out", [&](auto& b) { put(b, segment_of_type(2) + 8, 0x7ffffff0, 8); }, "lies past the end"},
-        {"string table address", [&](auto& b) {
-             std::uint64_t offset = 0;
-             std::memcpy(&offset, &b[segment_of_type(2) + 8], 8);
-             for (std::uint64_t at = offset;; at += 16) {
-                 std::uint64_t tag = 0;
-                 std::memcpy(&tag, &b[at], 8);
-                 if (tag == 5) {
-                     put(b, at + 8, 0x7ff000000000, 8);
-                     return;
-                 }
-             }
-         }, "dynamic entry 5 points outside the library"},
+        {"string table address", [&](auto& b) { put(b, dynamic_value(5), 0x7ff000000000, 8); },
+         "dynamic entry 5 points outside the library"},
+        {"initializer in data", [&](auto& b) { put(b, dynamic_value(12), 0x4000, 8); },
+         "dynamic entry 12 points outside the library's code"},
+        {"segment over the next", [&](auto& b) { put(b, segment_of_type(1) + 40, 0xf718, 8); },
+         "overlaps or precedes the one before it"},
+        {"executable stack", [&](auto& b) { put(b, segment_of_type(0x6474e551) + 4, 7, 4); },
+         "asks for an executable stack"},
+        {"read-only range elsewhere", [&](auto& b) { put(b, segment_of_type(0x6474e552) + 16, field(segment_of_type(0x6474e552) + 16) + 0x10000, 8); },
+         "the read-only-after-relocation range"},
+        {"relocation elsewhere", [&](auto& b) { put(b, field(dynamic_value(7)), 0x7fff0000, 8); },
+         "a relocation writes outside the library's data"},
+        {"mcn_main in data", [&](auto& b) { put(b, symbol("mcn_main") + 8, 0x4000, 8); },
+         "mcn_main lies outside the module's code"},
         {"not a shared object", [&](auto& b) { put(b, 16, 2, 2); }, "not a shared library (ELF type 2)"},
         {"32-bit", [&](auto& b) { put(b, 4, 1, 1); }, "not a 64-bit little-endian ELF file"},
     };
@@ -167,7 +192,9 @@ TEST_F(DamagedModules, CorruptedHeadersAreRefused)
         c.change(bytes);
         const fs::path path = write(c.name, bytes);
         const std::string message = load(path);
-        EXPECT_NE(message.find("cannot load module '" + path.string() + "': "), std::string::npos) << c.name;
+        std::string quoted(1, '\'');
+        quoted.append(path.string()).append("': ");
+        EXPECT_NE(message.find(quoted), std::string::npos) << c.name;
         EXPECT_NE(message.find(c.fault), std::string::npos) << c.name << ": " << message;
     }
 }
