@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -67,7 +68,9 @@ DynamicLibrary::DynamicLibrary(const std::filesystem::path& path, const Trial& /
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const auto first = reinterpret_cast<std::uintptr_t>(base);
     image_.emplace_back(first, first + nt->OptionalHeader.SizeOfImage);
-    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    // The section table follows the optional header.
+    const auto* section = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+        reinterpret_cast<const unsigned char*>(&nt->OptionalHeader) + nt->FileHeader.SizeOfOptionalHeader);
     for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
         if ((section->Characteristics & IMAGE_SCN_MEM_EXECUTE) != 0) {
             code_.emplace_back(first + section->VirtualAddress, first + section->VirtualAddress + section->Misc.VirtualSize);
@@ -359,7 +362,7 @@ void try_in_child(const std::filesystem::path& path, const std::function<void()>
             usleep(static_cast<useconds_t>(pause_us));
         }
     }
-    if (finished && reply == std::string("Y", 2) && (!known || (WIFEXITED(status) && WEXITSTATUS(status) == 0))) {
+    if (finished && reply == std::string_view("Y\0", 2) && (!known || (WIFEXITED(status) && WEXITSTATUS(status) == 0))) {
         return;
     }
     if (finished && reply.size() > 1 && reply[0] == 'N') {
