@@ -17,6 +17,7 @@ there is one.
 usage: scripts/damage-sweep.py [--build DIR] [--step K] [--xor 255,1]
 """
 import argparse
+import collections
 import os
 import select
 import shutil
@@ -66,6 +67,17 @@ def regions(data):
         if label in REGIONS:
             found.append((label, offset, offset + size))
     return found
+
+
+def reason_of(message):
+    """What refused a load, in short."""
+    for part, reason in (("did not finish", "trial load stopped after the time limit"),
+                         ("ended with signal", "trial load ended by a signal"),
+                         ("ended with exit status", "trial load exited (the system loader's abort)"),
+                         ("damaged:", "header check"), ("not a ", "header check")):
+        if part in message:
+            return reason
+    return "loader's or module's own refusal"
 
 
 class Driver:
@@ -118,6 +130,7 @@ def main():
 
     scratch = tempfile.mkdtemp(prefix="cvmodule-sweep-")
     cases = 0
+    reasons = collections.Counter()
     counts = {interface: {"refused": 0, "loaded": 0, "failed": 0} for interface in ("command", "cvhost_open")}
     started = time.monotonic()
     try:
@@ -145,6 +158,7 @@ def main():
                     reply = driver.ask(path)
                     if reply.startswith("refused ") and path in reply:
                         outcomes.append("refused")
+                        reasons[reason_of(reply)] += 1
                     elif reply == good_value:
                         outcomes.append("loaded")
                     else:
@@ -166,6 +180,7 @@ def main():
     for interface, count in counts.items():
         print("%s: %d refused naming the file, %d loaded and computed the good value, %d failed" %
               (interface, count["refused"], count["loaded"], count["failed"]))
+    print("cvhost_open's refusals: " + ", ".join("%d %s" % (n, reason) for reason, n in reasons.most_common()))
     return 1 if any(count["failed"] for count in counts.values()) else 0
 
 

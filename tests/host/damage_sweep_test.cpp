@@ -165,11 +165,11 @@ TEST_F(DamageSweep, EverySampledByteIsRefusedOrLoadsWhole)
     const CommandRun good_run = run_command(good_arguments, scratch);
     ASSERT_EQ(good_run.status, 0) << describe(good_run);
 
-    // Every 13th byte, both changes: about 380 cases.
+    // Every SWEEP_STEP-th byte (13: about 380 cases), both changes.
     int refused = 0;
     int loaded = 0;
     for (const auto& [first, last] : loader_parts(original)) {
-        for (std::uint64_t at = first; at < last; at += 13) {
+        for (std::uint64_t at = first; at < last; at += SWEEP_STEP) {
             for (const int change : {0xFF, 0x01}) {
                 std::vector<char> bytes = original;
                 bytes[at] = static_cast<char>(bytes[at] ^ change);
@@ -203,8 +203,8 @@ TEST_F(DamageSweep, EverySampledByteIsRefusedOrLoadsWhole)
         }
     }
     // Both outcomes occur; no trial child is left unreaped.
-    EXPECT_GT(refused, 100);
-    EXPECT_GT(loaded, 100);
+    EXPECT_GT(refused, 2000 / SWEEP_STEP);
+    EXPECT_GT(loaded, 2000 / SWEEP_STEP);
     errno = 0;
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);

@@ -98,13 +98,17 @@ protected:
 
 TEST_F(DamagedModules, EveryCutIsRefusedOrLoadsWhole)
 {
-    // Cut every 97 bytes (and just short of the end of the segments): a cut
-    // into what the loader maps is refused; past it, only section headers
-    // and such are lost and the module still loads and computes.
+    // Cut every 97 bytes of what the loader maps (and just short of its
+    // end): refused. Past it only section headers and such are lost and the
+    // module still loads and computes: sixteen cuts there, each a whole
+    // trial load (many in a build with debugging information).
     const std::uint64_t segments_end = end_of_segments();
     std::vector<std::uint64_t> cuts{segments_end - 1};
-    for (std::uint64_t size = 0; size < original.size(); size += 97) {
+    for (std::uint64_t size = 0; size < segments_end; size += 97) {
         cuts.push_back(size);
+    }
+    for (std::uint64_t i = 0; i < 16; ++i) {
+        cuts.push_back(segments_end + (original.size() - segments_end) * i / 16);
     }
     for (const std::uint64_t size : cuts) {
         const fs::path path = write("cut-" + std::to_string(size), {original.begin(), original.begin() + static_cast<std::ptrdiff_t>(size)});
