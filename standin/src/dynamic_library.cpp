@@ -339,12 +339,18 @@ void try_in_child(const std::filesystem::path& path, const std::function<void()>
         reply.append(chunk, static_cast<std::size_t>(got));
         finished = reply.back() == '\0';
     }
-    // The child ends by itself right after its reply; one that does not is
-    // ended. Reaped either way, unless the caller reaps every child itself.
+    // The child ends right after its reply, and is waited for; one that is
+    // late is ended, and one whose answer broke off is given until the
+    // deadline. Reaped either way, unless the caller reaps every child
+    // itself.
+    if (timed_out) {
+        kill(child, SIGKILL);
+    }
+    const int wait_flags = finished || timed_out ? 0 : WNOHANG;
     int status = 0;
     bool known = false;
     for (int pause_us = 50;; pause_us = std::min(pause_us * 2, 5000)) {
-        const pid_t done = waitpid(child, &status, timed_out ? 0 : WNOHANG);
+        const pid_t done = waitpid(child, &status, wait_flags);
         if (done == child) {
             known = true;
             break;
@@ -353,7 +359,7 @@ void try_in_child(const std::filesystem::path& path, const std::function<void()>
             break;
         }
         if (done == 0 && Clock::now() >= deadline) {
-            timed_out = !finished;
+            timed_out = true;
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             break;

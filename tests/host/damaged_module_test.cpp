@@ -18,6 +18,9 @@
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cerrno>
 #endif
 
 namespace {
@@ -201,6 +204,27 @@ TEST_F(DamagedModules, CorruptedHeadersAreRefused)
         EXPECT_NE(message.find(quoted), std::string::npos) << c.name;
         EXPECT_NE(message.find(c.fault), std::string::npos) << c.name << ": " << message;
     }
+}
+
+TEST_F(DamagedModules, TrialLoadsThatEndBadlyAreRefused)
+{
+    // Each ends a silent child process, not this one; the hang costs the
+    // time limit.
+    struct Case {
+        const char* library;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {FAKE_CRASHING_INIT, "a trial load ended with signal 11 (SIGSEGV)"},
+        {FAKE_EXITING_INIT, "a trial load ended with exit status 127"},
+        {FAKE_ENDLESS_INIT, "a trial load did not finish within 5 s"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(load(c.library), std::string("cannot load module '") + c.library + "': damaged: " + c.fault);
+    }
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
 }
 
 TEST_F(DamagedModules, FifoAndDirectoryAreNotOpened)
