@@ -253,7 +253,11 @@ std::string copy_name(Descriptor& copy)
 
 // In the child: silent, every signal at its default action and none
 // blocked, so that nothing the caller set up (handlers that report, wait
-// or jump) runs here; the answer goes to `answer`, then _exit.
+// or jump) runs here; the answer goes to `answer`, then _exit, which runs
+// none of the caller's exit handlers. A multi-threaded caller (Python, R)
+// leaves only this thread here: glibc resets its allocator and loader locks
+// at fork, and the time limit turns any other lock another thread held
+// into a refusal rather than a hang.
 [[noreturn]] void run_trial(int answer, const std::function<void()>& attempt)
 {
     struct sigaction action {};
