@@ -5,7 +5,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <utility>
 
 namespace standin {
 
@@ -31,14 +33,39 @@ std::string field_text(const char* field, std::size_t width)
 }
 
 Module::Module(HostEnvironment& host, const std::filesystem::path& path)
-    : host_(host), library_(path)
+    : Module(host, DynamicLibrary(path, [&host](DynamicLibrary&& library) { try_out(host, std::move(library)); }))
 {
-    const std::string file = path.string();
+}
+
+void Module::try_out(HostEnvironment& host, DynamicLibrary&& library)
+{
+    Module module(host, std::move(library));
+    module.version_record();
+    // Numbers the host would pass; LJUNGCV(10, 0.05) for this module.
+    const Argument numbers[] = {10.0, 0.05, 0.0};
+    for (const RegisteredFunction& function : module.functions()) {
+        if (function.min_args >= 0 && function.min_args <= static_cast<int>(std::size(numbers))) {
+            PreparedCall call(std::span(numbers, static_cast<std::size_t>(function.min_args)));
+            call.invoke(function.entry);
+        }
+    }
+}
+
+Module::Module(HostEnvironment& host, DynamicLibrary&& library) : host_(host), library_(std::move(library))
+{
+    const std::string file = library_.path().string();
     main_ = reinterpret_cast<MainEntry>(library_.find("mcn_main"));
     version_ = reinterpret_cast<VersionEntry>(library_.find("tkvercn1"));
     if (main_ == nullptr || version_ == nullptr) {
         throw LoadError("'" + file + "' is not a function module: it does not export " +
                         (main_ == nullptr ? "mcn_main" : "tkvercn1"));
+    }
+    // A damaged symbol table may name any address.
+    for (const auto& [entry, name] : {std::pair{reinterpret_cast<const void*>(main_), "mcn_main"},
+                                      std::pair{reinterpret_cast<const void*>(version_), "tkvercn1"}}) {
+        if (!library_.contains_code(entry)) {
+            throw LoadError("'" + file + "': " + name + " lies outside the module's code");
+        }
     }
 
     // Every record the module hands out is checked to lie within its image
@@ -53,7 +80,7 @@ Module::Module(HostEnvironment& host, const std::filesystem::path& path)
     }
     if (std::memcmp(image_->marker, IMAGE_MARKER, sizeof(IMAGE_MARKER)) != 0) {
         throw LoadError("'" + file + "': the image information has the wrong marker '" +
-                        field_text(image_->marker, sizeof(image_->marker)) + "'");
+                        printable_text(field_text(image_->marker, sizeof(image_->marker))) + "'");
     }
     if (image_->magic != IMAGE_INFORMATION_MAGIC) {
         char hex[32];
@@ -105,12 +132,12 @@ const std::vector<RegisteredFunction>& Module::functions()
     }
     std::vector<RegisteredFunction> learned;
     for (const ModuleDescriptor* descriptor : descriptors_) {
-        const std::string module = field_text(descriptor->name, sizeof(descriptor->name));
+        const std::string module = printable_text(field_text(descriptor->name, sizeof(descriptor->name)));
         if (descriptor->query == nullptr) {
             throw LoadError("'" + path().string() + "': module " + module + " has no request handler");
         }
-        if (!library_.contains(reinterpret_cast<const void*>(descriptor->query), 1)) {
-            throw LoadError("'" + path().string() + "': module " + module + "'s request handler lies outside the module");
+        if (!library_.contains_code(reinterpret_cast<const void*>(descriptor->query))) {
+            throw LoadError("'" + path().string() + "': module " + module + "'s request handler lies outside the module's code");
         }
         const auto* names = static_cast<const FunctionNamesRecord*>(descriptor->query(REQUEST_FUNCTION_NAMES));
         const auto* entries =
@@ -149,9 +176,9 @@ const std::vector<RegisteredFunction>& Module::functions()
             function.definition = &definition;
             std::memcpy(&function.entry, entry_slots + sizeof(FunctionEntry) * static_cast<std::size_t>(i),
                         sizeof(FunctionEntry));
-            if (!library_.contains(reinterpret_cast<const void*>(function.entry), 1)) {
-                throw LoadError("'" + path().string() + "': function " + function.name +
-                                (function.entry == nullptr ? " has no entry" : "'s entry lies outside the module"));
+            if (!library_.contains_code(reinterpret_cast<const void*>(function.entry))) {
+                throw LoadError("'" + path().string() + "': function " + printable_text(function.name) +
+                                (function.entry == nullptr ? " has no entry" : "'s entry lies outside the module's code"));
             }
             function.module = module;
             learned.push_back(std::move(function));

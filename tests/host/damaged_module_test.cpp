@@ -18,6 +18,9 @@
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cerrno>
 #endif
 
 namespace {
@@ -98,13 +101,17 @@ protected:
 
 TEST_F(DamagedModules, EveryCutIsRefusedOrLoadsWhole)
 {
-    // Cut every 97 bytes (and just short of the end of the segments): a cut
-    // into what the loader maps is refused; past it, only section headers
-    // and such are lost and the module still loads and computes.
+    // Cut every 97 bytes of what the loader maps (and just short of its
+    // end): refused. Past it only section headers and such are lost and the
+    // module still loads and computes: sixteen cuts there, each a whole
+    // trial load (many in a build with debugging information).
     const std::uint64_t segments_end = end_of_segments();
     std::vector<std::uint64_t> cuts{segments_end - 1};
-    for (std::uint64_t size = 0; size < original.size(); size += 97) {
+    for (std::uint64_t size = 0; size < segments_end; size += 97) {
         cuts.push_back(size);
+    }
+    for (std::uint64_t i = 0; i < 16; ++i) {
+        cuts.push_back(segments_end + (original.size() - segments_end) * i / 16);
     }
     for (const std::uint64_t size : cuts) {
         const fs::path path = write("cut-" + std::to_string(size), {original.begin(), original.begin() + static_cast<std::ptrdiff_t>(size)});
@@ -136,6 +143,29 @@ TEST_F(DamagedModules, CorruptedHeadersAreRefused)
             }
         }
     };
+    const auto field = [&](std::uint64_t at) {
+        std::uint64_t value = 0;
+        std::memcpy(&value, &original[at], 8);
+        return value;
+    };
+    // Where a dynamic entry's value lies in the file (addresses below the
+    // writable segment equal offsets).
+    const auto dynamic_value = [&](std::uint64_t tag) {
+        for (std::uint64_t at = field(segment_of_type(2) + 8);; at += 16) {
+            if (field(at) == tag) {
+                return at + 8;
+            }
+        }
+    };
+    const auto symbol = [&](const std::string& name) {
+        for (std::uint64_t at = field(dynamic_value(6));; at += 24) {
+            std::uint32_t name_at = 0;
+            std::memcpy(&name_at, &original[at], 4);
+            if (name == &original[field(dynamic_value(5)) + name_at]) {
+                return at;
+            }
+        }
+    };
     struct Case {
         const char* name;
         std::function<void(std::vector<char>&)> change;
@@ -147,18 +177,20 @@ TEST_F(DamagedModules, CorruptedHeadersAreRefused)
         {"a segment too long", [&](auto& b) { put(b, segment_of_type(1) + 32, 0xffffffffffffff, 8); },
          "lies past the end"},
         {"dynamic section far out", [&](auto& b) { put(b, segment_of_type(2) + 8, 0x7ffffff0, 8); }, "lies past the end"},
-        {"string table address", [&](auto& b) {
-             std::uint64_t offset = 0;
-             std::memcpy(&offset, &b[segment_of_type(2) + 8], 8);
-             for (std::uint64_t at = offset;; at += 16) {
-                 std::uint64_t tag = 0;
-                 std::memcpy(&tag, &b[at], 8);
-                 if (tag == 5) {
-                     put(b, at + 8, 0x7ff000000000, 8);
-                     return;
-                 }
-             }
-         }, "dynamic entry 5 points outside the library"},
+        {"string table address", [&](auto& b) { put(b, dynamic_value(5), 0x7ff000000000, 8); },
+         "dynamic entry 5 points outside the library"},
+        {"initializer in the headers", [&](auto& b) { put(b, dynamic_value(12), 0x40, 8); },
+         "dynamic entry 12 points outside the library's code"},
+        {"segment over the next", [&](auto& b) { put(b, segment_of_type(1) + 40, 0xf718, 8); },
+         "overlaps or precedes the one before it"},
+        {"executable stack", [&](auto& b) { put(b, segment_of_type(0x6474e551) + 4, 7, 4); },
+         "asks for an executable stack"},
+        {"read-only range elsewhere", [&](auto& b) { put(b, segment_of_type(0x6474e552) + 16, field(segment_of_type(0x6474e552) + 16) + 0x10000, 8); },
+         "the read-only-after-relocation range"},
+        {"relocation elsewhere", [&](auto& b) { put(b, field(dynamic_value(7)), 0x7fff0000, 8); },
+         "a relocation writes outside the library's data"},
+        {"mcn_main in the headers", [&](auto& b) { put(b, symbol("mcn_main") + 8, 0x40, 8); },
+         "mcn_main lies outside the module's code"},
         {"not a shared object", [&](auto& b) { put(b, 16, 2, 2); }, "not a shared library (ELF type 2)"},
         {"32-bit", [&](auto& b) { put(b, 4, 1, 1); }, "not a 64-bit little-endian ELF file"},
     };
@@ -167,9 +199,32 @@ TEST_F(DamagedModules, CorruptedHeadersAreRefused)
         c.change(bytes);
         const fs::path path = write(c.name, bytes);
         const std::string message = load(path);
-        EXPECT_NE(message.find("cannot load module '" + path.string() + "': "), std::string::npos) << c.name;
+        std::string quoted(1, '\'');
+        quoted.append(path.string()).append("': ");
+        EXPECT_NE(message.find(quoted), std::string::npos) << c.name;
         EXPECT_NE(message.find(c.fault), std::string::npos) << c.name << ": " << message;
     }
+}
+
+TEST_F(DamagedModules, TrialLoadsThatEndBadlyAreRefused)
+{
+    // Each ends a silent child process, not this one; the hang costs the
+    // time limit.
+    struct Case {
+        const char* library;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {FAKE_CRASHING_INIT, "a trial load ended with signal 11 (SIGSEGV)"},
+        {FAKE_EXITING_INIT, "a trial load ended with exit status 127"},
+        {FAKE_ENDLESS_INIT, "a trial load did not finish within 5 s"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(load(c.library), std::string("cannot load module '") + c.library + "': damaged: " + c.fault);
+    }
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
 }
 
 TEST_F(DamagedModules, FifoAndDirectoryAreNotOpened)

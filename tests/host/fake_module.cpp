@@ -11,8 +11,14 @@
 //   FAKE_INTEGER_VERSION  an integer in a version text slot
 //   FAKE_WILD_NAMES       a names record at an address nobody gave it
 //   FAKE_SHORT_ENTRIES    an entries record from the host too small for its count
+// and a plain library whose initializer never returns well (Linux only):
+//   FAKE_CRASHING_INIT    ends the process with SIGSEGV
+//   FAKE_EXITING_INIT     exits 127, as the system loader does on a fault
+//   FAKE_ENDLESS_INIT     runs for ever
 #include <array>
+#include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 
 #include "host/host_toolkit.h"
@@ -21,6 +27,24 @@
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
 #else
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+#if defined(FAKE_CRASHING_INIT) || defined(FAKE_EXITING_INIT) || defined(FAKE_ENDLESS_INIT)
+#define FAKE_PLAIN
+namespace {
+[[gnu::constructor]] void start()
+{
+#if defined(FAKE_CRASHING_INIT)
+    std::raise(SIGSEGV);
+#elif defined(FAKE_EXITING_INIT)
+    std::_Exit(127);
+#else
+    volatile bool forever = true;
+    while (forever) {
+    }
+#endif
+}
+}  // namespace
 #endif
 
 #if defined(FAKE_PLAIN)

@@ -47,6 +47,10 @@ class Module {
 public:
     // Loads the library, resolves mcn_main and tkvercn1, calls mcn_main with
     // the host's context and checks the ImageInformation. Throws LoadError.
+    // Where the platform allows, the library is first tried in a separate
+    // process (DynamicLibrary's trial) with everything the host reads of
+    // it: the records, the version record, registration and one evaluation
+    // of each function.
     Module(HostEnvironment& host, const std::filesystem::path& path);
 
     const std::filesystem::path& path() const { return library_.path(); }
@@ -71,6 +75,10 @@ public:
     Evaluation evaluate(std::string_view name, std::span<const Argument> arguments);
 
 private:
+    Module(HostEnvironment& host, DynamicLibrary&& library);
+    // What the trial load does with the library.
+    static void try_out(HostEnvironment& host, DynamicLibrary&& library);
+
     HostEnvironment& host_;
     DynamicLibrary library_;
     MainEntry main_ = nullptr;
