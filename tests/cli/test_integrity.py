@@ -318,6 +318,8 @@ class OwnLocation(unittest.TestCase):
     def test_without_proc(self):
         if not can_hide_proc():
             self.skipTest("cannot hide /proc (needs unshare and a mount namespace)")
+        if os.environ.get("CVMODULE_SANITIZE"):
+            self.skipTest("a sanitizer's runtime needs /proc itself")
         scratch = tempfile.TemporaryDirectory()
         self.addCleanup(scratch.cleanup)
         with open(os.path.join(scratch.name, "libcvmodule.so"), "w") as f:
@@ -335,11 +337,8 @@ class OwnLocation(unittest.TestCase):
         script = 'mount -t tmpfs none /proc && cd "$1" && PATH="$2" exec -a "$3" "$4" 10 0.05'
         for argv0, path, code, message in cases:
             with self.subTest(argv0=argv0, path=path):
-                # A sanitizer's leak check reads /proc too: without it, it would fail the run.
-                environment = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0")
                 result = subprocess.run(["unshare", "-m", "bash", "-c", script, "_", scratch.name, path, argv0,
-                                         LJUNGCV], capture_output=True, text=True, timeout=60, check=False,
-                                        env=environment)
+                                         LJUNGCV], capture_output=True, text=True, timeout=60, check=False)
                 self.assertEqual(result.returncode, code, result.stderr)
                 self.assertIn(message, result.stderr)
                 if code == 0:
