@@ -279,7 +279,8 @@ class InputsPeopleHave(unittest.TestCase):
         closed = subprocess.run([LJUNGCV, "eval"], capture_output=True, text=True, check=False,
                                 preexec_fn=lambda: os.close(0))
         self.assertEqual(closed.returncode, EXIT_BAD_INPUT)
-        self.assertEqual(closed.stderr, "ljungcv eval: cannot read standard input: it is closed\n")
+        # Where closed streams are not reopened (Windows), the read itself fails.
+        self.assertTrue(closed.stderr.startswith("ljungcv eval: cannot read standard input: "), closed.stderr)
         for args, stdin in ((["eval"], "10 \x1b]0;x\x07\n"), (["10", "0.05\x1b[2J"], None)):
             result = run(*args, stdin=stdin)
             self.assertNotIn("\x1b", result.stderr)
