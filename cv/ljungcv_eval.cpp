@@ -45,7 +45,7 @@ std::int32_t reject_argument(CallFrame* frame, int i, double* result)
 // never wrapped into a different one.
 bool truncate_count(double n, std::int32_t* count)
 {
-    if (!(n > SMALLEST_COUNT - 1.0 && n < LARGEST_COUNT + 1.0)) {
+    if (!count_fits(n)) {
         return false;
     }
     *count = static_cast<std::int32_t>(n);
@@ -90,7 +90,7 @@ extern "C" std::int32_t ljungcv_eval(CallFrame* frame, double* result)
         return reject_argument(frame, 1, result);
     }
     std::int32_t count = 0;
-    const bool count_fits = truncate_count(n, &count);
+    const bool fits = truncate_count(n, &count);
 
     // 3. alpha: not missing, 0 <= alpha <= 0.1 (-0.0 passes).
     const double alpha = number_argument(frame, 2);
@@ -124,7 +124,7 @@ extern "C" std::int32_t ljungcv_eval(CallFrame* frame, double* result)
 
     // 9. The value, classified by its pattern alone.
     double value = MISSING_VALUE;
-    if (count_fits) {
+    if (fits) {
         value = asymptotic ? ljung_critical_value(&count, &alpha) : corrected_critical_value(&count, &alpha);
     }
     if (is_missing(value)) {

@@ -29,4 +29,10 @@ inline constexpr double MAX_ALPHA = 0.1;
 inline constexpr double SMALLEST_COUNT = -2147483648.0;
 inline constexpr double LARGEST_COUNT = 2147483647.0;
 
+// Whether n truncates to such a count (false for a NaN or an infinity).
+constexpr bool count_fits(double n)
+{
+    return n > SMALLEST_COUNT - 1.0 && n < LARGEST_COUNT + 1.0;
+}
+
 #endif

@@ -66,7 +66,7 @@ std::optional<std::string_view> method_text(const char* method)
 // two-argument call.
 cvcore::Curve curve_of(FunctionEntry entry, const char* method)
 {
-    return method != nullptr ? cvcore::Curve(entry, std::string_view(method)) : cvcore::Curve(entry);
+    return {entry, method_text(method)};
 }
 
 std::int32_t fail(double* value, std::int32_t status)

@@ -23,7 +23,7 @@ int run_quick(const std::filesystem::path& module, const QuickOptions& options, 
 
     ModuleSession session(module);
     const std::optional<std::string_view> method = options.method;
-    Curve curve = method ? Curve(session.entry(), *method) : Curve(session.entry());
+    Curve curve(session.entry(), method);
     RecentPoints points(curve);
     const AssessedPoint result = assess_at(points, *n, *alpha);
     const std::string why = explain(*n, *alpha, method, result.point, result.range);

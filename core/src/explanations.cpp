@@ -14,11 +14,6 @@ std::string point_text(double n, double alpha)
     return "n = " + format_count(n) + ", alpha = " + format_shortest(alpha);
 }
 
-bool count_fits(double n)
-{
-    return n > SMALLEST_COUNT - 1.0 && n < LARGEST_COUNT + 1.0;
-}
-
 }  // namespace
 
 const char* status_text(std::int32_t status)

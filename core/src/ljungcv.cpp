@@ -50,10 +50,10 @@ LoadedModule::LoadedModule(standin::HostEnvironment& host, const std::filesystem
 {
 }
 
-Curve::Curve(FunctionEntry entry) : entry_(entry), method_(Method::corrected), call_(frame_arguments(std::nullopt)) {}
-
-Curve::Curve(FunctionEntry entry, std::string_view method_text)
-    : entry_(entry), method_(method_named(method_text)), call_(frame_arguments(method_text))
+Curve::Curve(FunctionEntry entry, std::optional<std::string_view> method_text)
+    : entry_(entry),
+      method_(method_text ? method_named(*method_text) : Method::corrected),
+      call_(frame_arguments(method_text))
 {
 }
 

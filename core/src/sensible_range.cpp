@@ -23,7 +23,7 @@ Point RecentPoints::at(double n, double alpha)
 
 Range assess(RecentPoints& points, double n, double alpha, const Point& here)
 {
-    if (here.status != STATUS_OK || !(n > SMALLEST_COUNT - 1.0 && n < LARGEST_COUNT + 1.0)) {
+    if (here.status != STATUS_OK || !count_fits(n)) {
         return Range::holds;
     }
     const Point before = points.at(std::trunc(n) - 1.0, alpha);

@@ -60,11 +60,10 @@ struct Point {
 // what a fresh frame holds. Not for use by two threads at once.
 class Curve {
 public:
-    // Two arguments: the function's default, the corrected method.
-    explicit Curve(FunctionEntry entry);
-    // Three arguments with this method text, passed as written. Throws
+    // Three arguments with this method text, passed as written, or two
+    // without one (the function's default, the corrected method). Throws
     // std::length_error for a text longer than the host can describe.
-    Curve(FunctionEntry entry, std::string_view method_text);
+    Curve(FunctionEntry entry, std::optional<std::string_view> method_text);
     // The method's shortest frame: two arguments for the corrected method,
     // the keyword for the asymptotic one.
     Curve(FunctionEntry entry, Method method);
