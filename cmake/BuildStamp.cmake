@@ -1,6 +1,6 @@
 # Stamps the module's build values from one moment: SOURCE_DATE_EPOCH when
 # it is set (string(TIMESTAMP) honours it), the configure time otherwise.
-# Writes ${CMAKE_CURRENT_BINARY_DIR}/generated/host/build_info.h.
+# Writes ${CMAKE_CURRENT_BINARY_DIR}/generated/module/build_info.h.
 
 # The clock is read once, every field in the same reading: separate
 # readings could straddle a second (or midnight) and disagree.
@@ -56,5 +56,5 @@ foreach(_text CVMODULE_SHORT_VERSION:4 CVMODULE_RELEASE:18 CVMODULE_BUILD_LEVEL:
   endif()
 endforeach()
 
-configure_file(${PROJECT_SOURCE_DIR}/host/build_info.h.in
-               ${CMAKE_CURRENT_BINARY_DIR}/generated/host/build_info.h @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/module/build_info.h.in
+               ${CMAKE_CURRENT_BINARY_DIR}/generated/module/build_info.h @ONLY)

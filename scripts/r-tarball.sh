@@ -19,7 +19,7 @@ tree=${NATIVE_TREE:-build-r}
 
 scripts/setup.sh --r
 # The module's version and build stamp come from CMake's configure step.
-if [[ ! -f "$tree/generated/host/build_info.h" ]]; then
+if [[ ! -f "$tree/generated/module/build_info.h" ]]; then
   cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF >/dev/null
 fi
 
@@ -30,7 +30,7 @@ cp -R r/ljungcv "$package"
 src=$package/src
 rm -f -- "$src"/*.o "$src"/*.so "$src"/Makevars
 # Whole directories, so that files added to them come along.
-module_dirs=(host cv numeric text)
+module_dirs=(host module cv numeric text)
 glue_dirs=()
 for dir in standin core kit platform; do
   [[ -d "$dir" ]] && glue_dirs+=("$dir")
@@ -38,8 +38,8 @@ done
 for dir in "${module_dirs[@]}" "${glue_dirs[@]}"; do
   cp -R "$dir" "$src/$dir"
 done
-mkdir -p "$src/generated/host"
-cp "$tree/generated/host/build_info.h" "$src/generated/host/"
+mkdir -p "$src/generated/module"
+cp "$tree/generated/module/build_info.h" "$src/generated/module/"
 # What only CMake or Windows builds use.
 find "$src" \( -name CMakeLists.txt -o -name '*.in' -o -name '*.rc' -o -name '*.def' \
   -o -name library_entry.cpp -o -name '*_windows.cpp' \) -delete
@@ -78,7 +78,7 @@ includes+=(-Ikit)
   echo "# The module exports mcn_main and tkvercn1 only; the package's library"
   echo "# loads it by path, as the host does, and never links it."
   echo "\$(MODULE): \$(MODULE_OBJECTS)"
-  printf '\t%s\n' "\$(SHLIB_LD) \$(SHLIB_LDFLAGS) \$(LDFLAGS) -o \$(MODULE) \$(MODULE_OBJECTS) -Wl,--version-script=host/cvmodule.map -Wl,--no-undefined -lm"
+  printf '\t%s\n' "\$(SHLIB_LD) \$(SHLIB_LDFLAGS) \$(LDFLAGS) -o \$(MODULE) \$(MODULE_OBJECTS) -Wl,--version-script=module/cvmodule.map -Wl,--no-undefined -lm"
   for object in "${module_objects[@]}" "${glue_objects[@]}"; do
     echo
     echo "$object: ${object%.o}.cpp"
