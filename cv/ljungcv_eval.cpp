@@ -9,7 +9,10 @@
 #include "cv/ljungcv_eval.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
+#include <optional>
 
 #include "cv/critical_value.h"
 #include "module/host_services.h"
@@ -17,9 +20,12 @@
 
 namespace {
 
-// The word buffer holds the longest method text framed by a blank on each side.
-constexpr std::int32_t WORD_BUFFER_SIZE = MAX_METHOD_LENGTH + 2;
 constexpr std::int32_t MEASURE_ONLY = 'n';
+
+// Each method's value routine, in the function's order of methods.
+using ValueRoutine = double (*)(const std::int32_t* n, const double* alpha);
+constexpr ValueRoutine VALUE_ROUTINES[] = {corrected_critical_value, ljung_critical_value};
+static_assert(std::size(VALUE_ROUTINES) == METHOD_COUNT);
 
 double number_argument(const CallFrame* frame, int i)
 {
@@ -80,6 +86,21 @@ void upcase_word(char* word, std::int32_t length)
     }
 }
 
+// The module's steps of reading a method text: its blank-text routines and
+// the host's upper-casing.
+struct MethodTextSteps {
+    static void measure(const char* chars, std::int32_t width, std::int32_t* length, std::int32_t* start)
+    {
+        // Measuring only: the host's text is never written.
+        justify_field(const_cast<char*>(chars), width, MEASURE_ONLY, length, start);
+    }
+    static void upcase(char* word, std::int32_t length) { upcase_word(word, length); }
+    static bool found(const char* framed, std::int32_t framed_length)
+    {
+        return find_text(METHOD_KEYWORDS, METHOD_KEYWORDS_LENGTH, framed, framed_length) >= 0;
+    }
+};
+
 }  // namespace
 
 extern "C" std::int32_t ljungcv_eval(CallFrame* frame, double* result)
@@ -94,38 +115,27 @@ extern "C" std::int32_t ljungcv_eval(CallFrame* frame, double* result)
 
     // 3. alpha: not missing, 0 <= alpha <= 0.1 (-0.0 passes).
     const double alpha = number_argument(frame, 2);
-    if (is_missing(alpha) || alpha < 0.0 || alpha > MAX_ALPHA) {
+    if (is_missing(alpha) || alpha < MIN_ALPHA || alpha > MAX_ALPHA) {
         return reject_argument(frame, 2, result);
     }
 
-    // 4-8. method: absent means corrected; otherwise a keyword, or a run of
-    //      adjacent keywords, after trimming blanks and upper-casing.
-    bool asymptotic = false;
+    // 4-8. method: absent means the default; otherwise a keyword, or a run
+    //      of adjacent keywords, after trimming blanks and upper-casing.
+    LjungcvMethod method = DEFAULT_METHOD;
     if (frame->argument_count >= 3) {
         const TextDescriptor* text = text_argument(frame, 3);
-        std::int32_t length = 0;
-        std::int32_t start = 0;
-        justify_field(const_cast<char*>(text->chars), text->length, MEASURE_ONLY, &length, &start);
-        if (length < 1 || length > MAX_METHOD_LENGTH) {
+        MethodTextSteps steps;
+        const std::optional<LjungcvMethod> named = read_method_text(text->chars, text->length, steps);
+        if (!named) {
             return reject_argument(frame, 3, result);
         }
-
-        char word[WORD_BUFFER_SIZE];
-        std::memset(word, ' ', sizeof word);
-        std::memcpy(word + 1, text->chars + start, static_cast<std::size_t>(length));
-        upcase_word(word, length);
-        word[length + 1] = ' ';
-
-        if (find_text(METHOD_KEYWORDS, METHOD_KEYWORDS_LENGTH, word, length + 2) < 0) {
-            return reject_argument(frame, 3, result);
-        }
-        asymptotic = word[1] == ASYMPTOTIC_METHOD_LETTER;
+        method = *named;
     }
 
     // 9. The value, classified by its pattern alone.
     double value = MISSING_VALUE;
     if (fits) {
-        value = asymptotic ? ljung_critical_value(&count, &alpha) : corrected_critical_value(&count, &alpha);
+        value = VALUE_ROUTINES[static_cast<std::size_t>(method)](&count, &alpha);
     }
     if (is_missing(value)) {
         *result = MISSING_VALUE;

@@ -21,10 +21,10 @@
 #include "core/stretches.h"
 #include "library_location.h"
 #include "platform/escaped_text.h"
-#include "standin/host_environment.h"
 
-static_assert(CVHOST_STATUS_OK == STATUS_OK && CVHOST_STATUS_NO_RESULT == STATUS_NO_RESULT &&
-              CVHOST_STATUS_INVALID_ARGUMENT == STATUS_INVALID_ARGUMENT);
+static_assert(CVHOST_STATUS_OK == static_cast<int>(core::Status::ok) &&
+              CVHOST_STATUS_NO_RESULT == static_cast<int>(core::Status::no_result) &&
+              CVHOST_STATUS_INVALID_ARGUMENT == static_cast<int>(core::Status::invalid_argument));
 static_assert(CVHOST_RANGE_HOLDS == static_cast<int>(core::Range::holds) &&
               CVHOST_RANGE_BELOW_PREVIOUS_N == static_cast<int>(core::Range::below_previous_n) &&
               CVHOST_RANGE_BELOW_LARGER_LEVEL == static_cast<int>(core::Range::below_larger_level) &&
@@ -35,7 +35,7 @@ namespace {
 // The process's one host environment, shared by every open handle: made by
 // the first open, ended by the last close.
 std::mutex environment_mutex;
-std::unique_ptr<standin::HostEnvironment> environment;
+std::unique_ptr<core::Host> environment;
 std::size_t open_handles = 0;
 
 // Like snprintf: the whole length back, at most size - 1 characters and a
@@ -64,15 +64,15 @@ std::optional<std::string_view> method_text(const char* method)
 
 // The curve of a method text as the C interface passes it: NULL makes the
 // two-argument call.
-core::Curve curve_of(FunctionEntry entry, const char* method)
+core::Curve curve_of(const core::LoadedModule& module, const char* method)
 {
-    return {entry, method_text(method)};
+    return {module, method_text(method)};
 }
 
 std::int32_t fail(double* value, std::int32_t status)
 {
     if (value != nullptr) {
-        *value = MISSING_VALUE;
+        *value = core::MISSING_VALUE;
     }
     return status;
 }
@@ -92,14 +92,14 @@ namespace {
 // Opens under environment_mutex; throws what the loader throws.
 std::unique_ptr<cvhost> open_locked(const std::filesystem::path& path)
 {
-    std::unique_ptr<standin::HostEnvironment> made;
+    std::unique_ptr<core::Host> made;
     if (!environment) {
-        made = std::make_unique<standin::HostEnvironment>();
+        made = std::make_unique<core::Host>();
     }
-    standin::HostEnvironment& host = made ? *made : *environment;
+    core::Host& host = made ? *made : *environment;
     auto handle = std::make_unique<cvhost>();
     handle->loaded = std::make_unique<core::LoadedModule>(host, path);
-    handle->fields = core::module_fields(handle->loaded->module());
+    handle->fields = core::module_fields(*handle->loaded);
     for (const core::ModuleField& field : handle->fields) {
         handle->info.append(field.name).append(": ").append(field.value).append("\n");
     }
@@ -149,24 +149,24 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
         *rejected = 0;
     }
     if (host == nullptr || value == nullptr) {
-        return fail(value, STATUS_NO_RESULT);
+        return fail(value, CVHOST_STATUS_NO_RESULT);
     }
     try {
-        const core::Point point = curve_of(host->loaded->entry(), method).at(n, alpha);
+        const core::Point point = curve_of(*host->loaded, method).at(n, alpha);
         *value = point.value;
         if (rejected != nullptr) {
             *rejected = point.rejected;
         }
-        return point.status;
+        return static_cast<std::int32_t>(point.status);
     } catch (const std::length_error&) {
         // The host describes a text's length with 32 bits; a longer method
         // cannot be passed, so it is the rejected argument.
         if (rejected != nullptr) {
             *rejected = 3;
         }
-        return fail(value, STATUS_INVALID_ARGUMENT);
+        return fail(value, CVHOST_STATUS_INVALID_ARGUMENT);
     } catch (...) {
-        return fail(value, STATUS_NO_RESULT);
+        return fail(value, CVHOST_STATUS_NO_RESULT);
     }
 }
 
@@ -182,7 +182,7 @@ void cvhost_assess_many(cvhost* host, std::size_t count, const double* n, const 
     const auto fail_all = [&](std::int32_t status, std::int32_t argument) {
         for (std::size_t i = 0; i < count; ++i) {
             if (values != nullptr) {
-                values[i] = MISSING_VALUE;
+                values[i] = core::MISSING_VALUE;
             }
             if (statuses != nullptr) {
                 statuses[i] = status;
@@ -196,19 +196,19 @@ void cvhost_assess_many(cvhost* host, std::size_t count, const double* n, const 
         }
     };
     if (host == nullptr || n == nullptr || alpha == nullptr) {
-        fail_all(STATUS_NO_RESULT, 0);
+        fail_all(CVHOST_STATUS_NO_RESULT, 0);
         return;
     }
     if (count == 0) {
         return;
     }
     try {
-        core::Curve curve = curve_of(host->loaded->entry(), method);
+        core::Curve curve = curve_of(*host->loaded, method);
         core::assess_many(curve, count, n, alpha, values, statuses, rejected, ranges);
     } catch (const std::length_error&) {
-        fail_all(STATUS_INVALID_ARGUMENT, 3);  // a method longer than the host can describe
+        fail_all(CVHOST_STATUS_INVALID_ARGUMENT, 3);  // a method longer than the host can describe
     } catch (...) {
-        fail_all(STATUS_NO_RESULT, 0);
+        fail_all(CVHOST_STATUS_NO_RESULT, 0);
     }
 }
 
@@ -224,7 +224,7 @@ int cvhost_version(void)
 
 int cvhost_is_missing(double x)
 {
-    return is_missing(x) ? 1 : 0;
+    return core::is_missing(x) ? 1 : 0;
 }
 
 const char* cvhost_status_text(std::int32_t status)
@@ -244,7 +244,7 @@ std::size_t cvhost_explain(cvhost* /*host*/, double n, double alpha, const char*
                            std::int32_t rejected, std::int32_t range, char* buffer, std::size_t buffer_size)
 {
     try {
-        const core::Point point{MISSING_VALUE, status, rejected};
+        const core::Point point{core::MISSING_VALUE, static_cast<core::Status>(status), rejected};
         return write_message(buffer, buffer_size,
                              core::explain(n, alpha, method_text(method), point, static_cast<core::Range>(range)));
     } catch (...) {
@@ -259,12 +259,12 @@ std::int32_t cvhost_limits(cvhost* host, const char* method, double alpha, std::
         *count = 0;
     }
     if (host == nullptr) {
-        return STATUS_NO_RESULT;
+        return CVHOST_STATUS_NO_RESULT;
     }
     try {
-        core::Curve curve = curve_of(host->loaded->entry(), method);
+        core::Curve curve = curve_of(*host->loaded, method);
         if (!curve.method() || core::level_rejected(curve, alpha)) {
-            return STATUS_INVALID_ARGUMENT;
+            return CVHOST_STATUS_INVALID_ARGUMENT;
         }
         const std::vector<core::Stretch> stretches = core::stretches(curve, alpha);
         for (std::size_t i = 0; i < stretches.size() && i < capacity; ++i) {
@@ -281,11 +281,11 @@ std::int32_t cvhost_limits(cvhost* host, const char* method, double alpha, std::
         if (count != nullptr) {
             *count = stretches.size();
         }
-        return STATUS_OK;
+        return CVHOST_STATUS_OK;
     } catch (const std::length_error&) {
-        return STATUS_INVALID_ARGUMENT;
+        return CVHOST_STATUS_INVALID_ARGUMENT;
     } catch (...) {
-        return STATUS_NO_RESULT;
+        return CVHOST_STATUS_NO_RESULT;
     }
 }
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "platform/own_location.h"
-#include "standin/module_location.h"
+#include "core/ljungcv.h"
 
 namespace cvhost_kit {
 
@@ -25,7 +25,7 @@ std::filesystem::path installed_module_path()
     if (loaded_from.empty()) {
         throw std::runtime_error("cannot tell where libcvhost was loaded from: give the module's path");
     }
-    return standin::module_beside(loaded_from.parent_path(), 0);
+    return core::module_beside_library(loaded_from);
 }
 
 }  // namespace cvhost_kit

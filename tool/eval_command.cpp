@@ -62,16 +62,15 @@ struct Columns {
 
 class BatchEvaluator {
 public:
-    BatchEvaluator(FunctionEntry entry, const EvalOptions& options, std::optional<double> alpha)
-        : entry_(entry),
-          corrected_curve_(entry, Method::corrected),
-          asymptotic_curve_(entry, Method::asymptotic),
-          corrected_(corrected_curve_),
-          asymptotic_(asymptotic_curve_),
+    BatchEvaluator(const LoadedModule& module, const EvalOptions& options, std::optional<double> alpha)
+        : module_(module),
           default_alpha_(alpha),
           alpha_text_(options.alpha.value_or("")),
           method_text_(options.method)
     {
+        for (const Method method : every_method()) {
+            curves_.push_back(std::make_unique<MethodCurve>(module, method));
+        }
     }
 
     // The record of one data line; `why` receives the message of an error row.
@@ -110,13 +109,13 @@ public:
         } else if (method_text_) {
             method = *method_text_;
         }
-        const std::optional<Method> chosen = method ? method_named(*method) : Method::corrected;
+        const std::optional<Method> chosen = method ? method_named(*method) : DEFAULT_METHOD;
         if (chosen) {
-            RecentPoints& points = *chosen == Method::asymptotic ? asymptotic_ : corrected_;
+            RecentPoints& points = curves_[static_cast<std::size_t>(*chosen)]->points;
             result_ = assess_at(points, *record.n_value, *record.alpha_value);
             record.method = method_keyword(*chosen);
         } else {
-            Curve curve(entry_, *method);  // the module decides, and flags it
+            Curve curve(module_, *method);  // the module decides, and flags it
             result_ = {curve.at(*record.n_value, *record.alpha_value), Range::holds};
             record.method = *method;
         }
@@ -125,11 +124,15 @@ public:
     }
 
 private:
-    FunctionEntry entry_;
-    Curve corrected_curve_;
-    Curve asymptotic_curve_;
-    RecentPoints corrected_;  // the points each curve evaluated last
-    RecentPoints asymptotic_;
+    // Each method's curve and the points it evaluated last.
+    struct MethodCurve {
+        MethodCurve(const LoadedModule& module, Method method) : curve(module, method), points(curve) {}
+        Curve curve;
+        RecentPoints points;
+    };
+
+    const LoadedModule& module_;
+    std::vector<std::unique_ptr<MethodCurve>> curves_;  // in the function's order of methods
     std::optional<double> default_alpha_;
     std::string alpha_text_;
     std::optional<std::string> method_text_;
@@ -217,7 +220,7 @@ int run_eval(const std::filesystem::path& module, const EvalOptions& options, st
     }
 
     ModuleSession session(module);  // a module without LJUNGCV fails before any input is read
-    BatchEvaluator evaluator(session.entry(), options, alpha);
+    BatchEvaluator evaluator(session, options, alpha);
     platform::OutputBuffer out(&platform::write_output);
     RecordWriter writer(out, options.format == "json" ? RecordFormat::json_lines : RecordFormat::csv);
 

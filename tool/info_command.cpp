@@ -15,7 +15,7 @@ int run_info(const std::filesystem::path& module_path, std::ostream& out, std::o
     using Part = ModuleField::Part;
     ModuleSession session(module_path);
     Part part = Part::file;
-    for (const ModuleField& field : module_fields(session.module())) {
+    for (const ModuleField& field : module_fields(session)) {
         if (field.part != part) {
             part = field.part;
             fmt::print(out, "{}", part == Part::image ? "\nImage information\n" : part == Part::version ? "\nVersion record\n" : "");
@@ -37,7 +37,7 @@ int run_info(const std::filesystem::path& module_path, std::ostream& out, std::o
         }
     }
     fmt::print(out, "\nFunctions\n");
-    for (const standin::RegisteredFunction& function : session.module().functions()) {
+    for (const RegisteredFunction& function : session.functions()) {
         fmt::print(out, "  {}  {} to {} arguments  (module {})\n", function.name, function.min_args,
                    function.max_args, function.module);
     }

@@ -36,7 +36,7 @@ int run_limits(const std::filesystem::path& module, const LimitsOptions& options
     }
 
     ModuleSession session(module);
-    Curve probe(session.entry(), Method::corrected);
+    Curve probe(session, Method::corrected);
     for (const double alpha : levels) {
         if (level_rejected(probe, alpha)) {
             fmt::print(err, "ljungcv limits: {}\n", explain_rejection(2, 1.0, alpha, ""));
@@ -46,7 +46,7 @@ int run_limits(const std::filesystem::path& module, const LimitsOptions& options
     platform::OutputBuffer out(&platform::write_output);
     out.text(fmt::format("{:<6}  {:<7}  {:>10}  {:>10}  {}\n", "method", "alpha", "from n", "to n", "the value"));
     for (const Method method : *methods) {
-        Curve curve(session.entry(), method);
+        Curve curve(session, method);
         for (const double alpha : levels) {
             for (const Stretch& stretch : stretches(curve, alpha)) {
                 out.text(fmt::format("{:<6}  {:<7}  {:>10}  {:>10}  {}\n", method_keyword(method),

@@ -11,10 +11,8 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "platform/escaped_text.h"
-#include "module_locator.h"
 #include "platform/checked_output.h"
 #include "plot_command.h"
-#include "standin/dynamic_library.h"
 
 namespace {
 
@@ -239,7 +237,7 @@ int run(int argc, char** argv)
 
     try {
         const std::filesystem::path module =
-            module_option.empty() ? default_module_path(argv[0]) : std::filesystem::path(module_option);
+            module_option.empty() ? core::module_beside_program(argv[0]) : std::filesystem::path(module_option);
         if (info->parsed()) {
             return run_info(module, platform::output_stream(), std::cerr);
         }
@@ -260,7 +258,7 @@ int run(int argc, char** argv)
             return EXIT_USAGE;
         }
         return run_quick(module, quick, platform::output_stream(), std::cerr);
-    } catch (const standin::LoadError& e) {
+    } catch (const core::LoadError& e) {
         fmt::print(std::cerr, "ljungcv: {}\n", e.what());
         return EXIT_LOAD;
     }

@@ -26,7 +26,7 @@
 #include "core/grid.h"
 #include "number_list.h"
 #include "core/numbers.h"
-#include "host/ljungcv_function.h"
+#include "core/function_facts.h"
 #include "platform/child_process.h"
 #include "platform/pending_file.h"
 #include "plot_gnuplot.h"
@@ -166,7 +166,7 @@ std::vector<std::vector<PlotPoint>> runs_of(const Grid& grid, std::size_t m, std
     bool in_run = false;
     for (std::size_t i = 0; i < grid.counts.size(); ++i) {
         const GridCell& cell = grid.cell(m, i, a);
-        if (cell.point.status != STATUS_OK) {
+        if (cell.point.status != Status::ok) {
             in_run = false;
             continue;
         }
@@ -180,7 +180,7 @@ std::vector<std::vector<PlotPoint>> runs_of(const Grid& grid, std::size_t m, std
 }
 
 // Whether every cell of method m at level a has the status.
-bool all_cells_have(const Grid& grid, std::size_t m, std::size_t a, std::int32_t status)
+bool all_cells_have(const Grid& grid, std::size_t m, std::size_t a, Status status)
 {
     for (std::size_t i = 0; i < grid.counts.size(); ++i) {
         if (grid.cell(m, i, a).point.status != status) {
@@ -241,7 +241,7 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
             PlotCurve curve{fmt::format("{} ({}), {}", name, method_keyword(grid.methods[m]), level_words(grid.levels[a])),
                             level_named ? "" : level_text(grid.levels[a]), a, asymptotic, runs_of(grid, m, a)};
             if (curve.runs.empty()) {
-                const bool rejected = all_cells_have(grid, m, a, STATUS_INVALID_ARGUMENT);
+                const bool rejected = all_cells_have(grid, m, a, Status::invalid_argument);
                 any_rejected = any_rejected || rejected;
                 fmt::print(err, "ljungcv plot: the {} method has no value at {}{}; left out\n", name,
                            level_words(grid.levels[a]), rejected ? " (the module rejects this level)" : "");
@@ -250,7 +250,7 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
             if (!asymptotic) {
                 for (std::size_t i = 0; i < grid.counts.size(); ++i) {
                     const GridCell& cell = grid.cell(m, i, a);
-                    if (cell.point.status == STATUS_OK &&
+                    if (cell.point.status == Status::ok &&
                         std::find(ANCHOR_COUNTS.begin(), ANCHOR_COUNTS.end(), grid.counts[i]) != ANCHOR_COUNTS.end()) {
                         chart.marks.push_back({grid.counts[i], cell.point.value});
                     }

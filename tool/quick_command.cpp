@@ -23,18 +23,18 @@ int run_quick(const std::filesystem::path& module, const QuickOptions& options, 
 
     ModuleSession session(module);
     const std::optional<std::string_view> method = options.method;
-    Curve curve(session.entry(), method);
+    Curve curve(session, method);
     RecentPoints points(curve);
     const AssessedPoint result = assess_at(points, *n, *alpha);
     const std::string why = explain(*n, *alpha, method, result.point, result.range);
     switch (result.point.status) {
-    case STATUS_INVALID_ARGUMENT:
+    case Status::invalid_argument:
         fmt::print(err, "ljungcv: {}\n", why);
         return EXIT_INVALID_ARGUMENT;
-    case STATUS_NO_RESULT:
+    case Status::no_result:
         fmt::print(err, "ljungcv: {}\n", why);
         return EXIT_NO_RESULT;
-    case STATUS_OK:
+    case Status::ok:
         break;
     default:
         fmt::print(err, "ljungcv: {}\n", why);

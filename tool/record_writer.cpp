@@ -5,9 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/function_facts.h"
 #include "core/numbers.h"
 #include "csv.h"
-#include "host/ljungcv_function.h"
 
 namespace ljungcv {
 
@@ -21,7 +21,7 @@ std::string json_text(std::string_view text)
 
 bool has_value(const Record& record)
 {
-    return record.result != nullptr && record.result->point.status == STATUS_OK;
+    return record.result != nullptr && record.result->point.status == core::Status::ok;
 }
 
 bool turned(const Record& record)
@@ -37,7 +37,7 @@ RecordWriter::RecordWriter(platform::OutputBuffer& out, RecordFormat format) : o
         out_.text("n,alpha,method,value,status,turned_down\n");
     } else if (format_ == RecordFormat::json_document) {
         out_.text("{\n  \"function\": \"");
-        out_.text(LJUNGCV_FUNCTION_NAME);
+        out_.text(core::FUNCTION_NAME);
         out_.text("\",\n  \"rows\": [");
     }
 }
@@ -67,7 +67,7 @@ void RecordWriter::write_csv(const Record& record)
     }
     out_.put(',');
     if (record.result != nullptr) {
-        out_.integer(record.result->point.status);
+        out_.integer(static_cast<std::int32_t>(record.result->point.status));
     } else {
         out_.text("error");
     }
@@ -107,7 +107,7 @@ void RecordWriter::write_json(const Record& record)
     }
     out_.text(", \"status\": ");
     if (record.result != nullptr) {
-        out_.integer(record.result->point.status);
+        out_.integer(static_cast<std::int32_t>(record.result->point.status));
     } else {
         out_.text("\"error\"");
     }

@@ -40,7 +40,7 @@ using Cell = AssessedPoint;
 
 bool has_value(const Cell& cell)
 {
-    return cell.point.status == STATUS_OK;
+    return cell.point.status == Status::ok;
 }
 
 // One method's table, row by row.
@@ -265,7 +265,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
     ModuleSession session(module);
     std::vector<std::unique_ptr<Curve>> curves;
     for (const Method method : *methods) {
-        curves.push_back(std::make_unique<Curve>(session.entry(), method));
+        curves.push_back(std::make_unique<Curve>(session, method));
     }
     // A level the module rejects is a rejection, before anything is printed.
     std::optional<double> rejected;

@@ -18,12 +18,12 @@ std::string point_text(double n, double alpha)
 
 const char* status_text(std::int32_t status)
 {
-    switch (status) {
-    case STATUS_OK:
+    switch (static_cast<Status>(status)) {
+    case Status::ok:
         return "ok";
-    case STATUS_NO_RESULT:
+    case Status::no_result:
         return "no result";
-    case STATUS_INVALID_ARGUMENT:
+    case Status::invalid_argument:
         return "invalid argument";
     default:
         return "unknown status";
@@ -69,8 +69,9 @@ std::string explain_no_result(double n, double alpha, Method method)
     if (count < 1.0) {
         return what + "a series needs at least 1 observation";
     }
-    if (count < 2.0 && method == Method::asymptotic) {
-        return what + "the asymptotic method needs at least 2 observations";
+    if (count < fewest_observations(method)) {
+        return what + "the " + method_long_name(method) + " method needs at least " +
+               std::to_string(fewest_observations(method)) + " observations";
     }
     if (std::isnan(alpha)) {
         return what + "alpha is not a number";
@@ -98,18 +99,18 @@ std::string explain_turn_down(Range range, double n, double alpha, Method method
 std::string explain(double n, double alpha, std::optional<std::string_view> method_text, const Point& point,
                     Range range)
 {
-    const Method method = method_text ? method_named(*method_text).value_or(Method::corrected) : Method::corrected;
+    const Method method = method_text ? method_named(*method_text).value_or(DEFAULT_METHOD) : DEFAULT_METHOD;
     switch (point.status) {
-    case STATUS_INVALID_ARGUMENT:
+    case Status::invalid_argument:
         return explain_rejection(point.rejected, n, alpha, method_text.value_or(""));
-    case STATUS_NO_RESULT:
+    case Status::no_result:
         return explain_no_result(n, alpha, method);
-    case STATUS_OK:
+    case Status::ok:
         return range == Range::below_previous_n || range == Range::below_larger_level
                    ? explain_turn_down(range, n, alpha, method)
                    : std::string();
     default:
-        return "the module answered with unknown status " + std::to_string(point.status);
+        return "the module answered with unknown status " + std::to_string(static_cast<std::int32_t>(point.status));
     }
 }
 

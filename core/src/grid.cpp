@@ -2,13 +2,13 @@
 
 namespace core {
 
-Grid evaluate_grid(const ModuleSession& session, const std::vector<Method>& methods, const std::vector<double>& counts,
+Grid evaluate_grid(const LoadedModule& module, const std::vector<Method>& methods, const std::vector<double>& counts,
                    const std::vector<double>& levels)
 {
     Grid grid{methods, counts, levels, {}};
     grid.cells.reserve(methods.size() * counts.size() * levels.size());
     for (const Method method : methods) {
-        Curve curve(session.entry(), method);
+        Curve curve(module, method);
         RecentPoints points(curve);
         for (const double n : counts) {
             for (const double alpha : levels) {

@@ -1,32 +1,61 @@
 #include "core/methods.h"
 
-#include <cstddef>
+#include <algorithm>
+#include <array>
+#include <cstdint>
 
 #include "host/ljungcv_function.h"
+#include "text/blank_text.h"
 
 namespace core {
 
 namespace {
 
+static_assert(static_cast<int>(Method::corrected) == static_cast<int>(LjungcvMethod::corrected) &&
+              static_cast<int>(Method::asymptotic) == static_cast<int>(LjungcvMethod::asymptotic));
+
+// What the core adds to the function's table of methods, in its order.
+struct CoreFacts {
+    int fewest_observations;  // the corrected curve is exact from one; Ljung's formula needs two
+};
+constexpr std::array<CoreFacts, METHOD_COUNT> CORE_FACTS = {{{1}, {2}}};
+
 constexpr std::string_view KEYWORDS(METHOD_KEYWORDS, METHOD_KEYWORDS_LENGTH);
 
-char upper(char c)
+const MethodFacts& facts(Method method)
 {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return method_facts(static_cast<LjungcvMethod>(method));
 }
 
-std::string_view trimmed(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
+// The function's steps of reading a method text, with the C locale's
+// letters for the host's upper-casing (the stand-in host's own table).
+struct MethodTextSteps {
+    static void measure(const char* chars, std::int32_t width, std::int32_t* length, std::int32_t* start)
+    {
+        justify_field(const_cast<char*>(chars), width, 'n', length, start);  // measures only
     }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
+    static void upcase(char* word, std::int32_t length)
+    {
+        for (std::int32_t i = 1; i <= length; ++i) {
+            if (word[i] >= 'a' && word[i] <= 'z') {
+                word[i] = static_cast<char>(word[i] - 'a' + 'A');
+            }
+        }
+    }
+    static bool found(const char* framed, std::int32_t framed_length)
+    {
+        return find_text(METHOD_KEYWORDS, METHOD_KEYWORDS_LENGTH, framed, framed_length) >= 0;
+    }
+};
 
 Method method_of_keyword(std::string_view keyword)
 {
-    return keyword.front() == ASYMPTOTIC_METHOD_LETTER ? Method::asymptotic : Method::corrected;
+    for (const MethodFacts& method : METHODS) {
+        if (keyword.front() == method.letter) {
+            return static_cast<Method>(method.method);
+        }
+    }
+    return DEFAULT_METHOD;
 }
 
 // Calls `visit` with each keyword of the list, in order.
@@ -41,16 +70,39 @@ void each_keyword(Visit visit)
     }
 }
 
+std::string upper(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return result;
+}
+
 }  // namespace
+
+const Method DEFAULT_METHOD = static_cast<Method>(::DEFAULT_METHOD);
+
+const std::vector<Method>& every_method()
+{
+    static const std::vector<Method> methods = [] {
+        std::vector<Method> all;
+        for (const MethodFacts& method : METHODS) {
+            all.push_back(static_cast<Method>(method.method));
+        }
+        return all;
+    }();
+    return methods;
+}
 
 const char* method_keyword(Method method)
 {
-    return method == Method::asymptotic ? "L" : "C";
+    return facts(method).keyword;
 }
 
 const char* method_long_name(Method method)
 {
-    return method == Method::asymptotic ? "asymptotic" : "corrected";
+    return facts(method).long_name;
 }
 
 std::string method_title(Method method)
@@ -58,35 +110,30 @@ std::string method_title(Method method)
     return std::string(method_long_name(method)) + " method (" + method_keyword(method) + ")";
 }
 
+int fewest_observations(Method method)
+{
+    return CORE_FACTS[static_cast<std::size_t>(method)].fewest_observations;
+}
+
 std::optional<Method> method_named(std::string_view text)
 {
-    // Framed by blanks in a fixed buffer: eval asks this for every line.
-    text = trimmed(text);
-    if (text.empty() || text.size() > static_cast<std::size_t>(MAX_METHOD_LENGTH)) {
+    // A text longer than any count the host describes is no method.
+    if (text.size() > static_cast<std::size_t>(INT32_MAX)) {
         return std::nullopt;
     }
-    char framed[MAX_METHOD_LENGTH + 2];
-    framed[0] = ' ';
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        framed[i + 1] = upper(text[i]);
-    }
-    framed[text.size() + 1] = ' ';
-    const std::string_view word(framed, text.size() + 2);
-    if (KEYWORDS.find(word) == std::string_view::npos) {
-        return std::nullopt;
-    }
-    return method_of_keyword(word.substr(1));
+    MethodTextSteps steps;
+    const std::optional<LjungcvMethod> method =
+        read_method_text(text.data(), static_cast<std::int32_t>(text.size()), steps);
+    return method ? std::optional<Method>(static_cast<Method>(*method)) : std::nullopt;
 }
 
 std::optional<std::vector<Method>> methods_named(std::string_view text)
 {
-    text = trimmed(text);
-    std::string upper_text;
-    for (const char c : text) {
-        upper_text += upper(c);
-    }
-    if (upper_text == "BOTH") {
-        return std::vector<Method>{Method::corrected, Method::asymptotic};
+    const std::size_t first = text.find_first_not_of(' ');
+    const std::string_view trimmed =
+        first == std::string_view::npos ? std::string_view() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    if (upper(trimmed) == "BOTH") {
+        return every_method();
     }
     if (const std::optional<Method> method = method_named(text)) {
         return std::vector<Method>{*method};
@@ -107,9 +154,19 @@ std::string method_keywords(Method method)
 
 std::string every_method_keyword()
 {
-    std::string list = method_keywords(Method::asymptotic) + ", " + method_keywords(Method::corrected);
+    std::vector<Method> order;
+    each_keyword([&](std::string_view keyword) {
+        const Method method = method_of_keyword(keyword);
+        if (std::find(order.begin(), order.end(), method) == order.end()) {
+            order.push_back(method);
+        }
+    });
+    std::string list;
+    for (const Method method : order) {
+        list.append(list.empty() ? "" : ", ").append(method_keywords(method));
+    }
     const std::size_t last_comma = list.rfind(", ");
-    return list.replace(last_comma, 2, " or ");
+    return last_comma == std::string::npos ? list : list.replace(last_comma, 2, " or ");
 }
 
 }  // namespace core

@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "module_state.h"
 #include "platform/utc_time.h"
 
 namespace core {
 
-std::vector<ModuleField> module_fields(standin::Module& module)
+std::vector<ModuleField> module_fields(const LoadedModule& loaded)
 {
+    standin::Module& module = ModuleAccess::module(loaded);
     using Part = ModuleField::Part;
     using Kind = ModuleField::Kind;
     using standin::field_text;

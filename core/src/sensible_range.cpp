@@ -23,22 +23,22 @@ Point RecentPoints::at(double n, double alpha)
 
 Range assess(RecentPoints& points, double n, double alpha, const Point& here)
 {
-    if (here.status != STATUS_OK || !count_fits(n)) {
+    if (here.status != Status::ok || !count_fits(n)) {
         return Range::holds;
     }
     const Point before = points.at(std::trunc(n) - 1.0, alpha);
-    if (before.status == STATUS_OK && here.value < before.value) {
+    if (before.status == Status::ok && here.value < before.value) {
         return Range::below_previous_n;
     }
     const double larger = alpha * (1.0 + LEVEL_STEP);
     if (larger <= MAX_ALPHA) {
         const Point next = points.at(n, larger);
-        if (next.status == STATUS_OK && here.value < next.value) {
+        if (next.status == Status::ok && here.value < next.value) {
             return Range::below_larger_level;
         }
     } else {
         const Point previous = points.at(n, alpha / (1.0 + LEVEL_STEP));
-        if (previous.status == STATUS_OK && previous.value < here.value) {
+        if (previous.status == Status::ok && previous.value < here.value) {
             return Range::below_larger_level;
         }
     }
@@ -66,7 +66,7 @@ void assess_many(Curve& curve, std::size_t count, const double* n, const double*
             values[i] = assessed.point.value;
         }
         if (statuses != nullptr) {
-            statuses[i] = assessed.point.status;
+            statuses[i] = static_cast<std::int32_t>(assessed.point.status);
         }
         if (rejected != nullptr) {
             rejected[i] = assessed.point.rejected;
@@ -78,7 +78,7 @@ void assess_many(Curve& curve, std::size_t count, const double* n, const double*
 bool level_rejected(Curve& curve, double alpha)
 {
     constexpr double ANY_COUNT = 10.0;
-    return curve.at(ANY_COUNT, alpha).status == STATUS_INVALID_ARGUMENT;
+    return curve.at(ANY_COUNT, alpha).status == Status::invalid_argument;
 }
 
 }  // namespace core

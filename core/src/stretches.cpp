@@ -12,7 +12,7 @@ namespace {
 Range range_at(RecentPoints& points, double n, double alpha)
 {
     const AssessedPoint assessed = assess_at(points, n, alpha);
-    return assessed.point.status == STATUS_OK ? assessed.range : Range::no_value;
+    return assessed.point.status == Status::ok ? assessed.range : Range::no_value;
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include "core/ljungcv.h"
 #include "core/sensible_range.h"
 #include "core/stretches.h"
-#include "host/host_toolkit.h"
 
 namespace core {
 namespace {
@@ -67,8 +66,8 @@ TEST(Core, ExplanationsNameTheReason)
 class TurnedDown : public ::testing::Test {
 protected:
     ModuleSession session{CVMODULE_PATH};
-    Curve corrected{session.entry(), Method::corrected};
-    Curve asymptotic{session.entry(), Method::asymptotic};
+    Curve corrected{session, Method::corrected};
+    Curve asymptotic{session, Method::asymptotic};
 
     static Range at(Curve& curve, double n, double alpha)
     {
@@ -146,7 +145,7 @@ TEST_F(TurnedDown, BatchAgreesWithOnePointAtATime)
         for (std::size_t i = 0; i < count; ++i) {
             const Point alone = curve->at(n[i], alpha[i]);
             EXPECT_EQ(std::bit_cast<std::uint64_t>(values[i]), std::bit_cast<std::uint64_t>(alone.value)) << i;
-            EXPECT_EQ(statuses[i], alone.status) << i;
+            EXPECT_EQ(statuses[i], static_cast<std::int32_t>(alone.status)) << i;
             EXPECT_EQ(rejected[i], alone.rejected) << i;
             EXPECT_EQ(ranges[i], static_cast<std::int32_t>(at(*curve, n[i], alpha[i]))) << n[i] << " " << alpha[i];
         }
@@ -171,7 +170,7 @@ TEST_F(TurnedDown, StretchesCoverEveryCountWithTheirVerdicts)
                 for (const double n : {found[i].first, found[i].last}) {
                     RecentPoints points(*curve);
                     const AssessedPoint assessed = assess_at(points, n, alpha);
-                    const Range range = assessed.point.status == STATUS_OK ? assessed.range : Range::no_value;
+                    const Range range = assessed.point.status == Status::ok ? assessed.range : Range::no_value;
                     EXPECT_EQ(range, found[i].range) << n << " " << alpha;
                 }
             }

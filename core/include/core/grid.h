@@ -24,7 +24,7 @@ struct Grid {
     }
 };
 
-Grid evaluate_grid(const ModuleSession& session, const std::vector<Method>& methods, const std::vector<double>& counts,
+Grid evaluate_grid(const LoadedModule& module, const std::vector<Method>& methods, const std::vector<double>& counts,
                    const std::vector<double>& levels);
 
 }  // namespace core

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/module.h"
+#include "core/ljungcv.h"
 
 namespace core {
 
@@ -21,8 +21,8 @@ struct ModuleField {
     Kind kind = Kind::text;
 };
 
-// Throws standin::LoadError when a handler answers null.
-std::vector<ModuleField> module_fields(standin::Module& module);
+// Throws LoadError when a handler answers null.
+std::vector<ModuleField> module_fields(const LoadedModule& module);
 
 }  // namespace core
 
