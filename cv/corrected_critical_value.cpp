@@ -39,6 +39,7 @@
 #include <cmath>
 
 #include "cv/critical_value.h"
+#include "host/ljungcv_function.h"
 #include "cv/ljung_steps.h"
 #include "host/host_toolkit.h"
 #include "numeric/linear_solver_steps.h"
@@ -48,7 +49,8 @@
 namespace {
 
 constexpr int ANCHORS = 3;
-constexpr double ANCHOR_SIZES[ANCHORS] = {2.0, 100.0, 200.0};
+constexpr double ANCHOR_SIZES[ANCHORS] = {CORRECTED_ANCHOR_COUNTS[1], CORRECTED_ANCHOR_COUNTS[2],
+                                          CORRECTED_ANCHOR_COUNTS[3]};
 
 }  // namespace
 

@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <iterator>
 #include <optional>
 
 #include "cv/critical_value.h"
@@ -22,10 +21,19 @@ namespace {
 
 constexpr std::int32_t MEASURE_ONLY = 'n';
 
-// Each method's value routine, in the function's order of methods.
-using ValueRoutine = double (*)(const std::int32_t* n, const double* alpha);
-constexpr ValueRoutine VALUE_ROUTINES[] = {corrected_critical_value, ljung_critical_value};
-static_assert(std::size(VALUE_ROUTINES) == METHOD_COUNT);
+// The value routine of each of the function's methods. A switch rather than
+// a table of addresses: a table would need load-time relocation, and a
+// damaged relocation could then send an evaluation into the wrong code.
+double method_value(LjungcvMethod method, const std::int32_t* n, const double* alpha)
+{
+    switch (method) {
+    case LjungcvMethod::corrected:
+        return corrected_critical_value(n, alpha);
+    case LjungcvMethod::asymptotic:
+        return ljung_critical_value(n, alpha);
+    }
+    return MISSING_VALUE;
+}
 
 double number_argument(const CallFrame* frame, int i)
 {
@@ -135,7 +143,7 @@ extern "C" std::int32_t ljungcv_eval(CallFrame* frame, double* result)
     // 9. The value, classified by its pattern alone.
     double value = MISSING_VALUE;
     if (fits) {
-        value = VALUE_ROUTINES[static_cast<std::size_t>(method)](&count, &alpha);
+        value = method_value(method, &count, &alpha);
     }
     if (is_missing(value)) {
         *result = MISSING_VALUE;

@@ -46,6 +46,10 @@ constexpr const MethodFacts& method_facts(LjungcvMethod method)
     return METHODS[static_cast<std::size_t>(method)];
 }
 
+// The counts where the corrected method's curve is fixed: exact for one
+// and two observations, Ljung's value at 100 and 200.
+inline constexpr double CORRECTED_ANCHOR_COUNTS[] = {1.0, 2.0, 100.0, 200.0};
+
 // The longest method text, first to last non-blank, the function reads.
 inline constexpr std::int32_t MAX_METHOD_LENGTH = 9;
 

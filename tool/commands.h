@@ -20,7 +20,7 @@ using namespace core;  // NOLINT(google-build-using-namespace)
 // "C, CORR, CORRECT, CORRECTED, L, LJUNG (any case) or both"
 inline std::string method_choices()
 {
-    return method_keywords(Method::corrected) + ", " + method_keywords(Method::asymptotic) + " (any case) or both";
+    return keywords_by_method() + " (any case) or both";
 }
 
 // ljungcv N ALPHA [METHOD]

@@ -205,8 +205,8 @@ int run_eval(const std::filesystem::path& module, const EvalOptions& options, st
         }
     }
     if (options.method && !method_named(*options.method)) {
-        fmt::print(err, "ljungcv eval: --method '{}' is not one of {}, {} (any case)\n", *options.method,
-                   method_keywords(Method::corrected), method_keywords(Method::asymptotic));
+        fmt::print(err, "ljungcv eval: --method '{}' is not one of {} (any case)\n", *options.method,
+                   keywords_by_method());
         return EXIT_USAGE;
     }
     if (options.format != "csv" && options.format != "json") {

@@ -36,7 +36,7 @@ int run_limits(const std::filesystem::path& module, const LimitsOptions& options
     }
 
     ModuleSession session(module);
-    Curve probe(session, Method::corrected);
+    Curve probe(session, DEFAULT_METHOD);
     for (const double alpha : levels) {
         if (level_rejected(probe, alpha)) {
             fmt::print(err, "ljungcv limits: {}\n", explain_rejection(2, 1.0, alpha, ""));

@@ -36,9 +36,21 @@ namespace ljungcv {
 
 namespace {
 
+// The counts where any method's curve is fixed, ascending, each once.
+std::vector<double> every_anchor_count()
+{
+    std::vector<double> counts;
+    for (const Method method : every_method()) {
+        const std::vector<double> anchors = anchor_counts(method);
+        counts.insert(counts.end(), anchors.begin(), anchors.end());
+    }
+    std::sort(counts.begin(), counts.end());
+    counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
+    return counts;
+}
+
 // Where the corrected curve is pinned: exact for one and two observations,
 // equal to the asymptotic value at 100 and 200.
-constexpr std::array<double, 4> ANCHOR_COUNTS{1.0, 2.0, 100.0, 200.0};
 
 // About this many steps across the n axis when a RANGE is sampled: finer
 // than the pixels of a picture of usual size.
@@ -113,7 +125,7 @@ std::vector<double> plot_counts(const std::string& text, bool log_n)
     }
     const double first = counts.front();
     const double last = counts.back();
-    for (const double anchor : ANCHOR_COUNTS) {
+    for (const double anchor : every_anchor_count()) {
         if (anchor >= first && anchor <= last) {
             counts.push_back(anchor);
         }
@@ -224,7 +236,7 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
                     {},
                     {}};
     std::vector<std::string> anchors_shown;
-    for (const double anchor : ANCHOR_COUNTS) {
+    for (const double anchor : every_anchor_count()) {
         if (std::binary_search(grid.counts.begin(), grid.counts.end(), anchor)) {
             anchors_shown.push_back(format_shortest(anchor));
         }
@@ -237,9 +249,9 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
         bool level_named = false;
         for (std::size_t m = 0; m < grid.methods.size(); ++m) {
             const std::string name = method_long_name(grid.methods[m]);
-            const bool asymptotic = grid.methods[m] == Method::asymptotic;
+            const bool dashed = grid.methods[m] != DEFAULT_METHOD;  // the default method drawn solid
             PlotCurve curve{fmt::format("{} ({}), {}", name, method_keyword(grid.methods[m]), level_words(grid.levels[a])),
-                            level_named ? "" : level_text(grid.levels[a]), a, asymptotic, runs_of(grid, m, a)};
+                            level_named ? "" : level_text(grid.levels[a]), a, dashed, runs_of(grid, m, a)};
             if (curve.runs.empty()) {
                 const bool rejected = all_cells_have(grid, m, a, Status::invalid_argument);
                 any_rejected = any_rejected || rejected;
@@ -247,13 +259,12 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
                            level_words(grid.levels[a]), rejected ? " (the module rejects this level)" : "");
                 continue;
             }
-            if (!asymptotic) {
-                for (std::size_t i = 0; i < grid.counts.size(); ++i) {
-                    const GridCell& cell = grid.cell(m, i, a);
-                    if (cell.point.status == Status::ok &&
-                        std::find(ANCHOR_COUNTS.begin(), ANCHOR_COUNTS.end(), grid.counts[i]) != ANCHOR_COUNTS.end()) {
-                        chart.marks.push_back({grid.counts[i], cell.point.value});
-                    }
+            const std::vector<double> anchors = anchor_counts(grid.methods[m]);
+            for (std::size_t i = 0; i < grid.counts.size(); ++i) {
+                const GridCell& cell = grid.cell(m, i, a);
+                if (cell.point.status == Status::ok &&
+                    std::find(anchors.begin(), anchors.end(), grid.counts[i]) != anchors.end()) {
+                    chart.marks.push_back({grid.counts[i], cell.point.value});
                 }
             }
             for (const auto& run : curve.runs) {
@@ -268,7 +279,7 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
     }
     for (std::size_t m = 0; m < grid.methods.size(); ++m) {
         if (method_drawn[m]) {
-            chart.key_lines.push_back({fmt::format("{} ({})", method_long_name(grid.methods[m]), method_keyword(grid.methods[m])), grid.methods[m] == Method::asymptotic});
+            chart.key_lines.push_back({fmt::format("{} ({})", method_long_name(grid.methods[m]), method_keyword(grid.methods[m])), grid.methods[m] != DEFAULT_METHOD});
         }
     }
     return chart;

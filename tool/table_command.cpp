@@ -284,7 +284,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
         RecordWriter records(out, *format == Format::csv ? RecordFormat::csv : RecordFormat::json_document);
         for (const std::unique_ptr<Curve>& curve : curves) {
             RecentPoints points(*curve);
-            const char* method = method_keyword(curve->method().value_or(Method::corrected));
+            const char* method = method_keyword(curve->method().value_or(DEFAULT_METHOD));
             counts->for_each([&](double n) {
                 const std::string count = format_count(n);
                 levels->for_each([&](double alpha) {
@@ -333,7 +333,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
             writer.measure(headers, widths, marks, n_width);
             store.rewind();
         }
-        writer.begin(curve.method().value_or(Method::corrected), m);
+        writer.begin(curve.method().value_or(DEFAULT_METHOD), m);
         counts->for_each([&](double n) {
             if (*format == Format::text) {
                 cells.clear();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "host/ljungcv_function.h"
 #include "text/blank_text.h"
@@ -17,8 +18,12 @@ static_assert(static_cast<int>(Method::corrected) == static_cast<int>(LjungcvMet
 // What the core adds to the function's table of methods, in its order.
 struct CoreFacts {
     int fewest_observations;  // the corrected curve is exact from one; Ljung's formula needs two
+    std::span<const double> anchors;
 };
-constexpr std::array<CoreFacts, METHOD_COUNT> CORE_FACTS = {{{1}, {2}}};
+constexpr std::array<CoreFacts, METHOD_COUNT> CORE_FACTS = {{
+    {.fewest_observations = 1, .anchors = CORRECTED_ANCHOR_COUNTS},
+    {.fewest_observations = 2, .anchors = {}},
+}};
 
 constexpr std::string_view KEYWORDS(METHOD_KEYWORDS, METHOD_KEYWORDS_LENGTH);
 
@@ -113,6 +118,21 @@ std::string method_title(Method method)
 int fewest_observations(Method method)
 {
     return CORE_FACTS[static_cast<std::size_t>(method)].fewest_observations;
+}
+
+std::vector<double> anchor_counts(Method method)
+{
+    const std::span<const double> anchors = CORE_FACTS[static_cast<std::size_t>(method)].anchors;
+    return {anchors.begin(), anchors.end()};
+}
+
+std::string keywords_by_method()
+{
+    std::string list;
+    for (const Method method : every_method()) {
+        list.append(list.empty() ? "" : ", ").append(method_keywords(method));
+    }
+    return list;
 }
 
 std::optional<Method> method_named(std::string_view text)

@@ -28,6 +28,12 @@ const char* method_long_name(Method method);
 std::string method_title(Method method);
 // The fewest observations the method has a value for.
 int fewest_observations(Method method);
+// The counts where the method's curve is fixed by construction (fitted or
+// exact there); none for a method that is a formula throughout.
+std::vector<double> anchor_counts(Method method);
+// Every method's keywords, the methods in the function's order: "C, CORR,
+// CORRECT, CORRECTED, L, LJUNG".
+std::string keywords_by_method();
 
 // The method a text selects as the function reads it: blanks trimmed, any
 // case, a keyword or a run of adjacent keywords ("L C", "C CORR"). Nothing
