@@ -1,17 +1,7 @@
 #ifndef CVMODULE_NUMERIC_LINEAR_SOLVER_H
 #define CVMODULE_NUMERIC_LINEAR_SOLVER_H
 
-#include <cmath>
 #include <cstdint>
-
-// Zero tolerance of the solver's pivot test, applied to row-scaled values.
-inline constexpr double PIVOT_TOLERANCE = 3.834e-20;
-
-// 1 when |*u - *v| < PIVOT_TOLERANCE, else 0 (also when either is NaN).
-inline std::int32_t nearly_equal(const double* u, const double* v)
-{
-    return std::fabs(*u - *v) < PIVOT_TOLERANCE ? 1 : 0;
-}
 
 // Solves A x = b for an order *n of 1 to 3. A is column-major with leading
 // dimension *lda. Writes *flag = 1 and x on success; *flag = 2, leaving x as

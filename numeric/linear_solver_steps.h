@@ -22,7 +22,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "numeric/linear_solver.h"
+#include "numeric/pivot_test.h"
 
 inline constexpr int SOLVER_MAX_ORDER = 3;
 

@@ -12,6 +12,7 @@
 
 #include "cv/critical_value.h"
 #include "numeric/linear_solver.h"
+#include "numeric/pivot_test.h"
 #include "numeric/normal_quantile.h"
 
 namespace {
