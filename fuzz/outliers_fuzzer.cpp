@@ -137,7 +137,9 @@ struct Input {
 Input parse(const std::uint8_t* data, std::size_t size)
 {
     std::uint8_t header[HEADER_SIZE] = {};
-    std::memcpy(header, data, std::min(size, HEADER_SIZE));
+    if (size > 0) {
+        std::memcpy(header, data, std::min(size, HEADER_SIZE));
+    }
     Input in;
     in.options = header[0];
     in.type = static_cast<std::int32_t>(read_u64(header + 1) & 0xFFFFFFFF);
@@ -198,10 +200,10 @@ void fuzz_statistics(const Input& in)
     auto effects = block<double>(n, in.option(2));
     auto tstats = block<double>(n, in.option(3));
     auto message = block<char>(in.message_size, in.option(4));
-    if (residuals) {
+    if (residuals && n > 0) {
         std::memcpy(residuals.get(), in.residuals.data(), n * sizeof(double));
     }
-    if (pi) {
+    if (pi && in.k > 0) {
         std::memcpy(pi.get(), in.pi.data(), in.k * sizeof(double));
     }
     const std::int32_t status =
@@ -259,10 +261,10 @@ void fuzz_locate(const Input& in)
     auto effect = block<double>(room, in.option(7));
     auto tstat = block<double>(room, in.option(7));
     auto message = block<char>(in.message_size, in.option(4));
-    if (residuals) {
+    if (residuals && n > 0) {
         std::memcpy(residuals.get(), in.residuals.data(), n * sizeof(double));
     }
-    if (pi) {
+    if (pi && in.k > 0) {
         std::memcpy(pi.get(), in.pi.data(), in.k * sizeof(double));
     }
     if (index) {
