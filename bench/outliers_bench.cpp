@@ -25,11 +25,11 @@
 
 namespace {
 
-using cvcore::OutlierType;
+using core::OutlierType;
 
 constexpr double PHI = 0.6;
 constexpr double TARGET_SECONDS = 5e-3;
-const cvcore::OutlierTypes THREE{OutlierType::additive, OutlierType::level_shift, OutlierType::temporary_change};
+const core::OutlierTypes THREE{OutlierType::additive, OutlierType::level_shift, OutlierType::temporary_change};
 
 // Residuals of the true AR(1) model: white noise, plus each outlier put
 // through pi(B) = 1 - PHI B.
@@ -53,7 +53,7 @@ std::vector<double> residuals(std::size_t n, bool with_outliers)
         double x = 1.0;  // the TC's regressor, delta 0.7
         for (std::size_t t = tc; t < n; ++t) {
             e[t] += 6.0 * x;
-            x = cvcore::DEFAULT_DELTA * x - (t == tc ? PHI : 0.0);
+            x = core::DEFAULT_DELTA * x - (t == tc ? PHI : 0.0);
         }
     }
     return e;
@@ -61,9 +61,9 @@ std::vector<double> residuals(std::size_t n, bool with_outliers)
 
 double critical_value(std::size_t n)
 {
-    static cvcore::ModuleSession session(CVMODULE_PATH);
-    cvcore::Curve curve(session.entry(), cvcore::Method::corrected);
-    return cvcore::outlier_critical_value(curve, std::nullopt, n, 0.05);
+    static core::ModuleSession session(CVMODULE_PATH);
+    core::Curve curve(session.entry(), core::Method::corrected);
+    return core::outlier_critical_value(curve, std::nullopt, n, 0.05);
 }
 
 void statistics(benchmark::State& state, OutlierType type)
@@ -75,7 +75,7 @@ void statistics(benchmark::State& state, OutlierType type)
     std::vector<double> tstats(n);
     for (auto _ : state) {
         benchmark::DoNotOptimize(e.data());
-        cvcore::outlier_statistics(e, pi, type, cvcore::DEFAULT_DELTA, std::nullopt, effects, tstats);
+        core::outlier_statistics(e, pi, type, core::DEFAULT_DELTA, std::nullopt, effects, tstats);
         benchmark::DoNotOptimize(tstats.data());
     }
 }
@@ -89,7 +89,7 @@ void locate(benchmark::State& state, bool with_outliers)
     std::size_t found = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(e.data());
-        found = cvcore::locate_outliers(e, pi, THREE, cvcore::DEFAULT_DELTA, cv).size();
+        found = core::locate_outliers(e, pi, THREE, core::DEFAULT_DELTA, cv).size();
         benchmark::DoNotOptimize(found);
     }
     state.counters["found"] = static_cast<double>(found);
@@ -115,8 +115,8 @@ public:
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    for (const OutlierType type : cvcore::OUTLIER_TYPES) {
-        benchmark::RegisterBenchmark((std::string("statistics/") + cvcore::outlier_type_name(type)).c_str(),
+    for (const OutlierType type : core::OUTLIER_TYPES) {
+        benchmark::RegisterBenchmark((std::string("statistics/") + core::outlier_type_name(type)).c_str(),
                                      statistics, type)
             ->Arg(1000)
             ->Unit(benchmark::kMicrosecond);

@@ -16,7 +16,7 @@
 #include "core/ljungcv.h"
 #include "core/outliers.h"
 
-namespace cvcore {
+namespace core {
 namespace {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
@@ -398,4 +398,4 @@ TEST_F(Locate, CriticalValueErrorsAreTheFunctionsOwn)
 }
 
 }  // namespace
-}  // namespace cvcore
+}  // namespace core

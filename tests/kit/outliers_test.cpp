@@ -70,7 +70,7 @@ TEST(CvhostOutliers, StatisticsAreTheCoresBits)
             EXPECT_STREQ(message, "");
             std::vector<double> core_effects(s.n());
             std::vector<double> core_tstats(s.n());
-            cvcore::outlier_statistics(s.e, s.pi, *cvcore::outlier_type_of(type), 0.6,
+            core::outlier_statistics(s.e, s.pi, *core::outlier_type_of(type), 0.6,
                                        std::isnan(sigma) ? std::nullopt : std::optional<double>(sigma),
                                        core_effects, core_tstats);
             // Either output alone, the other NULL.
@@ -96,8 +96,8 @@ TEST(CvhostOutliers, LocatesWithTheModulesCriticalValue)
     for (const char* method : {static_cast<const char*>(nullptr), "L"}) {
         double expected_cv = 0;
         ASSERT_EQ(cvhost_ljungcv(handle.host, 120, 0.05, method, &expected_cv, nullptr), CVHOST_STATUS_OK);
-        const std::vector<cvcore::Outlier> core =
-            cvcore::locate_outliers(s.e, s.pi, *cvcore::OutlierTypes::of_bits(types), 0.7, expected_cv);
+        const std::vector<core::Outlier> core =
+            core::locate_outliers(s.e, s.pi, *core::OutlierTypes::of_bits(types), 0.7, expected_cv);
         ASSERT_GE(core.size(), 2U);
 
         std::vector<std::size_t> index(core.size());
