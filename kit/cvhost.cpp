@@ -4,11 +4,15 @@
 #include "cvmodule/cvhost.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,6 +21,7 @@
 #include "core/explanations.h"
 #include "core/ljungcv.h"
 #include "core/module_fields.h"
+#include "core/outliers.h"
 #include "core/sensible_range.h"
 #include "core/stretches.h"
 #include "library_location.h"
@@ -29,6 +34,10 @@ static_assert(CVHOST_RANGE_HOLDS == static_cast<int>(core::Range::holds) &&
               CVHOST_RANGE_BELOW_PREVIOUS_N == static_cast<int>(core::Range::below_previous_n) &&
               CVHOST_RANGE_BELOW_LARGER_LEVEL == static_cast<int>(core::Range::below_larger_level) &&
               CVHOST_RANGE_NO_VALUE == static_cast<int>(core::Range::no_value));
+static_assert(CVHOST_OUTLIER_IO == static_cast<int>(core::OutlierType::innovational) &&
+              CVHOST_OUTLIER_AO == static_cast<int>(core::OutlierType::additive) &&
+              CVHOST_OUTLIER_LS == static_cast<int>(core::OutlierType::level_shift) &&
+              CVHOST_OUTLIER_TC == static_cast<int>(core::OutlierType::temporary_change));
 
 namespace {
 
@@ -299,6 +308,149 @@ int cvhost_info_field(cvhost* host, std::size_t index, const char** name, const 
         *value = exists ? host->fields[index].value.c_str() : nullptr;
     }
     return exists ? 1 : 0;
+}
+
+}  // extern "C"
+
+// The outlier calls: input the core cannot take is an OutlierInputError,
+// a level without a value a NoCriticalValue; both carry the reason.
+namespace {
+
+std::int32_t outlier_failure(char* message, std::size_t message_size, std::int32_t status, std::string_view why)
+{
+    write_message(message, message_size, why);
+    return status;
+}
+
+// Runs body and turns what it throws into a status and a message.
+template <class Body>
+std::int32_t outlier_call(char* message, std::size_t message_size, Body body)
+{
+    write_message(message, message_size, "");
+    try {
+        body();
+        return CVHOST_STATUS_OK;
+    } catch (const core::OutlierInputError& error) {
+        return outlier_failure(message, message_size, CVHOST_STATUS_INVALID_ARGUMENT, error.what());
+    } catch (const core::NoCriticalValue& error) {
+        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, error.what());
+    } catch (const std::bad_alloc&) {
+        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, "out of memory");
+    } catch (const std::length_error&) {
+        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, "out of memory");
+    } catch (const std::exception& error) {
+        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, error.what());
+    } catch (...) {
+        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, "unknown error");
+    }
+}
+
+// The arrays every outlier call reads, checked before anything is read.
+void check_arrays(std::size_t n, const double* residuals, std::size_t k, const double* pi)
+{
+    if (n == 0) {
+        throw core::OutlierInputError("no residuals (n = 0)");
+    }
+    if (residuals == nullptr) {
+        throw core::OutlierInputError("residuals is NULL");
+    }
+    if (k > 0 && pi == nullptr) {
+        throw core::OutlierInputError("pi is NULL but k = " + std::to_string(k));
+    }
+}
+
+std::span<const double> weights(std::size_t k, const double* pi)
+{
+    return k > 0 ? std::span<const double>(pi, k) : std::span<const double>();
+}
+
+std::span<double> output(std::size_t n, double* values)
+{
+    return values != nullptr ? std::span<double>(values, n) : std::span<double>();
+}
+
+const char* const TYPE_CODES = "CVHOST_OUTLIER_IO (1), _AO (2), _LS (4) or _TC (8)";
+
+}  // namespace
+
+extern "C" {
+
+std::int32_t cvhost_outlier_statistics(std::size_t n, const double* residuals, std::size_t k, const double* pi,
+                                       std::int32_t type, double delta, double sigma, double* effects,
+                                       double* tstats, char* message, std::size_t message_size)
+{
+    return outlier_call(message, message_size, [&] {
+        check_arrays(n, residuals, k, pi);
+        const std::optional<core::OutlierType> outlier = core::outlier_type_of(type);
+        if (!outlier) {
+            throw core::OutlierInputError("type " + std::to_string(type) + " is not one outlier type: " +
+                                            TYPE_CODES);
+        }
+        core::outlier_statistics({residuals, n}, weights(k, pi), *outlier, delta,
+                                   std::isnan(sigma) ? std::nullopt : std::optional<double>(sigma),
+                                   output(n, effects), output(n, tstats));
+    });
+}
+
+std::int32_t cvhost_locate_outliers(cvhost* host, std::size_t n, const double* residuals, std::size_t k,
+                                    const double* pi, std::int32_t types, double delta, double alpha,
+                                    const char* method, double critical_value, std::size_t capacity,
+                                    std::size_t* index, std::int32_t* type, double* effect, double* tstat,
+                                    std::size_t* count, double* used_critical_value, char* message,
+                                    std::size_t message_size)
+{
+    if (count != nullptr) {
+        *count = 0;
+    }
+    if (used_critical_value != nullptr) {
+        *used_critical_value = std::numeric_limits<double>::quiet_NaN();
+    }
+    return outlier_call(message, message_size, [&] {
+        check_arrays(n, residuals, k, pi);
+        const std::optional<core::OutlierTypes> set = core::OutlierTypes::of_bits(types);
+        if (!set) {
+            throw core::OutlierInputError("types " + std::to_string(types) +
+                                            " has a bit that names no outlier type: an OR of " + TYPE_CODES);
+        }
+        const std::span<const double> e(residuals, n);
+        core::check_outlier_input(e, weights(k, pi), *set, delta);
+        double threshold = critical_value;
+        if (std::isnan(critical_value)) {
+            if (host == nullptr) {
+                throw core::OutlierInputError("host is NULL: LJUNGCV's critical value needs the module "
+                                                "(or give critical_value)");
+            }
+            std::optional<core::Curve> curve;
+            try {
+                curve.emplace(*host->loaded, method_text(method));
+            } catch (const std::length_error&) {
+                throw core::OutlierInputError("the method text is longer than the host can pass");
+            }
+            threshold = core::outlier_critical_value(*curve, method_text(method), n, alpha);
+        }
+        const std::vector<core::Outlier> found =
+            core::locate_outliers(e, weights(k, pi), *set, delta, threshold);
+        for (std::size_t i = 0; i < found.size() && i < capacity; ++i) {
+            if (index != nullptr) {
+                index[i] = found[i].index;
+            }
+            if (type != nullptr) {
+                type[i] = static_cast<std::int32_t>(found[i].type);
+            }
+            if (effect != nullptr) {
+                effect[i] = found[i].effect;
+            }
+            if (tstat != nullptr) {
+                tstat[i] = found[i].statistic;
+            }
+        }
+        if (count != nullptr) {
+            *count = found.size();
+        }
+        if (used_critical_value != nullptr) {
+            *used_critical_value = threshold;
+        }
+    });
 }
 
 }  // extern "C"
