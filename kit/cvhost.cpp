@@ -148,12 +148,16 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
     if (rejected != nullptr) {
         *rejected = 0;
     }
-    if (host == nullptr || value == nullptr) {
+    if (host == nullptr) {
         return fail(value, STATUS_NO_RESULT);
     }
+    // Without a place for the value the call is still made: its status and
+    // rejected argument are the answer the caller wants.
     try {
         const cvcore::Point point = curve_of(host->loaded->entry(), method).at(n, alpha);
-        *value = point.value;
+        if (value != nullptr) {
+            *value = point.value;
+        }
         if (rejected != nullptr) {
             *rejected = point.rejected;
         }
