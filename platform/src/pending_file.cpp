@@ -275,7 +275,7 @@ fs::path resolve_links(fs::path path)
             return path;
         }
         if (hops == MAX_LINKS) {
-            throw std::system_error(ELOOP, std::generic_category());
+            throw std::system_error(std::make_error_code(std::errc::too_many_symbolic_link_levels));
         }
         const fs::path next = fs::read_symlink(path, error);
         if (error) {
@@ -312,7 +312,7 @@ PendingFile::PendingFile(fs::path target) : target_(std::move(target))
             case fs::file_type::regular:
                 break;
             case fs::file_type::directory:
-                fail(EISDIR, target_);
+                fail(static_cast<int>(std::errc::is_a_directory), target_);
             case fs::file_type::fifo:
             case fs::file_type::character:
             case fs::file_type::block:
@@ -332,7 +332,7 @@ PendingFile::PendingFile(fs::path target) : target_(std::move(target))
         // beside the file it will become.
         destination_ = in_place() ? fs::temp_directory_path() / target_.filename() : resolve_links(target_);
         if (destination_.filename().empty()) {
-            fail(EISDIR, target_);
+            fail(static_cast<int>(std::errc::is_a_directory), target_);
         }
         directory_fd_ = open_directory(directory());
         if (directory_fd_ < 0) {
