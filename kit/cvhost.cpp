@@ -157,12 +157,16 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
     if (rejected != nullptr) {
         *rejected = 0;
     }
-    if (host == nullptr || value == nullptr) {
+    if (host == nullptr) {
         return fail(value, CVHOST_STATUS_NO_RESULT);
     }
+    // Without a place for the value the call is still made: its status and
+    // rejected argument are the answer the caller wants.
     try {
         const core::Point point = curve_of(*host->loaded, method).at(n, alpha);
-        *value = point.value;
+        if (value != nullptr) {
+            *value = point.value;
+        }
         if (rejected != nullptr) {
             *rejected = point.rejected;
         }

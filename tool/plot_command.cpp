@@ -60,6 +60,10 @@ constexpr double RANGE_STEPS = 1000.0;
 constexpr std::size_t MAX_PLOT_COUNTS = 100'000;
 constexpr std::size_t MAX_PLOT_LEVELS = 12;
 
+// How long gnuplot may take, in seconds: from a millisecond to a day.
+constexpr double MIN_TIMEOUT = 0.001;
+constexpr double MAX_TIMEOUT = 86400.0;
+
 bool is_count(double n)
 {
     return n >= 1.0 && n <= LARGEST_COUNT && n == std::floor(n);
@@ -307,17 +311,14 @@ std::string unusable_text_message(const PlotOptions& options)
     return {};
 }
 
-// Writes the script and the picture, each under a temporary name that
-// becomes the file's name only when the picture is complete: a failed run
-// leaves both files as they were.
+// Writes the script and the picture, each under a temporary name, and
+// gives both their files only when both are complete: a failed run leaves
+// every file as it was (see platform::PendingFile for links, FIFOs and
+// devices).
 int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat format, std::ostream& err)
 {
     constexpr const char* HEADER = "LJUNGCV critical values, written by ljungcv plot; draw with: gnuplot FILE";
     std::optional<platform::PendingFile> script_file;
-    const auto script_failed = [&](const std::system_error& e) {
-        fmt::print(err, "ljungcv plot: cannot write the script '{}': {}\n", options.script, e.code().message());
-        return EXIT_BAD_INPUT;
-    };
     try {
         if (!options.script.empty()) {
             script_file.emplace(options.script);
@@ -325,7 +326,8 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
                 chart, {format, options.output, options.width, options.height, options.font_size}, HEADER));
         }
     } catch (const std::system_error& e) {
-        return script_failed(e);
+        fmt::print(err, "ljungcv plot: cannot write the script '{}': {}\n", options.script, e.code().message());
+        return EXIT_BAD_INPUT;
     }
     try {
         platform::PendingFile picture(options.output);
@@ -349,17 +351,14 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
                        options.output);
             return EXIT_BAD_INPUT;
         }
-        picture.commit();
+        if (script_file) {
+            platform::commit_all({&*script_file, &picture});
+        } else {
+            picture.commit();
+        }
     } catch (const std::system_error& e) {
         fmt::print(err, "ljungcv plot: {}\n", e.what());
         return EXIT_BAD_INPUT;
-    }
-    try {
-        if (script_file) {
-            script_file->commit();
-        }
-    } catch (const std::system_error& e) {
-        return script_failed(e);
     }
     return EXIT_VALUE;
 }
@@ -370,6 +369,18 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
 {
     if (const std::string message = unusable_text_message(options); !message.empty()) {
         fmt::print(err, "ljungcv plot: {}\n", message);
+        return EXIT_USAGE;
+    }
+    // gnuplot's time limit: a comparison with NaN is false, so this reads
+    // "not within the range" rather than "outside it".
+    if (!(options.timeout >= MIN_TIMEOUT && options.timeout <= MAX_TIMEOUT)) {
+        fmt::print(err, "ljungcv plot: --timeout {} is not a number of seconds from {} to {}\n",
+                   format_shortest(options.timeout), format_shortest(MIN_TIMEOUT), format_shortest(MAX_TIMEOUT));
+        return EXIT_USAGE;
+    }
+    if (!options.script.empty() && platform::same_file(options.output, options.script)) {
+        fmt::print(err, "ljungcv plot: --output and --script name the same file '{}'; give each its own\n",
+                   options.script);
         return EXIT_USAGE;
     }
     const std::optional<PictureFormat> format = format_of(options.output);

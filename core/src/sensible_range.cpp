@@ -1,5 +1,6 @@
 #include "core/sensible_range.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 
@@ -21,13 +22,31 @@ Point RecentPoints::at(double n, double alpha)
     return slot.point;
 }
 
+namespace {
+
+// Whether the curve falls from `before`, its value at count - 1, to `here`,
+// its value at count (a whole number).
+bool falls(RecentPoints& points, double count, double alpha, double here, double before)
+{
+    if (std::abs(here - before) > FLAT_TO_ROUNDING * std::abs(here)) {
+        return here < before;
+    }
+    const double step = std::max(1.0, std::floor(count * COUNT_STEP));
+    const Point lower = points.at(std::max(1.0, count - step), alpha);
+    const Point upper = points.at(std::min(LARGEST_COUNT, count + step), alpha);
+    return lower.status == Status::ok && upper.status == Status::ok && upper.value < lower.value;
+}
+
+}  // namespace
+
 Range assess(RecentPoints& points, double n, double alpha, const Point& here)
 {
     if (here.status != Status::ok || !count_fits(n)) {
         return Range::holds;
     }
-    const Point before = points.at(std::trunc(n) - 1.0, alpha);
-    if (before.status == Status::ok && here.value < before.value) {
+    const double count = std::trunc(n);
+    const Point before = points.at(count - 1.0, alpha);
+    if (before.status == Status::ok && falls(points, count, alpha, here.value, before.value)) {
         return Range::below_previous_n;
     }
     const double larger = alpha * (1.0 + LEVEL_STEP);

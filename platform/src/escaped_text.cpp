@@ -28,6 +28,10 @@ std::string escape_controls(std::string_view text)
 
 namespace {
 
+// Each message reaches the stream as one write (fmt::print formats it
+// whole first) whose last byte is its line end: that newline is the
+// message's own, and every other control byte in the write, a newline in a
+// file name or an argument included, came from the text shown.
 class EscapingBuffer final : public std::streambuf {
 public:
     explicit EscapingBuffer(std::streambuf* target) : target_(target) {}
@@ -39,14 +43,28 @@ protected:
             return traits_type::not_eof(c);
         }
         const char byte = traits_type::to_char_type(c);
-        const std::string shown = byte != '\n' && is_control(byte) ? escape_controls({&byte, 1}) : std::string(1, byte);
-        const auto size = static_cast<std::streamsize>(shown.size());
-        return target_->sputn(shown.data(), size) == size ? c : traits_type::eof();
+        return put({&byte, 1}) ? c : traits_type::eof();
+    }
+
+    std::streamsize xsputn(const char* data, std::streamsize size) override
+    {
+        return put({data, static_cast<std::size_t>(size)}) ? size : 0;
     }
 
     int sync() override { return target_->pubsync(); }
 
 private:
+    bool put(std::string_view text)
+    {
+        const bool ends_line = !text.empty() && text.back() == '\n';
+        std::string shown = escape_controls(ends_line ? text.substr(0, text.size() - 1) : text);
+        if (ends_line) {
+            shown += '\n';
+        }
+        const auto size = static_cast<std::streamsize>(shown.size());
+        return target_->sputn(shown.data(), size) == size;
+    }
+
     std::streambuf* target_;
 };
 

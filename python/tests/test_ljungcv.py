@@ -315,3 +315,52 @@ def test_sdist_and_wheel():
         members = {member.name.split("/", 1)[-1]: member for member in archive.getmembers()}
     assert members["LICENSE"].isfile() and members["native/CMakeLists.txt"].isfile()
     assert not any(name.startswith(("native/python/", "native/build")) for name in members)
+
+
+def test_pandas_arguments_pair_by_label_or_not_at_all():
+    pd = pandas_or_none()
+    if pd is None:
+        pytest.skip("pandas is not installed")
+    rows = ["short", "long"]
+    n = pd.Series([10, 1000], index=rows)
+    levels = pd.DataFrame({"a": [0.01, 0.05], "b": [0.05, 0.1]}, index=rows)
+    cases = [  # n, alpha, the plain n and alpha the result must equal, or the error's words
+        (n, pd.Series([0.01, 0.05], index=rows), [10, 1000], [0.01, 0.05]),
+        (n, levels, [[10], [1000]], [[0.01, 0.05], [0.05, 0.1]]),
+        (pd.Series([10, 1000], index=["a", "b"]), levels, [10, 1000], [[0.01, 0.05], [0.05, 0.1]]),
+        (n, levels[::-1], "matches neither of the DataFrame's index and columns"),
+        (n, pd.Series([0.01, 0.05], index=rows[::-1]), "different indexes or columns"),
+        (levels[::-1], levels, "different indexes or columns"),
+        (levels.rename(columns={"b": "c"}), levels, "different indexes or columns"),
+        (pd.DataFrame([[10, 20], [30, 40]], index=rows, columns=rows), n,
+         "matches both of the DataFrame's index and columns"),
+        (n, np.array([0.01, 0.05]), [10, 1000], [0.01, 0.05]),
+        (n, 0.05, [10, 1000], 0.05),
+    ]
+    for case in cases:
+        if isinstance(case[2], str):
+            with pytest.raises(ValueError, match=case[2]) as raised:
+                ljungcv.critical_value(case[0], case[1], check=False)
+            assert "'short'" in str(raised.value) and "'long'" in str(raised.value)
+            continue
+        got = ljungcv.critical_value(case[0], case[1], check=False)
+        if isinstance(case[1], pd.DataFrame):
+            assert list(got.index) == rows and list(got.columns) == ["a", "b"]
+        expected = ljungcv.critical_value(case[2], case[3], check=False)
+        assert bits(np.asarray(got, dtype=float)).tolist() == bits(np.asarray(expected, dtype=float)).tolist()
+
+
+def test_masked_arguments_stay_masked_and_limits_needs_a_level():
+    masked_pairs = [  # evaluate keeps the mask where critical_value has it
+        (np.ma.masked, 0.05), (10, np.ma.masked), (np.ma.masked_array([10, 20], mask=[0, 1]), 0.05),
+        (np.ma.masked_array(10, mask=True), 0.05),
+    ]
+    for n, alpha in masked_pairs:
+        values, statuses = ljungcv.evaluate(n, alpha)
+        expected = ljungcv.critical_value(n, alpha, check=False)
+        assert np.ma.getmaskarray(values).tolist() == np.ma.getmaskarray(expected).tolist()
+        assert np.ma.getmaskarray(statuses).tolist() == np.ma.getmaskarray(expected).tolist()
+    for alpha in (np.ma.masked, np.ma.masked_array(0.05, mask=True), np.ma.masked_array([0.05], mask=[1])):
+        with pytest.raises(ValueError, match="alpha is masked"):
+            ljungcv.limits("C", alpha)
+    assert ljungcv.limits("C", np.ma.masked_array(0.001, mask=False))[0].last_n == 461

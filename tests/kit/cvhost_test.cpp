@@ -59,6 +59,10 @@ TEST(CvhostTest, EvaluatesAsTheHostDoes)
         EXPECT_EQ(status, c.status) << c.n << " " << c.alpha;
         EXPECT_EQ(rejected, c.rejected) << c.n << " " << c.alpha;
         EXPECT_EQ(std::bit_cast<std::uint64_t>(value) == MISSING_BITS, status != CVHOST_STATUS_OK);
+        // Without a place for the value: the same status and argument.
+        int rejected_alone = -1;
+        EXPECT_EQ(cvhost_ljungcv(handle.host, c.n, c.alpha, c.method, nullptr, &rejected_alone), c.status);
+        EXPECT_EQ(rejected_alone, c.rejected) << c.n << " " << c.alpha;
     }
 }
 
@@ -175,7 +179,7 @@ TEST(CvhostTest, NullArguments)
     EXPECT_EQ(rejected, 0);
     Handle handle;
     ASSERT_NE(handle.host, nullptr) << handle.message;
-    EXPECT_EQ(cvhost_ljungcv(handle.host, 10, 0.05, nullptr, nullptr, nullptr), CVHOST_STATUS_NO_RESULT);
+    EXPECT_EQ(cvhost_ljungcv(handle.host, 10, 0.05, nullptr, nullptr, nullptr), CVHOST_STATUS_OK);
 
     const double n[2] = {10, 20};
     const double alpha[2] = {0.05, 0.01};

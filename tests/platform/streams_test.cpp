@@ -105,10 +105,31 @@ TEST(SpillStore, GivesBackEveryRecordInOrderAfterSpilling)
 TEST(EscapedText, ControlBytesShowAsHexAndLineEndsStayInMessages)
 {
     EXPECT_EQ(escape_controls("a\x1b[31mb\a\t\x7f\xc3\xa9"), "a\\x1b[31mb\\x07\\x09\\x7f\xc3\xa9");
+    // Each write as a message makes it: only a newline that ends a write
+    // ends a line.
+    const struct {
+        const char* write;
+        const char* shown;
+    } cases[] = {
+        {"name \x1b]0;title\x07 here\n", "name \\x1b]0;title\\x07 here\n"},
+        {"cannot load 'x\nFAKE: error'\n", "cannot load 'x\\x0aFAKE: error'\n"},
+        {"file 'a\n'\n", "file 'a\\x0a'\n"},
+        {"two\n\n", "two\\x0a\n"},
+        {"\r\t\n", "\\x0d\\x09\n"},
+        {"no line end", "no line end"},
+        {"\n", "\n"},
+    };
+    // escape_messages takes one stream in a process's life.
     std::ostringstream out;
     escape_messages(out);
-    out << "name \x1b]0;title\x07 here\n";
-    EXPECT_EQ(out.str(), "name \\x1b]0;title\\x07 here\n");
+    for (const auto& c : cases) {
+        const std::size_t before = out.str().size();
+        out.write(c.write, static_cast<std::streamsize>(std::char_traits<char>::length(c.write)));
+        EXPECT_EQ(out.str().substr(before), c.shown) << escape_controls(c.write);
+    }
+    const std::size_t before = out.str().size();
+    out << 'a' << '\n' << '\x1b';
+    EXPECT_EQ(out.str().substr(before), "a\n\\x1b");
 }
 
 }  // namespace

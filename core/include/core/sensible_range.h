@@ -25,6 +25,17 @@ enum class Range : std::int32_t { holds = 0, below_previous_n = 1, below_larger_
 // and 0.055 out of order at n = 400 000.
 inline constexpr double LEVEL_STEP = 0.01;
 
+// Two values of a curve closer than FLAT_TO_ROUNDING of their size are
+// equal as far as their rounding can tell: the module's values carry
+// errors of up to a few hundred units in the last place, so that next to
+// where a curve turns, its values at neighbouring counts go up and down
+// with the rounding. There the curve's values COUNT_STEP of n to either
+// side (at least one count) say which way it goes. The verdict on one
+// value and the stretches of a curve both take this one rule, so they
+// agree at every count.
+inline constexpr double FLAT_TO_ROUNDING = 1e-12;
+inline constexpr double COUNT_STEP = 1e-4;
+
 // Points of one curve, each evaluated once while it stays among the recent
 // ones: a series of counts at a level finds its value at n - 1 here, and a
 // table's row finds the previous row's.

@@ -20,7 +20,9 @@ struct Stretch {
 // time, and each change between two neighbours is placed exactly by
 // bisection over the counts between them. A change that comes and goes
 // between two such neighbours would be missed; the curves are smooth at
-// that scale.
+// that scale, and where rounding alone orders neighbouring values the
+// verdict reads the curve further out (FLAT_TO_ROUNDING), so that rounding
+// makes no changes of its own.
 inline constexpr double SCAN_DENSE = 1000.0;
 inline constexpr double SCAN_RATIO = 1.005;
 

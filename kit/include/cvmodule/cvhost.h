@@ -32,9 +32,9 @@
  * this library: the file beside libcvhost (cvhost.dll), else in ../lib
  * relative to it. message may be NULL or message_size 0 (no message).
  * cvhost_close(NULL) does nothing. An evaluation with a NULL host answers
- * CVHOST_STATUS_NO_RESULT and the missing value; with a NULL value pointer
- * it evaluates nothing and answers CVHOST_STATUS_NO_RESULT; rejected may be
- * NULL. cvhost_ljungcv_many with a NULL host or a NULL n or alpha answers
+ * CVHOST_STATUS_NO_RESULT and the missing value; a NULL value pointer
+ * changes nothing but that no value is written: the status and *rejected
+ * are those of the same call with one; rejected may be NULL. cvhost_ljungcv_many with a NULL host or a NULL n or alpha answers
  * CVHOST_STATUS_NO_RESULT and the missing value for every i; values and
  * statuses may each be NULL when the caller does not want them.
  * cvhost_module_info with a NULL host writes "" and returns 0; a NULL buffer

@@ -15,8 +15,11 @@ bool is_control(char c);
 
 std::string escape_controls(std::string_view text);
 
-// From this call on, `stream` escapes every control byte it is given but the
-// line end of each message. Call once, first in main.
+// From this call on, `stream` escapes every control byte it is given, a
+// newline included, but the line end of each message: a newline that is
+// the last byte of one write. So each message must go to the stream as one
+// write (as fmt::print does), and a newline in the text it shows cannot
+// start a line of its own. Call once, first in main.
 void escape_messages(std::ostream& stream);
 
 }  // namespace platform

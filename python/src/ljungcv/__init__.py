@@ -16,8 +16,11 @@ the same bits that the host and the ``ljungcv`` command give.
 
 NumPy masked arrays give masked results; pandas Series and DataFrames give
 results of the same form (index, name, columns), and a missing element of a
-nullable column (``pd.NA``) gives a missing result (``nan``). pandas is not
-needed otherwise.
+nullable column (``pd.NA``) gives a missing result (``nan``). Two pandas
+arguments pair by label, never by position: two Series need one index, two
+DataFrames one index and one set of columns, and a Series goes with a
+DataFrame along the axis its index matches (the rows, or the columns);
+other labels are a ValueError. pandas is not needed otherwise.
 """
 
 from __future__ import annotations
@@ -135,8 +138,9 @@ def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C",
     Raises
     ------
     ValueError
-        The method is not one of the names above (the module decides), or
-        the shapes of ``n`` and ``alpha`` do not broadcast.
+        The method is not one of the names above (the module decides), the
+        shapes of ``n`` and ``alpha`` do not broadcast, or both are pandas
+        objects whose labels differ.
     TypeError
         ``n`` or ``alpha`` is not numeric (strings included), or ``method``
         is not a string.
@@ -219,7 +223,7 @@ def evaluate(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C") -> Tu
     [nan, 3.979803693577135, 3.5529225334258565]
     """
     batch = _Batch(n, alpha, method)
-    if batch.scalar:
+    if batch.scalar and batch.mask is None:
         value, status, _ = batch.host.one(float(batch.n), float(batch.alpha), batch.text)
         return (value if status == STATUS_OK else float("nan")), int(status)
     values, statuses = batch.values()
@@ -264,7 +268,10 @@ def limits(method: Method = "C", alpha: float = 0.05) -> List[Stretch]:
     the_host = host()
     if text is not None and not _method_accepted(text):
         raise _unknown_method(method)
-    level = float(_real_array(alpha, "alpha")[0])
+    level_array, level_mask, _ = _real_array(alpha, "alpha")
+    if level_mask is not None and level_mask.any():
+        raise ValueError("alpha is masked: limits needs a level")
+    level = float(level_array)
     status, stretches = the_host.limits(text, level)
     if status != STATUS_OK:
         raise ValueError(the_host.explain(1.0, level, text, status, 2, RANGE_HOLDS))
@@ -312,6 +319,7 @@ class _Batch:
         if self.text is not None and not _method_accepted(self.text):
             raise _unknown_method(method)
         self.scalar = n_array.ndim == 0 and alpha_array.ndim == 0
+        n_array, alpha_array = _paired_by_label(n_array, n_frame, alpha_array, alpha_frame)
         n_array, alpha_array = np.broadcast_arrays(n_array, alpha_array)
         self.n = np.ascontiguousarray(n_array)
         self.alpha = np.ascontiguousarray(alpha_array)
@@ -379,10 +387,54 @@ def _address(array: np.ndarray) -> int:
 def _frame_like(n_frame: Any, alpha_frame: Any, shape: Tuple[int, ...]) -> Any:
     """The pandas argument whose form the results take: one of the result's shape."""
     frames = [frame for frame in (n_frame, alpha_frame) if frame is not None and frame.shape == shape]
-    if len(frames) == 2 and not (frames[0].index.equals(frames[1].index) and frames[0].ndim == frames[1].ndim):
-        # Elements pair by position here, not by label as pandas pairs them.
-        raise ValueError("n and alpha are pandas objects with different indexes; align them first")
     return frames[0] if frames else None
+
+
+def _paired_by_label(n_array: np.ndarray, n_frame: Any, alpha_array: np.ndarray,
+                     alpha_frame: Any) -> Tuple[np.ndarray, np.ndarray]:
+    """n and alpha arranged so that broadcasting pairs pandas elements by label.
+
+    Broadcasting pairs elements by position; where both arguments are pandas
+    objects that is right only when their labels agree: two Series with one
+    index, two DataFrames with one index and one set of columns. A Series
+    with a DataFrame pairs along the axis the Series' index matches: the
+    DataFrame's index (each row gets the Series' element of its label) or
+    its columns. Anything else is a ValueError naming both sides' labels,
+    never a silent pairing by position. A plain array or a scalar pairs by
+    position, as NumPy does.
+    """
+    if n_frame is None or alpha_frame is None:
+        return n_array, alpha_array
+    if n_frame.ndim == alpha_frame.ndim:
+        if n_frame.index.equals(alpha_frame.index) and (
+                n_frame.ndim == 1 or n_frame.columns.equals(alpha_frame.columns)):
+            return n_array, alpha_array
+        raise ValueError("n and alpha are pandas objects with different indexes or columns "
+                         f"({_labels_of('n', n_frame)}; {_labels_of('alpha', alpha_frame)}); align them first")
+    series, frame = (n_frame, alpha_frame) if n_frame.ndim == 1 else (alpha_frame, n_frame)
+    by_rows = series.index.equals(frame.index)
+    by_columns = series.index.equals(frame.columns)
+    if by_rows == by_columns:
+        why = "both" if by_rows else "neither"
+        raise ValueError("n and alpha are pandas objects whose labels do not say how to pair them: the Series' "
+                         f"index matches {why} of the DataFrame's index and columns ({_labels_of('n', n_frame)}; "
+                         f"{_labels_of('alpha', alpha_frame)}); align them first")
+    if by_rows:
+        # A column of the Series' elements, one per row of the DataFrame.
+        if series is n_frame:
+            return n_array.reshape(-1, 1), alpha_array
+        return n_array, alpha_array.reshape(-1, 1)
+    return n_array, alpha_array
+
+
+def _labels_of(name: str, frame: Any, shown: int = 5) -> str:
+    """'n: a Series indexed ['a', 'b']' or 'alpha: a DataFrame indexed [...], columns [...]'."""
+    def labels(index: Any) -> str:
+        items = [repr(label) for label in list(index[:shown])]
+        return "[" + ", ".join(items) + (", ..." if len(index) > shown else "") + "]"
+    if frame.ndim == 1:
+        return f"{name}: a Series indexed {labels(frame.index)}"
+    return f"{name}: a DataFrame indexed {labels(frame.index)}, columns {labels(frame.columns)}"
 
 
 _KINDS = {"U": "an array of text", "S": "an array of bytes", "O": "an array of other objects",

@@ -43,6 +43,10 @@ assess <- function(count, level, method, check) {
 }
 
 ljungcv <- function(n, alpha, method = "C", check = TRUE) {
+  # "yes" or NA would otherwise turn the assessment off without a word.
+  if (!isTRUE(check) && !isFALSE(check)) {
+    stop("'check' must be TRUE or FALSE", call. = FALSE)
+  }
   count <- numeric_argument(n, "n")
   level <- numeric_argument(alpha, "alpha")
   methods <- method_argument(method)
@@ -51,7 +55,6 @@ ljungcv <- function(n, alpha, method = "C", check = TRUE) {
     return(numeric(0))
   }
   size <- max(lengths)
-  check <- isTRUE(check)
   result <- assess(rep_len(count, size), rep_len(level, size), rep_len(methods, size), check)
   rejected <- result[[3L]]
   first <- match(TRUE, rejected > 0L)

@@ -23,9 +23,10 @@ ljungcv(n, alpha, method = "C", check = TRUE)
     corrected curve, the default; \code{"L"} (or \code{"LJUNG"}), Ljung's
     asymptotic approximation. Case and surrounding blanks do not matter.
     Recycled with \code{n} and \code{alpha}.}
-  \item{check}{whether to assess each value against its curve's sensible
-    range and warn when some lie outside it; \code{FALSE} skips the
-    assessment (and its cost).}
+  \item{check}{\code{TRUE} or \code{FALSE} (anything else is an error):
+    whether to assess each value against its curve's sensible range and
+    warn when some lie outside it; \code{FALSE} skips the assessment (and
+    its cost).}
 }
 \details{
   \code{n}, \code{alpha} and \code{method} are recycled to the length of

@@ -43,6 +43,13 @@ test_that("an unknown method or wrong argument types are errors naming them", {
   expect_error(ljungcv_table(10, 0.05, c("C", "Q")), "unknown method \"Q\"")
 })
 
+test_that("check takes TRUE or FALSE only", {
+  for (check in list("yes", NA, 1, c(TRUE, TRUE), NULL, "FALSE")) {
+    expect_error(ljungcv(10, 0.05, check = check), "'check' must be TRUE or FALSE")
+  }
+  expect_identical(ljungcv(10, 0.05, check = FALSE), ljungcv(10, 0.05, check = TRUE))
+})
+
 test_that("the table has every combination in order, with the host's statuses and verdicts", {
   table <- ljungcv_table(n = c(1, 10), alpha = c(0, 0.05), method = c("L", "C"))
   expect_identical(names(table), c("n", "alpha", "method", "value", "status", "turned_down"))
