@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "core/explanations.h"
+#include "core/function_facts.h"
 #include "core/ljungcv.h"
+#include "core/methods.h"
 #include "core/module_fields.h"
 #include "core/outliers.h"
 #include "core/sensible_range.h"
@@ -233,6 +235,21 @@ std::size_t cvhost_module_info(cvhost* host, char* buffer, std::size_t buffer_si
 int cvhost_version(void)
 {
     return CVHOST_VERSION;
+}
+
+int cvhost_method_known(const char* method)
+{
+    return method != nullptr && core::method_named(method) ? 1 : 0;
+}
+
+void cvhost_level_range(double* lowest, double* highest)
+{
+    if (lowest != nullptr) {
+        *lowest = core::LOWEST_LEVEL;
+    }
+    if (highest != nullptr) {
+        *highest = core::HIGHEST_LEVEL;
+    }
 }
 
 int cvhost_is_missing(double x)

@@ -225,3 +225,53 @@ TEST(CvhostTest, NullArguments)
 }
 
 }  // namespace
+
+// Whether a method text is known is the function's own reading: on runs of
+// keywords, their pieces and random texts of the keywords' letters, in any
+// case and with blanks, the answer is what the module's evaluation says.
+TEST(CvhostTest, MethodKnownAgreesWithTheModule)
+{
+    Handle handle;
+    ASSERT_NE(handle.host, nullptr) << handle.message;
+    std::vector<std::string> texts{"", " ", "C", "l", " Ljung ", "L C", "C CORR", "CORRECT LJUNG", "LJUNG CORRECTED",
+                                   "CORRECTED ", "L  C", "LC", "CORRECTE", "CORRECTEDX", "both", "\tC"};
+    std::mt19937 random(20261209);
+    const std::string letters = "LCORETJUNGlcoretjung  ";
+    for (int i = 0; i < 4000; ++i) {
+        std::string text(random() % 12, ' ');
+        for (char& c : text) {
+            c = letters[random() % letters.size()];
+        }
+        texts.push_back(text);
+    }
+    int known = 0;
+    for (const std::string& text : texts) {
+        int rejected = -1;
+        double value = 0.0;
+        cvhost_ljungcv(handle.host, 10, 0.05, text.c_str(), &value, &rejected);
+        EXPECT_EQ(cvhost_method_known(text.c_str()), rejected != 3 ? 1 : 0) << "'" << text << "'";
+        known += rejected != 3 ? 1 : 0;
+    }
+    EXPECT_GT(known, 20);  // the random texts reach accepted runs too
+    EXPECT_EQ(cvhost_method_known(nullptr), 0);
+}
+
+// The level range the library states is the one the module checks.
+TEST(CvhostTest, LevelRangeIsTheModules)
+{
+    Handle handle;
+    ASSERT_NE(handle.host, nullptr) << handle.message;
+    double lowest = NAN;
+    double highest = NAN;
+    cvhost_level_range(&lowest, &highest);
+    cvhost_level_range(nullptr, nullptr);
+    const auto rejected_at = [&](double alpha) {
+        int rejected = -1;
+        cvhost_ljungcv(handle.host, 10, alpha, nullptr, nullptr, &rejected);
+        return rejected;
+    };
+    EXPECT_EQ(rejected_at(lowest), 0);
+    EXPECT_EQ(rejected_at(highest), 0);
+    EXPECT_EQ(rejected_at(std::nextafter(lowest, -1.0)), 2);
+    EXPECT_EQ(rejected_at(std::nextafter(highest, 1.0)), 2);
+}

@@ -164,6 +164,15 @@ CVHOST_API int cvhost_info_field(cvhost *host, size_t index, const char **name, 
 
 /* ---- Added in 1.2: the calls below are new; every call above is unchanged. ---- */
 
+/* 1 when the function takes `method` as its third argument, else 0 (also for
+   NULL): a keyword or a run of adjacent keywords, in any case, blanks around
+   it trimmed. The function's own reading of a method text; needs no module. */
+CVHOST_API int cvhost_method_known(const char *method);
+
+/* The levels the function takes: *lowest <= alpha <= *highest. Either
+   pointer may be NULL. */
+CVHOST_API void cvhost_level_range(double *lowest, double *highest);
+
 /* Outlier types; also bits of a type set. */
 #define CVHOST_OUTLIER_IO 1 /* innovational */
 #define CVHOST_OUTLIER_AO 2 /* additive */

@@ -17,7 +17,7 @@ from pathlib import Path
 LIBRARY_DIR = Path(__file__).resolve().parent / "_lib"
 HOST_LIBRARY = LIBRARY_DIR / "libcvhost.so"
 MODULE_LIBRARY = LIBRARY_DIR / "libcvmodule.so"
-NEEDED_VERSION = 10100  # 1.1: the assessed batch, stretches and information fields
+NEEDED_VERSION = 10200  # 1.2: whether a method is known, the outlier statistics
 
 if not HOST_LIBRARY.is_file():
     # The libraries are built by the package's install step; a source tree
@@ -53,7 +53,7 @@ class Host:
         version = lib.cvhost_version() if hasattr(lib, "cvhost_version") else 10000
         if version < NEEDED_VERSION:
             raise ImportError(f"ljungcv: {library} is version {version // 10000}.{version // 100 % 100}; "
-                              "the package needs 1.1 or later (reinstall the package)")
+                              "the package needs 1.2 or later (reinstall the package)")
         _bind(lib, "cvhost_open", _void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
         _bind(lib, "cvhost_ljungcv", ctypes.c_int32, _void_p, ctypes.c_double, ctypes.c_double,
               ctypes.c_char_p, _c_double_p, _c_int_p)
@@ -70,6 +70,7 @@ class Host:
         _bind(lib, "cvhost_limits", ctypes.c_int32, _void_p, ctypes.c_char_p, ctypes.c_double,
               ctypes.c_size_t, _void_p, _void_p, _void_p, ctypes.POINTER(ctypes.c_size_t))
         _bind(lib, "cvhost_info_field", ctypes.c_int, _void_p, ctypes.c_size_t, _c_char_pp, _c_char_pp)
+        _bind(lib, "cvhost_method_known", ctypes.c_int, ctypes.c_char_p)
 
         message = ctypes.create_string_buffer(512)
         handle = lib.cvhost_open(str(module).encode(), message, ctypes.sizeof(message))
@@ -88,6 +89,10 @@ class Host:
         status = self.lib.cvhost_ljungcv(self.handle, n, alpha, method,
                                          ctypes.byref(value), ctypes.byref(rejected))
         return value.value, status, rejected.value
+
+    def method_known(self, method: bytes) -> bool:
+        """Whether the function takes the text as its method."""
+        return bool(self.lib.cvhost_method_known(method))
 
     def range_text(self, verdict: int) -> str:
         return self.lib.cvhost_range_text(verdict).decode()

@@ -15,15 +15,20 @@ method_argument <- function(method) {
     stop("'method' must be texts without NA, \"C\" or \"L\"", call. = FALSE)
   }
   for (m in unique(method)) {
-    if (.Call(C_method_rejected, m) == 3L) {
-      stop(gettextf("unknown method \"%s\": the methods are \"C\" (corrected) and \"L\" (Ljung's asymptotic)", m),
-           call. = FALSE)
+    if (!.Call(C_method_known, m)) {
+      stop(gettextf("unknown method \"%s\": %s", m, .Call(C_method_rule)), call. = FALSE)
     }
   }
   as.vector(method)
 }
 
 ARGUMENT_NAMES <- c("n", "alpha", "method")
+
+# " (levels lie between 0 and 0.1)": the range the function takes.
+level_range_text <- function() {
+  range <- .Call(C_level_range)
+  gettextf(" (levels lie between %s and %s)", format(range[1L]), format(range[2L]))
+}
 
 # LJUNGCV(count[i], level[i], method[i]) for vectors of one length, one batch
 # per method: list(value, status, rejected, range).
@@ -60,7 +65,7 @@ ljungcv <- function(n, alpha, method = "C", check = TRUE) {
   first <- match(TRUE, rejected > 0L)
   if (!is.na(first)) {
     warning(gettextf("NaNs produced: the module rejected argument '%s'%s", ARGUMENT_NAMES[rejected[first]],
-                     if (rejected[first] == 2L) " (levels lie between 0 and 0.1)" else ""),
+                     if (rejected[first] == 2L) level_range_text() else ""),
             call. = FALSE)
   }
   if (check) {
@@ -106,8 +111,8 @@ ljungcv_limits <- function(method = "C", alpha = 0.05) {
   rows <- lapply(seq_len(nrow(pairs)), function(i) {
     stretches <- .Call(C_limits, pairs$method[i], pairs$alpha[i])
     if (is.null(stretches)) {
-      stop(gettextf("the module rejects alpha = %s (levels lie between 0 and 0.1)",
-                    format(pairs$alpha[i], digits = 17)), call. = FALSE)
+      stop(gettextf("the module rejects alpha = %s%s", format(pairs$alpha[i], digits = 17), level_range_text()),
+           call. = FALSE)
     }
     data.frame(method = rep(pairs$method[i], length(stretches[[1L]])),
                alpha = rep(pairs$alpha[i], length(stretches[[1L]])),

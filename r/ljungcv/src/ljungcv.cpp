@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "cvmodule/cvhost.h"
@@ -47,14 +48,29 @@ const char* method_text(SEXP method)
 
 extern "C" {
 
-// The argument (1 n, 2 alpha, 3 method) the module flags for this method at
-// a count and level it always accepts: 3 for a text it does not know.
-static SEXP ljungcv_method_rejected(SEXP method)
+// Whether the function takes the text as its method: its own reading,
+// through the library.
+static SEXP ljungcv_method_known(SEXP method)
 {
-    double value = 0.0;
-    int rejected = 0;
-    cvhost_ljungcv(host(), 10.0, 0.05, method_text(method), &value, &rejected);
-    return Rf_ScalarInteger(rejected);
+    return Rf_ScalarLogical(cvhost_method_known(method_text(method)));
+}
+
+// What a method must be, as the function's rejection of one says it.
+static SEXP ljungcv_method_rule()
+{
+    char text[512];
+    cvhost_explain(host(), 10.0, 0.05, "", CVHOST_STATUS_INVALID_ARGUMENT, 3, CVHOST_RANGE_HOLDS, text, sizeof text);
+    const char* rule = std::strstr(text, "rejected: ");
+    return Rf_mkString(rule != nullptr ? rule + std::strlen("rejected: ") : text);
+}
+
+// c(lowest, highest): the levels the function takes.
+static SEXP ljungcv_level_range()
+{
+    SEXP range = PROTECT(Rf_allocVector(REALSXP, 2));
+    cvhost_level_range(&REAL(range)[0], &REAL(range)[1]);
+    UNPROTECT(1);
+    return range;
 }
 
 // list(value, status, rejected, range) for LJUNGCV(n[i], alpha[i], method),
@@ -153,7 +169,9 @@ static SEXP ljungcv_info_fields(void)
 
 static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_assess", reinterpret_cast<DL_FUNC>(&ljungcv_assess), 4},
-    {"C_method_rejected", reinterpret_cast<DL_FUNC>(&ljungcv_method_rejected), 1},
+    {"C_method_known", reinterpret_cast<DL_FUNC>(&ljungcv_method_known), 1},
+    {"C_method_rule", reinterpret_cast<DL_FUNC>(&ljungcv_method_rule), 0},
+    {"C_level_range", reinterpret_cast<DL_FUNC>(&ljungcv_level_range), 0},
     {"C_limits", reinterpret_cast<DL_FUNC>(&ljungcv_limits), 2},
     {"C_info_fields", reinterpret_cast<DL_FUNC>(&ljungcv_info_fields), 0},
     {nullptr, nullptr, 0},
