@@ -106,12 +106,23 @@ struct HostPath {
 
 using MethodFunction = double (*)(const std::int32_t*, const double*);
 
-MethodFunction method_function(Method method)
-{
-    return method == Method::Corrected ? corrected_critical_value : ljung_critical_value;
-}
+// What the benchmarks know of each method, in the order of Method.
+struct MethodFacts {
+    Method method;
+    const char* name;  // in the benchmarks' names
+    MethodFunction routine;
+    const std::string* texts;  // INPUTS method texts that select it
+};
+const MethodFacts METHOD_FACTS[] = {
+    {Method::Corrected, "corrected", corrected_critical_value, CORRECTED_TEXTS},
+    {Method::Ljung, "ljung", ljung_critical_value, LJUNG_TEXTS},
+};
+// The method whose value a call without a method text gets.
+constexpr Method DEFAULT_METHOD = Method::Corrected;
 
-const char* method_name(Method method) { return method == Method::Corrected ? "corrected" : "ljung"; }
+const MethodFacts& facts(Method method) { return METHOD_FACTS[static_cast<std::size_t>(method)]; }
+MethodFunction method_function(Method method) { return facts(method).routine; }
+const char* method_name(Method method) { return facts(method).name; }
 
 // The loaded module; lives for the whole program.
 struct Loaded {
@@ -129,7 +140,7 @@ std::vector<std::unique_ptr<standin::PreparedCall>> prepare_calls(const HostPath
         std::vector<standin::Argument> arguments{static_cast<double>(set.inputs[k].n), set.inputs[k].alpha};
         if (path.arguments == 3) {
             const std::size_t text = k % INPUTS;
-            arguments.emplace_back(path.method == Method::Corrected ? CORRECTED_TEXTS[text] : LJUNG_TEXTS[text]);
+            arguments.emplace_back(facts(path.method).texts[text]);
         }
         calls.push_back(std::make_unique<standin::PreparedCall>(arguments));
     }
@@ -413,10 +424,11 @@ int main(int argc, char** argv)
     // own share allowed for: 1.5 for the corrected method with two arguments,
     // the path every call without a method text takes, 1.4 for the others.
     auto host_floor_target = [](const HostPath& path) {
-        return path.method == Method::Corrected && path.arguments == 2 ? 1.5 : 1.4;
+        return path.method == DEFAULT_METHOD && path.arguments == 2 ? 1.5 : 1.4;
     };
     std::vector<Ratio> ratios;
-    for (Method method : {Method::Corrected, Method::Ljung}) {
+    for (const MethodFacts& method_facts : METHOD_FACTS) {
+        const Method method = method_facts.method;
         const std::string m = method_name(method);
         for (const InputSet* set : {&eight, &spread}) {
             const std::string suffix = set->suffix;
