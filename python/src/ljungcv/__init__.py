@@ -42,7 +42,7 @@ __all__ = ["critical_value", "evaluate", "assess", "limits", "module_info",
            "Assessment", "Stretch", "OutOfRangeWarning",
            "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT",
            "RANGE_HOLDS", "RANGE_BELOW_PREVIOUS_N", "RANGE_BELOW_LARGER_LEVEL", "RANGE_NO_VALUE"]
-__version__ = "1.1.0"
+__version__ = "1.2.0"
 
 #: The host's status codes, one per evaluation.
 STATUS_OK = 0                   #: a value
