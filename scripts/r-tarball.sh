@@ -32,10 +32,11 @@ rm -f -- "$src"/*.o "$src"/*.so "$src"/Makevars
 # Whole directories, so that files added to them come along.
 module_dirs=(host module cv numeric text)
 glue_dirs=()
-for dir in standin core kit platform; do
+for dir in standin core kit platform text; do
   [[ -d "$dir" ]] && glue_dirs+=("$dir")
 done
-for dir in "${module_dirs[@]}" "${glue_dirs[@]}"; do
+# Each once: the core carries the blank-text routines the module has too.
+for dir in $(printf '%s\n' "${module_dirs[@]}" "${glue_dirs[@]}" | sort -u); do
   cp -R "$dir" "$src/$dir"
 done
 mkdir -p "$src/generated/module"
