@@ -12,13 +12,27 @@ using cvcore::parse_number;
 
 namespace {
 
+constexpr const char* OUT_OF_RANGE = ": a double holds magnitudes from about 4.9e-324 to 1.8e308";
+
 double item_number(std::string_view part, std::string_view item)
 {
     const std::optional<double> value = parse_number(part);
+    if (!value && written_as_number(part)) {
+        throw ListError("'" + std::string(part) + "' in '" + std::string(item) + "' is out of range" + OUT_OF_RANGE);
+    }
     if (!value || !std::isfinite(*value)) {
         throw ListError("'" + std::string(part) + "' in '" + std::string(item) + "' is not a finite number");
     }
     return *value;
+}
+
+// The text a number reader sees: from_chars takes no leading '+'.
+std::string_view without_plus(std::string_view text)
+{
+    if (text.size() > 1 && text.front() == '+' && text[1] != '+' && text[1] != '-') {
+        text.remove_prefix(1);
+    }
+    return text;
 }
 
 double round_to_15_digits(double value)
@@ -63,6 +77,36 @@ NumberRange parse_range(std::string_view item, std::size_t room)
 }
 
 }  // namespace
+
+bool written_as_number(std::string_view text)
+{
+    if (parse_number(text)) {
+        return true;
+    }
+    const std::string_view digits = without_plus(text);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return error == std::errc::result_out_of_range && end == digits.data() + digits.size();
+}
+
+std::optional<double> read_number(std::string_view text, std::string& why)
+{
+    if (const std::optional<double> value = parse_number(text)) {
+        return value;
+    }
+    why = written_as_number(text)
+              ? "'" + std::string(text) + "' is out of range" + OUT_OF_RANGE
+              : "'" + std::string(text) + "' is not a number";
+    return std::nullopt;
+}
+
+std::string fractional_count_problem(double n)
+{
+    if (!std::isfinite(n) || n == std::trunc(n)) {
+        return {};
+    }
+    return "n = " + cvcore::format_shortest(n) + " is not a whole number of observations";
+}
 
 // Each value is computed afresh, so that no rounding accumulates, then
 // rounded to 15 significant digits, so that a decimal range gives the
