@@ -1,5 +1,6 @@
 // ljungcv: critical values of outlier tests in time series, computed by the
 // cvmodule function module loaded through the stand-in host.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "exit_codes.h"
 #include "platform/escaped_text.h"
 #include "module_locator.h"
+#include "number_list.h"
 #include "platform/checked_output.h"
 #include "plot_command.h"
 #include "standin/dynamic_library.h"
@@ -124,6 +126,56 @@ std::string unused_arguments(const std::vector<CLI::Option*>& options)
     return text;
 }
 
+// The quick form's words as CLI11 should see them. CLI11 reads "-5" as a
+// number but "-.5" and "-inf" as options; every negative number a user
+// writes as N or ALPHA is a number, so when one is given the words go after
+// a "--", the options before it. Nothing changes once a subcommand or a "--"
+// is given, or when no such number is.
+std::vector<std::string> quick_form_words(const CLI::App& app, int argc, char** argv)
+{
+    std::vector<std::string> words(argv + 1, argv + argc);
+    std::vector<std::string> taking_value;
+    for (const CLI::Option* option : app.get_options()) {
+        if (!option->get_positional() && option->get_type_size_max() > 0) {
+            for (const std::string& name : option->get_lnames()) {
+                taking_value.push_back("--" + name);
+            }
+            for (const std::string& name : option->get_snames()) {
+                taking_value.push_back("-" + name);
+            }
+        }
+    }
+    const std::vector<const CLI::App*> subcommands = app.get_subcommands([](const CLI::App*) { return true; });
+    std::vector<std::string> options;
+    std::vector<std::string> positionals;
+    bool negative_number = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "--" || std::any_of(subcommands.begin(), subcommands.end(),
+                                        [&word](const CLI::App* sub) { return sub->get_name() == word; })) {
+            return words;
+        }
+        const bool dashed = word.size() > 1 && word.front() == '-';
+        if (dashed && ljungcv::written_as_number(word)) {
+            negative_number = true;
+            positionals.push_back(word);
+        } else if (dashed) {
+            options.push_back(word);
+            if (std::find(taking_value.begin(), taking_value.end(), word) != taking_value.end() && i + 1 < words.size()) {
+                options.push_back(words[++i]);
+            }
+        } else {
+            positionals.push_back(word);
+        }
+    }
+    if (!negative_number) {
+        return words;
+    }
+    options.emplace_back("--");
+    options.insert(options.end(), positionals.begin(), positionals.end());
+    return options;
+}
+
 int run(int argc, char** argv)
 {
     using namespace ljungcv;
@@ -213,7 +265,9 @@ int run(int argc, char** argv)
     plot->fallthrough();
 
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> words = quick_form_words(app, argc, argv);
+        std::reverse(words.begin(), words.end());  // CLI11 takes them from the back
+        app.parse(words);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e, platform::output_stream(), std::cerr);
     } catch (const CLI::CallForAllHelp& e) {

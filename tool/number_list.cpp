@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "core/numbers.h"
 
 namespace ljungcv {
@@ -18,7 +20,7 @@ double item_number(std::string_view part, std::string_view item)
 {
     const std::optional<double> value = parse_number(part);
     if (!value && written_as_number(part)) {
-        throw ListError("'" + std::string(part) + "' in '" + std::string(item) + "' is out of range" + OUT_OF_RANGE);
+        throw ListError(fmt::format("'{}' in '{}' is out of range{}", part, item, OUT_OF_RANGE));
     }
     if (!value || !std::isfinite(*value)) {
         throw ListError("'" + std::string(part) + "' in '" + std::string(item) + "' is not a finite number");
@@ -94,9 +96,8 @@ std::optional<double> read_number(std::string_view text, std::string& why)
     if (const std::optional<double> value = parse_number(text)) {
         return value;
     }
-    why = written_as_number(text)
-              ? "'" + std::string(text) + "' is out of range" + OUT_OF_RANGE
-              : "'" + std::string(text) + "' is not a number";
+    why = written_as_number(text) ? fmt::format("'{}' is out of range{}", text, OUT_OF_RANGE)
+                                  : fmt::format("'{}' is not a number", text);
     return std::nullopt;
 }
 
@@ -105,7 +106,7 @@ std::string fractional_count_problem(double n)
     if (!std::isfinite(n) || n == std::trunc(n)) {
         return {};
     }
-    return "n = " + cvcore::format_shortest(n) + " is not a whole number of observations";
+    return fmt::format("n = {} is not a whole number of observations", cvcore::format_shortest(n));
 }
 
 // Each value is computed afresh, so that no rounding accumulates, then

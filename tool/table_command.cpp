@@ -212,7 +212,10 @@ std::string check_counts(const NumberList& counts)
 {
     std::string problem;
     counts.for_each([&problem](double n) {
-        if (problem.empty() && (n != std::trunc(n) || std::fabs(n) > LARGEST_EXACT_INTEGER)) {
+        if (problem.empty()) {
+            problem = fractional_count_problem(n);
+        }
+        if (problem.empty() && std::fabs(n) > LARGEST_EXACT_INTEGER) {
             problem = fmt::format("n = {} is not a whole number of observations (up to 2^53)", format_shortest(n));
         }
     });
