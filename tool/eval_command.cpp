@@ -25,6 +25,8 @@
 #include "exit_codes.h"
 #include "eval_lines.h"
 #include "number_list.h"
+#include "option_checks.h"
+#include "output_formats.h"
 #include "platform/checked_output.h"
 #include "platform/output_buffer.h"
 #include "record_writer.h"
@@ -162,21 +164,17 @@ InputOutcome evaluate_input(std::FILE* in, const std::string& name, BatchEvaluat
 int run_eval(const std::filesystem::path& module, const EvalOptions& options, std::ostream& err)
 {
     std::optional<double> alpha;
-    if (options.alpha) {
-        std::string why;
-        alpha = read_number(*options.alpha, why);
-        if (!alpha) {
-            fmt::print(err, "ljungcv eval: --alpha {}\n", why);
-            return EXIT_USAGE;
+    OutputFormat format = OutputFormat::csv;
+    try {
+        if (options.alpha) {
+            alpha = checked_number("--alpha", *options.alpha);
         }
-    }
-    if (options.method && !method_named(*options.method)) {
-        fmt::print(err, "ljungcv eval: --method '{}' is not one of {}, {} (any case)\n", *options.method,
-                   method_keywords(Method::corrected), method_keywords(Method::asymptotic));
-        return EXIT_USAGE;
-    }
-    if (options.format != "csv" && options.format != "json") {
-        fmt::print(err, "ljungcv eval: --format '{}' is not csv or json\n", options.format);
+        if (options.method) {
+            checked_method(*options.method);
+        }
+        format = checked_format(options.format, FormatCommand::eval);
+    } catch (const OptionError& e) {
+        fmt::print(err, "ljungcv eval: {}\n", e.what());
         return EXIT_USAGE;
     }
     const std::vector<std::string> inputs = options.files.empty() ? std::vector<std::string>{"-"} : options.files;
@@ -206,7 +204,7 @@ int run_eval(const std::filesystem::path& module, const EvalOptions& options, st
             }
         }
         if (!writer) {
-            writer.emplace(out, options.format == "json" ? RecordFormat::json_lines : RecordFormat::csv);
+            writer.emplace(out, format == OutputFormat::json ? RecordFormat::json_lines : RecordFormat::csv);
         }
         const InputOutcome outcome = evaluate_input(standard_input ? stdin : opened.get(),
                                                     standard_input ? "" : file, evaluator, *writer, out, err, errors);

@@ -14,6 +14,7 @@
 #include "platform/escaped_text.h"
 #include "module_locator.h"
 #include "number_list.h"
+#include "output_formats.h"
 #include "platform/checked_output.h"
 #include "plot_command.h"
 #include "standin/dynamic_library.h"
@@ -209,7 +210,7 @@ int run(int argc, char** argv)
     table->add_option("--alpha", table_options.alpha_list, "LIST of levels")->default_str(table_options.alpha_list);
     table->add_option("--method", table_options.method, "C (corrected), L (asymptotic), their long forms, or both")
         ->default_str("C");
-    table->add_option("--format", table_options.format, "text, markdown, latex, csv or json")->default_str("text");
+    table->add_option("--format", table_options.format, format_names(FormatCommand::table))->default_str("text");
     table->add_option("--digits", table_options.digits, "decimals in text, markdown and latex (default 9)")
         ->check(CLI::Range(0, 17));
     table->add_flag("--exact", table_options.exact, "values as the shortest text that reads back as the same double");
@@ -221,7 +222,7 @@ int run(int argc, char** argv)
     eval->add_option("FILE", eval_options.files, "input files, read in order; - or none for standard input");
     eval->add_option("--alpha", eval_options.alpha, "the level of lines that give only n");
     eval->add_option("--method", eval_options.method, "the method of lines that give none (default C)");
-    eval->add_option("--format", eval_options.format, "csv or json (JSON Lines)")->default_str("csv");
+    eval->add_option("--format", eval_options.format, format_names(FormatCommand::eval) + " (JSON Lines)")->default_str("csv");
     eval->footer(EVAL_FOOTER);
     eval->fallthrough();
 
@@ -240,7 +241,7 @@ int run(int argc, char** argv)
 
     PlotOptions plot_options;
     CLI::App* plot = app.add_subcommand("plot", "draw the critical-value curves into an SVG, PNG or PDF file");
-    plot->add_option("-o,--output", plot_options.output, "the picture; .svg, .png or .pdf")->required();
+    plot->add_option("-o,--output", plot_options.output, "the picture; " + format_names(FormatCommand::plot, "."))->required();
     plot->add_option("--n", plot_options.n_range, "RANGE FIRST:LAST or LIST of observation counts")
         ->default_str(plot_options.n_range);
     plot->add_option("--alpha", plot_options.alpha_list, "LIST of levels")->default_str(plot_options.alpha_list);
