@@ -122,6 +122,7 @@ bool CsvReader::step(char c)
     const bool second_half_of_crlf = after_cr_ && c == '\n';
     after_cr_ = c == '\r';
     after_line_end_ = is_line_end(c);
+    any_byte_ = true;
     // A record's bytes count, except the line end that closes it.
     if (in_record_ && (state_ == State::quoted || !is_line_end(c)) && ++record_bytes_ > MAX_RECORD && !too_long_) {
         too_long_ = true;  // the record goes on being read, but not kept
@@ -283,6 +284,10 @@ CsvReader::Got CsvReader::next(CsvRecord& record)
                 return Got::error;
             }
             if (!in_record_) {
+                if (any_byte_ && !after_line_end_) {
+                    ++line_;  // a last line of blanks or a comment, without an end of line
+                    after_line_end_ = true;
+                }
                 return Got::end;
             }
             // The last record, without an end of line.
@@ -305,12 +310,11 @@ CsvReader::Got CsvReader::next(CsvRecord& record)
 
 void write_csv_field(platform::OutputBuffer& out, std::string_view field)
 {
-    // Quoted too: what this reader would take as a comment or a separator's
-    // blanks, so that every field reads back as written.
-    const bool plain =
-        std::none_of(field.begin(), field.end(),
-                     [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n' || c == '#'; }) &&
-        (field.empty() || (!is_blank(field.front()) && !is_blank(field.back())));
+    // Quoted too: what this reader takes for a comment or for blanks that
+    // separate fields, so that every field reads back as written.
+    const bool plain = std::none_of(field.begin(), field.end(), [](char c) {
+        return c == ',' || c == '"' || c == '#' || is_blank(c) || is_line_end(c);
+    });
     if (plain) {
         out.text(field);
         return;

@@ -79,7 +79,8 @@ private:
 
     State state_ = State::line_start;
     bool after_cr_ = false;  // the last byte was a CR: an LF now ends nothing
-    bool after_line_end_ = false;
+    bool after_line_end_ = false;  // the last byte ended a line
+    bool any_byte_ = false;
     std::size_t line_ = 0;  // lines completed
     bool in_record_ = false;
     std::size_t record_bytes_ = 0;
@@ -91,7 +92,8 @@ private:
     CsvRecord* out_ = nullptr;
 };
 
-// Writes `field`, quoted when it holds a comma, a quote or a line break.
+// Writes `field`, quoted when it holds a comma, a quote, a line break, a #,
+// a blank or a tab: what the reader above would not read back as one field.
 void write_csv_field(platform::OutputBuffer& out, std::string_view field);
 
 }  // namespace ljungcv

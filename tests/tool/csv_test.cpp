@@ -138,7 +138,7 @@ TEST(CsvReader, LongRecordsAreBoundedAndReadingGoesOn)
 
 TEST(Csv, WrittenFieldsReadBack)
 {
-    const std::vector<std::string> fields = {"plain", "a,b", "say \"hi\"", "", " ljung ", "two\nlines", "#"};
+    const std::vector<std::string> fields = {"plain", "a,b", "say \"hi\"", "", " ljung ", "two\nlines", "#", "a\tb"};
     written.clear();
     platform::OutputBuffer out(&keep);
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -146,7 +146,7 @@ TEST(Csv, WrittenFieldsReadBack)
         out.put(i + 1 < fields.size() ? ',' : '\n');
     }
     out.finish();
-    EXPECT_EQ(written, "plain,\"a,b\",\"say \"\"hi\"\"\",,\" ljung \",\"two\nlines\",\"#\"\n");
+    EXPECT_EQ(written, "plain,\"a,b\",\"say \"\"hi\"\"\",,\" ljung \",\"two\nlines\",\"#\",\"a\tb\"\n");
     const std::vector<Read> back = read_all(written, 64);
     ASSERT_EQ(back.size(), 1U);
     EXPECT_EQ(back[0].fields, fields);
