@@ -270,6 +270,95 @@ bool CsvReader::step(char c)
     return false;
 }
 
+CsvReader::Line CsvReader::simple_line(CsvRecord& record)
+{
+    // Most lines hold no quote and end in LF within the block: such a line
+    // is split where it lies, by the same rules as step(), which reads the
+    // others.
+    const char* data = block_.get() + begin_;
+    const char* newline = static_cast<const char*>(std::memchr(data, '\n', end_ - begin_));
+    if (newline == nullptr) {
+        return Line::other;
+    }
+    const std::string_view line(data, static_cast<std::size_t>(newline - data));
+    if (std::any_of(line.begin(), line.end(), [](char c) { return c == '"' || c == '\r'; })) {
+        return Line::other;
+    }
+    begin_ += line.size() + 1;
+    any_byte_ = true;
+    after_line_end_ = true;
+    ++line_;
+    std::size_t i = 0;
+    const auto skip_blanks = [&] {
+        while (i < line.size() && is_blank(line[i])) {
+            ++i;
+        }
+    };
+    const auto at_end = [&] { return i == line.size() || line[i] == '#'; };
+    skip_blanks();
+    if (at_end()) {
+        return Line::blank;
+    }
+    record.first_line = record.last_line = line_;
+    while (true) {
+        std::size_t field_end = i;
+        if (line[i] == ',') {
+            record.fields.emplace_back();  // an empty field before a comma
+        } else {
+            const std::size_t start = i;
+            while (!at_end() && !is_blank(line[i]) && line[i] != ',') {
+                ++i;
+            }
+            record.fields.push_back(line.substr(start, i - start));
+            field_end = i;
+        }
+        skip_blanks();
+        if (at_end()) {
+            return Line::record;
+        }
+        if (line[i] != ',') {
+            record.blank_separated = true;
+            continue;
+        }
+        if (i == field_end && i > 0 && is_digit(line[i - 1]) && i + 1 < line.size() && is_digit(line[i + 1]) &&
+            !record.fields.back().empty()) {
+            record.comma_in_number = true;
+        }
+        ++i;
+        skip_blanks();
+        if (at_end()) {
+            record.fields.emplace_back();  // the empty field after a last comma
+            return Line::record;
+        }
+    }
+}
+
+std::size_t CsvReader::take_run()
+{
+    // Within a field most bytes only join it: they are taken a run at a
+    // time, as step() would take them one by one.
+    const bool quoted = state_ == State::quoted;
+    const char* first = block_.get() + begin_;
+    const std::size_t room = MAX_RECORD - std::min(record_bytes_, MAX_RECORD);
+    const std::size_t size = std::min(end_ - begin_, room);
+    std::size_t run = 0;
+    while (run < size) {
+        const char c = first[run];
+        if (quoted ? (c == '"' || is_line_end(c)) : (is_blank(c) || c == ',' || c == '#' || is_line_end(c))) {
+            break;
+        }
+        ++run;
+    }
+    if (run > 0) {
+        text_of_fields_.append(first, run);
+        record_bytes_ += run;
+        last_ = first[run - 1];
+        after_cr_ = false;
+        after_line_end_ = false;
+    }
+    return run;
+}
+
 CsvReader::Got CsvReader::next(CsvRecord& record)
 {
     record.fields.clear();
@@ -300,6 +389,21 @@ CsvReader::Got CsvReader::next(CsvRecord& record)
             after_cr_ = false;
             step('\n');
             return Got::record;
+        }
+        if (state_ == State::line_start && !after_cr_) {
+            const Line line = simple_line(record);
+            if (line == Line::record) {
+                return Got::record;
+            }
+            if (line == Line::blank) {
+                continue;
+            }
+        }
+        if ((state_ == State::unquoted || state_ == State::quoted) && !too_long_) {
+            begin_ += take_run();
+            if (begin_ == end_) {
+                continue;
+            }
         }
         const char c = block_[begin_++];
         if (step(c)) {

@@ -59,7 +59,11 @@ public:
 private:
     enum class State { line_start, unquoted, quoted, quote_in_quoted, after_field, after_comma, comment, skip_line };
 
+    enum class Line { record, blank, other };
+
     bool fill();
+    Line simple_line(CsvRecord& record);
+    std::size_t take_run();
     // Feeds one byte; true when it completed a record (or an error).
     bool step(char c);
     bool end_of_line(CsvRecord& record);
