@@ -10,7 +10,7 @@
 
 namespace ljungcv {
 
-using cvcore::parse_number;
+using core::parse_number;
 
 namespace {
 
@@ -106,7 +106,7 @@ std::string fractional_count_problem(double n)
     if (!std::isfinite(n) || n == std::trunc(n)) {
         return {};
     }
-    return fmt::format("n = {} is not a whole number of observations", cvcore::format_shortest(n));
+    return fmt::format("n = {} is not a whole number of observations", core::format_shortest(n));
 }
 
 // Each value is computed afresh, so that no rounding accumulates, then
