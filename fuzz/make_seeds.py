@@ -219,6 +219,33 @@ OUTLIERS = {
     "scale_zero": outlier_seed([0] * 30 + [16], options=BYTES),
     "one_residual": outlier_seed([3.0], type_=LS, sigma=1.0, cv=1.0),
     "many_weights": outlier_seed([4, -2, 1, 3, -1, 2, 1, -3] + ar, k=8, type_=LS | TC, options=BYTES),
+def reader_seed(text, block=64, alpha_given=False):
+    return bytes([(block - 1) | (0x40 if alpha_given else 0)]) + text
+
+
+READER = {
+    "positional": reader_seed(b"10 0.05\n100,0.01,L\n  1 , 0.05 , ljung  \n"),
+    "header_r": reader_seed(b'"","n","alpha","method"\n"1",10,0.05,"L"\n'),
+    "header_pandas": reader_seed(b",n,alpha,method\n0,10,0.05,C\n1,100,0.01,\n"),
+    "header_no_alpha": reader_seed(b"x,n\n1,10\n"),
+    "header_no_alpha_given": reader_seed(b"id n\n3 10\n", alpha_given=True),
+    "header_twice": reader_seed(b"n,n,alpha\n10,20,0.05\n\n30,40,0.01\n"),
+    "header_alpha_twice": reader_seed(b"n,alpha,ALPHA\n10,0.05,0.01\n"),
+    "first_line_n_and_numbers": reader_seed(b"10,0.05,n\n20,0.01\n"),
+    "header_without_n": reader_seed(b"alpha,method\n10,0.05,L\n"),
+    "cr_only": reader_seed(b"n,alpha\r10,0.05\r\r100,0.01\r", block=3),
+    "crlf_split": reader_seed(b"N,alpha,method\r\n10,0.05,corr\r\n", block=1),
+    "bom": reader_seed(b"\xef\xbb\xbfn alpha\n10 0.05\n"),
+    "quoted_line_breaks": reader_seed(b'n,note\n10,"two\nlines, one field"\n20,"a\r\nb\rc"\n', block=5),
+    "quoted_unclosed": reader_seed(b'1 0.05\n"10,0.05\n2 0.05\n'),
+    "quoted_doubled": reader_seed(b'"a""b","x, y"\n"10"x,0.05\n'),
+    "comments": reader_seed(b"10 0.05 # note\n# line\n10,0.05,L#x\n\"#\" 1\n"),
+    "decimal_commas": reader_seed(b"n\talpha\n10\t0,05\n10 0,05\n"),
+    "many_fields": reader_seed(b",".join([b"x"] * 297 + [b"n", b"alpha", b"method"]) + b"\n"
+                               + b",".join([b"0"] * 297 + [b"10", b"0.05", b"L"]) + b"\n"),
+    "many_fields_short": reader_seed(b" ".join([b"1"] * 250) + b"\n", alpha_given=True),
+    "empty_fields": reader_seed(b",\n,,\n10,,0.05\n10,0.05,\n"),
+    "numbers_out_of_range": reader_seed(b"1e400 0.05\n10 1e-400\n10.5 0.05\n-.5 -inf\n"),
 }
 
 
@@ -233,3 +260,4 @@ write("fuzz_eval", EVAL)
 write("fuzz_text", TEXT)
 write("fuzz_solver", SOLVER)
 write("fuzz_outliers", OUTLIERS)
+write("fuzz_reader", READER)

@@ -1,38 +1,103 @@
-// CSV as spreadsheets, R's write.csv and pandas write it (RFC 4180), one
-// line at a time: fields may be quoted, a quote inside is doubled.
+// CSV as spreadsheets, R's write.csv and pandas write it (RFC 4180): fields
+// may be quoted, a quote inside is doubled, and a quoted field may hold
+// line breaks, so a record may run over several lines.
 //
 // Reading is lenient where people's files are: fields are separated by
 // commas or by blanks and tabs. Where a line has commas, each comma ends a
 // field, so an empty field between two commas (or before the first, or
 // after the last) counts, and blanks around a field are dropped; blanks
 // alone separate too, runs of them as one. A # outside quotes begins a
-// comment that runs to the end of the line, wherever it stands. A quoted
-// field does not continue onto the next line.
+// comment that runs to the end of the line, wherever it stands. A line ends
+// in LF, CR LF or CR alone (old spreadsheets' files). A UTF-8 byte-order
+// mark before the first line is dropped.
 #ifndef LJUNGCV_CSV_H
 #define LJUNGCV_CSV_H
 
-#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/output_buffer.h"
 
 namespace ljungcv {
 
-// The fields of one line. At most `fields.size()` are kept; `count` counts
-// them all.
-struct CsvFields {
-    static constexpr std::size_t KEPT = 16;
-    std::array<std::string_view, KEPT> fields;
-    std::size_t count = 0;
-    std::string error;  // why the line cannot be read, or empty
+// One record: the fields of a line, or of the lines a quoted line break
+// joins.
+struct CsvRecord {
+    std::vector<std::string_view> fields;  // valid until the next read
+    std::size_t first_line = 0;  // where the record starts and ends, from 1
+    std::size_t last_line = 0;
+    std::string error;  // why the record cannot be read, or empty (then no fields)
+    bool blank_separated = false;  // some fields are separated by blanks alone
+    bool comma_in_number = false;  // an unquoted comma stands between two digits
 };
 
-// Splits `line` (without its end of line). Unquoted fields point into
-// `line`; quoted ones into `scratch`, which must outlive the result.
-CsvFields split_csv_line(std::string_view line, std::string& scratch);
+// Records of a file, a pipe or a text in memory, in constant memory: a
+// record longer than MAX_RECORD bytes is reported as such (its text is
+// never kept) and reading goes on after it. Blank lines and comments give
+// no record.
+class CsvReader {
+public:
+    static constexpr std::size_t MAX_RECORD = std::size_t{1} << 20;
+    static constexpr std::size_t BLOCK = std::size_t{1} << 16;
 
-// Writes `field`, quoted when it holds a comma, a quote or a line break.
+    enum class Got { record, end, error };
+
+    explicit CsvReader(std::FILE* in);
+    // Reads `text` in blocks of `block` bytes, as it would a file (for tests).
+    CsvReader(std::string_view text, std::size_t block);
+
+    Got next(CsvRecord& record);
+    // Why reading failed, after Got::error.
+    const std::string& reason() const { return reason_; }
+    // Lines read so far.
+    std::size_t lines() const { return line_; }
+
+private:
+    enum class State { line_start, unquoted, quoted, quote_in_quoted, after_field, after_comma, comment, skip_line };
+
+    enum class Line { record, blank, other };
+
+    bool fill();
+    Line simple_line(CsvRecord& record);
+    std::size_t take_run();
+    // Feeds one byte; true when it completed a record (or an error).
+    bool step(char c);
+    bool end_of_line(CsvRecord& record);
+    void start_field();
+    void end_field();
+    void fail(const char* why);
+
+    std::FILE* in_ = nullptr;
+    std::string_view text_;  // the input when it is in memory
+    std::size_t block_size_;
+    std::unique_ptr<char[]> block_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool at_end_ = false;
+    bool first_block_ = true;
+    std::string reason_;
+
+    State state_ = State::line_start;
+    bool after_cr_ = false;  // the last byte was a CR: an LF now ends nothing
+    bool after_line_end_ = false;  // the last byte ended a line
+    bool any_byte_ = false;
+    std::size_t line_ = 0;  // lines completed
+    bool in_record_ = false;
+    std::size_t record_bytes_ = 0;
+    bool too_long_ = false;
+    char last_ = '\0';  // the last byte of the current unquoted field
+    bool comma_after_digit_ = false;  // the field before the comma ended in a digit
+    std::string text_of_fields_;  // the record's field bytes, at most MAX_RECORD
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // where each field is in it
+    CsvRecord* out_ = nullptr;
+};
+
+// Writes `field`, quoted when it holds a comma, a quote, a line break, a #,
+// a blank or a tab: what the reader above would not read back as one field.
 void write_csv_field(platform::OutputBuffer& out, std::string_view field);
 
 }  // namespace ljungcv

@@ -1,10 +1,10 @@
 // ljungcv eval: batch evaluation of lines "n alpha [method]" into CSV or
 // JSON Lines, one row per data line, in input order.
 //
-// Lines are read in blocks and written in blocks, so memory stays constant
-// however long the input. A header line that names the columns (n, alpha,
-// method, in any order, among others) says where they are; without one,
-// the fields are n, alpha and method in that order. Each method has its own
+// Records are read in blocks and written in blocks, so memory stays
+// constant however long the input. A header that names the columns says
+// where they are; without one, the fields are n, alpha and method in that
+// order (eval_lines.h has the rules). Each method has its own
 // curve in the core, whose frame is reused line by line; a method text the
 // core does not know goes to the module as written, so the module decides
 // what it accepts.
@@ -23,7 +23,10 @@
 #include "core/sensible_range.h"
 #include "csv.h"
 #include "exit_codes.h"
-#include "platform/line_reader.h"
+#include "eval_lines.h"
+#include "number_list.h"
+#include "option_checks.h"
+#include "output_formats.h"
 #include "platform/checked_output.h"
 #include "platform/output_buffer.h"
 #include "record_writer.h"
@@ -31,34 +34,6 @@
 namespace ljungcv {
 
 namespace {
-
-// Where a data line's fields are: by position, or as a header named them.
-struct Columns {
-    static constexpr std::size_t NONE = CsvFields::KEPT;
-
-    bool from_header = false;
-    std::size_t n = 0;
-    std::size_t alpha = 1;
-    std::size_t method = 2;
-
-    // The columns a header line names (n, alpha, method in any case), or
-    // nothing when it names no n.
-    static std::optional<Columns> of_header(const CsvFields& line)
-    {
-        Columns columns{true, NONE, NONE, NONE};
-        const std::pair<const char*, std::size_t*> names[] = {
-            {"n", &columns.n}, {"alpha", &columns.alpha}, {"method", &columns.method}};
-        for (std::size_t i = std::min(line.count, CsvFields::KEPT); i-- > 0;) {  // the first of a name counts
-            for (const auto& [name, column] : names) {
-                if (std::equal(line.fields[i].begin(), line.fields[i].end(), name, name + std::strlen(name),
-                               [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
-                    *column = i;
-                }
-            }
-        }
-        return columns.n != NONE ? std::optional<Columns>(columns) : std::nullopt;
-    }
-};
 
 class BatchEvaluator {
 public:
@@ -73,31 +48,23 @@ public:
         }
     }
 
+    bool alpha_given() const { return default_alpha_.has_value(); }
+
     // The record of one data line; `why` receives the message of an error row.
-    Record evaluate(const CsvFields& line, const Columns& columns, std::string& why)
+    Record evaluate(const LineFields& fields, std::string& why)
     {
-        const auto field = [&line](std::size_t column) {
-            return column < std::min(line.count, CsvFields::KEPT) ? line.fields[column] : std::string_view();
-        };
         Record record;
-        record.n = field(columns.n);
-        record.alpha = columns.alpha != Columns::NONE && line.count > columns.alpha ? field(columns.alpha)
-                                                                                      : std::string_view(alpha_text_);
-        record.method = field(columns.method);
-        const bool level_given = (columns.alpha != Columns::NONE && line.count > columns.alpha) || default_alpha_;
-        const bool fits = columns.from_header ? line.count > columns.n : line.count <= 3;
-        if (!fits || !level_given) {
-            why = columns.from_header
-                      ? fmt::format("expected the fields the header names, found {}", line.count)
-                      : fmt::format("expected 'n alpha [method]'{}, found {} field{}", default_alpha_ ? " or 'n'" : "",
-                                    line.count, line.count == 1 ? "" : "s");
-            record.error = why;
-            return record;
+        record.n = fields.n;
+        record.alpha = fields.alpha_given ? fields.alpha : std::string_view(alpha_text_);
+        record.method = fields.method;
+        record.n_value = read_number(record.n, why);
+        if (record.n_value) {
+            record.alpha_value = read_number(record.alpha, why);
         }
-        record.n_value = parse_number(record.n);
-        record.alpha_value = parse_number(record.alpha);
-        if (!record.n_value || !record.alpha_value) {
-            why = fmt::format("'{}' is not a number", !record.n_value ? record.n : record.alpha);
+        if (why.empty()) {
+            why = fractional_count_problem(*record.n_value);
+        }
+        if (!why.empty()) {
             record.error = why;
             return record;
         }
@@ -141,51 +108,54 @@ private:
 
 enum class InputOutcome { read, unreadable };
 
-// Evaluates every line of one input. `errors` counts the error rows.
+// Evaluates every record of one input. `errors` counts the error rows.
 InputOutcome evaluate_input(std::FILE* in, const std::string& name, BatchEvaluator& evaluator, RecordWriter& writer,
                             platform::OutputBuffer& out, std::ostream& err, std::size_t& errors)
 {
-    platform::LineReader reader(in);
-    std::string scratch;
+    CsvReader reader(in);
+    InputLines lines(evaluator.alpha_given());
+    CsvRecord csv;
+    LineFields fields;
     std::string why;
-    std::optional<Columns> columns;  // set by the first data line: a header's, or by position
     const std::string where = name.empty() ? "" : name + ", ";
-    std::string_view text;
     while (true) {
-        const platform::LineReader::Got got = reader.next(text);
-        if (got == platform::LineReader::Got::end) {
-            return InputOutcome::read;
-        }
-        if (got == platform::LineReader::Got::error) {
+        const CsvReader::Got got = reader.next(csv);
+        if (got == CsvReader::Got::error) {
             fmt::print(err, "ljungcv eval: cannot read {}: {}\n", name.empty() ? "standard input" : name,
                        reader.reason());
             return InputOutcome::unreadable;
         }
-        Record record;
-        why.clear();
-        if (got == platform::LineReader::Got::too_long) {
-            why = fmt::format("longer than {} bytes", platform::LineReader::MAX_LINE);
-            record.error = why;
-        } else {
-            const CsvFields line = split_csv_line(text, scratch);
-            if (!line.error.empty()) {
-                why = line.error;
-                record.error = why;
-            } else if (line.count == 0 || (!columns && (columns = Columns::of_header(line)))) {
-                continue;  // blank, a comment, or the header
-            } else {
-                if (!columns) {
-                    columns = Columns{};
-                }
-                record = evaluator.evaluate(line, *columns, why);
+        if (got == CsvReader::Got::end) {
+            if (const std::string skipped = lines.skipped_lines(); !skipped.empty()) {
+                fmt::print(err, "ljungcv eval: {}{}\n", where, skipped);
             }
+            return InputOutcome::read;
         }
-        if (!columns) {
-            columns = Columns{};
+        why.clear();
+        Record record;
+        InputLines::Kind kind = InputLines::Kind::error;
+        if (!csv.error.empty()) {
+            why = csv.error;
+            lines.take_unreadable();
+        } else {
+            kind = lines.take(csv, fields, why);
+        }
+        if (kind == InputLines::Kind::header) {
+            continue;
+        }
+        if (kind == InputLines::Kind::data) {
+            record = evaluator.evaluate(fields, why);
+        } else {
+            record.error = why;
         }
         if (!why.empty()) {
             ++errors;
-            fmt::print(err, "ljungcv eval: {}line {}: {}\n", where, reader.number(), why);
+            if (kind != InputLines::Kind::skipped) {
+                const std::string at = csv.first_line == csv.last_line
+                                           ? fmt::format("line {}", csv.first_line)
+                                           : fmt::format("lines {}-{}", csv.first_line, csv.last_line);
+                fmt::print(err, "ljungcv eval: {}{}: {}\n", where, at, why);
+            }
         }
         writer.write(record);
         out.row_done();  // a failed write throws and ends the run
@@ -197,20 +167,17 @@ InputOutcome evaluate_input(std::FILE* in, const std::string& name, BatchEvaluat
 int run_eval(const std::filesystem::path& module, const EvalOptions& options, std::ostream& err)
 {
     std::optional<double> alpha;
-    if (options.alpha) {
-        alpha = parse_number(*options.alpha);
-        if (!alpha) {
-            fmt::print(err, "ljungcv eval: --alpha '{}' is not a number\n", *options.alpha);
-            return EXIT_USAGE;
+    OutputFormat format = OutputFormat::csv;
+    try {
+        if (options.alpha) {
+            alpha = checked_number("--alpha", *options.alpha);
         }
-    }
-    if (options.method && !method_named(*options.method)) {
-        fmt::print(err, "ljungcv eval: --method '{}' is not one of {} (any case)\n", *options.method,
-                   keywords_by_method());
-        return EXIT_USAGE;
-    }
-    if (options.format != "csv" && options.format != "json") {
-        fmt::print(err, "ljungcv eval: --format '{}' is not csv or json\n", options.format);
+        if (options.method) {
+            checked_method(*options.method);
+        }
+        format = checked_format(options.format, FormatCommand::eval);
+    } catch (const OptionError& e) {
+        fmt::print(err, "ljungcv eval: {}\n", e.what());
         return EXIT_USAGE;
     }
     const std::vector<std::string> inputs = options.files.empty() ? std::vector<std::string>{"-"} : options.files;
@@ -222,7 +189,9 @@ int run_eval(const std::filesystem::path& module, const EvalOptions& options, st
     ModuleSession session(module);  // a module without LJUNGCV fails before any input is read
     BatchEvaluator evaluator(session, options, alpha);
     platform::OutputBuffer out(&platform::write_output);
-    RecordWriter writer(out, options.format == "json" ? RecordFormat::json_lines : RecordFormat::csv);
+    // The output begins with the first input that opens: a run that reads
+    // nothing writes nothing.
+    std::optional<RecordWriter> writer;
 
     std::size_t errors = 0;
     for (const std::string& file : inputs) {
@@ -237,14 +206,17 @@ int run_eval(const std::filesystem::path& module, const EvalOptions& options, st
                 return EXIT_BAD_INPUT;
             }
         }
+        if (!writer) {
+            writer.emplace(out, format == OutputFormat::json ? RecordFormat::json_lines : RecordFormat::csv);
+        }
         const InputOutcome outcome = evaluate_input(standard_input ? stdin : opened.get(),
-                                                    standard_input ? "" : file, evaluator, writer, out, err, errors);
+                                                    standard_input ? "" : file, evaluator, *writer, out, err, errors);
         if (outcome == InputOutcome::unreadable) {
             out.finish();
             return EXIT_BAD_INPUT;
         }
     }
-    writer.finish();
+    writer->finish();
     out.finish();
     return errors > 0 ? EXIT_BAD_INPUT : EXIT_VALUE;
 }

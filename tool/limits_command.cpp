@@ -11,6 +11,7 @@
 #include "core/stretches.h"
 #include "exit_codes.h"
 #include "number_list.h"
+#include "option_checks.h"
 #include "platform/checked_output.h"
 #include "platform/output_buffer.h"
 
@@ -18,15 +19,12 @@ namespace ljungcv {
 
 int run_limits(const std::filesystem::path& module, const LimitsOptions& options, std::ostream& err)
 {
-    const std::optional<std::vector<Method>> methods = methods_named(options.method);
-    if (!methods) {
-        fmt::print(err, "ljungcv limits: method '{}' is not {}\n", options.method, method_choices());
-        return EXIT_USAGE;
-    }
+    std::optional<std::vector<Method>> methods;
     std::vector<double> levels;
     try {
-        levels = parse_number_list(options.alpha_list).values();
-    } catch (const ListError& e) {
+        methods = checked_methods(options.method);
+        levels = checked_list(options.alpha_list).values();
+    } catch (const OptionError& e) {
         fmt::print(err, "ljungcv limits: {}\n", e.what());
         return EXIT_USAGE;
     }

@@ -1,5 +1,6 @@
 // ljungcv: critical values of outlier tests in time series, computed by the
 // cvmodule function module loaded through the stand-in host.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -11,6 +12,8 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "platform/escaped_text.h"
+#include "number_list.h"
+#include "output_formats.h"
 #include "platform/checked_output.h"
 #include "plot_command.h"
 
@@ -66,12 +69,15 @@ constexpr const char* TABLE_FOOTER =
 constexpr const char* EVAL_FOOTER =
     "\nInput: CSV as spreadsheets, R's write.csv and pandas write it: one data line\n"
     "'n alpha [method]', fields separated by a comma or by blanks, quoted fields with\n"
-    "doubled quotes, Windows line ends, a UTF-8 byte-order mark. # starts a comment\n"
-    "that runs to the end of the line (outside quotes); blank lines are skipped. A first\n"
-    "line with a field n is a header: it names the columns n, alpha and method, in any\n"
-    "order and case, and other columns are left alone (R's write.csv and pandas' to_csv\n"
-    "files as they are). With --alpha, a line may give only n; --method is the method of\n"
-    "lines that give none or an empty one. A line is at most 1 MiB.\n"
+    "doubled quotes (a quoted field may hold line breaks), lines ending in LF, CR LF or\n"
+    "CR, a UTF-8 byte-order mark. # starts a comment that runs to the end of the line\n"
+    "(outside quotes); blank lines are skipped. A first line is a header when one of its\n"
+    "fields is n and none is a number: it names the columns n, alpha and method, each\n"
+    "once, in any order and case, and other columns are left alone (R's write.csv and\n"
+    "pandas' to_csv files as they are); every line under it has its number of fields.\n"
+    "With --alpha, a line may give only n and a header may name no alpha column;\n"
+    "--method is the method of lines that give none or an empty one. n is a whole\n"
+    "number. A record is at most 1 MiB.\n"
     "\nOutput: one row per data line, in input order, as CSV with the header\n"
     "n,alpha,method,value,status,turned_down or as JSON Lines (one object per row):\n"
     "n and alpha as given, the method that produced the value (C or L; the text as\n"
@@ -122,6 +128,56 @@ std::string unused_arguments(const std::vector<CLI::Option*>& options)
     return text;
 }
 
+// The quick form's words as CLI11 should see them. CLI11 reads "-5" as a
+// number but "-.5" and "-inf" as options; every negative number a user
+// writes as N or ALPHA is a number, so when one is given the words go after
+// a "--", the options before it. Nothing changes once a subcommand or a "--"
+// is given, or when no such number is.
+std::vector<std::string> quick_form_words(const CLI::App& app, int argc, char** argv)
+{
+    std::vector<std::string> words(argv + 1, argv + argc);
+    std::vector<std::string> taking_value;
+    for (const CLI::Option* option : app.get_options()) {
+        if (!option->get_positional() && option->get_type_size_max() > 0) {
+            for (const std::string& name : option->get_lnames()) {
+                taking_value.push_back("--" + name);
+            }
+            for (const std::string& name : option->get_snames()) {
+                taking_value.push_back("-" + name);
+            }
+        }
+    }
+    const std::vector<const CLI::App*> subcommands = app.get_subcommands([](const CLI::App*) { return true; });
+    std::vector<std::string> options;
+    std::vector<std::string> positionals;
+    bool negative_number = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "--" || std::any_of(subcommands.begin(), subcommands.end(),
+                                        [&word](const CLI::App* sub) { return sub->get_name() == word; })) {
+            return words;
+        }
+        const bool dashed = word.size() > 1 && word.front() == '-';
+        if (dashed && ljungcv::written_as_number(word)) {
+            negative_number = true;
+            positionals.push_back(word);
+        } else if (dashed) {
+            options.push_back(word);
+            if (std::find(taking_value.begin(), taking_value.end(), word) != taking_value.end() && i + 1 < words.size()) {
+                options.push_back(words[++i]);
+            }
+        } else {
+            positionals.push_back(word);
+        }
+    }
+    if (!negative_number) {
+        return words;
+    }
+    options.emplace_back("--");
+    options.insert(options.end(), positionals.begin(), positionals.end());
+    return options;
+}
+
 int run(int argc, char** argv)
 {
     using namespace ljungcv;
@@ -155,7 +211,7 @@ int run(int argc, char** argv)
     table->add_option("--alpha", table_options.alpha_list, "LIST of levels")->default_str(table_options.alpha_list);
     table->add_option("--method", table_options.method, "C (corrected), L (asymptotic), their long forms, or both")
         ->default_str("C");
-    table->add_option("--format", table_options.format, "text, markdown, latex, csv or json")->default_str("text");
+    table->add_option("--format", table_options.format, format_names(FormatCommand::table))->default_str("text");
     table->add_option("--digits", table_options.digits, "decimals in text, markdown and latex (default 9)")
         ->check(CLI::Range(0, 17));
     table->add_flag("--exact", table_options.exact, "values as the shortest text that reads back as the same double");
@@ -167,7 +223,7 @@ int run(int argc, char** argv)
     eval->add_option("FILE", eval_options.files, "input files, read in order; - or none for standard input");
     eval->add_option("--alpha", eval_options.alpha, "the level of lines that give only n");
     eval->add_option("--method", eval_options.method, "the method of lines that give none (default C)");
-    eval->add_option("--format", eval_options.format, "csv or json (JSON Lines)")->default_str("csv");
+    eval->add_option("--format", eval_options.format, format_names(FormatCommand::eval) + " (JSON Lines)")->default_str("csv");
     eval->footer(EVAL_FOOTER);
     eval->fallthrough();
 
@@ -186,7 +242,7 @@ int run(int argc, char** argv)
 
     PlotOptions plot_options;
     CLI::App* plot = app.add_subcommand("plot", "draw the critical-value curves into an SVG, PNG or PDF file");
-    plot->add_option("-o,--output", plot_options.output, "the picture; .svg, .png or .pdf")->required();
+    plot->add_option("-o,--output", plot_options.output, "the picture; " + format_names(FormatCommand::plot, "."))->required();
     plot->add_option("--n", plot_options.n_range, "RANGE FIRST:LAST or LIST of observation counts")
         ->default_str(plot_options.n_range);
     plot->add_option("--alpha", plot_options.alpha_list, "LIST of levels")->default_str(plot_options.alpha_list);
@@ -211,7 +267,9 @@ int run(int argc, char** argv)
     plot->fallthrough();
 
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> words = quick_form_words(app, argc, argv);
+        std::reverse(words.begin(), words.end());  // CLI11 takes them from the back
+        app.parse(words);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e, platform::output_stream(), std::cerr);
     } catch (const CLI::CallForAllHelp& e) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "core/numbers.h"
 
 namespace ljungcv {
@@ -12,13 +14,27 @@ using core::parse_number;
 
 namespace {
 
+constexpr const char* OUT_OF_RANGE = ": a double holds magnitudes from about 4.9e-324 to 1.8e308";
+
 double item_number(std::string_view part, std::string_view item)
 {
     const std::optional<double> value = parse_number(part);
+    if (!value && written_as_number(part)) {
+        throw ListError(fmt::format("'{}' in '{}' is out of range{}", part, item, OUT_OF_RANGE));
+    }
     if (!value || !std::isfinite(*value)) {
         throw ListError("'" + std::string(part) + "' in '" + std::string(item) + "' is not a finite number");
     }
     return *value;
+}
+
+// The text a number reader sees: from_chars takes no leading '+'.
+std::string_view without_plus(std::string_view text)
+{
+    if (text.size() > 1 && text.front() == '+' && text[1] != '+' && text[1] != '-') {
+        text.remove_prefix(1);
+    }
+    return text;
 }
 
 double round_to_15_digits(double value)
@@ -63,6 +79,35 @@ NumberRange parse_range(std::string_view item, std::size_t room)
 }
 
 }  // namespace
+
+bool written_as_number(std::string_view text)
+{
+    if (parse_number(text)) {
+        return true;
+    }
+    const std::string_view digits = without_plus(text);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return error == std::errc::result_out_of_range && end == digits.data() + digits.size();
+}
+
+std::optional<double> read_number(std::string_view text, std::string& why)
+{
+    if (const std::optional<double> value = parse_number(text)) {
+        return value;
+    }
+    why = written_as_number(text) ? fmt::format("'{}' is out of range{}", text, OUT_OF_RANGE)
+                                  : fmt::format("'{}' is not a number", text);
+    return std::nullopt;
+}
+
+std::string fractional_count_problem(double n)
+{
+    if (!std::isfinite(n) || n == std::trunc(n)) {
+        return {};
+    }
+    return fmt::format("n = {} is not a whole number of observations", core::format_shortest(n));
+}
 
 // Each value is computed afresh, so that no rounding accumulates, then
 // rounded to 15 significant digits, so that a decimal range gives the

@@ -6,7 +6,9 @@
 #define LJUNGCV_NUMBER_LIST_H
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -57,6 +59,19 @@ private:
 
 // Throws ListError naming the offending item.
 NumberList parse_number_list(std::string_view text);
+
+// Numbers as a user types them: the double the whole text denotes, or
+// nothing, with `why` saying "'abc' is not a number" or, for a number no
+// double holds (1e400, 1e-400), "'1e400' is out of range ...".
+std::optional<double> read_number(std::string_view text, std::string& why);
+
+// Whether `text` is written as a number, in range or not.
+bool written_as_number(std::string_view text);
+
+// The one rule for a count of observations a user typed, everywhere in the
+// command: a fractional n is refused rather than truncated, since whoever
+// typed 10.5 did not mean 10. Empty when `n` is no fraction.
+std::string fractional_count_problem(double n);
 
 }  // namespace ljungcv
 

@@ -25,6 +25,8 @@
 #include "commands.h"
 #include "core/grid.h"
 #include "number_list.h"
+#include "option_checks.h"
+#include "output_formats.h"
 #include "core/numbers.h"
 #include "core/function_facts.h"
 #include "platform/child_process.h"
@@ -163,16 +165,18 @@ std::optional<PictureFormat> format_of(const std::string& path)
     std::string extension = std::filesystem::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".svg") {
+    const std::optional<OutputFormat> format =
+        extension.empty() ? std::nullopt : format_named(std::string_view(extension).substr(1), FormatCommand::plot);
+    switch (format.value_or(OutputFormat::text)) {
+    case OutputFormat::svg:
         return PictureFormat::svg;
-    }
-    if (extension == ".png") {
+    case OutputFormat::png:
         return PictureFormat::png;
-    }
-    if (extension == ".pdf") {
+    case OutputFormat::pdf:
         return PictureFormat::pdf;
+    default:
+        return std::nullopt;
     }
-    return std::nullopt;
 }
 
 // The stretches of consecutive counts where method m has a value at level a.
@@ -385,13 +389,15 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
     }
     const std::optional<PictureFormat> format = format_of(options.output);
     if (!format) {
-        fmt::print(err, "ljungcv plot: cannot tell the format of '{}': give a file name ending in .svg, .png or .pdf\n",
-                   options.output);
+        fmt::print(err, "ljungcv plot: cannot tell the format of '{}': give a file name ending in {}\n", options.output,
+                   format_names(FormatCommand::plot, "."));
         return EXIT_USAGE;
     }
-    const std::optional<std::vector<Method>> methods = methods_named(options.method);
-    if (!methods) {
-        fmt::print(err, "ljungcv plot: method '{}' is not {}\n", options.method, method_choices());
+    std::optional<std::vector<Method>> methods;
+    try {
+        methods = checked_methods(options.method);
+    } catch (const OptionError& e) {
+        fmt::print(err, "ljungcv plot: {}\n", e.what());
         return EXIT_USAGE;
     }
     std::vector<double> counts;

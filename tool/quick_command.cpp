@@ -8,16 +8,22 @@
 #include "core/numbers.h"
 #include "core/sensible_range.h"
 #include "exit_codes.h"
+#include "number_list.h"
 
 namespace ljungcv {
 
 int run_quick(const std::filesystem::path& module, const QuickOptions& options, std::ostream& out,
               std::ostream& err)
 {
-    const std::optional<double> n = parse_number(options.n);
-    const std::optional<double> alpha = parse_number(options.alpha);
+    std::string unread;
+    const std::optional<double> n = read_number(options.n, unread);
+    const std::optional<double> alpha = n ? read_number(options.alpha, unread) : std::nullopt;
     if (!n || !alpha) {
-        fmt::print(err, "ljungcv: {} '{}' is not a number\n", !n ? "N" : "ALPHA", !n ? options.n : options.alpha);
+        fmt::print(err, "ljungcv: {} {}\n", !n ? "N" : "ALPHA", unread);
+        return EXIT_USAGE;
+    }
+    if (const std::string fraction = fractional_count_problem(*n); !fraction.empty()) {
+        fmt::print(err, "ljungcv: {}\n", fraction);
         return EXIT_USAGE;
     }
 

@@ -17,6 +17,8 @@
 #include "core/sensible_range.h"
 #include "exit_codes.h"
 #include "number_list.h"
+#include "option_checks.h"
+#include "output_formats.h"
 #include "platform/checked_output.h"
 #include "platform/output_buffer.h"
 #include "platform/spill_store.h"
@@ -34,7 +36,7 @@ constexpr const char* TURN_NOTE =
 // Most levels of a table with aligned columns (text, Markdown, LaTeX).
 constexpr std::size_t MAX_COLUMNS = 1000;
 
-enum class Format { text, markdown, latex, csv, json };
+using Format = OutputFormat;
 
 using Cell = AssessedPoint;
 
@@ -82,7 +84,10 @@ public:
             break;
         case Format::csv:
         case Format::json:
-            break;
+        case Format::svg:
+        case Format::png:
+        case Format::pdf:
+            break;  // written by other writers
         }
     }
 
@@ -111,7 +116,10 @@ public:
             break;
         case Format::csv:
         case Format::json:
-            break;
+        case Format::svg:
+        case Format::png:
+        case Format::pdf:
+            break;  // written by other writers
         }
         out_.put('\n');
     }
@@ -193,26 +201,16 @@ private:
     bool any_turned_ = false;
 };
 
-std::optional<Format> format_named(const std::string& name)
-{
-    static const std::pair<const char*, Format> NAMES[] = {{"text", Format::text},     {"markdown", Format::markdown},
-                                                           {"latex", Format::latex},   {"csv", Format::csv},
-                                                           {"json", Format::json}};
-    for (const auto& [text, format] : NAMES) {
-        if (name == text) {
-            return format;
-        }
-    }
-    return std::nullopt;
-}
-
 // A usage error's message, or empty when the counts are whole numbers that
 // can be shown exactly.
 std::string check_counts(const NumberList& counts)
 {
     std::string problem;
     counts.for_each([&problem](double n) {
-        if (problem.empty() && (n != std::trunc(n) || std::fabs(n) > LARGEST_EXACT_INTEGER)) {
+        if (problem.empty()) {
+            problem = fractional_count_problem(n);
+        }
+        if (problem.empty() && std::fabs(n) > LARGEST_EXACT_INTEGER) {
             problem = fmt::format("n = {} is not a whole number of observations (up to 2^53)", format_shortest(n));
         }
     });
@@ -223,38 +221,30 @@ std::string check_counts(const NumberList& counts)
 
 int run_table(const std::filesystem::path& module, const TableOptions& options, std::ostream& err)
 {
-    const std::optional<Format> format = format_named(options.format);
-    if (!format) {
-        fmt::print(err, "ljungcv table: format '{}' is not text, markdown, latex, csv or json\n", options.format);
-        return EXIT_USAGE;
-    }
-    if (options.digits && (*format == Format::csv || *format == Format::json)) {
-        fmt::print(err, "ljungcv table: --digits applies to the text, markdown and latex formats; {} values are "
-                        "always exact\n", options.format);
-        return EXIT_USAGE;
-    }
-    const std::optional<std::vector<Method>> methods = methods_named(options.method);
-    if (!methods) {
-        fmt::print(err, "ljungcv table: method '{}' is not {}\n", options.method, method_choices());
-        return EXIT_USAGE;
-    }
+    std::optional<Format> format;
+    std::optional<std::vector<Method>> methods;
     std::optional<NumberList> counts;
     std::optional<NumberList> levels;
     try {
-        counts = parse_number_list(options.n_list);
-        levels = parse_number_list(options.alpha_list);
-    } catch (const ListError& e) {
+        format = checked_format(options.format, FormatCommand::table);
+        check_digits_apply(options.digits, *format, options.format);
+        methods = checked_methods(options.method);
+        counts = checked_list(options.n_list);
+        levels = checked_list(options.alpha_list);
+    } catch (const OptionError& e) {
         fmt::print(err, "ljungcv table: {}\n", e.what());
         return EXIT_USAGE;
     }
+    const bool records = format_entry(*format).writer == FormatWriter::records;
     if (const std::string problem = check_counts(*counts); !problem.empty()) {
         fmt::print(err, "ljungcv table: {}\n", problem);
         return EXIT_USAGE;
     }
     // A row is kept whole only where its columns are aligned side by side.
-    if (levels->size() > MAX_COLUMNS && *format != Format::csv && *format != Format::json) {
-        fmt::print(err, "ljungcv table: {} levels are more columns than a {} table should have ({} at most; csv and "
-                        "json take any number)\n", levels->size(), options.format, MAX_COLUMNS);
+    if (levels->size() > MAX_COLUMNS && !records) {
+        fmt::print(err, "ljungcv table: {} levels are more columns than a {} table should have ({} at most; {} take any "
+                        "number)\n",
+                   levels->size(), options.format, MAX_COLUMNS, writer_format_names(FormatWriter::records));
         return EXIT_USAGE;
     }
     if (counts->size() * levels->size() > MAX_LIST_VALUES) {
@@ -280,8 +270,8 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
     }
 
     platform::OutputBuffer out(&platform::write_output);
-    if (*format == Format::csv || *format == Format::json) {
-        RecordWriter records(out, *format == Format::csv ? RecordFormat::csv : RecordFormat::json_document);
+    if (records) {
+        RecordWriter writer(out, *format == Format::csv ? RecordFormat::csv : RecordFormat::json_document);
         for (const std::unique_ptr<Curve>& curve : curves) {
             RecentPoints points(*curve);
             const char* method = method_keyword(curve->method().value_or(DEFAULT_METHOD));
@@ -290,12 +280,12 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
                 levels->for_each([&](double alpha) {
                     const Cell cell = assess_at(points, n, alpha);
                     const std::string level = format_shortest(alpha);
-                    records.write({count, level, method, n, alpha, &cell, {}});
+                    writer.write({count, level, method, n, alpha, &cell, {}});
                     out.row_done();
                 });
             });
         }
-        records.finish();
+        writer.finish();
         out.finish();
         return EXIT_VALUE;
     }

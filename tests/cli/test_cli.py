@@ -413,6 +413,130 @@ class ModuleAndHelp(unittest.TestCase):
         self.assertRegex(version.stdout, r"^ljungcv \d+\.\d+\.\d+\n$")
 
 
+def eval_rows(result):
+    """(n, alpha, method, value, status) of each row of eval's CSV output."""
+    return [tuple(r[:5]) for r in list(csv.reader(io.StringIO(result.stdout)))[1:]]
+
+
+class ReaderAndHeaderRules(unittest.TestCase):
+    """Every line of eval's input is read whole, and is a header, data or an error row."""
+
+    C10 = ("10", "0.05", "C", "3.087110344600084", "0")
+    L10 = ("10", "0.05", "L", "3.4038115277368", "0")
+    ERROR = ("", "", "", "", "error")
+
+    def test_records_headers_and_error_rows(self):
+        wide = ",".join(f"x{i}" for i in range(14)) + ",n,alpha,method\n" + "0," * 14 + "10,0.05,L\n"
+        # (input, options, rows, exit code, the messages on stderr, in order)
+        cases = [
+            # Reader: every field, CR-only line ends, quoted line breaks.
+            (wide, [], [self.L10], EXIT_VALUE, []),
+            ("n,alpha\r10,0.05\r\r10,0.05\r", [], [self.C10, self.C10], EXIT_VALUE, []),
+            ('n,note,alpha\n10,"two\nlines",0.05\n10,x,0.05\n', [], [self.C10, self.C10], EXIT_VALUE, []),
+            ('n,alpha,method\n10,0.05,"L\n"\n', [], [("10", "0.05", "L\n", "", "120836")], EXIT_VALUE, []),
+            ('10 0.05\n"10\n', [], [self.C10, self.ERROR], EXIT_BAD_INPUT, ["line 2: a quoted field is not closed"]),
+            # A data line has the header's number of fields.
+            ("n,alpha,method\n10,0.05\n10,0.05,L\n", [], [("", "", "", "", "error"), self.L10], EXIT_BAD_INPUT,
+             ["line 2: found 2 fields where the header has 3"]),
+            ("n\talpha\n10\t0,05\n", [], [self.ERROR], EXIT_BAD_INPUT, ["line 2: a comma between digits", "decimal commas"]),
+            # Header rules: a column twice, no alpha, a first line that is neither.
+            ("n,n,alpha\n10,20,0.05\n30,40,0.01\n", [], [self.ERROR] * 3, EXIT_BAD_INPUT,
+             ["line 1: the header names column n twice (fields 1 and 2)",
+              "lines 2-3: not evaluated, because the header on line 1 is in error"]),
+            ("N,alpha,Alpha\n10,0.05,0.01\n", [], [self.ERROR] * 2, EXIT_BAD_INPUT,
+             ["line 1: the header names column alpha twice (fields 2 and 3)", "line 2: not evaluated"]),
+            ("x,n\n1,10\n", [], [self.ERROR] * 2, EXIT_BAD_INPUT,
+             ["line 1: the header names no alpha column", "--alpha", "line 2: not evaluated"]),
+            ("x,n\n1,10\n", ["--alpha", "0.05"], [self.C10], EXIT_VALUE, []),
+            ("10,0.05,n\n10,0.05\n", [], [self.ERROR, self.C10], EXIT_BAD_INPUT,
+             ["line 1: neither a header nor data: it has a field n and the number '10'"]),
+            ("alpha,method\n10,0.05,L\n", [], [self.ERROR, self.L10], EXIT_BAD_INPUT,
+             ["line 1: a header needs a column n"]),
+            # Numbers: a fraction of an observation and a number out of range are error rows.
+            ("10.5 0.05\n10 1e400\n10 0.05\n", [], [("10.5", "0.05", "", "", "error"), ("10", "1e400", "", "", "error"),
+                                                    self.C10], EXIT_BAD_INPUT,
+             ["line 1: n = 10.5 is not a whole number of observations", "line 2: '1e400' is out of range"]),
+        ]
+        for text, options, rows, code, messages in cases:
+            with self.subTest(text=text, options=options):
+                result = run("eval", *options, stdin=text)
+                self.assertEqual(result.returncode, code, result.stderr)
+                self.assertEqual(eval_rows(result), rows)
+                errors = result.stderr.splitlines()
+                position = 0
+                for message in messages:
+                    found = [i for i, line in enumerate(errors) if message in line and i >= position]
+                    self.assertTrue(found, f"{message!r} not in {errors}")
+                    position = found[0]
+                self.assertEqual(len(errors), len({m.split(":")[0] for m in messages if m.startswith("line")}))
+
+    def test_a_file_that_cannot_be_opened_writes_nothing(self):
+        for args in (["eval", "/nonexistent/a.csv"], ["eval", "--format", "json", "/nonexistent/a.csv", "-"]):
+            with self.subTest(args=args):
+                result = run(*args, stdin="10 0.05\n")
+                self.assertEqual((result.returncode, result.stdout), (EXIT_BAD_INPUT, ""))
+
+
+class OneRuleForNumbers(unittest.TestCase):
+    """The quick form, eval and table read numbers and refuse a fractional n alike."""
+
+    def test_numbers_as_typed(self):
+        fraction = "n = 10.5 is not a whole number of observations"
+        # (quick form's words, exit code, stdout or a piece of stderr)
+        cases = [
+            (["10", "-.5"], EXIT_INVALID, "argument 2 (alpha = -0.5) rejected"),
+            (["10", "-inf"], EXIT_INVALID, "argument 2 (alpha = -inf) rejected"),
+            (["-.5", "0.05"], EXIT_USAGE, "n = -0.5 is not a whole number of observations"),
+            (["--exact", "10", "-0", "L"], EXIT_NO_RESULT, "alpha = -0"),
+            (["10", "-.5", "--digits", "2"], EXIT_INVALID, "argument 2 (alpha = -0.5) rejected"),
+            (["1e400", "0.05"], EXIT_USAGE, "N '1e400' is out of range"),
+            (["10", "-1e400"], EXIT_USAGE, "ALPHA '-1e400' is out of range"),
+            (["10", "1e-400"], EXIT_USAGE, "ALPHA '1e-400' is out of range"),
+            (["10.5", "0.05"], EXIT_USAGE, fraction),
+            (["10", "-x"], EXIT_USAGE, "-x"),
+        ]
+        for args, code, text in cases:
+            with self.subTest(args=args):
+                result = run(*args)
+                self.assertEqual((result.returncode, result.stdout), (code, ""), result.stderr)
+                self.assertIn(text, result.stderr)
+                self.assertEqual(result.stderr.count("\n"), 1)
+        message = lambda result: result.stderr.split(": ", 1)[1]
+        quick = run("10.5", "0.05")
+        table = run("table", "--n", "10.5")
+        evaluated = run("eval", stdin="10.5 0.05\n")
+        self.assertEqual((table.returncode, evaluated.returncode), (EXIT_USAGE, EXIT_BAD_INPUT))
+        self.assertEqual(message(quick), message(table))
+        self.assertEqual(message(evaluated), "line 1: " + message(quick))
+        self.assertIn("'1e400' in '1e400' is out of range", run("table", "--alpha", "1e400").stderr)
+
+
+class FormatsAndOptions(unittest.TestCase):
+    """The formats each command names in its help are the ones it takes, and one check says no."""
+
+    def test_formats_named_in_help_are_taken(self):
+        import re
+        for command, option in (("table", "--format"), ("eval", "--format")):
+            with self.subTest(command=command):
+                help_text = run(command, "--help").stdout
+                line = next(l for l in help_text.splitlines() if l.strip().startswith(option))
+                description = re.split(r"\s{2,}", line.strip())[-1].split(" (")[0]
+                names = re.split(r", | or ", description)
+                self.assertGreaterEqual(len(names), 2, line)
+                for name in names:
+                    self.assertEqual(run(command, "--format", name, "--n", "10", stdin="10 0.05\n").returncode
+                                     if command == "table" else
+                                     run(command, "--format", name, stdin="10 0.05\n").returncode, EXIT_VALUE, name)
+                refused = run(command, "--format", "svg", stdin="")
+                self.assertEqual(refused.returncode, EXIT_USAGE)
+                self.assertIn("format 'svg' is not " + ", ".join(names[:-1]) + " or " + names[-1], refused.stderr)
+        for command in ("table", "limits", "plot"):
+            with self.subTest(command=command):
+                result = run(command, "--method", "X", *(["-o", "x.svg"] if command == "plot" else []))
+                self.assertEqual(result.returncode, EXIT_USAGE)
+                self.assertIn(f"ljungcv {command}: method 'X' is not C, CORR", result.stderr)
+
+
 if __name__ == "__main__":
     LJUNGCV = sys.argv.pop(1)
     unittest.main()

@@ -1,6 +1,10 @@
 // Number lists on the command line: values, ranges, and the errors.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <string>
+
 #include "number_list.h"
 
 namespace ljungcv {
@@ -47,6 +51,7 @@ TEST(NumberList, ErrorsNameTheItem)
         {"1:inf", "'inf' in '1:inf' is not a finite number"},
         {"1:1e9", "range '1:1e9' has too many values"},
         {"1:9999999,5,6", "too many values"},
+        {"0.01,1e400", "'1e400' in '1e400' is out of range"},
     };
     for (const auto& c : cases) {
         try {
@@ -54,6 +59,47 @@ TEST(NumberList, ErrorsNameTheItem)
             ADD_FAILURE() << "accepted '" << c.text << "'";
         } catch (const ListError& e) {
             EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(Numbers, AsUsersTypeThem)
+{
+    const std::string range = ": a double holds magnitudes from about 4.9e-324 to 1.8e308";
+    const struct {
+        const char* text;
+        double value;  // when read
+        const char* why;  // else
+        const char* fraction;  // the count rule's verdict on the value
+    } cases[] = {
+        {"10", 10, "", ""},
+        {"+10", 10, "", ""},
+        {"-.5", -0.5, "", "n = -0.5 is not a whole number of observations"},
+        {"10.5", 10.5, "", "n = 10.5 is not a whole number of observations"},
+        {"1e3", 1000, "", ""},
+        {"-inf", -HUGE_VAL, "", ""},
+        {"1e400", 0, "'1e400' is out of range", ""},
+        {"-1e400", 0, "'-1e400' is out of range", ""},
+        {"1e-400", 0, "'1e-400' is out of range", ""},
+        {"+1e400", 0, "'+1e400' is out of range", ""},
+        {"abc", 0, "'abc' is not a number", ""},
+        {"1e400x", 0, "'1e400x' is not a number", ""},
+        {"++1", 0, "'++1' is not a number", ""},
+        {"", 0, "'' is not a number", ""},
+        {" 1", 0, "' 1' is not a number", ""},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        const std::optional<double> value = read_number(c.text, why);
+        EXPECT_EQ(value.has_value(), *c.why == '\0') << c.text;
+        EXPECT_EQ(written_as_number(c.text), value.has_value() || why.find("out of range") != std::string::npos)
+            << c.text;
+        if (value) {
+            EXPECT_EQ(*value, c.value) << c.text;
+            EXPECT_EQ(fractional_count_problem(*value), c.fraction) << c.text;
+        } else {
+            EXPECT_EQ(why.substr(0, std::strlen(c.why)), c.why) << c.text;
+            EXPECT_EQ(why.find("out of range") != std::string::npos, why.ends_with(range)) << why;
         }
     }
 }
