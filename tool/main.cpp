@@ -10,11 +10,14 @@
 #include <fmt/ostream.h>
 
 #include "commands.h"
+#include "core/function_facts.h"
+#include "core/numbers.h"
+#include "core/sensible_range.h"
 #include "exit_codes.h"
-#include "platform/escaped_text.h"
 #include "number_list.h"
 #include "output_formats.h"
 #include "platform/checked_output.h"
+#include "platform/escaped_text.h"
 #include "plot_command.h"
 
 namespace {
@@ -49,7 +52,7 @@ constexpr const char* EXAMPLES =
 
 constexpr const char* TABLE_FOOTER =
     "\nLIST: comma-separated values and ranges FIRST:LAST[:STEP], e.g. 1:20,50,100:1000:100.\n"
-    "Counts are whole numbers. A level the function rejects (above 0.1, below 0) is an\n"
+    "Counts are whole numbers. A level the function rejects (above {highest}, below {lowest}) is an\n"
     "error (exit 2). Rows are written as they are computed, in constant memory.\n"
     "\nFormats: text (aligned columns), markdown (a pipe table), latex (a tabular with\n"
     "booktabs rules), csv and json (one record per cell: n, alpha, method, value,\n"
@@ -57,8 +60,8 @@ constexpr const char* TABLE_FOOTER =
     "--exact values; CSV and JSON values are always exact (the shortest text that reads\n"
     "back as the same double).\n"
     "\nA cell without a value shows n/a (CSV: empty, JSON: null, with the host status).\n"
-    "A value outside its curve's sensible range (below the value at n - 1 or at a 1%\n"
-    "larger level, see ljungcv limits) is marked * with a footnote; CSV and JSON say\n"
+    "A value outside its curve's sensible range (below the value at n - 1 or at\n"
+    "{larger_level}, see ljungcv limits) is marked * with a footnote; CSV and JSON say\n"
     "so in turned_down (1/true).\n"
     "\nExamples:\n"
     "  ljungcv table\n"
@@ -97,12 +100,21 @@ constexpr const char* LIMITS_FOOTER =
     "the level alpha grows. Each curve keeps to that only over a stretch of n, which\n"
     "depends on the level: the corrected curve (C) turns down at large n for small levels,\n"
     "Ljung's curve (L) falls for small n. A value is out of range where it is below the\n"
-    "value at n - 1, or below the value at a 1% larger level. For every method and level\n"
-    "this lists the stretches of n from 1 to 2147483647 and what the value does there.\n"
+    "value at n - 1, or below the value at {larger_level}. For every method and level\n"
+    "this lists the stretches of n from 1 to {largest_count} and what the value does there.\n"
     "The quick form, table, eval and plot mark such values too.\n"
     "\nExamples:\n"
     "  ljungcv limits\n"
     "  ljungcv limits --method C --alpha 0.05,0.01\n";
+
+// A help text with the function's facts put in where it names them.
+std::string with_facts(const char* text)
+{
+    return fmt::format(fmt::runtime(text), fmt::arg("lowest", core::format_shortest(core::LOWEST_LEVEL)),
+                       fmt::arg("highest", core::format_shortest(core::HIGHEST_LEVEL)),
+                       fmt::arg("larger_level", core::larger_level_text()),
+                       fmt::arg("largest_count", core::format_count(core::LARGEST_COUNT)));
+}
 
 }  // namespace
 
@@ -183,7 +195,7 @@ int run(int argc, char** argv)
     using namespace ljungcv;
 
     CLI::App app{description(), "ljungcv"};
-    app.footer(std::string(EXAMPLES) + "\n" + EXIT_CODES_HELP);
+    app.footer(std::string(EXAMPLES) + "\n" + with_facts(EXIT_CODES_HELP));
     app.set_version_flag("--version", std::string("ljungcv ") + CVMODULE_VERSION_TEXT);
     app.require_subcommand(0, 1);
     // The same command line on every platform: CLI11 would otherwise read
@@ -198,7 +210,7 @@ int run(int argc, char** argv)
     // What only the quick form uses; given with a subcommand, it is refused.
     const std::vector<CLI::Option*> quick_only = {
         app.add_option("N", quick.n, "number of observations"),
-        app.add_option("ALPHA", quick.alpha, "significance level, 0 to 0.1"),
+        app.add_option("ALPHA", quick.alpha, "significance level, " + core::level_range_text()),
         app.add_option("METHOD", quick.method, "L or C (and their long forms); default C"),
         app.add_option("--digits", quick.digits, "decimals printed (default 9)")->check(CLI::Range(0, 17)),
         app.add_flag("--exact", quick.exact, "print the shortest text that reads back as the same double"),
@@ -215,7 +227,7 @@ int run(int argc, char** argv)
     table->add_option("--digits", table_options.digits, "decimals in text, markdown and latex (default 9)")
         ->check(CLI::Range(0, 17));
     table->add_flag("--exact", table_options.exact, "values as the shortest text that reads back as the same double");
-    table->footer(TABLE_FOOTER);
+    table->footer(with_facts(TABLE_FOOTER));
     table->fallthrough();
 
     EvalOptions eval_options;
@@ -233,7 +245,7 @@ int run(int argc, char** argv)
     limits->add_option("--alpha", limits_options.alpha_list, "LIST of levels")->default_str(limits_options.alpha_list);
     limits->add_option("--method", limits_options.method, "C (corrected), L (asymptotic), their long forms, or both")
         ->default_str(limits_options.method);
-    limits->footer(LIMITS_FOOTER);
+    limits->footer(with_facts(LIMITS_FOOTER));
     limits->fallthrough();
 
     CLI::App* info = app.add_subcommand("info", "show the module's image information, version record and functions");

@@ -30,9 +30,11 @@ namespace {
 
 constexpr const char* NO_VALUE = "n/a";
 constexpr const char* NO_VALUE_NOTE = "no value exists (for example n = 1 with the asymptotic method, or alpha = 0)";
-constexpr const char* TURN_NOTE =
-    "outside the curve's sensible range: the value is below the one at n - 1 or at a 1% larger level, "
-    "so a test with it does not hold its level";
+std::string turn_note()
+{
+    return "outside the curve's sensible range: the value is below the one at n - 1 or at " + larger_level_text() +
+           ", so a test with it does not hold its level";
+}
 // Most levels of a table with aligned columns (text, Markdown, LaTeX).
 constexpr std::size_t MAX_COLUMNS = 1000;
 
@@ -131,12 +133,12 @@ public:
             note(fmt::format("\\multicolumn{{{}}}{{l}}{{\\footnotesize n/a: {}}} \\\\\n", levels_.size() + 1,
                              NO_VALUE_NOTE),
                  fmt::format("\\multicolumn{{{}}}{{l}}{{\\footnotesize $^{{*}}$ {}}} \\\\\n", levels_.size() + 1,
-                             latex_escaped(TURN_NOTE)));
+                             latex_escaped(turn_note())));
             out_.text("\\end{tabular}\n");
         } else if (format_ == Format::markdown) {
-            note(fmt::format("\nn/a: {}\n", NO_VALUE_NOTE), fmt::format("\n\\* {}\n", TURN_NOTE));
+            note(fmt::format("\nn/a: {}\n", NO_VALUE_NOTE), fmt::format("\n\\* {}\n", turn_note()));
         } else {
-            note(fmt::format("\n{}: {}\n", NO_VALUE, NO_VALUE_NOTE), fmt::format("\n*: {}\n", TURN_NOTE));
+            note(fmt::format("\n{}: {}\n", NO_VALUE, NO_VALUE_NOTE), fmt::format("\n*: {}\n", turn_note()));
         }
     }
 

@@ -90,7 +90,7 @@ std::string explain_turn_down(Range range, double n, double alpha, Method method
     const std::string where =
         range == Range::below_previous_n
             ? "it is below the value for n - 1 observations"
-            : "it is below the value at a " + format_shortest(LEVEL_STEP * 100) + "% larger level";
+            : "it is below the value at " + larger_level_text();
     return "the " + method_title(method) + " at " + point_text(n, alpha) + " is outside its curve's sensible range (" +
            where + "); a critical value must grow with n and fall as alpha grows, so a test with this value " +
            "does not hold the level alpha";

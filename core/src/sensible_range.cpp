@@ -1,5 +1,7 @@
 #include "core/sensible_range.h"
 
+#include "core/numbers.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -38,6 +40,11 @@ bool falls(RecentPoints& points, double count, double alpha, double here, double
 }
 
 }  // namespace
+
+std::string larger_level_text()
+{
+    return "a " + format_shortest(LEVEL_STEP * 100) + "% larger level";
+}
 
 Range assess(RecentPoints& points, double n, double alpha, const Point& here)
 {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "core/ljungcv.h"
 
@@ -24,6 +25,9 @@ enum class Range : std::int32_t { holds = 0, below_previous_n = 1, below_larger_
 // rounding of its values, and fine enough to find every level between 0.001
 // and 0.055 out of order at n = 400 000.
 inline constexpr double LEVEL_STEP = 0.01;
+
+// "a 1% larger level": the level a value is compared with, in words.
+std::string larger_level_text();
 
 // Two values of a curve closer than FLAT_TO_ROUNDING of their size are
 // equal as far as their rounding can tell: the module's values carry
