@@ -22,8 +22,10 @@ SUBCOMMANDS = [[], ["table"], ["eval"], ["limits"], ["info"], ["plot"]]
 
 
 def documents():
-    """The README and every page of the manual (docs/*.md), as (path, text)."""
-    paths = [README] + sorted(glob.glob(os.path.join(os.path.dirname(README), "docs", "*.md")))
+    """The README, every page of the manual (docs/*.md) and the Python package's
+    README, as (path, text)."""
+    root = os.path.dirname(README)
+    paths = [README, os.path.join(root, "python", "README.md")] + sorted(glob.glob(os.path.join(root, "docs", "*.md")))
     texts = []
     for path in paths:
         with open(path, encoding="utf-8") as f:
