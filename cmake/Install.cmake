@@ -37,6 +37,9 @@ configure_file(kit/cvhost.pc.in ${PROJECT_BINARY_DIR}/cvhost.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/cvhost.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The manual beside it, so that the README's links hold there too.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md" PATTERN "*.png"
+        PATTERN man EXCLUDE)
 if(NOT CVMODULE_SYSTEM_LAYOUT)
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 else()

@@ -48,12 +48,29 @@ for arguments in "--bogus" "-l" "--prefix" "-l $work/unused --bogus" "stray"; do
     exit 1
   fi
 done
-library="$work/R lib&1"
-prefix="$work/kit prefix&2"
-NATIVE_TREE=$tree "$root/scripts/install-r.sh" --prefix "$prefix" -l "$library" >install.out 2>&1 ||
-  { cat install.out >&2; exit 1; }
+# The manual's commands (docs/r.md) as written, each block in a fresh shell
+# from the repository root with HOME a directory whose name holds a space
+# and an ampersand: the install (both options), a value through Rscript, the
+# R session shown there, line by line as R prints it, and the removal.
+home="$work/home dir&1"
+mkdir -p -- "$home"
+library=$home/R/library prefix=$home/.local/cvmodule
+route() { "$root/tests/support/doc_route.py" "$root/docs/r.md" "$1"; }
+in_shell() {  # in_shell COMMANDS
+  (cd "$root" && env -i HOME="$home" PATH="$PATH" NATIVE_TREE="$tree" bash -euo pipefail -c "$1")
+}
+in_shell "$(route r-install)" >install.out 2>&1 || { cat install.out >&2; exit 1; }
 [[ -f "$library/ljungcv/libs/libcvmodule.so" && -x "$prefix/bin/ljungcv" ]] ||
   { echo "test-r: install-r.sh did not install into '$library' and '$prefix'" >&2; exit 1; }
+expected=$(route r-use | sed -n 's/.*   # //p')
+[[ "$(in_shell "$(route r-use)")" == "$expected" ]] ||
+  { echo "test-r: docs/r.md's Rscript line does not print '$expected'" >&2; exit 1; }
+route r-session >session.expected
+grep '^> ' session.expected | cut -c3- >session.R
+(cd "$root" && R_LIBS="$library" R --vanilla -q --no-save <"$work/session.R" >"$work/session.out" 2>&1)
+# R ends a warning with a blank, and the session with a last prompt.
+sed -e 's/ *$//' -e '${/^>$/d}' session.out >session.actual
+diff -u session.expected session.actual >&2 || { echo "test-r: docs/r.md's R session prints otherwise" >&2; exit 1; }
 
 # One million values, mixed counts and levels, each method, bare and
 # assessed. The limit is on CPU time, which other load on the machine does
@@ -69,3 +86,8 @@ for (method in c("C", "L")) for (check in c(FALSE, TRUE)) {
               time[["elapsed"]]))
   if (cpu >= 2) stop("one million values took two seconds or more")
 }'
+
+in_shell "$(route r-remove)" >remove.out 2>&1 || { cat remove.out >&2; exit 1; }
+[[ ! -e "$library/ljungcv" ]] || { echo "test-r: docs/r.md's removal left $library/ljungcv" >&2; exit 1; }
+(cd "$root" && xargs -d '\n' rm -f -- <"$tree/install_manifest.txt")
+[[ ! -e "$prefix/bin/ljungcv" ]] || { echo "test-r: the kit's removal left $prefix/bin/ljungcv" >&2; exit 1; }

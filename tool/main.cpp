@@ -195,7 +195,9 @@ int run(int argc, char** argv)
     using namespace ljungcv;
 
     CLI::App app{description(), "ljungcv"};
-    app.footer(std::string(EXAMPLES) + "\n" + with_facts(EXIT_CODES_HELP));
+    app.footer(std::string(EXAMPLES) + "\n" + with_facts(EXIT_CODES_HELP) +
+               "\nThe manual: README.md and docs/ in the source tree; installed, share/doc/cvmodule/\n"
+               "(/usr/share/doc/cvmodule/ from the Debian package).\n");
     app.set_version_flag("--version", std::string("ljungcv ") + CVMODULE_VERSION_TEXT);
     app.require_subcommand(0, 1);
     // The same command line on every platform: CLI11 would otherwise read

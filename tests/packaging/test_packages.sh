@@ -27,6 +27,7 @@ runs() {  # runs LJUNGCV: the packaged command prints the value
 kit=(include/cvmodule/cvhost.h include/cvmodule/host/host_toolkit.h include/cvmodule/standin/module.h
      lib/cmake/cvmodule/cvmoduleConfig.cmake lib/cmake/cvmodule/cvmoduleConfigVersion.cmake
      lib/pkgconfig/cvhost.pc share/doc/cvmodule/README.md share/doc/cvmodule/LICENSE)
+linux_kit=(share/man/man3/cvhost.3.gz)
 
 # The completion offers exactly the options each --help lists (and --module,
 # which the main command takes after a subcommand too), the subcommands, and
@@ -79,7 +80,10 @@ check_debs() {  # check_debs DIR: the cvmodule and cvmodule-dev packages in DIR
   dpkg-deb -x "$dev" "$root"
   holds "$root" usr/include/cvmodule/cvhost.h usr/include/cvmodule/standin/module.h $multiarch/libcvhost.so \
         $multiarch/libstandin.a $multiarch/cmake/cvmodule/cvmoduleConfig.cmake $multiarch/pkgconfig/cvhost.pc \
-        usr/share/doc/cvmodule-dev/copyright usr/share/doc/cvmodule-dev/changelog.gz
+        usr/share/doc/cvmodule-dev/copyright usr/share/doc/cvmodule-dev/changelog.gz usr/share/man/man3/cvhost.3.gz
+  output=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -l "$usr/share/man/man3/cvhost.3.gz" 2>&1 >/dev/null) ||
+    fail "man cvhost fails"
+  [[ -z "$output" ]] || fail "man cvhost warns: $output"
   [[ $(dpkg-deb -f "$dev" Depends) == "cvmodule (= $(dpkg-deb -f "$deb" Version))" ]] ||
     fail "cvmodule-dev does not depend on its cvmodule"
   output=$(export PKG_CONFIG_PATH=$root/$multiarch/pkgconfig
@@ -96,7 +100,8 @@ if [[ -z "$emulator" ]]; then
   mkdir "$work/tgz"
   tar -xzf "$tarball" -C "$work/tgz"
   root=$(echo "$work"/tgz/cvmodule-*-Linux)
-  holds "$root" bin/ljungcv lib/libcvmodule.so lib/libcvhost.so share/bash-completion/completions/ljungcv "${kit[@]}"
+  holds "$root" bin/ljungcv lib/libcvmodule.so lib/libcvhost.so share/bash-completion/completions/ljungcv "${kit[@]}" \
+        "${linux_kit[@]}"
   runs "$root/bin/ljungcv"
 
   tree=$build/debian-packages
