@@ -251,6 +251,7 @@ void soak(Shared& shared, std::uint64_t seed, std::uint64_t frames)
     // numbers are replaced in place and its flags cleared before each call.
     standin::PreparedCall two_arguments(std::vector<standin::Argument>{0.0, 0.0});
     std::vector<std::unique_ptr<standin::PreparedCall>> three_arguments;
+    three_arguments.reserve(METHOD_TEXTS.size());
     for (const MethodText& method : METHOD_TEXTS) {
         three_arguments.push_back(std::make_unique<standin::PreparedCall>(
             std::vector<standin::Argument>{0.0, 0.0, std::string(method.text)}));

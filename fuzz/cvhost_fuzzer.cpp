@@ -64,7 +64,7 @@ constexpr std::array<double, 32> SPECIAL_VALUES = {
     0.0, 1.0, 2.0, 3.0, 10.0, 10.5, 100.0, 1000.0, 1001.0, 1e6, LARGEST_COUNT, 2147483648.0, -1.0, -0.0,
     std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
     -std::numeric_limits<double>::infinity(), std::bit_cast<double>(MISSING_BITS), 0.05, 0.01, 0.1,
-    std::nextafter(0.1, 1.0), 0.001, 1e-16, 3e-16, 5e-324, 1e-300, -1e-300, 0.099, 0.0505, 389.0, 1e15,
+    0x1.999999999999bp-4 /* the double after 0.1 */, 0.001, 1e-16, 3e-16, 5e-324, 1e-300, -1e-300, 0.099, 0.0505, 389.0, 1e15,
 };
 
 constexpr std::array<std::int32_t, 12> SPECIAL_INTEGERS = {
@@ -81,11 +81,11 @@ public:
 
     std::uint64_t bytes(int count)
     {
-        std::uint64_t value = 0;
+        std::uint64_t bits = 0;
         for (int i = 0; i < count; ++i) {
-            value |= static_cast<std::uint64_t>(byte()) << (8 * i);
+            bits |= static_cast<std::uint64_t>(byte()) << (8 * i);
         }
-        return value;
+        return bits;
     }
 
     double value()
@@ -389,9 +389,9 @@ void fuzz_info_field(Input& input, cvhost* host, std::uint8_t nulls)
     const int exists = cvhost_info_field(host, index, null_name ? nullptr : &name, null_value ? nullptr : &value);
 
     // The fields, in order, are the lines of cvhost_module_info.
-    std::string lines;
     std::size_t fields = 0;
     if (host != nullptr) {
+        std::string lines;
         const char* field_name = nullptr;
         const char* field_value = nullptr;
         while (cvhost_info_field(host, fields, &field_name, &field_value) == 1) {
