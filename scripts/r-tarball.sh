@@ -100,12 +100,15 @@ includes+=(-Ikit)
 stage "R CMD build: compiles the package to build its vignette (a few minutes on two cores)"
 log=$out/ljungcv-build.log
 objects_total=$((${#module_objects[@]} + ${#glue_objects[@]} + 1))
+# R compiles a copy of the package in its temporary directory, kept in
+# $work so that the objects can be counted as they come.
+mkdir -p "$work/tmp"
 compiled() {
-  echo "r-tarball:     $(find "$src" -name '*.o' | wc -l) of $objects_total objects compiled ($(stages_elapsed) so far)" >&2
+  echo "r-tarball:     $(find "$work/tmp" -name '*.o' | wc -l) of $objects_total objects compiled ($(stages_elapsed) so far)" >&2
 }
 ticking 30 compiled
 status=0
-(cd "$work" && built "$log" R CMD build ljungcv) || status=$?
+(cd "$work" && built "$log" env TMPDIR="$work/tmp" R CMD build ljungcv) || status=$?
 untick
 [[ $status -eq 0 ]] || exit "$status"
 rm -f -- "$log"
