@@ -50,7 +50,7 @@ ticking() {
   shift
   # The sleep holds none of our streams: a reader waiting for their end is
   # not kept waiting by one left over after untick.
-  (while sleep "$seconds" </dev/null >/dev/null 2>&1; do "$@"; done) &
+  (while sleep "$seconds" >/dev/null 2>&1; do "$@"; done) &
   stages_ticker=$!
 }
 
