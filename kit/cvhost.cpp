@@ -25,10 +25,10 @@
 
 static_assert(CVHOST_STATUS_OK == STATUS_OK && CVHOST_STATUS_NO_RESULT == STATUS_NO_RESULT &&
               CVHOST_STATUS_INVALID_ARGUMENT == STATUS_INVALID_ARGUMENT);
-static_assert(CVHOST_RANGE_HOLDS == static_cast<int>(cvcore::Range::holds) &&
-              CVHOST_RANGE_BELOW_PREVIOUS_N == static_cast<int>(cvcore::Range::below_previous_n) &&
-              CVHOST_RANGE_BELOW_LARGER_LEVEL == static_cast<int>(cvcore::Range::below_larger_level) &&
-              CVHOST_RANGE_NO_VALUE == static_cast<int>(cvcore::Range::no_value));
+static_assert(CVHOST_RANGE_HOLDS == static_cast<int>(core::Range::holds) &&
+              CVHOST_RANGE_BELOW_PREVIOUS_N == static_cast<int>(core::Range::below_previous_n) &&
+              CVHOST_RANGE_BELOW_LARGER_LEVEL == static_cast<int>(core::Range::below_larger_level) &&
+              CVHOST_RANGE_NO_VALUE == static_cast<int>(core::Range::no_value));
 
 namespace {
 
@@ -64,7 +64,7 @@ std::optional<std::string_view> method_text(const char* method)
 
 // The curve of a method text as the C interface passes it: NULL makes the
 // two-argument call.
-cvcore::Curve curve_of(FunctionEntry entry, const char* method)
+core::Curve curve_of(FunctionEntry entry, const char* method)
 {
     return {entry, method_text(method)};
 }
@@ -82,8 +82,8 @@ std::int32_t fail(double* value, std::int32_t status)
 // A handle: the loaded module, LJUNGCV's entry and the module's information,
 // fixed at open.
 struct cvhost {
-    std::unique_ptr<cvcore::LoadedModule> loaded;
-    std::vector<cvcore::ModuleField> fields;
+    std::unique_ptr<core::LoadedModule> loaded;
+    std::vector<core::ModuleField> fields;
     std::string info;  // the fields as "name: value" lines
 };
 
@@ -98,9 +98,9 @@ std::unique_ptr<cvhost> open_locked(const std::filesystem::path& path)
     }
     standin::HostEnvironment& host = made ? *made : *environment;
     auto handle = std::make_unique<cvhost>();
-    handle->loaded = std::make_unique<cvcore::LoadedModule>(host, path);
-    handle->fields = cvcore::module_fields(handle->loaded->module());
-    for (const cvcore::ModuleField& field : handle->fields) {
+    handle->loaded = std::make_unique<core::LoadedModule>(host, path);
+    handle->fields = core::module_fields(handle->loaded->module());
+    for (const core::ModuleField& field : handle->fields) {
         handle->info.append(field.name).append(": ").append(field.value).append("\n");
     }
     if (made) {
@@ -152,7 +152,7 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
         return fail(value, STATUS_NO_RESULT);
     }
     try {
-        const cvcore::Point point = curve_of(host->loaded->entry(), method).at(n, alpha);
+        const core::Point point = curve_of(host->loaded->entry(), method).at(n, alpha);
         *value = point.value;
         if (rejected != nullptr) {
             *rejected = point.rejected;
@@ -203,8 +203,8 @@ void cvhost_assess_many(cvhost* host, std::size_t count, const double* n, const 
         return;
     }
     try {
-        cvcore::Curve curve = curve_of(host->loaded->entry(), method);
-        cvcore::assess_many(curve, count, n, alpha, values, statuses, rejected, ranges);
+        core::Curve curve = curve_of(host->loaded->entry(), method);
+        core::assess_many(curve, count, n, alpha, values, statuses, rejected, ranges);
     } catch (const std::length_error&) {
         fail_all(STATUS_INVALID_ARGUMENT, 3);  // a method longer than the host can describe
     } catch (...) {
@@ -229,7 +229,7 @@ int cvhost_is_missing(double x)
 
 const char* cvhost_status_text(std::int32_t status)
 {
-    return cvcore::status_text(status);
+    return core::status_text(status);
 }
 
 const char* cvhost_range_text(std::int32_t range)
@@ -237,16 +237,16 @@ const char* cvhost_range_text(std::int32_t range)
     if (range < CVHOST_RANGE_HOLDS || range > CVHOST_RANGE_NO_VALUE) {
         return "unknown range";
     }
-    return cvcore::range_text(static_cast<cvcore::Range>(range));
+    return core::range_text(static_cast<core::Range>(range));
 }
 
 std::size_t cvhost_explain(cvhost* /*host*/, double n, double alpha, const char* method, std::int32_t status,
                            std::int32_t rejected, std::int32_t range, char* buffer, std::size_t buffer_size)
 {
     try {
-        const cvcore::Point point{MISSING_VALUE, status, rejected};
+        const core::Point point{MISSING_VALUE, status, rejected};
         return write_message(buffer, buffer_size,
-                             cvcore::explain(n, alpha, method_text(method), point, static_cast<cvcore::Range>(range)));
+                             core::explain(n, alpha, method_text(method), point, static_cast<core::Range>(range)));
     } catch (...) {
         return write_text(buffer, buffer_size, "");
     }
@@ -262,11 +262,11 @@ std::int32_t cvhost_limits(cvhost* host, const char* method, double alpha, std::
         return STATUS_NO_RESULT;
     }
     try {
-        cvcore::Curve curve = curve_of(host->loaded->entry(), method);
-        if (!curve.method() || cvcore::level_rejected(curve, alpha)) {
+        core::Curve curve = curve_of(host->loaded->entry(), method);
+        if (!curve.method() || core::level_rejected(curve, alpha)) {
             return STATUS_INVALID_ARGUMENT;
         }
-        const std::vector<cvcore::Stretch> stretches = cvcore::stretches(curve, alpha);
+        const std::vector<core::Stretch> stretches = core::stretches(curve, alpha);
         for (std::size_t i = 0; i < stretches.size() && i < capacity; ++i) {
             if (first_n != nullptr) {
                 first_n[i] = stretches[i].first;
