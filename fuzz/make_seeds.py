@@ -219,6 +219,9 @@ OUTLIERS = {
     "scale_zero": outlier_seed([0] * 30 + [16], options=BYTES),
     "one_residual": outlier_seed([3.0], type_=LS, sigma=1.0, cv=1.0),
     "many_weights": outlier_seed([4, -2, 1, 3, -1, 2, 1, -3] + ar, k=8, type_=LS | TC, options=BYTES),
+}
+
+
 def reader_seed(text, block=64, alpha_given=False):
     return bytes([(block - 1) | (0x40 if alpha_given else 0)]) + text
 
@@ -249,6 +252,86 @@ READER = {
 }
 
 
+# fuzz_cvhost: the call, the NULL bits, the method's repeats, the call's
+# fields, the method text. A value is a byte below 0x80 picking from the
+# target's special values (index, as listed there) or 0xFF and a double.
+SPECIAL = {"0": 0, "1": 1, "10": 4, "10.5": 5, "100": 6, "1000": 7, "1e6": 9, "largest": 10, "2^31": 11,
+           "-1": 12, "nan": 14, "inf": 15, "missing": 17, "0.05": 18, "0.01": 19, "0.1": 20, "above": 21,
+           "1e-16": 23, "3e-16": 24, "5e-324": 25, "389": 30}
+NULL_HOST, NULL_METHOD = 0x01, 0x02
+
+
+def value(v):
+    return bytes([SPECIAL[v]]) if isinstance(v, str) else b"\xff" + struct.pack("<d", v)
+
+
+def assess(pairs, method=b"", nulls=0, repeats=0):
+    return bytes([0, nulls, repeats, len(pairs)]) + b"".join(value(n) + value(a) for n, a in pairs) + method
+
+
+def limits(capacity, alpha, method=b"", nulls=0, repeats=0):
+    return bytes([1, nulls, repeats, capacity]) + value(alpha) + method
+
+
+def integer(i):
+    return b"\xff" + struct.pack("<i", i)
+
+
+def explain(n, alpha, status, rejected, range_, size, method=b"", nulls=0, repeats=0):
+    return (bytes([2, nulls, repeats]) + value(n) + value(alpha) + integer(status) + integer(rejected)
+            + integer(range_) + struct.pack("<H", size) + method)
+
+
+def field(index, nulls=0):
+    return bytes([3, nulls, 0]) + (bytes([index]) if index < 0x80 else b"\xff" + struct.pack("<Q", index))
+
+
+GRID = [(n, a) for n in ("1", "10", "10.5", "389", "1e6", "largest") for a in ("0.05", "0.01", "1e-16")]
+CVHOST = {
+    "assess_grid_corrected": assess(GRID, b"C"),
+    "assess_grid_default": assess(GRID, nulls=NULL_METHOD),
+    "assess_grid_ljung": assess(GRID, b"ljung "),
+    "assess_turned_down": assess([(2e9, 1e-15), (1.5e9, 3e-16), (50.0, 1e-200)], b"C"),
+    "assess_rejections": assess([("missing", "0.05"), ("10", "above"), ("nan", "nan"), ("inf", "-1")], b"L"),
+    "assess_empty": assess([], b"L"),
+    "assess_null_host": assess(GRID[:4], b"L", nulls=NULL_HOST),
+    "assess_null_n": assess(GRID[:4], b"L", nulls=0x04),
+    "assess_null_alpha": assess(GRID[:4], nulls=0x08 | NULL_METHOD),
+    "assess_no_outputs": assess(GRID[:4], b"C", nulls=0xF0),
+    "assess_values_only": assess(GRID[:4], b"C", nulls=0xE0),
+    "assess_ranges_only": assess(GRID[:4], b"C", nulls=0x70),
+    "assess_nul_in_method": assess(GRID[:3], b"L\x00junk"),
+    "assess_long_method": assess(GRID[:2], b"CORRECTED", repeats=200),
+    "assess_long_blanks": assess(GRID[:2], b"    ", repeats=255),
+    "assess_control_method": assess(GRID[:2], b"\x1b[2J\n"),
+    "limits_corrected": limits(15, "0.05", b"C"),
+    "limits_ljung_small": limits(1, "0.01", b"L"),
+    "limits_tiny_level": limits(3, "1e-16", nulls=NULL_METHOD),
+    "limits_no_room": limits(0, "0.05", b"L"),
+    "limits_null_arrays": limits(4, "0.05", b"C", nulls=0x3C),
+    "limits_rejected_level": limits(4, "above", b"C"),
+    "limits_missing_level": limits(4, "missing"),
+    "limits_rejected_method": limits(4, "0.05", b"X"),
+    "limits_null_host": limits(4, "0.05", b"C", nulls=NULL_HOST),
+    "explain_rejected_n": explain("missing", "0.05", 120836, 1, 0, 200, b"C"),
+    "explain_rejected_alpha": explain("10", "above", 120836, 2, 0, 20, b"C"),
+    "explain_rejected_method": explain("10", "0.05", 120836, 3, 0, 7, b"\x07bad\x7f"),
+    "explain_long_method": explain("10", "0.05", 120836, 3, 0, 65535, b"Q", repeats=255),
+    "explain_no_result": explain("1", "0.05", 120833, 0, 0, 1, b"L"),
+    "explain_turned_down": explain("largest", "1e-16", 0, 0, 1, 100, b"C"),
+    "explain_larger_level": explain("389", "3e-16", 0, 0, 2, 64, nulls=NULL_METHOD),
+    "explain_holds": explain("10", "0.05", 0, 0, 0, 16),
+    "explain_unknown_status": explain("nan", "inf", 7, -1, 99, 3, nulls=NULL_HOST),
+    "explain_odd_range": explain("10", "0.05", 0, 0, -2147483648, 30),
+    "explain_odd_rejected": explain("10", "0.05", 120836, 2147483647, 3, 0, b"L", nulls=0x04),
+    "field_first": field(0),
+    "field_past_last": field(100),
+    "field_huge_index": field(2**64 - 1),
+    "field_null_outputs": field(1, nulls=0x0C),
+    "field_null_host": field(0, nulls=NULL_HOST),
+}
+
+
 def write(target, seeds):
     directory = ROOT / target
     directory.mkdir(parents=True, exist_ok=True)
@@ -261,3 +344,4 @@ write("fuzz_text", TEXT)
 write("fuzz_solver", SOLVER)
 write("fuzz_outliers", OUTLIERS)
 write("fuzz_reader", READER)
+write("fuzz_cvhost", CVHOST)

@@ -9,13 +9,31 @@ help2man=$1 ljungcv=$2 output=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# Backslashes, and dots or quotes that open a line, would be roff requests;
+# a plain - may print as a typographic hyphen, which a pasted command does
+# not take.
+roff_verbatim() {
+  sed -e 's/\\/\\e/g' -e "s/^[.']/\\\\\&&/" -e 's/-/\\-/g'
+}
+
 {
+  # The examples of `ljungcv --help`, one a line as there: help2man would
+  # run every example after the first one without a comment into a paragraph.
+  # This replaces its whole section, so the exit codes that follow the
+  # examples there come here too, an item each.
+  echo '[=EXAMPLES]'
+  echo '.nf'
+  "$ljungcv" --help | sed -n '/^Examples:$/,/^$/{/^Examples:$/d;/^$/d;s/^  //;p;}' | roff_verbatim
+  echo '.fi'
+  echo '.SS "Exit codes:"'
+  "$ljungcv" --help | sed -n '/^Exit codes:$/,/^$/{/^Exit codes:$/d;/^$/d;p;}' | roff_verbatim |
+    awk '/^  [0-9]+  / { print ".TP"; print $1; sub(/^  [0-9]+  /, ""); print; next } { sub(/^ +/, ""); print }'
+  echo
   echo '[SUBCOMMANDS]'
   for subcommand in table eval plot limits info; do
     echo ".SS \"ljungcv $subcommand\""
     echo '.nf'
-    # Backslashes, and dots or quotes that open a line, would be roff requests.
-    "$ljungcv" "$subcommand" --help | sed -e 's/\\/\\e/g' -e "s/^[.']/\\\\\\&&/"
+    "$ljungcv" "$subcommand" --help | roff_verbatim
     echo '.fi'
   done
 } >"$work/subcommands.h2m"

@@ -51,8 +51,13 @@ def source_dir():
     return root
 
 
-def run(command, env):
-    print("ljungcv build:", " ".join(str(part) for part in command), flush=True)
+# The build's stages, each announced with how far it is: pip shows them
+# with -v (otherwise only when the build fails), python -m build always.
+STAGES = 3
+
+
+def run(stage, what, command, env):
+    print(f"ljungcv build: [{stage}/{STAGES}] {what}: {' '.join(str(part) for part in command)}", flush=True)
     subprocess.run([str(part) for part in command], env=env, check=True)
 
 
@@ -64,10 +69,11 @@ class BuildWithModule(build_py):
         env = {key: value for key, value in os.environ.items() if key not in FLAG_VARIABLES}
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
         tree = Path(self.build_lib).resolve().parent / "cmake"
-        run(["cmake", "-S", source_dir(), "-B", tree, "-DCMAKE_BUILD_TYPE=Release",
+        run(1, "configuring", ["cmake", "-S", source_dir(), "-B", tree, "-DCMAKE_BUILD_TYPE=Release",
              "-DCVMODULE_BUILD_TESTS=OFF", "-DCVMODULE_BUILD_TOOL=OFF",
              "-DCVMODULE_BUILD_BENCHMARKS=OFF"], env)
-        run(["cmake", "--build", tree, "-j", jobs], env)
+        run(2, "building the module and libcvhost (the longest stage)",
+            ["cmake", "--build", tree, "-j", jobs], env)
         target = Path(self.build_lib) / "ljungcv" / "_lib"
         if target.exists():
             shutil.rmtree(target)
@@ -75,7 +81,7 @@ class BuildWithModule(build_py):
         # Installed, then picked from the prefix: the libraries as the
         # project installs them (no build-tree run paths).
         with tempfile.TemporaryDirectory() as prefix:
-            run(["cmake", "--install", tree, "--prefix", prefix], env)
+            run(3, "installing into the package", ["cmake", "--install", tree, "--prefix", prefix], env)
             for name in LIBRARIES:
                 found = sorted(Path(prefix).rglob(name))
                 if not found:

@@ -7,7 +7,8 @@
 #                                                header from that CMake tree
 # R builds the module as its own shared library (libs/libcvmodule.so, loaded
 # through the stand-in host's path) with the module's floating-point flags,
-# and the C interface into the package's library.
+# and the C interface into the package's library. Each stage prints a line
+# on standard error; the tarball's path goes to standard output.
 set -euo pipefail
 
 usage() { echo "usage: scripts/r-tarball.sh DIR" >&2; exit 2; }
@@ -16,15 +17,20 @@ mkdir -p -- "$1"
 out=$(cd -- "$1" && pwd)
 cd "$(dirname "$0")/.."
 tree=${NATIVE_TREE:-build-r}
+source scripts/stages.sh
+stages r-tarball 4
 
+stage "R's tools (scripts/setup.sh --r)"
 scripts/setup.sh --r
+stage "the build stamp ($tree/generated/host/build_info.h)"
 # The module's version and build stamp come from CMake's configure step.
 if [[ ! -f "$tree/generated/module/build_info.h" ]]; then
   cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF >/dev/null
 fi
 
 work=$(mktemp -d)
-trap 'rm -rf -- "$work"' EXIT
+trap 'untick; rm -rf -- "$work"' EXIT
+stage "the package's sources and Makevars in $work"
 package=$work/ljungcv
 cp -R r/ljungcv "$package"
 src=$package/src
@@ -90,7 +96,24 @@ includes+=(-Ikit)
   printf '\t%s\n' "rm -f \$(SHLIB) \$(MODULE) cvhost.a \$(OBJECTS) \$(GLUE_OBJECTS) \$(MODULE_OBJECTS)"
 } >"$src/Makevars"
 
-(cd "$work" && R CMD build ljungcv >"$work/build.log" 2>&1) || { cat "$work/build.log" >&2; exit 1; }
+# The longest stage: R installs the package, compiling every source, to
+# build the vignette.
+stage "R CMD build: compiles the package to build its vignette (a few minutes on two cores)"
+log=$out/ljungcv-build.log
+objects_total=$((${#module_objects[@]} + ${#glue_objects[@]} + 1))
+# R compiles a copy of the package in its temporary directory, kept in
+# $work so that the objects can be counted as they come.
+mkdir -p "$work/tmp"
+compiled() {
+  echo "r-tarball:     $(find "$work/tmp" -name '*.o' | wc -l) of $objects_total objects compiled ($(stages_elapsed) so far)" >&2
+}
+ticking 30 compiled
+status=0
+(cd "$work" && built "$log" env TMPDIR="$work/tmp" R CMD build ljungcv) || status=$?
+untick
+[[ $status -eq 0 ]] || exit "$status"
+rm -f -- "$log"
 tarball=$(cd "$work" && echo ljungcv_*.tar.gz)
 mv -- "$work/$tarball" "$out/$tarball"
+echo "r-tarball: done in $(stages_elapsed)" >&2
 echo "$out/$tarball"

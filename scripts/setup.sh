@@ -2,7 +2,8 @@
 # Installs what a script needs beyond the base image, when it is missing,
 # then checks that every command it runs is there. Needs root (or sudo) only
 # when something is missing.
-#   scripts/setup.sh                  the build of ljungcv and its module (run.sh)
+#   scripts/setup.sh                  the build of ljungcv and its module (run.sh),
+#                                     and gnuplot, which `ljungcv plot` draws with
 #   scripts/setup.sh --tests          also the test suite's tools and libraries
 #   scripts/setup.sh --r --python     also the R or Python packages' needs
 #   scripts/setup.sh --package        also what the release packages need
@@ -24,12 +25,12 @@ command  make                         make
 package  libcli11-dev                 libcli11-dev
 package  libfmt-dev                   libfmt-dev
 package  nlohmann-json3-dev           nlohmann-json3-dev
+command  gnuplot                      gnuplot-nox
 command  ctest                        cmake                      tests
 command  clang                        clang                      tests
 command  clang++                      clang                      tests
 command  python3                      python3                    tests
 command  gcovr                        gcovr                      tests
-command  gnuplot                      gnuplot-nox                tests
 command  flock                        util-linux                 tests
 command  unzip                        unzip                      tests
 command  pkg-config                   pkg-config                 tests,r

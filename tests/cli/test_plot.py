@@ -404,6 +404,21 @@ class Errors(PlotCase):
             self.assertIn(words, result.stdout)
 
 
+class SetupInstallsGnuplot(unittest.TestCase):
+    """scripts/run.sh, the route the docs give before `ljungcv plot`, runs
+    scripts/setup.sh without a group: that base set must bring gnuplot."""
+
+    def test_gnuplot_in_the_base_set(self):
+        setup = os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "setup.sh")
+        with open(setup, encoding="utf-8") as f:
+            table = re.search(r"^requirements='\n(.*?)^'", f.read(), re.M | re.S).group(1)
+        rows = [line.split() for line in table.splitlines() if line.strip()]
+        base = [row for row in rows if len(row) == 3]
+        self.assertIn(["command", "gnuplot", "gnuplot-nox"], base)
+        with open(os.path.join(os.path.dirname(setup), "run.sh"), encoding="utf-8") as f:
+            self.assertRegex(f.read(), r"(?m)^scripts/setup\.sh$")
+
+
 if __name__ == "__main__":
     LJUNGCV = os.path.abspath(sys.argv.pop(1))
     unittest.main()
