@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Line and branch coverage of the module's own code (host/, cv/, numeric/,
+# Line and branch coverage of the module's own code (host/, module/, cv/, numeric/,
 # text/) by the whole test suite: a gcov build (preset coverage, g++), the
 # tests, then gcovr's report. Exits non-zero when the tests fail or the
 # coverage falls below 99% of lines or 95% of branches (one line is known
@@ -18,7 +18,7 @@ find build-cov -name '*.gcda' -delete
 quietly ctest --preset coverage -j2
 
 report=(gcovr --root . --object-directory build-cov
-        --filter 'host/' --filter 'cv/' --filter 'numeric/' --filter 'text/'
+        --filter 'host/' --filter 'module/' --filter 'cv/' --filter 'numeric/' --filter 'text/'
         --exclude-throw-branches --exclude-unreachable-branches)
 if [[ "${1:-}" == "--html" ]]; then
   mkdir -p build-cov/coverage
