@@ -188,16 +188,37 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), *, alpha: float = 0.05, m
     if method is not None and not isinstance(method, str):
         raise TypeError(f"method must be a string or None, not {type(method).__name__}")
     arima = _arima_class()
-
-    chosen: List[Tuple[int, int]] = []          # (time, type code): the model's regressors, in time order
-    tried = set()                                # every (time, type code) ever taken
     fit = arima(series, order=(p, d, q)).fit()
+    chosen, fit, exog, cval, rounds = _procedure(arima, series, (p, d, q), fit, codes, delta, float(alpha),
+                                                 method, cval)
+    beta = _outlier_params(fit, fit.params, len(chosen))
+    tvalues = _outlier_params(fit, fit.tvalues, len(chosen))
+    adjusted = series - exog @ beta if chosen else series.copy()
+    found_list = [Outlier(time, _TYPE_NAMES[code], float(b), float(t),
+                          None if labels is None else labels[time])
+                  for (time, code), b, t in zip(chosen, beta, tvalues)]
+    return OutlierResults(found_list, cval, fit, _like(y, adjusted), (p, d, q), rounds)
+
+
+def _procedure(arima: Any, series: np.ndarray, order: Tuple[int, int, int], fit: Any, codes: int, delta: float,
+               alpha: float, method: Optional[str], cval: float
+               ) -> Tuple[List[Tuple[int, int]], Any, Optional[np.ndarray], float, int]:
+    """Locate and refit from the model's first fit: (time, type code) pairs in time order, the final
+    fit, its outlier regressors (None for none), the critical value and the rounds taken.
+
+    A separate step so that the size-and-power study can run several
+    thresholds on one first fit.
+    """
+    d = order[1]
+    chosen: List[Tuple[int, int]] = []   # the model's regressors, in time order
+    tried = set()                         # every (time, type code) ever taken
+    exog = None
     rounds = 0
     while rounds < _MAX_ROUNDS:
         rounds += 1
         residuals = np.ascontiguousarray(np.asarray(fit.resid, dtype=np.float64)[d:])
         pi = _pi_weights(fit, d, residuals.size - 1)
-        found, cval = _locate(residuals, pi, codes, delta, float(alpha), method, cval)
+        found, cval = _locate(residuals, pi, codes, delta, alpha, method, cval)
         taken = {time for time, _ in chosen}
         new = [(time + d, code) for time, code, _, _ in found
                if time + d not in taken and (time + d, code) not in tried]
@@ -205,30 +226,19 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), *, alpha: float = 0.05, m
             break
         tried.update(new)
         chosen = sorted(chosen + new)
-        fit = _fit(arima, series, (p, d, q), chosen, delta, fit)
         while chosen:
+            # An IO's path comes from the fit before: the regressors must be known to fit.
+            exog = _regressors(fit, series.size, d, chosen, delta)
+            fit = arima(series, order=order, exog=exog).fit()
             t = np.abs(_outlier_params(fit, fit.tvalues, len(chosen)))
             weakest = int(np.argmin(np.where(np.isnan(t), -1.0, t)))
             if not (np.isnan(t[weakest]) or t[weakest] < cval):
                 break
             del chosen[weakest]
-            fit = _fit(arima, series, (p, d, q), chosen, delta, fit)
-    beta = _outlier_params(fit, fit.params, len(chosen))
-    tvalues = _outlier_params(fit, fit.tvalues, len(chosen))
-    adjusted = series - np.asarray(fit.model.exog, dtype=np.float64) @ beta if chosen else series.copy()
-    found_list = [Outlier(time, _TYPE_NAMES[code], float(b), float(t),
-                          None if labels is None else labels[time])
-                  for (time, code), b, t in zip(chosen, beta, tvalues)]
-    return OutlierResults(found_list, cval, fit, _like(y, adjusted), (p, d, q), rounds)
-
-
-def _fit(arima: Any, series: np.ndarray, order: Tuple[int, int, int], chosen: List[Tuple[int, int]],
-         delta: float, previous: Any) -> Any:
-    """The model with the chosen outliers as regressors; an IO takes its shape from the previous fit."""
-    if not chosen:
-        return arima(series, order=order).fit()
-    exog = _regressors(previous, series.size, order[1], chosen, delta)
-    return arima(series, order=order, exog=exog).fit()
+        if not chosen:
+            exog = None
+            fit = arima(series, order=order).fit()
+    return chosen, fit, exog, cval, rounds
 
 
 def _outlier_params(fit: Any, values: Any, count: int) -> np.ndarray:
