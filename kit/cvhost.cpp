@@ -4,6 +4,10 @@
 #include "cvmodule/cvhost.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <span>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -17,6 +21,7 @@
 #include "core/explanations.h"
 #include "core/ljungcv.h"
 #include "core/module_fields.h"
+#include "core/outliers.h"
 #include "core/sensible_range.h"
 #include "core/stretches.h"
 #include "library_location.h"
@@ -29,6 +34,10 @@ static_assert(CVHOST_RANGE_HOLDS == static_cast<int>(cvcore::Range::holds) &&
               CVHOST_RANGE_BELOW_PREVIOUS_N == static_cast<int>(cvcore::Range::below_previous_n) &&
               CVHOST_RANGE_BELOW_LARGER_LEVEL == static_cast<int>(cvcore::Range::below_larger_level) &&
               CVHOST_RANGE_NO_VALUE == static_cast<int>(cvcore::Range::no_value));
+static_assert(CVHOST_OUTLIER_IO == static_cast<int>(cvcore::OutlierType::innovational) &&
+              CVHOST_OUTLIER_AO == static_cast<int>(cvcore::OutlierType::additive) &&
+              CVHOST_OUTLIER_LS == static_cast<int>(cvcore::OutlierType::level_shift) &&
+              CVHOST_OUTLIER_TC == static_cast<int>(cvcore::OutlierType::temporary_change));
 
 namespace {
 
@@ -299,6 +308,149 @@ int cvhost_info_field(cvhost* host, std::size_t index, const char** name, const 
         *value = exists ? host->fields[index].value.c_str() : nullptr;
     }
     return exists ? 1 : 0;
+}
+
+}  // extern "C"
+
+// The outlier calls: input the core cannot take is an OutlierInputError,
+// a level without a value a NoCriticalValue; both carry the reason.
+namespace {
+
+std::int32_t outlier_failure(char* message, std::size_t message_size, std::int32_t status, std::string_view why)
+{
+    write_message(message, message_size, why);
+    return status;
+}
+
+// Runs body and turns what it throws into a status and a message.
+template <class Body>
+std::int32_t outlier_call(char* message, std::size_t message_size, Body body)
+{
+    write_message(message, message_size, "");
+    try {
+        body();
+        return STATUS_OK;
+    } catch (const cvcore::OutlierInputError& error) {
+        return outlier_failure(message, message_size, STATUS_INVALID_ARGUMENT, error.what());
+    } catch (const cvcore::NoCriticalValue& error) {
+        return outlier_failure(message, message_size, STATUS_NO_RESULT, error.what());
+    } catch (const std::bad_alloc&) {
+        return outlier_failure(message, message_size, STATUS_NO_RESULT, "out of memory");
+    } catch (const std::length_error&) {
+        return outlier_failure(message, message_size, STATUS_NO_RESULT, "out of memory");
+    } catch (const std::exception& error) {
+        return outlier_failure(message, message_size, STATUS_NO_RESULT, error.what());
+    } catch (...) {
+        return outlier_failure(message, message_size, STATUS_NO_RESULT, "unknown error");
+    }
+}
+
+// The arrays every outlier call reads, checked before anything is read.
+void check_arrays(std::size_t n, const double* residuals, std::size_t k, const double* pi)
+{
+    if (n == 0) {
+        throw cvcore::OutlierInputError("no residuals (n = 0)");
+    }
+    if (residuals == nullptr) {
+        throw cvcore::OutlierInputError("residuals is NULL");
+    }
+    if (k > 0 && pi == nullptr) {
+        throw cvcore::OutlierInputError("pi is NULL but k = " + std::to_string(k));
+    }
+}
+
+std::span<const double> weights(std::size_t k, const double* pi)
+{
+    return k > 0 ? std::span<const double>(pi, k) : std::span<const double>();
+}
+
+std::span<double> output(std::size_t n, double* values)
+{
+    return values != nullptr ? std::span<double>(values, n) : std::span<double>();
+}
+
+const char* const TYPE_CODES = "CVHOST_OUTLIER_IO (1), _AO (2), _LS (4) or _TC (8)";
+
+}  // namespace
+
+extern "C" {
+
+std::int32_t cvhost_outlier_statistics(std::size_t n, const double* residuals, std::size_t k, const double* pi,
+                                       std::int32_t type, double delta, double sigma, double* effects,
+                                       double* tstats, char* message, std::size_t message_size)
+{
+    return outlier_call(message, message_size, [&] {
+        check_arrays(n, residuals, k, pi);
+        const std::optional<cvcore::OutlierType> outlier = cvcore::outlier_type_of(type);
+        if (!outlier) {
+            throw cvcore::OutlierInputError("type " + std::to_string(type) + " is not one outlier type: " +
+                                            TYPE_CODES);
+        }
+        cvcore::outlier_statistics({residuals, n}, weights(k, pi), *outlier, delta,
+                                   std::isnan(sigma) ? std::nullopt : std::optional<double>(sigma),
+                                   output(n, effects), output(n, tstats));
+    });
+}
+
+std::int32_t cvhost_locate_outliers(cvhost* host, std::size_t n, const double* residuals, std::size_t k,
+                                    const double* pi, std::int32_t types, double delta, double alpha,
+                                    const char* method, double critical_value, std::size_t capacity,
+                                    std::size_t* index, std::int32_t* type, double* effect, double* tstat,
+                                    std::size_t* count, double* used_critical_value, char* message,
+                                    std::size_t message_size)
+{
+    if (count != nullptr) {
+        *count = 0;
+    }
+    if (used_critical_value != nullptr) {
+        *used_critical_value = std::numeric_limits<double>::quiet_NaN();
+    }
+    return outlier_call(message, message_size, [&] {
+        check_arrays(n, residuals, k, pi);
+        const std::optional<cvcore::OutlierTypes> set = cvcore::OutlierTypes::of_bits(types);
+        if (!set) {
+            throw cvcore::OutlierInputError("types " + std::to_string(types) +
+                                            " has a bit that names no outlier type: an OR of " + TYPE_CODES);
+        }
+        const std::span<const double> e(residuals, n);
+        cvcore::check_outlier_input(e, weights(k, pi), *set, delta);
+        double threshold = critical_value;
+        if (std::isnan(critical_value)) {
+            if (host == nullptr) {
+                throw cvcore::OutlierInputError("host is NULL: LJUNGCV's critical value needs the module "
+                                                "(or give critical_value)");
+            }
+            std::optional<cvcore::Curve> curve;
+            try {
+                curve.emplace(host->loaded->entry(), method_text(method));
+            } catch (const std::length_error&) {
+                throw cvcore::OutlierInputError("the method text is longer than the host can pass");
+            }
+            threshold = cvcore::outlier_critical_value(*curve, method_text(method), n, alpha);
+        }
+        const std::vector<cvcore::Outlier> found =
+            cvcore::locate_outliers(e, weights(k, pi), *set, delta, threshold);
+        for (std::size_t i = 0; i < found.size() && i < capacity; ++i) {
+            if (index != nullptr) {
+                index[i] = found[i].index;
+            }
+            if (type != nullptr) {
+                type[i] = static_cast<std::int32_t>(found[i].type);
+            }
+            if (effect != nullptr) {
+                effect[i] = found[i].effect;
+            }
+            if (tstat != nullptr) {
+                tstat[i] = found[i].statistic;
+            }
+        }
+        if (count != nullptr) {
+            *count = found.size();
+        }
+        if (used_critical_value != nullptr) {
+            *used_critical_value = threshold;
+        }
+    });
 }
 
 }  // extern "C"

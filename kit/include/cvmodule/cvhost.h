@@ -99,9 +99,9 @@ CVHOST_API size_t cvhost_module_info(cvhost *host, char *buffer, size_t buffer_s
 /* ---- Added in 1.1: the calls below are new; every call above is unchanged. ---- */
 
 #define CVHOST_VERSION_MAJOR 1
-#define CVHOST_VERSION_MINOR 1
+#define CVHOST_VERSION_MINOR 2
 #define CVHOST_VERSION_PATCH 0
-/* 10100 for 1.1.0: compare with cvhost_version() to know the library loaded. */
+/* 10200 for 1.2.0: compare with cvhost_version() to know the library loaded. */
 #define CVHOST_VERSION (CVHOST_VERSION_MAJOR * 10000 + CVHOST_VERSION_MINOR * 100 + CVHOST_VERSION_PATCH)
 
 /* Where a value lies against its curve's sensible range. A critical value must
@@ -161,6 +161,49 @@ CVHOST_API int32_t cvhost_limits(cvhost *host, const char *method, double alpha,
    (name and value then NULL). name or value may be NULL. Names repeat where
    the module has several ("descriptor", "function"). */
 CVHOST_API int cvhost_info_field(cvhost *host, size_t index, const char **name, const char **value);
+
+/* ---- Added in 1.2: the calls below are new; every call above is unchanged. ---- */
+
+/* Outlier types; also bits of a type set. */
+#define CVHOST_OUTLIER_IO 1 /* innovational */
+#define CVHOST_OUTLIER_AO 2 /* additive */
+#define CVHOST_OUTLIER_LS 4 /* level shift */
+#define CVHOST_OUTLIER_TC 8 /* temporary change */
+
+/* For every time T = 0..n-1, the effect and the statistic of an outlier of `type` (one
+   CVHOST_OUTLIER_* value) at T, given residuals[0..n-1] of a fitted model, its pi weights
+   pi[0..k-1] (= pi_1..pi_k; k may be 0, pi then may be NULL), delta (the temporary change's
+   decay, 0 < delta < 1; ignored by other types) and sigma (a finite positive residual scale, or
+   NaN for the default: 1.4826 times the median absolute deviation from the median).
+   effects and tstats hold n doubles each; either may be NULL. A level shift at the last point
+   is an additive outlier: its effect and statistic there are NaN.
+   Returns CVHOST_STATUS_OK, or CVHOST_STATUS_INVALID_ARGUMENT with a one-line reason in message
+   (like cvhost_open's: at most message_size bytes, NUL-terminated; message may be NULL) for
+   NaN or infinite residuals or weights, an unknown type, a delta outside (0, 1), a sigma that is
+   not NaN and not finite positive, n == 0, or a NULL residuals array. */
+CVHOST_API int32_t cvhost_outlier_statistics(size_t n, const double *residuals, size_t k, const double *pi,
+                                             int32_t type, double delta, double sigma, double *effects,
+                                             double *tstats, char *message, size_t message_size);
+
+/* The locate stage: while the largest |statistic| over every time not yet taken and every type in
+   `types` (an OR of CVHOST_OUTLIER_* bits) exceeds the critical value, record it, remove its
+   effect from the residuals (a working copy; the caller's array is only read), re-estimate sigma
+   (the default rule) and repeat. A time is taken once.
+   The critical value: `critical_value` when it is finite and positive; when it is NaN,
+   LJUNGCV(n, alpha, method) from the host's module (method NULL: the function's default), and
+   then host must not be NULL. *used_critical_value (may be NULL) receives the one used.
+   Outliers are written in the order found, at most `capacity` of them: index[i] (0-based time),
+   type[i] (one CVHOST_OUTLIER_* value), effect[i], tstat[i]; any array may be NULL. *count (may
+   be NULL) receives how many were found (it may exceed capacity: call again with more room).
+   Returns CVHOST_STATUS_OK; CVHOST_STATUS_INVALID_ARGUMENT with a reason in message for bad
+   input as above, an empty type set, or a level/method the function rejects;
+   CVHOST_STATUS_NO_RESULT with a reason when the function has no value for (n, alpha, method). */
+CVHOST_API int32_t cvhost_locate_outliers(cvhost *host, size_t n, const double *residuals, size_t k,
+                                          const double *pi, int32_t types, double delta, double alpha,
+                                          const char *method, double critical_value, size_t capacity,
+                                          size_t *index, int32_t *type, double *effect, double *tstat,
+                                          size_t *count, double *used_critical_value, char *message,
+                                          size_t message_size);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,128 @@
+// The locate stage of iterative outlier detection: take the largest
+// statistic over every free time and every type asked for; while it exceeds
+// the critical value, keep it, take its effect out of the residuals and look
+// again with the scale re-estimated from what is left. Removing an effect
+// changes the residuals from its time on, so every round forms the
+// statistics afresh: O(n^2) per type and round, O(n + k) memory.
+//
+// The critical value is LJUNGCV(n, alpha [, method]) for the series' n, the
+// threshold the largest of n statistics exceeds with probability alpha when
+// there is no outlier, or one the caller gives.
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/explanations.h"
+#include "core/numbers.h"
+#include "core/outliers.h"
+#include "outlier_regressors.h"
+
+namespace cvcore {
+
+using namespace outlier_detail;
+
+namespace {
+
+// The default scale of the working residuals, which must be positive for a
+// statistic to exist.
+double working_sigma(std::span<const double> work, std::vector<double>& scratch, std::size_t found)
+{
+    const double sigma = outlier_detail::default_sigma(work, scratch);
+    if (std::isfinite(sigma) && sigma > 0.0) {
+        return sigma;
+    }
+    std::string why = "the residual scale (" + format_shortest(MAD_TO_SIGMA) +
+                      " times the median absolute deviation from the median) is " + format_shortest(sigma);
+    if (found > 0) {
+        why += " once " + std::to_string(found) + (found == 1 ? " outlier is" : " outliers are") + " removed";
+    }
+    throw OutlierInputError(why + ": more than half the residuals are equal, so no statistic can be formed");
+}
+
+}  // namespace
+
+void check_outlier_input(std::span<const double> residuals, std::span<const double> pi, OutlierTypes types,
+                         double delta)
+{
+    check_residuals(residuals);
+    check_weights(pi);
+    if (types.empty()) {
+        throw OutlierInputError("no outlier type to look for");
+    }
+    if (types.contains(OutlierType::temporary_change)) {
+        check_delta(delta);
+    }
+}
+
+std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::span<const double> pi,
+                                     OutlierTypes types, double delta, double critical_value)
+{
+    check_outlier_input(residuals, pi, types, delta);
+    if (!(std::isfinite(critical_value) && critical_value > 0.0)) {
+        throw OutlierInputError("critical value " + format_shortest(critical_value) + " is not finite and positive");
+    }
+
+    const std::size_t n = residuals.size();
+    std::vector<Regressor> regressors;
+    for (const OutlierType type : OUTLIER_TYPES) {
+        if (types.contains(type)) {
+            regressors.push_back(make_regressor(type, pi, delta, n));
+        }
+    }
+    std::vector<double> work(residuals.begin(), residuals.end());
+    std::vector<double> dot(n);
+    std::vector<double> scratch;
+    std::vector<bool> taken(n, false);
+    std::vector<Outlier> found;
+
+    while (found.size() < n) {
+        const double sigma = working_sigma(work, scratch, found.size());
+        // The largest |tau| that exceeds the critical value; a NaN never does.
+        double largest = critical_value;
+        const Regressor* chosen = nullptr;
+        Outlier best;
+        for (const Regressor& regressor : regressors) {
+            correlate(work, regressor.x, dot);
+            for (std::size_t T = 0; T < n; ++T) {
+                if (taken[T]) {
+                    continue;
+                }
+                const Estimate at = estimate(regressor, n, T, dot[T], sigma);
+                if (std::fabs(at.statistic) > largest) {
+                    largest = std::fabs(at.statistic);
+                    chosen = &regressor;
+                    best = {T, regressor.type, at.effect, at.statistic};
+                }
+            }
+        }
+        if (chosen == nullptr) {
+            break;
+        }
+        found.push_back(best);
+        taken[best.index] = true;
+        // e_t -= w x_t for t >= T; past the regressor's length x is 0.
+        const std::size_t m = std::min(n - best.index, chosen->x.size());
+        for (std::size_t j = 0; j < m; ++j) {
+            work[best.index + j] -= best.effect * chosen->x[j];
+        }
+    }
+    return found;
+}
+
+double outlier_critical_value(Curve& curve, std::optional<std::string_view> method_text, std::size_t n,
+                              double alpha)
+{
+    const double count = static_cast<double>(n);
+    const Point point = curve.at(count, alpha);
+    if (point.status == STATUS_OK) {
+        return point.value;
+    }
+    const std::string why = explain(count, alpha, method_text, point, Range::holds);
+    if (point.status == STATUS_INVALID_ARGUMENT) {
+        throw OutlierInputError(why);
+    }
+    throw NoCriticalValue(why);
+}
+
+}  // namespace cvcore

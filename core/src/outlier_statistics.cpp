@@ -1,0 +1,307 @@
+// The outlier statistics of intervention analysis on a fitted model's
+// residuals: the standard regressors of an innovational, additive,
+// level-shift and temporary-change outlier on the model's pi weights, the
+// least-squares effect of each and its t statistic.
+//
+// The model's filter is pi(B) = 1 - pi_1 B - pi_2 B^2 - ..., so that its
+// residuals are e_t = pi(B) y_t. An outlier of size w at time T adds w x_t
+// to e_t for t >= T, where x is the outlier's shape put through pi(B):
+//
+//   IO (innovational)      x_T = 1, nothing after
+//   AO (additive)          x_T = 1, x_{T+j} = -pi_j
+//   LS (level shift)       x_{T+j} = 1 - (pi_1 + ... + pi_j)
+//   TC (temporary change)  x_{T+j} = delta^j - sum_{i=1..j} delta^(j-i) pi_i
+//
+// (pi_j = 0 past the k weights given). Regressing e_T..e_{n-1} on x gives the
+// effect and its statistic
+//
+//   w(T)   = sum_t e_t x_t / S(T),   S(T) = sum_t x_t^2,   t = T..n-1,
+//   tau(T) = w(T) sqrt(S(T)) / sigma.
+//
+// x_{T+j} depends on j only, so each type's sequence x_0..x_{n-1} and its
+// running sum of squares are formed once: S(T) is the sum over the first
+// n - T values, and w(T) = sum_j e_{T+j} x_j / S(T). The cost is one dot
+// product per time, O(n^2) per type, in O(n + k) memory. The TC sequence
+// comes from its recurrence x_j = delta x_{j-1} - pi_j, which equals the
+// sum above term by term up to rounding.
+//
+// A level shift at the last point has the additive outlier's regressor
+// (x_{n-1} = 1 and nothing after); it is left out: effect and statistic NaN.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <string>
+
+#include "core/numbers.h"
+#include "core/outliers.h"
+#include "outlier_regressors.h"
+
+namespace cvcore {
+
+namespace outlier_detail {
+
+namespace {
+
+std::string not_finite(const char* name, std::size_t i, double value)
+{
+    return std::string(name) + "[" + std::to_string(i) + "] is not finite (" + format_shortest(value) + ")";
+}
+
+// The median of v, which it reorders; of an even count, the mean of the two
+// middle values.
+double median(std::span<double> v)
+{
+    const std::size_t middle = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(middle), v.end());
+    const double upper = v[middle];
+    if (v.size() % 2 == 1) {
+        return upper;
+    }
+    const double lower = *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(middle));
+    const double sum = lower + upper;
+    return std::isinf(sum) ? lower / 2 + upper / 2 : sum / 2;
+}
+
+}  // namespace
+
+void check_residuals(std::span<const double> residuals)
+{
+    if (residuals.empty()) {
+        throw OutlierInputError("no residuals (n = 0)");
+    }
+    for (std::size_t t = 0; t < residuals.size(); ++t) {
+        if (!std::isfinite(residuals[t])) {
+            throw OutlierInputError(not_finite("residuals", t, residuals[t]) + ": a model's residuals are numbers");
+        }
+    }
+}
+
+void check_weights(std::span<const double> pi)
+{
+    for (std::size_t j = 0; j < pi.size(); ++j) {
+        if (!std::isfinite(pi[j])) {
+            throw OutlierInputError(not_finite("pi", j, pi[j]) + " (the weight pi_" + std::to_string(j + 1) + ")");
+        }
+    }
+}
+
+void check_delta(double delta)
+{
+    if (!(delta > 0.0 && delta < 1.0)) {
+        throw OutlierInputError("delta = " + format_shortest(delta) +
+                                " is outside (0, 1): a temporary change decays by the factor delta each step");
+    }
+}
+
+Regressor make_regressor(OutlierType type, std::span<const double> pi, double delta, std::size_t n)
+{
+    Regressor r;
+    r.type = type;
+    r.x.assign(n, 0.0);
+    // pi_j for j = 1..k, 0 past them.
+    const auto weight = [&](std::size_t j) { return j <= pi.size() ? pi[j - 1] : 0.0; };
+    r.x[0] = 1.0;
+    switch (type) {
+    case OutlierType::innovational:
+        break;
+    case OutlierType::additive:
+        for (std::size_t j = 1; j < n && j <= pi.size(); ++j) {
+            r.x[j] = -pi[j - 1];
+        }
+        break;
+    case OutlierType::level_shift: {
+        double cumulative = 0.0;  // pi_1 + ... + pi_j
+        for (std::size_t j = 1; j < n; ++j) {
+            cumulative += weight(j);
+            r.x[j] = 1.0 - cumulative;
+        }
+        break;
+    }
+    case OutlierType::temporary_change:
+        for (std::size_t j = 1; j < n; ++j) {
+            r.x[j] = delta * r.x[j - 1] - weight(j);
+        }
+        break;
+    }
+    std::size_t length = n;
+    while (length > 1 && r.x[length - 1] == 0.0) {
+        --length;
+    }
+    r.x.resize(length);
+    r.x.shrink_to_fit();
+    r.squares.resize(length);
+    double s = 0.0;
+    for (std::size_t j = 0; j < length; ++j) {
+        s += r.x[j] * r.x[j];
+        r.squares[j] = s;
+    }
+    return r;
+}
+
+void correlate(std::span<const double> e, std::span<const double> x, std::span<double> dot)
+{
+    // Four times at once, each with its own sum in the order of j: the same
+    // sums as one at a time, without waiting on one addition after another.
+    const std::size_t n = e.size();
+    const std::size_t len = x.size();
+    std::size_t T = 0;
+    for (; T + 4 <= n; T += 4) {
+        const double* p = e.data() + T;
+        std::size_t m[4];
+        for (std::size_t i = 0; i < 4; ++i) {
+            m[i] = std::min(n - T - i, len);
+        }
+        double a0 = 0.0;
+        double a1 = 0.0;
+        double a2 = 0.0;
+        double a3 = 0.0;
+        std::size_t j = 0;
+        for (; j < m[3]; ++j) {
+            const double xj = x[j];
+            a0 += p[j] * xj;
+            a1 += p[j + 1] * xj;
+            a2 += p[j + 2] * xj;
+            a3 += p[j + 3] * xj;
+        }
+        for (std::size_t i = j; i < m[2]; ++i) {
+            a2 += p[i + 2] * x[i];
+        }
+        for (std::size_t i = j; i < m[1]; ++i) {
+            a1 += p[i + 1] * x[i];
+        }
+        for (std::size_t i = j; i < m[0]; ++i) {
+            a0 += p[i] * x[i];
+        }
+        dot[T] = a0;
+        dot[T + 1] = a1;
+        dot[T + 2] = a2;
+        dot[T + 3] = a3;
+    }
+    for (; T < n; ++T) {
+        const std::size_t m = std::min(n - T, len);
+        double a = 0.0;
+        for (std::size_t j = 0; j < m; ++j) {
+            a += e[T + j] * x[j];
+        }
+        dot[T] = a;
+    }
+}
+
+Estimate estimate(const Regressor& regressor, std::size_t n, std::size_t T, double dot, double sigma)
+{
+    if (regressor.type == OutlierType::level_shift && T + 1 == n) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        return {nan, nan};
+    }
+    const double S = regressor.sum_of_squares(n - T);
+    const double w = dot / S;
+    return {w, w * std::sqrt(S) / sigma};
+}
+
+double default_sigma(std::span<const double> residuals, std::vector<double>& scratch)
+{
+    scratch.assign(residuals.begin(), residuals.end());
+    const double centre = median(scratch);
+    for (std::size_t t = 0; t < residuals.size(); ++t) {
+        scratch[t] = std::fabs(residuals[t] - centre);
+    }
+    return MAD_TO_SIGMA * median(scratch);
+}
+
+}  // namespace outlier_detail
+
+using namespace outlier_detail;
+
+const char* outlier_type_name(OutlierType type)
+{
+    switch (type) {
+    case OutlierType::innovational:
+        return "IO";
+    case OutlierType::additive:
+        return "AO";
+    case OutlierType::level_shift:
+        return "LS";
+    case OutlierType::temporary_change:
+        break;
+    }
+    return "TC";
+}
+
+std::optional<OutlierType> outlier_type_of(std::int32_t code)
+{
+    for (const OutlierType type : OUTLIER_TYPES) {
+        if (code == static_cast<std::int32_t>(type)) {
+            return type;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<OutlierTypes> OutlierTypes::of_bits(std::int32_t bits)
+{
+    OutlierTypes set;
+    set.bits_ = static_cast<std::uint32_t>(bits);
+    std::uint32_t known = 0;
+    for (const OutlierType type : OUTLIER_TYPES) {
+        known |= static_cast<std::uint32_t>(type);
+    }
+    if ((set.bits_ & ~known) != 0) {
+        return std::nullopt;
+    }
+    return set;
+}
+
+double default_sigma(std::span<const double> residuals)
+{
+    check_residuals(residuals);
+    std::vector<double> scratch;
+    return outlier_detail::default_sigma(residuals, scratch);
+}
+
+void outlier_statistics(std::span<const double> residuals, std::span<const double> pi, OutlierType type,
+                        double delta, std::optional<double> sigma, std::span<double> effects,
+                        std::span<double> statistics)
+{
+    check_residuals(residuals);
+    check_weights(pi);
+    if (type == OutlierType::temporary_change) {
+        check_delta(delta);
+    }
+    const std::size_t n = residuals.size();
+    for (const std::span<double> out : {effects, statistics}) {
+        if (!out.empty() && out.size() != n) {
+            throw OutlierInputError("an output holds " + std::to_string(out.size()) + " values, not n = " +
+                                    std::to_string(n));
+        }
+    }
+    double scale = 0.0;
+    if (sigma) {
+        scale = *sigma;
+        if (!(std::isfinite(scale) && scale > 0.0)) {
+            throw OutlierInputError("sigma = " + format_shortest(scale) + " is not a finite positive scale");
+        }
+    } else {
+        std::vector<double> scratch;
+        scale = outlier_detail::default_sigma(residuals, scratch);
+        if (!(std::isfinite(scale) && scale > 0.0)) {
+            throw OutlierInputError("the default sigma (" + format_shortest(MAD_TO_SIGMA) +
+                                    " times the median absolute deviation of the residuals) is " +
+                                    format_shortest(scale) + "; give sigma");
+        }
+    }
+    const Regressor regressor = make_regressor(type, pi, delta, n);
+    std::vector<double> dot(n);
+    correlate(residuals, regressor.x, dot);
+    for (std::size_t T = 0; T < n; ++T) {
+        const Estimate at = estimate(regressor, n, T, dot[T], scale);
+        if (!effects.empty()) {
+            effects[T] = at.effect;
+        }
+        if (!statistics.empty()) {
+            statistics[T] = at.statistic;
+        }
+    }
+}
+
+}  // namespace cvcore
