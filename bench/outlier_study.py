@@ -94,7 +94,7 @@ def size_table(arima, series: int, stage: str) -> list:
             alarms = np.zeros(len(THRESHOLDS), dtype=int)
             for _ in range(series):
                 y = simulate(model, n, rng)
-                fit = arima(y, order=order).fit()
+                fit = procedure._fit(arima, y, order)
                 for k, (method, alpha) in enumerate(THRESHOLDS):
                     alarms[k] += bool(run(arima, y, order, fit, method, alpha, stage))
             rows.append((model, n, alarms / series))
@@ -114,7 +114,7 @@ def power_table(arima, series: int, stage: str, n: int) -> list:
                 exact = near = 0
                 for _ in range(series):
                     y = implant(simulate(model, n, rng), kind, size, at)
-                    fit = arima(y, order=order).fit()
+                    fit = procedure._fit(arima, y, order)
                     found = run(arima, y, order, fit, "C", 0.05, stage)
                     exact += (at, code) in found
                     near += any(c == code and abs(t - at) <= 1 for t, c in found)

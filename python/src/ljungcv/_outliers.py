@@ -188,7 +188,7 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), *, alpha: float = 0.05, m
     if method is not None and not isinstance(method, str):
         raise TypeError(f"method must be a string or None, not {type(method).__name__}")
     arima = _arima_class()
-    fit = arima(series, order=(p, d, q)).fit()
+    fit = _fit(arima, series, (p, d, q))
     chosen, fit, exog, cval, rounds = _procedure(arima, series, (p, d, q), fit, codes, delta, float(alpha),
                                                  method, cval)
     beta = _outlier_params(fit, fit.params, len(chosen))
@@ -229,7 +229,7 @@ def _procedure(arima: Any, series: np.ndarray, order: Tuple[int, int, int], fit:
         while chosen:
             # An IO's path comes from the fit before: the regressors must be known to fit.
             exog = _regressors(fit, series.size, d, chosen, delta)
-            fit = arima(series, order=order, exog=exog).fit()
+            fit = _fit(arima, series, order, exog)
             t = np.abs(_outlier_params(fit, fit.tvalues, len(chosen)))
             weakest = int(np.argmin(np.where(np.isnan(t), -1.0, t)))
             if not (np.isnan(t[weakest]) or t[weakest] < cval):
@@ -237,8 +237,15 @@ def _procedure(arima: Any, series: np.ndarray, order: Tuple[int, int, int], fit:
             del chosen[weakest]
         if not chosen:
             exog = None
-            fit = arima(series, order=order).fit()
+            fit = _fit(arima, series, order)
     return chosen, fit, exog, cval, rounds
+
+
+def _fit(arima: Any, series: np.ndarray, order: Tuple[int, int, int], exog: Optional[np.ndarray] = None) -> Any:
+    # The observed information for the standard errors: the default outer
+    # product of gradients gives a pulse regressor, whose gradient lives at
+    # one time, a standard error many times too large.
+    return arima(series, order=order, exog=exog).fit(cov_type="oim")
 
 
 def _outlier_params(fit: Any, values: Any, count: int) -> np.ndarray:
