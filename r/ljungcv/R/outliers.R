@@ -192,7 +192,9 @@ print.summary.ljungcv_outliers <- function(x, ...) {
 plot.ljungcv_outliers <- function(x, main = "Outliers", xlab = "Time", ylab = "", ...) {
   series <- stats::as.ts(x$x)
   adjusted <- stats::as.ts(x$adjusted)
-  graphics::plot(series, main = main, xlab = xlab, ylab = ylab, col = "grey40", ...)
+  limits <- range(series, adjusted)
+  limits[2L] <- limits[2L] + 0.15 * diff(limits)  # room for the legend
+  graphics::plot(series, main = main, xlab = xlab, ylab = ylab, col = "grey40", ylim = limits, ...)
   graphics::lines(adjusted, col = "blue")
   o <- x$outliers
   if (nrow(o) > 0L) {
