@@ -191,6 +191,23 @@ def test_a_level_shift_in_a_random_walk_and_a_threshold_of_ones_own():
     assert ljungcv.outliers(y, order=(0, 1, 1), types=("LS",), critical_value=1e6).outliers == []
 
 
+@pytest.mark.filterwarnings("ignore")
+def test_an_innovational_outlier_moves_the_series_along_the_models_psi_weights():
+    rng = np.random.default_rng(0)
+    e = rng.standard_normal(200)
+    e[100] += 7.0
+    y = np.empty(200)
+    y[0] = e[0]
+    for t in range(1, 200):
+        y[t] = 0.6 * y[t - 1] + e[t]
+    result = ljungcv.outliers(y, order=(1, 0, 0), types=("IO", "AO"))
+    assert [(o.index, o.type) for o in result.outliers] == [(100, "IO")]
+    path = (y - result.adjusted) / result.outliers[0].effect
+    assert np.all(path[:100] == 0.0) and abs(path[100] - 1.0) < 1e-9
+    ratios = path[101:110] / path[100:109]
+    assert np.allclose(ratios, ratios[0], rtol=1e-12) and abs(ratios[0] - 0.6) < 0.15  # AR(1): psi_j = phi^j
+
+
 def test_statsmodels_is_imported_by_outliers_only_and_its_absence_says_how_to_install():
     code = ("import sys; sys.modules['statsmodels'] = None\n"
             "import ljungcv\n"
