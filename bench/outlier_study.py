@@ -127,6 +127,16 @@ def power_table(arima, series: int, stage: str, n: int) -> list:
 def markdown(size_rows, power_rows, series, stage, n_power, seconds) -> str:
     what = ("the whole procedure (fit, locate, refit, drop)" if stage == "full"
             else "the locate stage on the first fit's residuals")
+    lines = []
+    if size_rows:
+        lines += size_markdown(size_rows, series, what)
+    if power_rows:
+        lines += power_markdown(power_rows, series, n_power, what)
+    lines += [f"({seconds:.0f} s)"]
+    return "\n".join(lines) + "\n"
+
+
+def size_markdown(size_rows, series, what) -> list:
     lines = [f"False-alarm share on series without outliers ({series} series a cell, {what}; "
              "± the 95% binomial margin):", ""]
     heads = [f"{m} {a}" if a else "fixed 3.5" for m, a in THRESHOLDS]
@@ -135,8 +145,12 @@ def markdown(size_rows, power_rows, series, stage, n_power, seconds) -> str:
     for model, n, shares in size_rows:
         cells = [f"{p:.3f} ± {margin(p, series):.3f}" for p in shares]
         lines.append(f"| {model} | {n} | " + " | ".join(cells) + " |")
-    lines += ["", f"Share of series with one outlier at t = {n_power // 2} (n = {n_power}) in which it is found at "
-              f"its time with its type, at LJUNGCV(m, 0.05, \"C\") ({series} series a cell; in brackets: "
+    return lines + [""]
+
+
+def power_markdown(power_rows, series, n_power, what) -> list:
+    lines = [f"Share of series with one outlier at t = {n_power // 2} (n = {n_power}) in which it is found at "
+              f"its time with its type, at LJUNGCV(m, 0.05, \"C\") ({series} series a cell, {what}; in brackets: "
               "within one step):", ""]
     lines.append("| model | type | " + " | ".join(f"{s:g} sigma" for s in SIZES) + " |")
     lines.append("|---|---|" + "---:|" * len(SIZES))
@@ -144,8 +158,7 @@ def markdown(size_rows, power_rows, series, stage, n_power, seconds) -> str:
         for kind in POWER_TYPES:
             cells = [f"{exact:.3f} ({near:.3f})" for m, k, s, exact, near in power_rows if m == model and k == kind]
             lines.append(f"| {model} | {kind} | " + " | ".join(cells) + " |")
-    lines += ["", f"({seconds:.0f} s)"]
-    return "\n".join(lines) + "\n"
+    return lines + [""]
 
 
 def main() -> None:
@@ -153,6 +166,8 @@ def main() -> None:
     parser.add_argument("--series", type=int, default=500, help="series a cell (default 500)")
     parser.add_argument("--stage", choices=("full", "locate"), default="full")
     parser.add_argument("--power-n", type=int, default=150, help="length of the series with an outlier")
+    parser.add_argument("--part", choices=("size", "power", "both"), default="both",
+                        help="which table to compute (default both)")
     parser.add_argument("--out", help="also write the table to this file")
     args = parser.parse_args()
     if args.series < 1 or args.power_n < 10:
@@ -160,8 +175,8 @@ def main() -> None:
     arima = procedure._arima_class()
     warnings.simplefilter("ignore")  # statsmodels' convergence notes on simulated series
     start = time.monotonic()
-    size_rows = size_table(arima, args.series, args.stage)
-    power_rows = power_table(arima, args.series, args.stage, args.power_n)
+    size_rows = size_table(arima, args.series, args.stage) if args.part != "power" else []
+    power_rows = power_table(arima, args.series, args.stage, args.power_n) if args.part != "size" else []
     text = markdown(size_rows, power_rows, args.series, args.stage, args.power_n, time.monotonic() - start)
     sys.stdout.write(text)
     if args.out:
