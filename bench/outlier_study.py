@@ -103,11 +103,13 @@ def size_table(arima, series: int, stage: str) -> list:
     return rows
 
 
-def power_table(arima, series: int, stage: str, n: int) -> list:
+def power_table(arima, series: int, stage: str, n: int, models, kinds) -> list:
     rows = []
     at = n // 2
     for model_number, (model, order) in enumerate(MODELS.items()):
         for kind_number, kind in enumerate(POWER_TYPES):
+            if model not in models or kind not in kinds:
+                continue  # the seeds stay those of the whole table
             code = ljungcv.OUTLIER_TYPES[kind]
             for size_number, size in enumerate(SIZES):
                 rng = np.random.default_rng([2026, 2, model_number, kind_number, size_number])
@@ -157,7 +159,8 @@ def power_markdown(power_rows, series, n_power, what) -> list:
     for model in MODELS:
         for kind in POWER_TYPES:
             cells = [f"{exact:.3f} ({near:.3f})" for m, k, s, exact, near in power_rows if m == model and k == kind]
-            lines.append(f"| {model} | {kind} | " + " | ".join(cells) + " |")
+            if cells:
+                lines.append(f"| {model} | {kind} | " + " | ".join(cells) + " |")
     return lines + [""]
 
 
@@ -168,6 +171,9 @@ def main() -> None:
     parser.add_argument("--power-n", type=int, default=150, help="length of the series with an outlier")
     parser.add_argument("--part", choices=("size", "power", "both"), default="both",
                         help="which table to compute (default both)")
+    parser.add_argument("--model", choices=("ar", "ima", "both"), default="both",
+                        help="the models of the power table (default both)")
+    parser.add_argument("--types", default="AO,LS,TC", help="the outlier types of the power table")
     parser.add_argument("--out", help="also write the table to this file")
     args = parser.parse_args()
     if args.series < 1 or args.power_n < 10:
@@ -176,7 +182,12 @@ def main() -> None:
     warnings.simplefilter("ignore")  # statsmodels' convergence notes on simulated series
     start = time.monotonic()
     size_rows = size_table(arima, args.series, args.stage) if args.part != "power" else []
-    power_rows = power_table(arima, args.series, args.stage, args.power_n) if args.part != "size" else []
+    models = [name for name in MODELS if args.model == "both" or name.lower().startswith(args.model)]
+    kinds = args.types.split(",")
+    if not set(kinds) <= set(POWER_TYPES):
+        parser.error(f"--types takes {','.join(POWER_TYPES)}")
+    power_rows = (power_table(arima, args.series, args.stage, args.power_n, models, kinds)
+                  if args.part != "size" else [])
     text = markdown(size_rows, power_rows, args.series, args.stage, args.power_n, time.monotonic() - start)
     sys.stdout.write(text)
     if args.out:

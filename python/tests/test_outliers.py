@@ -208,6 +208,24 @@ def test_an_innovational_outlier_moves_the_series_along_the_models_psi_weights()
     assert np.allclose(ratios, ratios[0], rtol=1e-12) and abs(ratios[0] - 0.6) < 0.15  # AR(1): psi_j = phi^j
 
 
+@pytest.mark.filterwarnings("ignore")
+def test_a_level_shift_at_the_first_time_of_an_undifferenced_series_is_its_mean(monkeypatch):
+    # The model has a constant already; such a shift gets no regressor
+    # (statsmodels would refuse a second constant).
+    from ljungcv import _outliers
+    locate = _outliers._locate
+
+    def with_a_shift_at_the_start(residuals, pi, types, delta, alpha, method, critical_value):
+        found, used = locate(residuals, pi, types, delta, alpha, method, critical_value)
+        return [(0, ljungcv.OUTLIER_TYPES["LS"], 5.0, 9.0)] + found, used
+
+    monkeypatch.setattr(_outliers, "_locate", with_a_shift_at_the_start)
+    y = ar1(80, 4) + 3.0
+    y[40] += 7.0
+    result = ljungcv.outliers(y, order=(1, 0, 0))
+    assert [(o.index, o.type) for o in result.outliers] == [(40, "AO")]
+
+
 def test_statsmodels_is_imported_by_outliers_only_and_its_absence_says_how_to_install():
     code = ("import sys; sys.modules['statsmodels'] = None\n"
             "import ljungcv\n"

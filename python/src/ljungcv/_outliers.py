@@ -211,7 +211,9 @@ def _procedure(arima: Any, series: np.ndarray, order: Tuple[int, int, int], fit:
     """
     d = order[1]
     chosen: List[Tuple[int, int]] = []   # the model's regressors, in time order
-    tried = set()                         # every (time, type code) ever taken
+    # Every (time, type code) ever taken; a level shift at the first time of
+    # an undifferenced series is its mean, which the model has already.
+    tried = {(0, OUTLIER_TYPES["LS"])}
     exog = None
     rounds = 0
     while rounds < _MAX_ROUNDS:

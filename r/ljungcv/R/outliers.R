@@ -123,7 +123,9 @@ ljungcv_outliers <- function(x, order = c(0, 0, 0), alpha = 0.05, method = "C", 
   }
 
   chosen <- data.frame(time = integer(0), code = integer(0))
-  tried <- character(0)
+  # A level shift at the first time of an undifferenced series is its mean,
+  # which the model has already: no regressor for it.
+  tried <- paste(1L, OUTLIER_TYPES[["LS"]])
   xreg <- NULL  # the regressors of the current fit
   fit <- fit_arima(y, order, NULL)
   refit <- function(chosen, previous) {
