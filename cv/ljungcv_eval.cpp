@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "cv/critical_value.h"
-#include "host/host_services.h"
+#include "module/host_services.h"
 #include "text/blank_text.h"
 
 namespace {

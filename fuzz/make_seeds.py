@@ -154,6 +154,74 @@ SOLVER = {
 }
 
 
+IO, AO, LS, TC = 1, 2, 4, 8
+NAN = math.nan
+
+
+def outlier_seed(values, k=0, type_=AO | LS | TC, delta=0.7, sigma=NAN, cv=NAN, alpha=0.05, capacity=8,
+                 message_size=200, method=0, options=0):
+    """values are raw doubles, or with option bit 6 signed bytes (16 per unit)."""
+    head = bytes([options]) + struct.pack("<i", type_) + struct.pack("<dddd", delta, sigma, cv, alpha)
+    head += bytes([k, capacity, message_size, method])
+    if options & 0x40:
+        return head + bytes(v & 0xFF for v in values)
+    return head + b"".join(struct.pack("<d", v) for v in values)
+
+
+def noise(n, seed):
+    """Deterministic residuals as signed bytes, about N(0, 1) in units of 1/16."""
+    out, x = [], seed
+    for _ in range(n):
+        x = (x * 1103515245 + 12345) % 2**31
+        total = sum(((x >> s) & 0xFF) for s in (0, 8, 16)) - 382  # three uniforms: roughly normal
+        out.append(max(-127, min(127, total * 16 // 128)))
+    return out
+
+
+BYTES = 0x40
+ar = noise(120, 7)
+spiked = list(ar)
+spiked[40] = 127          # an additive outlier of about 8 units
+spiked[41] = -64
+shifted = [v + (48 if t >= 80 else 0) for t, v in enumerate(ar)]
+shifted = [max(-127, min(127, v)) for v in shifted]
+
+OUTLIERS = {
+    "clean_series": outlier_seed([8] + ar, k=1, options=BYTES),
+    "additive_spike": outlier_seed([8] + spiked, k=1, options=BYTES),
+    "level_shift": outlier_seed([8] + shifted, k=1, options=BYTES),
+    "every_type": outlier_seed([8, -4] + spiked, k=2, type_=IO | AO | LS | TC, options=BYTES),
+    "ljung_method": outlier_seed([8] + spiked, k=1, method=2, options=BYTES),
+    "unknown_method": outlier_seed([8] + spiked, k=1, method=4, options=BYTES),
+    "level_rejected": outlier_seed([8] + spiked, k=1, alpha=0.5, options=BYTES),
+    "level_zero": outlier_seed([8] + spiked, k=1, alpha=0.0, options=BYTES),
+    "critical_value_given": outlier_seed([8] + spiked, k=1, cv=3.0, options=BYTES | 0x20),
+    "critical_value_tiny": outlier_seed([8] + spiked, k=1, cv=1e-9, options=BYTES),
+    "critical_value_negative": outlier_seed([8] + spiked, k=1, cv=-1.0, options=BYTES),
+    "host_null": outlier_seed([8] + spiked, k=1, options=BYTES | 0x20),
+    "capacity_one": outlier_seed([8] + spiked, k=1, capacity=1, cv=2.0, options=BYTES),
+    "capacity_zero": outlier_seed([8] + shifted, k=1, capacity=0, cv=2.0, options=BYTES),
+    "outputs_null": outlier_seed([8] + spiked, k=1, cv=2.0, options=BYTES | 0x80 | 0x04 | 0x08),
+    "message_short": outlier_seed([], message_size=3),
+    "message_null": outlier_seed([1.0, NAN], options=0x10),
+    "no_residuals": outlier_seed([]),
+    "residuals_null": outlier_seed([1.0, 2.0, 3.0], options=0x01),
+    "pi_null": outlier_seed([0.5, 1.0, 2.0, 3.0], k=1, options=0x02),
+    "nan_residual": outlier_seed([0.5, 1.0, NAN, 3.0], k=1),
+    "infinite_weight": outlier_seed([math.inf, 1.0, 2.0, 3.0], k=1),
+    "huge_values": outlier_seed([1e300, -1e300, 1e308, 2.0, -1e308, 5e-324], k=1, cv=2.0),
+    "tc_delta_one": outlier_seed([8] + ar, k=1, type_=TC, delta=1.0, options=BYTES),
+    "tc_delta_small": outlier_seed([8] + spiked, k=1, type_=TC, delta=1e-300, options=BYTES),
+    "io_sigma_given": outlier_seed([8] + spiked, k=1, type_=IO, sigma=0.5, options=BYTES),
+    "ls_sigma_negative": outlier_seed([8] + spiked, k=1, type_=LS, sigma=-1.0, options=BYTES),
+    "type_zero": outlier_seed([8] + ar, k=1, type_=0, options=BYTES),
+    "type_unknown_bit": outlier_seed([8] + ar, k=1, type_=AO | 16, options=BYTES),
+    "scale_zero": outlier_seed([0] * 30 + [16], options=BYTES),
+    "one_residual": outlier_seed([3.0], type_=LS, sigma=1.0, cv=1.0),
+    "many_weights": outlier_seed([4, -2, 1, 3, -1, 2, 1, -3] + ar, k=8, type_=LS | TC, options=BYTES),
+}
+
+
 def write(target, seeds):
     directory = ROOT / target
     directory.mkdir(parents=True, exist_ok=True)
@@ -164,3 +232,4 @@ def write(target, seeds):
 write("fuzz_eval", EVAL)
 write("fuzz_text", TEXT)
 write("fuzz_solver", SOLVER)
+write("fuzz_outliers", OUTLIERS)

@@ -5,11 +5,11 @@
 // VersionRecord. Both records are constant data fixed at build time.
 #include <cstring>
 
-#include "host/build_info.h"
-#include "host/host_services.h"
+#include "module/build_info.h"
+#include "module/host_services.h"
 #include "host/host_toolkit.h"
-#include "host/module_export.h"
-#include "host/registration.h"
+#include "module/module_export.h"
+#include "module/registration.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Function registration: a static table of the functions this module offers
 // and one record builder for the host's requests.
-#include "host/registration.h"
+#include "module/registration.h"
 
 #include <cstring>
 
 #include "cv/ljungcv_eval.h"
-#include "host/host_services.h"
+#include "module/host_services.h"
 
 namespace {
 

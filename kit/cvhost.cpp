@@ -30,14 +30,14 @@
 
 static_assert(CVHOST_STATUS_OK == STATUS_OK && CVHOST_STATUS_NO_RESULT == STATUS_NO_RESULT &&
               CVHOST_STATUS_INVALID_ARGUMENT == STATUS_INVALID_ARGUMENT);
-static_assert(CVHOST_RANGE_HOLDS == static_cast<int>(cvcore::Range::holds) &&
-              CVHOST_RANGE_BELOW_PREVIOUS_N == static_cast<int>(cvcore::Range::below_previous_n) &&
-              CVHOST_RANGE_BELOW_LARGER_LEVEL == static_cast<int>(cvcore::Range::below_larger_level) &&
-              CVHOST_RANGE_NO_VALUE == static_cast<int>(cvcore::Range::no_value));
-static_assert(CVHOST_OUTLIER_IO == static_cast<int>(cvcore::OutlierType::innovational) &&
-              CVHOST_OUTLIER_AO == static_cast<int>(cvcore::OutlierType::additive) &&
-              CVHOST_OUTLIER_LS == static_cast<int>(cvcore::OutlierType::level_shift) &&
-              CVHOST_OUTLIER_TC == static_cast<int>(cvcore::OutlierType::temporary_change));
+static_assert(CVHOST_RANGE_HOLDS == static_cast<int>(core::Range::holds) &&
+              CVHOST_RANGE_BELOW_PREVIOUS_N == static_cast<int>(core::Range::below_previous_n) &&
+              CVHOST_RANGE_BELOW_LARGER_LEVEL == static_cast<int>(core::Range::below_larger_level) &&
+              CVHOST_RANGE_NO_VALUE == static_cast<int>(core::Range::no_value));
+static_assert(CVHOST_OUTLIER_IO == static_cast<int>(core::OutlierType::innovational) &&
+              CVHOST_OUTLIER_AO == static_cast<int>(core::OutlierType::additive) &&
+              CVHOST_OUTLIER_LS == static_cast<int>(core::OutlierType::level_shift) &&
+              CVHOST_OUTLIER_TC == static_cast<int>(core::OutlierType::temporary_change));
 
 namespace {
 
@@ -73,7 +73,7 @@ std::optional<std::string_view> method_text(const char* method)
 
 // The curve of a method text as the C interface passes it: NULL makes the
 // two-argument call.
-cvcore::Curve curve_of(FunctionEntry entry, const char* method)
+core::Curve curve_of(FunctionEntry entry, const char* method)
 {
     return {entry, method_text(method)};
 }
@@ -91,8 +91,8 @@ std::int32_t fail(double* value, std::int32_t status)
 // A handle: the loaded module, LJUNGCV's entry and the module's information,
 // fixed at open.
 struct cvhost {
-    std::unique_ptr<cvcore::LoadedModule> loaded;
-    std::vector<cvcore::ModuleField> fields;
+    std::unique_ptr<core::LoadedModule> loaded;
+    std::vector<core::ModuleField> fields;
     std::string info;  // the fields as "name: value" lines
 };
 
@@ -107,9 +107,9 @@ std::unique_ptr<cvhost> open_locked(const std::filesystem::path& path)
     }
     standin::HostEnvironment& host = made ? *made : *environment;
     auto handle = std::make_unique<cvhost>();
-    handle->loaded = std::make_unique<cvcore::LoadedModule>(host, path);
-    handle->fields = cvcore::module_fields(handle->loaded->module());
-    for (const cvcore::ModuleField& field : handle->fields) {
+    handle->loaded = std::make_unique<core::LoadedModule>(host, path);
+    handle->fields = core::module_fields(handle->loaded->module());
+    for (const core::ModuleField& field : handle->fields) {
         handle->info.append(field.name).append(": ").append(field.value).append("\n");
     }
     if (made) {
@@ -161,7 +161,7 @@ std::int32_t cvhost_ljungcv(cvhost* host, double n, double alpha, const char* me
         return fail(value, STATUS_NO_RESULT);
     }
     try {
-        const cvcore::Point point = curve_of(host->loaded->entry(), method).at(n, alpha);
+        const core::Point point = curve_of(host->loaded->entry(), method).at(n, alpha);
         *value = point.value;
         if (rejected != nullptr) {
             *rejected = point.rejected;
@@ -212,8 +212,8 @@ void cvhost_assess_many(cvhost* host, std::size_t count, const double* n, const 
         return;
     }
     try {
-        cvcore::Curve curve = curve_of(host->loaded->entry(), method);
-        cvcore::assess_many(curve, count, n, alpha, values, statuses, rejected, ranges);
+        core::Curve curve = curve_of(host->loaded->entry(), method);
+        core::assess_many(curve, count, n, alpha, values, statuses, rejected, ranges);
     } catch (const std::length_error&) {
         fail_all(STATUS_INVALID_ARGUMENT, 3);  // a method longer than the host can describe
     } catch (...) {
@@ -238,7 +238,7 @@ int cvhost_is_missing(double x)
 
 const char* cvhost_status_text(std::int32_t status)
 {
-    return cvcore::status_text(status);
+    return core::status_text(status);
 }
 
 const char* cvhost_range_text(std::int32_t range)
@@ -246,16 +246,16 @@ const char* cvhost_range_text(std::int32_t range)
     if (range < CVHOST_RANGE_HOLDS || range > CVHOST_RANGE_NO_VALUE) {
         return "unknown range";
     }
-    return cvcore::range_text(static_cast<cvcore::Range>(range));
+    return core::range_text(static_cast<core::Range>(range));
 }
 
 std::size_t cvhost_explain(cvhost* /*host*/, double n, double alpha, const char* method, std::int32_t status,
                            std::int32_t rejected, std::int32_t range, char* buffer, std::size_t buffer_size)
 {
     try {
-        const cvcore::Point point{MISSING_VALUE, status, rejected};
+        const core::Point point{MISSING_VALUE, status, rejected};
         return write_message(buffer, buffer_size,
-                             cvcore::explain(n, alpha, method_text(method), point, static_cast<cvcore::Range>(range)));
+                             core::explain(n, alpha, method_text(method), point, static_cast<core::Range>(range)));
     } catch (...) {
         return write_text(buffer, buffer_size, "");
     }
@@ -271,11 +271,11 @@ std::int32_t cvhost_limits(cvhost* host, const char* method, double alpha, std::
         return STATUS_NO_RESULT;
     }
     try {
-        cvcore::Curve curve = curve_of(host->loaded->entry(), method);
-        if (!curve.method() || cvcore::level_rejected(curve, alpha)) {
+        core::Curve curve = curve_of(host->loaded->entry(), method);
+        if (!curve.method() || core::level_rejected(curve, alpha)) {
             return STATUS_INVALID_ARGUMENT;
         }
-        const std::vector<cvcore::Stretch> stretches = cvcore::stretches(curve, alpha);
+        const std::vector<core::Stretch> stretches = core::stretches(curve, alpha);
         for (std::size_t i = 0; i < stretches.size() && i < capacity; ++i) {
             if (first_n != nullptr) {
                 first_n[i] = stretches[i].first;
@@ -330,9 +330,9 @@ std::int32_t outlier_call(char* message, std::size_t message_size, Body body)
     try {
         body();
         return STATUS_OK;
-    } catch (const cvcore::OutlierInputError& error) {
+    } catch (const core::OutlierInputError& error) {
         return outlier_failure(message, message_size, STATUS_INVALID_ARGUMENT, error.what());
-    } catch (const cvcore::NoCriticalValue& error) {
+    } catch (const core::NoCriticalValue& error) {
         return outlier_failure(message, message_size, STATUS_NO_RESULT, error.what());
     } catch (const std::bad_alloc&) {
         return outlier_failure(message, message_size, STATUS_NO_RESULT, "out of memory");
@@ -349,13 +349,13 @@ std::int32_t outlier_call(char* message, std::size_t message_size, Body body)
 void check_arrays(std::size_t n, const double* residuals, std::size_t k, const double* pi)
 {
     if (n == 0) {
-        throw cvcore::OutlierInputError("no residuals (n = 0)");
+        throw core::OutlierInputError("no residuals (n = 0)");
     }
     if (residuals == nullptr) {
-        throw cvcore::OutlierInputError("residuals is NULL");
+        throw core::OutlierInputError("residuals is NULL");
     }
     if (k > 0 && pi == nullptr) {
-        throw cvcore::OutlierInputError("pi is NULL but k = " + std::to_string(k));
+        throw core::OutlierInputError("pi is NULL but k = " + std::to_string(k));
     }
 }
 
@@ -381,12 +381,12 @@ std::int32_t cvhost_outlier_statistics(std::size_t n, const double* residuals, s
 {
     return outlier_call(message, message_size, [&] {
         check_arrays(n, residuals, k, pi);
-        const std::optional<cvcore::OutlierType> outlier = cvcore::outlier_type_of(type);
+        const std::optional<core::OutlierType> outlier = core::outlier_type_of(type);
         if (!outlier) {
-            throw cvcore::OutlierInputError("type " + std::to_string(type) + " is not one outlier type: " +
+            throw core::OutlierInputError("type " + std::to_string(type) + " is not one outlier type: " +
                                             TYPE_CODES);
         }
-        cvcore::outlier_statistics({residuals, n}, weights(k, pi), *outlier, delta,
+        core::outlier_statistics({residuals, n}, weights(k, pi), *outlier, delta,
                                    std::isnan(sigma) ? std::nullopt : std::optional<double>(sigma),
                                    output(n, effects), output(n, tstats));
     });
@@ -407,29 +407,29 @@ std::int32_t cvhost_locate_outliers(cvhost* host, std::size_t n, const double* r
     }
     return outlier_call(message, message_size, [&] {
         check_arrays(n, residuals, k, pi);
-        const std::optional<cvcore::OutlierTypes> set = cvcore::OutlierTypes::of_bits(types);
+        const std::optional<core::OutlierTypes> set = core::OutlierTypes::of_bits(types);
         if (!set) {
-            throw cvcore::OutlierInputError("types " + std::to_string(types) +
+            throw core::OutlierInputError("types " + std::to_string(types) +
                                             " has a bit that names no outlier type: an OR of " + TYPE_CODES);
         }
         const std::span<const double> e(residuals, n);
-        cvcore::check_outlier_input(e, weights(k, pi), *set, delta);
+        core::check_outlier_input(e, weights(k, pi), *set, delta);
         double threshold = critical_value;
         if (std::isnan(critical_value)) {
             if (host == nullptr) {
-                throw cvcore::OutlierInputError("host is NULL: LJUNGCV's critical value needs the module "
+                throw core::OutlierInputError("host is NULL: LJUNGCV's critical value needs the module "
                                                 "(or give critical_value)");
             }
-            std::optional<cvcore::Curve> curve;
+            std::optional<core::Curve> curve;
             try {
                 curve.emplace(host->loaded->entry(), method_text(method));
             } catch (const std::length_error&) {
-                throw cvcore::OutlierInputError("the method text is longer than the host can pass");
+                throw core::OutlierInputError("the method text is longer than the host can pass");
             }
-            threshold = cvcore::outlier_critical_value(*curve, method_text(method), n, alpha);
+            threshold = core::outlier_critical_value(*curve, method_text(method), n, alpha);
         }
-        const std::vector<cvcore::Outlier> found =
-            cvcore::locate_outliers(e, weights(k, pi), *set, delta, threshold);
+        const std::vector<core::Outlier> found =
+            core::locate_outliers(e, weights(k, pi), *set, delta, threshold);
         for (std::size_t i = 0; i < found.size() && i < capacity; ++i) {
             if (index != nullptr) {
                 index[i] = found[i].index;

@@ -6,7 +6,7 @@
 #
 #   --time SECONDS  run each target this long (default 60)
 #   --runs N        run each target for N executions instead
-#   TARGET          fuzz_eval, fuzz_text, fuzz_solver (default: all three)
+#   TARGET          fuzz_eval, fuzz_text, fuzz_solver, fuzz_outliers (default: all four)
 #
 # Each target starts from its seed corpus fuzz/corpus/TARGET and keeps what
 # it finds in fuzz/corpus-run/TARGET (not committed), so later runs go on
@@ -26,7 +26,7 @@ while [[ $# -gt 0 ]]; do
     *) targets+=("$1"); shift ;;
   esac
 done
-[[ ${#targets[@]} -gt 0 ]] || targets=(fuzz_eval fuzz_text fuzz_solver)
+[[ ${#targets[@]} -gt 0 ]] || targets=(fuzz_eval fuzz_text fuzz_solver fuzz_outliers)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 >/dev/null
@@ -53,7 +53,7 @@ for target in "${targets[@]}"; do
     echo "fuzz: $target FAILED (exit $status); input and log in build-fuzz/findings/" >&2
     exit 1
   fi
-  summary+=("$(printf '%-12s %12s executions  %5s edges  %5s corpus units' "$target" "${runs:-?}" "${edges:-?}" "$units")")
+  summary+=("$(printf '%-14s %12s executions  %5s edges  %5s corpus units' "$target" "${runs:-?}" "${edges:-?}" "$units")")
 done
 echo "== fuzz summary (no findings)"
 printf '%s\n' "${summary[@]}"

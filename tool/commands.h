@@ -15,7 +15,7 @@
 namespace ljungcv {
 
 // The command is a front-end of the core: its names are the command's own.
-using namespace cvcore;  // NOLINT(google-build-using-namespace)
+using namespace core;  // NOLINT(google-build-using-namespace)
 
 // "C, CORR, CORRECT, CORRECTED, L, LJUNG (any case) or both"
 inline std::string method_choices()

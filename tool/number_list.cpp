@@ -8,7 +8,7 @@
 
 namespace ljungcv {
 
-using cvcore::parse_number;
+using core::parse_number;
 
 namespace {
 

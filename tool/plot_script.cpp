@@ -12,8 +12,8 @@
 
 namespace ljungcv {
 
-using cvcore::control_character_in;
-using cvcore::format_shortest;
+using core::control_character_in;
+using core::format_shortest;
 
 namespace {
 

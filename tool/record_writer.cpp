@@ -26,7 +26,7 @@ bool has_value(const Record& record)
 
 bool turned(const Record& record)
 {
-    return record.result->range != cvcore::Range::holds;
+    return record.result->range != core::Range::holds;
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ void RecordWriter::write_csv(const Record& record)
 void RecordWriter::number_or_text(const std::optional<double>& value, std::string_view text)
 {
     if (value && std::isfinite(*value)) {
-        out_.text(cvcore::format_count(*value));  // a whole number in digits, any other as format_shortest
+        out_.text(core::format_count(*value));  // a whole number in digits, any other as format_shortest
     } else {
         out_.text(json_text(text));
     }

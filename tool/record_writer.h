@@ -24,7 +24,7 @@ struct Record {
     std::string_view method;
     std::optional<double> n_value;  // JSON writes finite numbers as numbers
     std::optional<double> alpha_value;
-    const cvcore::AssessedPoint* result = nullptr;  // null: not evaluated
+    const core::AssessedPoint* result = nullptr;  // null: not evaluated
     std::string_view error;
 };
 

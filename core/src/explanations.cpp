@@ -5,7 +5,7 @@
 #include "core/numbers.h"
 #include "host/ljungcv_function.h"
 
-namespace cvcore {
+namespace core {
 
 namespace {
 
@@ -113,4 +113,4 @@ std::string explain(double n, double alpha, std::optional<std::string_view> meth
     }
 }
 
-}  // namespace cvcore
+}  // namespace core

@@ -1,6 +1,6 @@
 #include "core/grid.h"
 
-namespace cvcore {
+namespace core {
 
 Grid evaluate_grid(const ModuleSession& session, const std::vector<Method>& methods, const std::vector<double>& counts,
                    const std::vector<double>& levels)
@@ -19,4 +19,4 @@ Grid evaluate_grid(const ModuleSession& session, const std::vector<Method>& meth
     return grid;
 }
 
-}  // namespace cvcore
+}  // namespace core

@@ -5,7 +5,7 @@
 
 #include "host/ljungcv_function.h"
 
-namespace cvcore {
+namespace core {
 
 namespace {
 
@@ -99,4 +99,4 @@ void Curve::many(std::size_t count, const double* n, const double* alpha, double
     }
 }
 
-}  // namespace cvcore
+}  // namespace core

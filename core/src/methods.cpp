@@ -4,7 +4,7 @@
 
 #include "host/ljungcv_function.h"
 
-namespace cvcore {
+namespace core {
 
 namespace {
 
@@ -112,4 +112,4 @@ std::string every_method_keyword()
     return list.replace(last_comma, 2, " or ");
 }
 
-}  // namespace cvcore
+}  // namespace core

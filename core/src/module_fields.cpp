@@ -5,7 +5,7 @@
 
 #include "platform/utc_time.h"
 
-namespace cvcore {
+namespace core {
 
 std::vector<ModuleField> module_fields(standin::Module& module)
 {
@@ -60,4 +60,4 @@ std::vector<ModuleField> module_fields(standin::Module& module)
     return fields;
 }
 
-}  // namespace cvcore
+}  // namespace core

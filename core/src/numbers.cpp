@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <system_error>
 
-namespace cvcore {
+namespace core {
 
 std::optional<double> parse_number(std::string_view text)
 {
@@ -52,4 +52,4 @@ std::string format_count(double n)
     return format_shortest(n);
 }
 
-}  // namespace cvcore
+}  // namespace core

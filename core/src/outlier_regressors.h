@@ -1,8 +1,8 @@
 // The pieces of the outlier statistics that the locate stage shares with
 // them: input checks, a type's regressor, the correlation of the residuals
 // with it. Internal to the core.
-#ifndef CVCORE_OUTLIER_REGRESSORS_H
-#define CVCORE_OUTLIER_REGRESSORS_H
+#ifndef CORE_OUTLIER_REGRESSORS_H
+#define CORE_OUTLIER_REGRESSORS_H
 
 #include <algorithm>
 #include <cstddef>
@@ -11,7 +11,7 @@
 
 #include "core/outliers.h"
 
-namespace cvcore::outlier_detail {
+namespace core::outlier_detail {
 
 // Throw OutlierInputError naming the first residual or weight that is not
 // finite, or for no residuals at all.
@@ -49,6 +49,6 @@ Estimate estimate(const Regressor& regressor, std::size_t n, std::size_t T, doub
 // default_sigma on scratch space of the residuals' size, which it reorders.
 double default_sigma(std::span<const double> residuals, std::vector<double>& scratch);
 
-}  // namespace cvcore::outlier_detail
+}  // namespace core::outlier_detail
 
 #endif

@@ -18,7 +18,7 @@
 #include "core/outliers.h"
 #include "outlier_regressors.h"
 
-namespace cvcore {
+namespace core {
 
 using namespace outlier_detail;
 
@@ -125,4 +125,4 @@ double outlier_critical_value(Curve& curve, std::optional<std::string_view> meth
     throw NoCriticalValue(why);
 }
 
-}  // namespace cvcore
+}  // namespace core

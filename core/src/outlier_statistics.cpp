@@ -37,7 +37,7 @@
 #include "core/outliers.h"
 #include "outlier_regressors.h"
 
-namespace cvcore {
+namespace core {
 
 namespace outlier_detail {
 
@@ -304,4 +304,4 @@ void outlier_statistics(std::span<const double> residuals, std::span<const doubl
     }
 }
 
-}  // namespace cvcore
+}  // namespace core

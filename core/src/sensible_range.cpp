@@ -5,7 +5,7 @@
 
 #include "host/ljungcv_function.h"
 
-namespace cvcore {
+namespace core {
 
 Point RecentPoints::at(double n, double alpha)
 {
@@ -81,4 +81,4 @@ bool level_rejected(Curve& curve, double alpha)
     return curve.at(ANY_COUNT, alpha).status == STATUS_INVALID_ARGUMENT;
 }
 
-}  // namespace cvcore
+}  // namespace core

@@ -5,7 +5,7 @@
 
 #include "host/ljungcv_function.h"
 
-namespace cvcore {
+namespace core {
 
 namespace {
 
@@ -46,4 +46,4 @@ std::vector<Stretch> stretches(Curve& curve, double alpha)
     return found;
 }
 
-}  // namespace cvcore
+}  // namespace core

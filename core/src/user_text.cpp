@@ -2,7 +2,7 @@
 
 #include "platform/escaped_text.h"
 
-namespace cvcore {
+namespace core {
 
 std::size_t control_character_in(std::string_view text)
 {
@@ -54,4 +54,4 @@ std::size_t invalid_utf8_in(std::string_view text)
     return std::string_view::npos;
 }
 
-}  // namespace cvcore
+}  // namespace core

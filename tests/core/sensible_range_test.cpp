@@ -13,7 +13,7 @@
 #include "core/stretches.h"
 #include "host/host_toolkit.h"
 
-namespace cvcore {
+namespace core {
 namespace {
 
 TEST(Core, MethodNamesAreThoseTheFunctionAccepts)
@@ -180,4 +180,4 @@ TEST_F(TurnedDown, StretchesCoverEveryCountWithTheirVerdicts)
 }
 
 }  // namespace
-}  // namespace cvcore
+}  // namespace core

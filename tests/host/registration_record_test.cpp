@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "hand_made_context.h"
-#include "host/host_services.h"
-#include "host/registration.h"
+#include "module/host_services.h"
+#include "module/registration.h"
 
 namespace {
 

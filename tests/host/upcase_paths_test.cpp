@@ -13,7 +13,7 @@
 #include "cv/critical_value.h"
 #include "cv/ljungcv_eval.h"
 #include "hand_made_context.h"
-#include "host/host_services.h"
+#include "module/host_services.h"
 #include "standin/call.h"
 
 namespace {

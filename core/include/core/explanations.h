@@ -1,8 +1,8 @@
 // What every front-end says about an outcome of LJUNGCV: why an argument
 // was rejected, why there is no value, why a value is outside its curve's
 // sensible range. One sentence each, without the program's name.
-#ifndef CVCORE_EXPLANATIONS_H
-#define CVCORE_EXPLANATIONS_H
+#ifndef CORE_EXPLANATIONS_H
+#define CORE_EXPLANATIONS_H
 
 #include <cstdint>
 #include <optional>
@@ -12,7 +12,7 @@
 #include "core/methods.h"
 #include "core/sensible_range.h"
 
-namespace cvcore {
+namespace core {
 
 // "ok", "no result", "invalid argument" or "unknown status".
 const char* status_text(std::int32_t status);
@@ -33,6 +33,6 @@ std::string explain_turn_down(Range range, double n, double alpha, Method method
 std::string explain(double n, double alpha, std::optional<std::string_view> method_text, const Point& point,
                     Range range);
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif

@@ -1,14 +1,14 @@
 // Critical values over a grid of counts and levels, for one or both methods,
 // evaluated through the module like any single call, each with its verdict.
-#ifndef CVCORE_GRID_H
-#define CVCORE_GRID_H
+#ifndef CORE_GRID_H
+#define CORE_GRID_H
 
 #include <vector>
 
 #include "core/ljungcv.h"
 #include "core/sensible_range.h"
 
-namespace cvcore {
+namespace core {
 
 using GridCell = AssessedPoint;
 
@@ -27,6 +27,6 @@ struct Grid {
 Grid evaluate_grid(const ModuleSession& session, const std::vector<Method>& methods, const std::vector<double>& counts,
                    const std::vector<double>& levels);
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif

@@ -1,8 +1,8 @@
 // LJUNGCV as a loaded module registered it with the stand-in host, and its
 // values through one reused call frame per method: the one evaluation path
 // of every front-end.
-#ifndef CVCORE_LJUNGCV_H
-#define CVCORE_LJUNGCV_H
+#ifndef CORE_LJUNGCV_H
+#define CORE_LJUNGCV_H
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,7 @@
 #include "standin/host_environment.h"
 #include "standin/module.h"
 
-namespace cvcore {
+namespace core {
 
 // A module file loaded into a host environment, with LJUNGCV's entry.
 class LoadedModule {
@@ -84,6 +84,6 @@ private:
     standin::PreparedCall call_;
 };
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif

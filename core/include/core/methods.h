@@ -1,14 +1,14 @@
 // The two methods of LJUNGCV and their names, as the function reads them.
 // The keywords themselves come from the function's own facts.
-#ifndef CVCORE_METHODS_H
-#define CVCORE_METHODS_H
+#ifndef CORE_METHODS_H
+#define CORE_METHODS_H
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace cvcore {
+namespace core {
 
 enum class Method { corrected, asymptotic };
 
@@ -32,6 +32,6 @@ std::string method_keywords(Method method);
 // Every keyword, "L, LJUNG, C, CORR, CORRECT or CORRECTED".
 std::string every_method_keyword();
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif

@@ -1,15 +1,15 @@
 // What the host learns of a module when it loads it, as named fields: the
 // file, the image information, the version record and the registered
 // functions, in that order.
-#ifndef CVCORE_MODULE_FIELDS_H
-#define CVCORE_MODULE_FIELDS_H
+#ifndef CORE_MODULE_FIELDS_H
+#define CORE_MODULE_FIELDS_H
 
 #include <string>
 #include <vector>
 
 #include "standin/module.h"
 
-namespace cvcore {
+namespace core {
 
 struct ModuleField {
     enum class Part { file, image, version, function };
@@ -24,6 +24,6 @@ struct ModuleField {
 // Throws standin::LoadError when a handler answers null.
 std::vector<ModuleField> module_fields(standin::Module& module);
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif

@@ -1,13 +1,13 @@
 // Exact number text for the front-ends: strict parsing, fixed and shortest
 // round-trip formatting.
-#ifndef CVCORE_NUMBERS_H
-#define CVCORE_NUMBERS_H
+#ifndef CORE_NUMBERS_H
+#define CORE_NUMBERS_H
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace cvcore {
+namespace core {
 
 // The double the whole text denotes (decimal or exponent form, "inf", "nan";
 // surrounding blanks not allowed), or nothing.
@@ -26,6 +26,6 @@ inline constexpr double LARGEST_EXACT_INTEGER = 9007199254740992.0;
 // else as format_shortest.
 std::string format_count(double n);
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif

@@ -4,8 +4,8 @@
 // critical value. The model is the caller's: it hands down the residuals
 // e_0..e_{n-1} and the pi weights pi_1..pi_k of its filter
 // e_t = y_t - sum_j pi_j y_{t-j}; no model is fitted here.
-#ifndef CVCORE_OUTLIERS_H
-#define CVCORE_OUTLIERS_H
+#ifndef CORE_OUTLIERS_H
+#define CORE_OUTLIERS_H
 
 #include <array>
 #include <cstddef>
@@ -19,7 +19,7 @@
 
 #include "core/ljungcv.h"
 
-namespace cvcore {
+namespace core {
 
 // The numbers are the C interface's CVHOST_OUTLIER_* values, and bits of a
 // set of types.
@@ -134,6 +134,6 @@ std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::spa
 double outlier_critical_value(Curve& curve, std::optional<std::string_view> method_text, std::size_t n,
                               double alpha);
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif

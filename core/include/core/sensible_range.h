@@ -3,8 +3,8 @@
 // a value below the one at n - 1, or below the one at a slightly larger
 // level, breaks that, and a test with it does not hold its level. Only the
 // module's own values decide.
-#ifndef CVCORE_SENSIBLE_RANGE_H
-#define CVCORE_SENSIBLE_RANGE_H
+#ifndef CORE_SENSIBLE_RANGE_H
+#define CORE_SENSIBLE_RANGE_H
 
 #include <array>
 #include <cstddef>
@@ -12,7 +12,7 @@
 
 #include "core/ljungcv.h"
 
-namespace cvcore {
+namespace core {
 
 // The numbers are the C interface's CVHOST_RANGE_* values.
 enum class Range : std::int32_t { holds = 0, below_previous_n = 1, below_larger_level = 2, no_value = 3 };
@@ -68,6 +68,6 @@ void assess_many(Curve& curve, std::size_t count, const double* n, const double*
 // Whether the function rejects `alpha` as a level (asked at a count it accepts).
 bool level_rejected(Curve& curve, double alpha);
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif

@@ -1,14 +1,14 @@
 // Where a curve is a sensible critical value: for one method and level, the
 // stretches of n from 1 to the largest count where its value holds, is out
 // of range, or is missing.
-#ifndef CVCORE_STRETCHES_H
-#define CVCORE_STRETCHES_H
+#ifndef CORE_STRETCHES_H
+#define CORE_STRETCHES_H
 
 #include <vector>
 
 #include "core/sensible_range.h"
 
-namespace cvcore {
+namespace core {
 
 struct Stretch {
     double first;
@@ -26,6 +26,6 @@ inline constexpr double SCAN_RATIO = 1.005;
 
 std::vector<Stretch> stretches(Curve& curve, double alpha);
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif

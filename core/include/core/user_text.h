@@ -1,11 +1,11 @@
 // Checks on text a user gives, before it is shown or passed on.
-#ifndef CVCORE_USER_TEXT_H
-#define CVCORE_USER_TEXT_H
+#ifndef CORE_USER_TEXT_H
+#define CORE_USER_TEXT_H
 
 #include <cstddef>
 #include <string_view>
 
-namespace cvcore {
+namespace core {
 
 // The offset of the first control byte (platform/escaped_text.h), or npos.
 std::size_t control_character_in(std::string_view text);
@@ -14,6 +14,6 @@ std::size_t control_character_in(std::string_view text);
 // npos. A character cut short by the end is reported at its first byte.
 std::size_t invalid_utf8_in(std::string_view text);
 
-}  // namespace cvcore
+}  // namespace core
 
 #endif
