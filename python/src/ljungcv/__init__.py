@@ -37,8 +37,10 @@ import numpy as np
 import numpy.typing as npt
 
 from ._host import host
+from ._outliers import OUTLIER_TYPES, Outlier, OutlierResults, outlier_statistics, outliers
 
 __all__ = ["critical_value", "evaluate", "assess", "limits", "module_info",
+           "outliers", "outlier_statistics", "Outlier", "OutlierResults", "OUTLIER_TYPES",
            "Assessment", "Stretch", "OutOfRangeWarning",
            "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT",
            "RANGE_HOLDS", "RANGE_BELOW_PREVIOUS_N", "RANGE_BELOW_LARGER_LEVEL", "RANGE_NO_VALUE"]

@@ -71,6 +71,15 @@ class Host:
               ctypes.c_size_t, _void_p, _void_p, _void_p, ctypes.POINTER(ctypes.c_size_t))
         _bind(lib, "cvhost_info_field", ctypes.c_int, _void_p, ctypes.c_size_t, _c_char_pp, _c_char_pp)
         _bind(lib, "cvhost_method_known", ctypes.c_int, ctypes.c_char_p)
+        # The outlier statistics and the locate stage (arrays as plain addresses).
+        _bind(lib, "cvhost_outlier_statistics", ctypes.c_int32, ctypes.c_size_t, _void_p, ctypes.c_size_t,
+              _void_p, ctypes.c_int32, ctypes.c_double, ctypes.c_double, _void_p, _void_p,
+              ctypes.c_char_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_locate_outliers", ctypes.c_int32, _void_p, ctypes.c_size_t, _void_p,
+              ctypes.c_size_t, _void_p, ctypes.c_int32, ctypes.c_double, ctypes.c_double,
+              ctypes.c_char_p, ctypes.c_double, ctypes.c_size_t, _void_p, _void_p, _void_p, _void_p,
+              ctypes.POINTER(ctypes.c_size_t), ctypes.POINTER(ctypes.c_double), ctypes.c_char_p,
+              ctypes.c_size_t)
 
         message = ctypes.create_string_buffer(512)
         handle = lib.cvhost_open(str(module).encode(), message, ctypes.sizeof(message))

@@ -167,6 +167,89 @@ static SEXP ljungcv_info_fields(void)
     return result;
 }
 
+// The residuals and pi weights of a fitted model as the outlier calls take them.
+static void outlier_inputs(SEXP residuals, SEXP pi, std::size_t* n, std::size_t* k)
+{
+    if (TYPEOF(residuals) != REALSXP || TYPEOF(pi) != REALSXP) {
+        Rf_error("'residuals' and 'pi' must be double vectors");
+    }
+    *n = static_cast<std::size_t>(XLENGTH(residuals));
+    *k = static_cast<std::size_t>(XLENGTH(pi));
+}
+
+// list(effects, tstats): the outlier of `type` (a CVHOST_OUTLIER_* code) at
+// every time. delta and sigma as the C call takes them (sigma NaN: the
+// default scale). The core's reason becomes the R error.
+static SEXP ljungcv_outlier_statistics(SEXP residuals, SEXP pi, SEXP type, SEXP delta, SEXP sigma)
+{
+    std::size_t n = 0;
+    std::size_t k = 0;
+    outlier_inputs(residuals, pi, &n, &k);
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 2));
+    SEXP effects = SET_VECTOR_ELT(result, 0, Rf_allocVector(REALSXP, static_cast<R_xlen_t>(n)));
+    SEXP tstats = SET_VECTOR_ELT(result, 1, Rf_allocVector(REALSXP, static_cast<R_xlen_t>(n)));
+    char message[512] = "";
+    const int status = cvhost_outlier_statistics(n, n > 0 ? REAL_RO(residuals) : nullptr, k,
+                                                 k > 0 ? REAL_RO(pi) : nullptr, Rf_asInteger(type),
+                                                 Rf_asReal(delta), Rf_asReal(sigma), n > 0 ? REAL(effects) : nullptr,
+                                                 n > 0 ? REAL(tstats) : nullptr, message, sizeof message);
+    if (status != CVHOST_STATUS_OK) {
+        UNPROTECT(1);
+        Rf_error("%s", message);
+    }
+    UNPROTECT(1);
+    return result;
+}
+
+// list(index, type, effect, tstat, critical_value): the locate stage, the
+// outliers in the order found (index 0-based, type a CVHOST_OUTLIER_* code).
+// method NULL: the function's default; cval NaN: LJUNGCV(n, alpha, method).
+static SEXP ljungcv_locate_outliers(SEXP residuals, SEXP pi, SEXP types, SEXP delta, SEXP alpha, SEXP method,
+                                    SEXP cval)
+{
+    std::size_t n = 0;
+    std::size_t k = 0;
+    outlier_inputs(residuals, pi, &n, &k);
+    const char* text = Rf_isNull(method) ? nullptr : method_text(method);
+    cvhost* h = host();
+    const double* e = n > 0 ? REAL_RO(residuals) : nullptr;
+    const double* weights = k > 0 ? REAL_RO(pi) : nullptr;
+    std::size_t count = 0;
+    double used = 0.0;
+    char message[512] = "";
+    // The count first, then the outliers into room for all of them.
+    int status = cvhost_locate_outliers(h, n, e, k, weights, Rf_asInteger(types), Rf_asReal(delta),
+                                        Rf_asReal(alpha), text, Rf_asReal(cval), 0, nullptr, nullptr, nullptr,
+                                        nullptr, &count, &used, message, sizeof message);
+    if (status != CVHOST_STATUS_OK) {
+        Rf_error("%s", message);
+    }
+    const auto length = static_cast<R_xlen_t>(count);
+    // R_alloc: freed by R when the call ends, also when Rf_error leaves it.
+    auto* index = reinterpret_cast<std::size_t*>(R_alloc(count > 0 ? count : 1, sizeof(std::size_t)));
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 5));
+    SEXP times = SET_VECTOR_ELT(result, 0, Rf_allocVector(REALSXP, length));
+    SEXP kinds = SET_VECTOR_ELT(result, 1, Rf_allocVector(INTSXP, length));
+    SEXP effects = SET_VECTOR_ELT(result, 2, Rf_allocVector(REALSXP, length));
+    SEXP tstats = SET_VECTOR_ELT(result, 3, Rf_allocVector(REALSXP, length));
+    SET_VECTOR_ELT(result, 4, Rf_ScalarReal(used));
+    if (count > 0) {
+        std::size_t again = 0;
+        status = cvhost_locate_outliers(h, n, e, k, weights, Rf_asInteger(types), Rf_asReal(delta), Rf_asReal(alpha),
+                                        text, Rf_asReal(cval), count, index, INTEGER(kinds), REAL(effects),
+                                        REAL(tstats), &again, &used, message, sizeof message);
+        if (status != CVHOST_STATUS_OK || again != count) {
+            UNPROTECT(1);
+            Rf_error("the locate stage gave %s the second time", status != CVHOST_STATUS_OK ? message : "another count");
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            REAL(times)[i] = static_cast<double>(index[i]);
+        }
+    }
+    UNPROTECT(1);
+    return result;
+}
+
 static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_assess", reinterpret_cast<DL_FUNC>(&ljungcv_assess), 4},
     {"C_method_known", reinterpret_cast<DL_FUNC>(&ljungcv_method_known), 1},
@@ -174,6 +257,8 @@ static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_level_range", reinterpret_cast<DL_FUNC>(&ljungcv_level_range), 0},
     {"C_limits", reinterpret_cast<DL_FUNC>(&ljungcv_limits), 2},
     {"C_info_fields", reinterpret_cast<DL_FUNC>(&ljungcv_info_fields), 0},
+    {"C_outlier_statistics", reinterpret_cast<DL_FUNC>(&ljungcv_outlier_statistics), 5},
+    {"C_locate_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_locate_outliers), 7},
     {nullptr, nullptr, 0},
 };
 
