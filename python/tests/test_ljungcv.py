@@ -176,9 +176,9 @@ def test_docstring_and_readme_examples():
     result = doctest.testmod(ljungcv, optionflags=doctest.NORMALIZE_WHITESPACE)
     assert result.attempted >= 10 and result.failed == 0
     here = Path(__file__).parent
-    # The repository's README, its manual's Python page, and the package's own.
+    # The repository's README, its manual's Python and outlier pages, and the package's own.
     sections = [(here.parent.parent / name).read_text(encoding="utf-8")
-                for name in ("README.md", "docs/python.md", "python/README.md")]
+                for name in ("README.md", "docs/python.md", "docs/outliers.md", "python/README.md")]
     for section in sections:
         blocks = "\n".join(re.findall(r"```pycon\n(.*?)```", section, re.S))
         examples = doctest.DocTestParser().get_doctest(blocks, {}, "README Python", "README.md", 0)
