@@ -34,7 +34,7 @@ quietly cmake --build --preset tsan -j"$jobs"
 ctest --preset tsan -j"$jobs"
 echo "-- each fuzz target for 15 s (scripts/fuzz.sh --time N for longer runs)"
 scripts/fuzz.sh --time 15
-echo "-- coverage of host/, cv/, numeric/, text/"
+echo "-- coverage of host/, module/, cv/, numeric/, text/"
 scripts/coverage.sh
 
 echo "== Windows: cross-build with MinGW-w64, the suite under Wine"
