@@ -43,38 +43,6 @@ class OutputFiles(unittest.TestCase):
         with open(self.path(name), "w", encoding="utf-8") as f:
             f.write(text)
 
-    def test_what_sits_at_the_names(self):
-        # (what to make, arguments, files that must then hold a picture or a script)
-        cases = [
-            ("nothing", [], ["-o", "p.svg", "--script", "p.gp"], {"p.svg": "svg", "p.gp": "script"}),
-            ("old files", [("file", "p.svg"), ("file", "p.gp")], ["-o", "p.svg", "--script", "p.gp"],
-             {"p.svg": "svg", "p.gp": "script"}),
-            ("links to files", [("file", "real.svg"), ("file", "real.gp"), ("link", "p.svg", "real.svg"),
-                                ("link", "p.gp", "real.gp")],
-             ["-o", "p.svg", "--script", "p.gp"], {"real.svg": "svg", "real.gp": "script"}),
-            ("a link to a file yet to be made", [("link", "p.svg", "made.svg")], ["-o", "p.svg"],
-             {"made.svg": "svg"}),
-        ]
-        for name, make, args, expected in cases:
-            with self.subTest(name):
-                self.tearDown()
-                self.setUp()
-                links = {}
-                for item in make:
-                    if item[0] == "file":
-                        self.put(item[1])
-                    else:
-                        os.symlink(item[2], self.path(item[1]))
-                        links[item[1]] = item[2]
-                result = run(*args, cwd=self.directory)
-                self.assertEqual(result.returncode, EXIT_VALUE, result.stderr)
-                for file, kind in expected.items():
-                    text = self.read(file)
-                    self.assertIn("</svg>" if kind == "svg" else "draw with: gnuplot", text, file)
-                for link, target in links.items():
-                    self.assertEqual(os.readlink(self.path(link)), target, "the link stays")
-                self.assertFalse([f for f in os.listdir(self.directory) if f.startswith(".pending-")])
-
     def test_fifo_and_standard_output_are_written_in_place(self):
         fifo = self.path("script.fifo")
         os.mkfifo(fifo)

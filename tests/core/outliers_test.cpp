@@ -234,21 +234,6 @@ TEST(OutlierStatistics, RejectInputWithAReason)
     }
 }
 
-TEST(OutlierStatistics, TypesAndTypeSetsFromTheirNumbers)
-{
-    EXPECT_EQ(outlier_type_of(4), OutlierType::level_shift);
-    for (const std::int32_t bad : {0, 3, 5, 16, -1}) {
-        EXPECT_FALSE(outlier_type_of(bad)) << bad;
-    }
-    const std::optional<OutlierTypes> set = OutlierTypes::of_bits(2 | 8);
-    ASSERT_TRUE(set);
-    EXPECT_TRUE(set->contains(OutlierType::temporary_change));
-    EXPECT_FALSE(set->contains(OutlierType::level_shift));
-    EXPECT_TRUE(OutlierTypes::of_bits(0)->empty());
-    EXPECT_FALSE(OutlierTypes::of_bits(16 | 2));
-    EXPECT_FALSE(OutlierTypes::of_bits(-1));
-}
-
 // ---- The locate stage ----
 
 // An AR(1) series y_t = phi y_{t-1} + a_t from its stationary start, an

@@ -1,6 +1,7 @@
 // The C interface's outlier calls against the core they wrap: the same bits,
 // the critical value of the loaded module, NULL arrays, a capacity smaller
-// than the count, and every rejected input with its reason.
+// than the count, and the refusals the C interface adds, with their reasons
+// (the core's own are its tests').
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -168,23 +169,17 @@ TEST(CvhostOutliers, RejectsInputWithAReason)
     ASSERT_NE(handle.host, nullptr) << handle.message;
     cvhost* const H = handle.host;
     const std::int32_t AO = CVHOST_OUTLIER_AO;
-    const std::int32_t TC = CVHOST_OUTLIER_TC;
     const std::int32_t INVALID = CVHOST_STATUS_INVALID_ARGUMENT;
-    const double BAD[] = {1.0, NaN, 2.0};  // in place of the series when n is 3
     const Rejected cases[] = {
         // Both calls.
         {"n 0", H, 0, true, 0, false, AO, 0.7, NaN, 0.05, nullptr, NaN, INVALID, "no residuals (n = 0)"},
         {"NULL residuals", H, 5, false, 0, false, AO, 0.7, NaN, 0.05, nullptr, NaN, INVALID, "residuals is NULL"},
         {"NULL pi", H, 5, true, 2, false, AO, 0.7, NaN, 0.05, nullptr, NaN, INVALID, "pi is NULL but k = 2"},
-        {"NaN residual", H, 3, true, 0, false, AO, 0.7, NaN, 0.05, nullptr, NaN, INVALID,
-         "residuals[1] is not finite (nan): a model's residuals are numbers"},
-        {"delta 1", H, 5, true, 0, false, TC, 1.0, NaN, 0.05, nullptr, NaN, INVALID,
-         "delta = 1 is outside (0, 1): a temporary change decays by the factor delta each step"},
         {"type 16", H, 5, true, 0, false, 16, 0.7, NaN, 0.05, nullptr, NaN, INVALID, nullptr},
     };
     const Series s;
     for (const Rejected& c : cases) {
-        const double* e = !c.residuals ? nullptr : c.n == 3 ? BAD : s.e.data();
+        const double* e = c.residuals ? s.e.data() : nullptr;
         const double* pi = c.pi ? s.pi.data() : nullptr;
         char message[256] = "unset";
         EXPECT_EQ(cvhost_outlier_statistics(c.n, e, c.k, pi, c.type, c.delta, c.sigma, nullptr, nullptr, message,
@@ -213,10 +208,6 @@ TEST(CvhostOutliers, RejectsInputWithAReason)
                                         sizeof message),
               INVALID);
     EXPECT_STREQ(message, "type 3 is not one outlier type: CVHOST_OUTLIER_IO (1), _AO (2), _LS (4) or _TC (8)");
-    EXPECT_EQ(cvhost_outlier_statistics(n, s.e.data(), 0, nullptr, AO, 0.7, -1, nullptr, nullptr, message,
-                                        sizeof message),
-              INVALID);
-    EXPECT_STREQ(message, "sigma = -1 is not a finite positive scale");
 
     // The locate stage only: its type set and its critical value.
     const auto locate = [&](cvhost* host, std::int32_t types, double alpha, const char* method, double cv) {
@@ -231,15 +222,11 @@ TEST(CvhostOutliers, RejectsInputWithAReason)
                  "_TC (8)");
     EXPECT_EQ(locate(nullptr, AO, 0.05, nullptr, NaN), INVALID);
     EXPECT_STREQ(message, "host is NULL: LJUNGCV's critical value needs the module (or give critical_value)");
-    EXPECT_EQ(locate(H, AO, 0.5, nullptr, NaN), INVALID);
-    EXPECT_STREQ(message, "argument 2 (alpha = 0.5) rejected: alpha must be a level between 0 and 0.1");
     EXPECT_EQ(locate(H, AO, 0.05, "mad\n", NaN), INVALID);
     EXPECT_STREQ(message,
                  "argument 3 (method = 'mad\\x0a') rejected: the method must be L, LJUNG, C, CORR, CORRECT or CORRECTED");
     EXPECT_EQ(locate(H, AO, 0.0, "L", NaN), CVHOST_STATUS_NO_RESULT);
     EXPECT_NE(std::string(message).find("at alpha = 0 the critical value is infinite"), std::string::npos) << message;
-    EXPECT_EQ(locate(H, AO, 0.05, nullptr, -3.0), INVALID);
-    EXPECT_STREQ(message, "critical value -3 is not finite and positive");
 
     // A short message buffer holds the start of the reason, NUL-terminated.
     char short_message[8];
