@@ -9,6 +9,6 @@ sources=$(ls module/*.cpp cv/*.cpp numeric/*.cpp text/*.cpp standin/src/*.cpp pl
 # implement, and that is worth more here than an algorithm call.
 cppcheck --enable=warning,style,performance,portability --std=c++20 --quiet --inline-suppr --error-exitcode=1 \
   --suppress=useStlAlgorithm \
-  -I . -I build/generated -I standin/include -I platform/include -I core/include -I kit/include -I build/records $sources
+  -I build/generated $(for dir in */include; do printf -- '-I %s ' "$dir"; done) $sources
 clang-tidy -p build --quiet --warnings-as-errors='*' $sources
 echo "lint: clean"
