@@ -161,6 +161,7 @@ FilterOutput filter_diffuse(const ArmaStateSpace& model, std::span<const double>
 
   for (std::size_t t = 0; t < n; ++t) {
     const bool observed = !std::isnan(data[t]);
+    bool ordinary = false;  // an update of the ordinary filter, after which P_t may have settled
     if (!observed) steady = false;
     if (observed) {
       if (!steady) {
@@ -189,6 +190,7 @@ FilterOutput filter_diffuse(const ArmaStateSpace& model, std::span<const double>
         }
       } else {
         for (std::size_t c = 0; c < columns; ++c) out.v[c * n + t] = v(static_cast<Eigen::Index>(c));
+        ordinary = true;
         out.F[t] = F_star;
         out.sum_log_F += std::log(F_star);
         ++out.used;
@@ -201,7 +203,7 @@ FilterOutput filter_diffuse(const ArmaStateSpace& model, std::span<const double>
     Eigen::MatrixXd P_next = state.predict(P_star, true);
     if (diffuse) {
       P_inf = state.predict(P_inf, false);
-    } else if (observed) {
+    } else if (ordinary) {
       steady = (P_next - P_predicted).cwiseAbs().maxCoeff() < steady_tolerance;
     }
     P_star = std::move(P_next);
