@@ -67,7 +67,7 @@ TEST(ArimaFit, RecoversSimulatedModels) {
       std::mt19937_64 random(seed);
       std::uniform_real_distribution<double> uniform(-2.0, 2.0);
       for (std::size_t j = 0; j < c.beta.size(); ++j) {
-        Regressor x{"x" + std::to_string(j + 1), std::vector<double>(c.n)};
+        Regressor x{std::string("x").append(std::to_string(j + 1)), std::vector<double>(c.n)};
         for (double& v : x.values) v = uniform(random);
         for (std::size_t t = 0; t < c.n; ++t) y[t] += c.beta[j] * x.values[t];
         regressors.push_back(std::move(x));

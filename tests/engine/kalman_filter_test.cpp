@@ -114,8 +114,9 @@ TEST(KalmanFilter, LikelihoodIsTheGaussianDensity) {
 // values' differences c_i = sum of w over (t_i, t_{i+1}] are what the
 // diffuse likelihood is the density of.
 TEST(KalmanFilter, DiffuseLikelihoodIsTheDensityOfObservedDifferences) {
-  constexpr std::size_t n = 16;
-  const std::vector<std::size_t> missing{0, 3, 4, 9, 15};
+  // Long enough for P_t to settle before the later gaps.
+  constexpr std::size_t n = 90;
+  const std::vector<std::size_t> missing{0, 3, 4, 9, 50, 70, 71, 89};
   for (std::size_t k = 0; k < kModels.size(); ++k) {
     const Model& m = kModels[k];
     const ArmaStateSpace model = arma_state_space(m.ar, m.ma);
