@@ -148,7 +148,8 @@ void check_fit_input(std::span<const double> y, const ArimaOrder& order, std::sp
 
   const Design full = make_design(y.size(), order, regressors, options);
   const std::size_t coefficients = full.arma_names.size() + full.regression_names.size();
-  const auto lost = static_cast<std::size_t>(order.d + order.D * order.period);
+  const int lost_count = order.d + order.D * order.period;  // at most 2 + 366
+  const auto lost = static_cast<std::size_t>(lost_count);
   const std::size_t needed = coefficients + lost + 1;
   if (observed < needed)
     fail("y: " + std::to_string(observed) + " observed values are too few for this model, which needs " +

@@ -30,10 +30,12 @@ std::vector<std::size_t> lags_of(const Polynomial& c) {
 }  // namespace
 
 StartValues css_start_values(std::span<const double> w, const ArimaOrder& order, int max_iterations) {
-  const auto count = static_cast<std::size_t>(order.p + order.q + order.P + order.Q);
+  const int parameters = order.p + order.q + order.P + order.Q;
+  const auto count = static_cast<std::size_t>(parameters);
   StartValues start;
   start.unconstrained.assign(count, 0.0);
-  const std::size_t p_all = static_cast<std::size_t>(order.p + order.P * order.period);
+  const int ar_degree = order.p + order.P * order.period;  // at most 5 + 5 * 366
+  const auto p_all = static_cast<std::size_t>(ar_degree);
   if (count == 0 || w.size() <= p_all + count) return start;
 
   auto css = [&](const std::vector<double>& u) {

@@ -12,10 +12,10 @@ namespace engine {
 
 std::vector<double> ar_from_unconstrained(std::span<const double> u) {
   const std::size_t p = u.size();
-  std::vector<double> phi(p, 0.0), previous(p, 0.0);
+  std::vector<double> phi(p, 0.0);
   for (std::size_t k = 0; k < p; ++k) {
     const double r = std::tanh(u[k]);
-    previous = phi;
+    const std::vector<double> previous = phi;
     for (std::size_t j = 0; j < k; ++j) phi[j] = previous[j] - r * previous[k - 1 - j];
     phi[k] = r;
   }
@@ -24,13 +24,13 @@ std::vector<double> ar_from_unconstrained(std::span<const double> u) {
 
 std::optional<std::vector<double>> partial_autocorrelations(std::span<const double> phi) {
   const std::size_t p = phi.size();
-  std::vector<double> a(phi.begin(), phi.end()), previous(p), r(p);
+  std::vector<double> a(phi.begin(), phi.end()), r(p);
   for (std::size_t k = p; k-- > 0;) {
     const double rk = a[k];
     if (!(std::fabs(rk) < 1.0)) return std::nullopt;  // NaN too
     r[k] = rk;
     const double scale = 1.0 - rk * rk;
-    previous = a;
+    const std::vector<double> previous = a;
     for (std::size_t j = 0; j < k; ++j) a[j] = (previous[j] + rk * previous[k - 1 - j]) / scale;
   }
   return r;

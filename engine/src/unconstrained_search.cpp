@@ -78,9 +78,9 @@ SearchResult minimize(const std::function<double(const std::vector<double>&)>& o
   param.max_linesearch = 40;
   LBFGSpp::LBFGSSolver<double> solver(param);
   Eigen::VectorXd x = Eigen::Map<const Eigen::VectorXd>(x0.data(), static_cast<Eigen::Index>(x0.size()));
-  double fx = 0.0;
   std::string stopped;
   try {
+    double fx = 0.0;
     solver.minimize(f, x, fx);
   } catch (const std::exception& error) {
     stopped = error.what();
