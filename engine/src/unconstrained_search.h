@@ -11,13 +11,13 @@
 namespace engine {
 
 struct SearchResult {
-  std::vector<double> x;
-  double value = 0;
-  double gradient_norm = 0;  // largest absolute component at x
-  int iterations = 0;  // steps that lowered the objective
-  int evaluations = 0;
-  bool converged = false;
-  std::string message;  // why not, when not converged
+    std::vector<double> x;
+    double value = 0;
+    double gradient_norm = 0;  // largest absolute component at x
+    int iterations = 0;        // steps that lowered the objective
+    int evaluations = 0;
+    bool converged = false;
+    std::string message;  // why not, when not converged
 };
 
 // Minimises objective from x0. The objective returns +infinity (or NaN)

@@ -11,8 +11,8 @@
 namespace engine {
 
 class FitInputError : public std::invalid_argument {
- public:
-  explicit FitInputError(const std::string& message) : std::invalid_argument(message) {}
+public:
+    explicit FitInputError(const std::string& message) : std::invalid_argument(message) {}
 };
 
 void check_fit_input(std::span<const double> y, const ArimaOrder& order, std::span<const Regressor> regressors,

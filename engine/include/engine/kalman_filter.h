@@ -19,10 +19,10 @@ namespace engine {
 
 // Column-major data: column j's value at time t is data[j * n + t].
 struct FilterOutput {
-  std::vector<double> v;   // innovations, column-major like the data; NaN where none
-  std::vector<double> F;   // their variances; NaN where none
-  double sum_log_F = 0;    // over the steps that enter the likelihood (and log F_inf of diffuse steps)
-  std::size_t used = 0;    // number of steps whose innovation enters the likelihood
+    std::vector<double> v;  // innovations, column-major like the data; NaN where none
+    std::vector<double> F;  // their variances; NaN where none
+    double sum_log_F = 0;   // over the steps that enter the likelihood (and log F_inf of diffuse steps)
+    std::size_t used = 0;   // number of steps whose innovation enters the likelihood
 };
 
 // A complete series (already differenced): the Chandrasekhar recursions
@@ -30,8 +30,7 @@ struct FilterOutput {
 // instead of P_t itself, O(r) a step; once the change is below
 // steady_tolerance the gain and F_t are held fixed. first_column is P_1's.
 FilterOutput filter_complete(const ArmaStateSpace& model, std::span<const double> first_column,
-                             std::span<const double> data, std::size_t n, std::size_t columns,
-                             double steady_tolerance);
+                             std::span<const double> data, std::size_t n, std::size_t columns, double steady_tolerance);
 
 // Missing values (NaN in column 0) and the differencing diff = 1 - delta_1 B
 // - ... - delta_k B^k kept in the state: alpha_t = (ARMA state, u_{t-1}, ...,
@@ -40,7 +39,6 @@ FilterOutput filter_complete(const ArmaStateSpace& model, std::span<const double
 // a missing value is skipped (section 4.10). P1 is the ARMA block's P_1, r x r
 // row-major. O((r + k)^2) a step until P_t settles.
 FilterOutput filter_diffuse(const ArmaStateSpace& model, std::span<const double> P1, std::span<const double> diff,
-                            std::span<const double> data, std::size_t n, std::size_t columns,
-                            double steady_tolerance);
+                            std::span<const double> data, std::size_t n, std::size_t columns, double steady_tolerance);
 
 }  // namespace engine

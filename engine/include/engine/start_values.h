@@ -10,8 +10,8 @@
 namespace engine {
 
 struct StartValues {
-  std::vector<double> unconstrained;  // ar, ma, sar, sma, each through the stationarity transform
-  int evaluations = 0;
+    std::vector<double> unconstrained;  // ar, ma, sar, sma, each through the stationarity transform
+    int evaluations = 0;
 };
 
 // w: the differenced series less its regression, complete. Starts from

@@ -14,9 +14,9 @@
 namespace engine {
 
 struct ArmaStateSpace {
-  std::size_t r = 1;
-  std::vector<double> phi;  // T's first column, zero-padded to r
-  std::vector<double> R;    // (1, theta_1, ..., theta_{r-1})
+    std::size_t r = 1;
+    std::vector<double> phi;  // T's first column, zero-padded to r
+    std::vector<double> R;    // (1, theta_1, ..., theta_{r-1})
 };
 
 // From ar = 1 - phi_1 B - ... and ma = 1 + theta_1 B + ... (multiplied out).
