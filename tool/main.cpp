@@ -214,7 +214,7 @@ int run(int argc, char** argv)
         app.add_option("N", quick.n, "number of observations"),
         app.add_option("ALPHA", quick.alpha, "significance level, " + core::level_range_text()),
         app.add_option("METHOD", quick.method, "L or C (and their long forms); default C"),
-        app.add_option("--digits", quick.digits, "decimals printed (default 9)")->check(CLI::Range(0, 17)),
+        app.add_option("--digits", quick.digits, "decimals printed, 0 to 17 (default 9)"),
         app.add_flag("--exact", quick.exact, "print the shortest text that reads back as the same double"),
     };
 
@@ -226,8 +226,7 @@ int run(int argc, char** argv)
     table->add_option("--method", table_options.method, "C (corrected), L (asymptotic), their long forms, or both")
         ->default_str("C");
     table->add_option("--format", table_options.format, format_names(FormatCommand::table))->default_str("text");
-    table->add_option("--digits", table_options.digits, "decimals in text, markdown and latex (default 9)")
-        ->check(CLI::Range(0, 17));
+    table->add_option("--digits", table_options.digits, "decimals in text, markdown and latex, 0 to 17 (default 9)");
     table->add_flag("--exact", table_options.exact, "values as the shortest text that reads back as the same double");
     table->footer(with_facts(TABLE_FOOTER));
     table->fallthrough();
@@ -263,20 +262,17 @@ int run(int argc, char** argv)
     plot->add_option("--method", plot_options.method, "C (corrected), L (asymptotic), their long forms, or both")
         ->default_str(plot_options.method);
     plot->add_flag("--linear", plot_options.linear, "linear n axis (default logarithmic)");
-    plot->add_option("--width", plot_options.width, "picture width in pixels")
-        ->check(CLI::Range(200, 10000))
-        ->default_str(std::to_string(plot_options.width));
-    plot->add_option("--height", plot_options.height, "picture height in pixels")
-        ->check(CLI::Range(150, 10000))
-        ->default_str(std::to_string(plot_options.height));
-    plot->add_option("--font-size", plot_options.font_size, "text size in points (default 11 for SVG, 10 otherwise)")
-        ->check(CLI::Range(4, 72));
+    plot->add_option("--width", plot_options.width, "picture width in pixels, 200 to 10000")
+        ->default_str(plot_options.width);
+    plot->add_option("--height", plot_options.height, "picture height in pixels, 150 to 10000")
+        ->default_str(plot_options.height);
+    plot->add_option("--font-size", plot_options.font_size,
+                     "text size in points, 4 to 72 (default 11 for SVG, 10 otherwise)");
     plot->add_option("--title", plot_options.title, "title above the chart (default: what is drawn)");
     plot->add_option("--script", plot_options.script, "also write the gnuplot script, data included, to this file");
     plot->add_option("--gnuplot", plot_options.gnuplot, "the gnuplot program")->default_str(plot_options.gnuplot);
-    plot->add_option("--timeout", plot_options.timeout, "SECONDS gnuplot may take; then it is stopped")
-        ->check(CLI::Range(0.001, 86400.0))
-        ->default_str("60");
+    plot->add_option("--timeout", plot_options.timeout, "SECONDS gnuplot may take, 0.001 to 86400; then it is stopped")
+        ->default_str(plot_options.timeout);
     plot->footer(PLOT_HELP_FOOTER);
     plot->fallthrough();
 

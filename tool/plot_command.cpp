@@ -65,6 +65,31 @@ constexpr std::size_t MAX_PLOT_LEVELS = 12;
 // How long gnuplot may take, in seconds: from a millisecond to a day.
 constexpr double MIN_TIMEOUT = 0.001;
 constexpr double MAX_TIMEOUT = 86400.0;
+// The picture's size in pixels and its text in points.
+constexpr int MIN_WIDTH = 200;
+constexpr int MIN_HEIGHT = 150;
+constexpr int MAX_SIDE = 10000;
+constexpr int MIN_FONT_SIZE = 4;
+constexpr int MAX_FONT_SIZE = 72;
+
+// The options' numbers, checked.
+struct Drawing {
+    int width;
+    int height;
+    int font_size;  // 0 for the format's default
+    double timeout;
+};
+
+// Throws OptionError.
+Drawing checked_drawing(const PlotOptions& options)
+{
+    return {checked_whole_number("--width", options.width, MIN_WIDTH, MAX_SIDE, "pixels"),
+            checked_whole_number("--height", options.height, MIN_HEIGHT, MAX_SIDE, "pixels"),
+            options.font_size ? checked_whole_number("--font-size", *options.font_size, MIN_FONT_SIZE, MAX_FONT_SIZE,
+                                                     "points")
+                              : 0,
+            checked_number_within("--timeout", options.timeout, MIN_TIMEOUT, MAX_TIMEOUT, "seconds")};
+}
 
 bool is_count(double n)
 {
@@ -319,7 +344,8 @@ std::string unusable_text_message(const PlotOptions& options)
 // gives both their files only when both are complete: a failed run leaves
 // every file as it was (see platform::PendingFile for links, FIFOs and
 // devices).
-int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat format, std::ostream& err)
+int draw(const PlotChart& chart, const PlotOptions& options, const Drawing& drawing, PictureFormat format,
+         std::ostream& err)
 {
     constexpr const char* HEADER = "LJUNGCV critical values, written by ljungcv plot; draw with: gnuplot FILE";
     std::optional<platform::PendingFile> script_file;
@@ -327,7 +353,7 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
         if (!options.script.empty()) {
             script_file.emplace(options.script);
             script_file->write(gnuplot_script(
-                chart, {format, options.output, options.width, options.height, options.font_size}, HEADER));
+                chart, {format, options.output, drawing.width, drawing.height, drawing.font_size}, HEADER));
         }
     } catch (const std::system_error& e) {
         fmt::print(err, "ljungcv plot: cannot write the script '{}': {}\n", options.script, e.code().message());
@@ -335,8 +361,8 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
     }
     try {
         platform::PendingFile picture(options.output);
-        const PlotTarget target{format, {}, options.width, options.height, options.font_size};
-        const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(options.timeout * 1000.0)));
+        const PlotTarget target{format, {}, drawing.width, drawing.height, drawing.font_size};
+        const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(drawing.timeout * 1000.0)));
         const GnuplotRun run =
             run_gnuplot(options.gnuplot, gnuplot_script(chart, target, HEADER), picture.descriptor(), limit);
         if (run.outcome == GnuplotRun::interrupted) {
@@ -375,11 +401,11 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
         fmt::print(err, "ljungcv plot: {}\n", message);
         return EXIT_USAGE;
     }
-    // gnuplot's time limit: a comparison with NaN is false, so this reads
-    // "not within the range" rather than "outside it".
-    if (!(options.timeout >= MIN_TIMEOUT && options.timeout <= MAX_TIMEOUT)) {
-        fmt::print(err, "ljungcv plot: --timeout {} is not a number of seconds from {} to {}\n",
-                   format_shortest(options.timeout), format_shortest(MIN_TIMEOUT), format_shortest(MAX_TIMEOUT));
+    std::optional<Drawing> drawing;
+    try {
+        drawing = checked_drawing(options);
+    } catch (const OptionError& e) {
+        fmt::print(err, "ljungcv plot: {}\n", e.what());
         return EXIT_USAGE;
     }
     if (!options.script.empty() && platform::same_file(options.output, options.script)) {
@@ -422,7 +448,7 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
     // An interrupt from here on stops gnuplot and removes the temporary
     // files before it ends the process.
     platform::InterruptGuard interrupts;
-    const int code = draw(chart, options, *format, err);
+    const int code = draw(chart, options, *drawing, *format, err);
     interrupts.reraise();
     return code;
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace ljungcv {
@@ -15,13 +16,14 @@ struct PlotOptions {
     std::string alpha_list = "0.01,0.05,0.1";
     std::string method = "both";  // C, L or both
     bool linear = false;  // linear n axis instead of logarithmic
-    int width = 800;
-    int height = 500;
-    int font_size = 0;  // points; 0 for the format's default
+    // Numbers as typed; run_plot checks them.
+    std::string width = "800";  // pixels
+    std::string height = "500";
+    std::optional<std::string> font_size;  // points; the format's default when not given
     std::string title;  // empty: says what is drawn
     std::string script;  // also write the gnuplot script here, when given
     std::string gnuplot = "gnuplot";
-    double timeout = 60.0;  // seconds gnuplot may take before it is stopped
+    std::string timeout = "60";  // seconds gnuplot may take before it is stopped
 };
 
 int run_plot(const std::filesystem::path& module, const PlotOptions& options, std::ostream& err);

@@ -50,8 +50,9 @@ bool has_value(const Cell& cell)
 // One method's table, row by row.
 class TableWriter {
 public:
-    TableWriter(platform::OutputBuffer& out, Format format, const TableOptions& options, const NumberList& levels)
-        : out_(out), format_(format), options_(options), levels_(levels)
+    TableWriter(platform::OutputBuffer& out, Format format, const TableOptions& options, int digits,
+                const NumberList& levels)
+        : out_(out), format_(format), options_(options), digits_(digits), levels_(levels)
     {
     }
 
@@ -154,7 +155,7 @@ public:
 
     std::string value_text(double value) const
     {
-        return options_.exact ? format_shortest(value) : format_fixed(value, options_.digits.value_or(9));
+        return options_.exact ? format_shortest(value) : format_fixed(value, digits_);
     }
 
     std::string cell_text(const Cell& cell, const char* mark, const char* no_mark)
@@ -194,6 +195,7 @@ private:
     platform::OutputBuffer& out_;
     Format format_;
     const TableOptions& options_;
+    int digits_;
     const NumberList& levels_;
     std::vector<std::string> headers_;
     std::vector<std::size_t> widths_;
@@ -227,9 +229,11 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
     std::optional<std::vector<Method>> methods;
     std::optional<NumberList> counts;
     std::optional<NumberList> levels;
+    int digits = DEFAULT_DIGITS;
     try {
         format = checked_format(options.format, FormatCommand::table);
         check_digits_apply(options.digits, *format, options.format);
+        digits = checked_digits(options.digits);
         methods = checked_methods(options.method);
         counts = checked_list(options.n_list);
         levels = checked_list(options.alpha_list);
@@ -292,7 +296,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
         return EXIT_VALUE;
     }
 
-    TableWriter writer(out, *format, options, *levels);
+    TableWriter writer(out, *format, options, digits, *levels);
     std::vector<Cell> cells;
     platform::SpillStore<Cell> store;  // the text table's cells between measuring and printing
     for (std::size_t m = 0; m < curves.size(); ++m) {

@@ -510,6 +510,53 @@ class OneRuleForNumbers(unittest.TestCase):
         self.assertEqual(message(evaluated), "line 1: " + message(quick))
         self.assertIn("'1e400' in '1e400' is out of range", run("table", "--alpha", "1e400").stderr)
 
+    # Every option that takes a number, as a command line with {} where the number goes.
+    NUMBER_OPTIONS = [
+        ["{}", "0.05"], ["10", "{}"], ["--digits", "{}", "10", "0.05"],
+        ["table", "--digits", "{}"], ["table", "--n", "{}"], ["table", "--alpha", "{}"],
+        ["limits", "--alpha", "{}"], ["eval", "--alpha", "{}"],
+        ["plot", "-o", "x.svg", "--n", "{},100"], ["plot", "-o", "x.svg", "--alpha", "{}"],
+        ["plot", "-o", "x.svg", "--width", "{}"], ["plot", "-o", "x.svg", "--height", "{}"],
+        ["plot", "-o", "x.svg", "--font-size", "{}"], ["plot", "-o", "x.svg", "--timeout", "{}"],
+    ]
+
+    def test_every_option_reads_decimal_numbers_alone(self):
+        for typed, reason in (("0x10", "numbers are read in decimal only"), ("0x1p2", "decimal only"),
+                              (" 5", "blanks around a number are not read"), ("5 ", "blanks around")):
+            for words in self.NUMBER_OPTIONS:
+                args = [word.format(typed) for word in words]
+                with self.subTest(args=args):
+                    result = run(*args, stdin="")
+                    self.assertEqual(result.returncode, EXIT_USAGE, result.stderr)
+                    self.assertIn(f"'{typed}'", result.stderr)
+                    self.assertIn(reason, result.stderr)
+                    self.assertEqual(result.stderr.count("\n"), 1, result.stderr)
+
+    def test_leading_zeros_and_exponents_are_decimal(self):
+        ten = run("--exact", "10", "0.05").stdout
+        self.assertEqual(run("--exact", "010", "0.05").stdout, ten)
+        self.assertEqual(run("table", "--n", "010", "--format", "csv").stdout,
+                         run("table", "--n", "10", "--format", "csv").stdout)
+        for digits in ("010", "1e1", "10.0"):  # ten decimals, however ten is written
+            with self.subTest(digits=digits):
+                self.assertEqual(run("--digits", digits, "10", "0.05").stdout, "3.0871103446\n")
+
+    def test_an_option_out_of_its_range_says_which_numbers_it_takes(self):
+        cases = [
+            (["--digits", "2.5", "10", "0.05"], "ljungcv: --digits '2.5' is not a whole number from 0 to 17"),
+            (["table", "--digits", "18"], "ljungcv table: --digits '18' is not a whole number from 0 to 17"),
+            (["plot", "-o", "x.svg", "--width", "1e5"],
+             "ljungcv plot: --width '1e5' is not a whole number of pixels from 200 to 10000"),
+            (["plot", "-o", "x.svg", "--font-size", "inf"],
+             "ljungcv plot: --font-size 'inf' is not a whole number of points from 4 to 72"),
+            (["plot", "-o", "x.svg", "--timeout", "0"],
+             "ljungcv plot: --timeout '0' is not a number of seconds from 0.001 to 86400"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                result = run(*args)
+                self.assertEqual((result.returncode, result.stderr), (EXIT_USAGE, message + "\n"))
+
 
 class FormatsAndOptions(unittest.TestCase):
     """The formats each command names in its help are the ones it takes, and one check says no."""

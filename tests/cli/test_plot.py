@@ -358,7 +358,7 @@ class Errors(PlotCase):
             (["-o", "x.svg", "--n", "1:200000:1"], EXIT_USAGE, "200000 values of n are more than a plot can show"),
             (["-o", "x.svg", "--alpha", "0.01,,0.1"], EXIT_USAGE, "empty item in list '0.01,,0.1'"),
             (["-o", "x.svg", "--alpha", "0.001:0.1:0.001"], EXIT_USAGE, "more than 12 levels are more curves than a plot can tell"),
-            (["-o", "x.svg", "--width", "10"], EXIT_USAGE, "--width: Value 10 not in range 200 to 10000"),
+            (["-o", "x.svg", "--width", "10"], EXIT_USAGE, "--width '10' is not a whole number of pixels from 200 to 10000"),
             (["-o", "x.svg", "--height", "abc"], EXIT_USAGE, "--height"),
             (["-o", "x.svg", "--gnuplot", "/nonexistent/gnuplot"], EXIT_BAD_INPUT,
              "cannot run '/nonexistent/gnuplot': No such file or directory; drawing needs gnuplot (Debian: gnuplot-nox)"),
