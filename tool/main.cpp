@@ -8,12 +8,14 @@
 
 #include <CLI/CLI.hpp>
 #include <fmt/ostream.h>
+#include <fmt/ranges.h>
 
 #include "commands.h"
 #include "core/function_facts.h"
 #include "core/numbers.h"
 #include "core/sensible_range.h"
 #include "exit_codes.h"
+#include "nearest_word.h"
 #include "number_list.h"
 #include "output_formats.h"
 #include "platform/checked_output.h"
@@ -140,6 +142,58 @@ std::string unused_arguments(const std::vector<CLI::Option*>& options)
     return text;
 }
 
+// The names of the options of `app` that take a value, as typed: "--module".
+std::vector<std::string> options_taking_value(const CLI::App& app)
+{
+    std::vector<std::string> names;
+    for (const CLI::Option* option : app.get_options()) {
+        if (!option->get_positional() && option->get_items_expected_max() > 0) {  // not a flag
+            for (const std::string& name : option->get_lnames()) {
+                names.push_back("--" + name);
+            }
+            for (const std::string& name : option->get_snames()) {
+                names.push_back("-" + name);
+            }
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> subcommand_names(const CLI::App& app)
+{
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+        names.push_back(sub->get_name());
+    }
+    return names;
+}
+
+// "unknown subcommand 'tabel'; did you mean 'table'?" when the first word
+// that is no option is not a number, not a subcommand, but near one; else
+// empty. N is a number, so such a word can only be a mistyped subcommand.
+std::string mistyped_subcommand(const CLI::App& app, const std::vector<std::string>& words)
+{
+    const std::vector<std::string> taking_value = options_taking_value(app);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        const bool dashed = word.size() > 1 && word.front() == '-';
+        if (word == "--" && i + 1 < words.size()) {
+            return mistyped_subcommand(app, {words[i + 1]});
+        }
+        if (dashed && !ljungcv::written_as_number(word)) {
+            i += std::find(taking_value.begin(), taking_value.end(), word) != taking_value.end() ? 1 : 0;
+            continue;
+        }
+        const std::vector<std::string> names = subcommand_names(app);
+        if (ljungcv::written_as_number(word) || std::find(names.begin(), names.end(), word) != names.end()) {
+            return {};
+        }
+        const std::optional<std::string> meant = ljungcv::nearest_word(word, names);
+        return meant ? fmt::format("unknown subcommand '{}'; did you mean '{}'?", word, *meant) : std::string();
+    }
+    return {};
+}
+
 // The quick form's words as CLI11 should see them. CLI11 reads "-5" as a
 // number but "-.5" and "-inf" as options; every negative number a user
 // writes as N or ALPHA is a number, so when one is given the words go after
@@ -148,25 +202,14 @@ std::string unused_arguments(const std::vector<CLI::Option*>& options)
 std::vector<std::string> quick_form_words(const CLI::App& app, int argc, char** argv)
 {
     std::vector<std::string> words(argv + 1, argv + argc);
-    std::vector<std::string> taking_value;
-    for (const CLI::Option* option : app.get_options()) {
-        if (!option->get_positional() && option->get_type_size_max() > 0) {
-            for (const std::string& name : option->get_lnames()) {
-                taking_value.push_back("--" + name);
-            }
-            for (const std::string& name : option->get_snames()) {
-                taking_value.push_back("-" + name);
-            }
-        }
-    }
-    const std::vector<const CLI::App*> subcommands = app.get_subcommands([](const CLI::App*) { return true; });
+    const std::vector<std::string> taking_value = options_taking_value(app);
+    const std::vector<std::string> subcommands = subcommand_names(app);
     std::vector<std::string> options;
     std::vector<std::string> positionals;
     bool negative_number = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (word == "--" || std::any_of(subcommands.begin(), subcommands.end(),
-                                        [&word](const CLI::App* sub) { return sub->get_name() == word; })) {
+        if (word == "--" || std::find(subcommands.begin(), subcommands.end(), word) != subcommands.end()) {
             return words;
         }
         const bool dashed = word.size() > 1 && word.front() == '-';
@@ -276,6 +319,11 @@ int run(int argc, char** argv)
     plot->footer(PLOT_HELP_FOOTER);
     plot->fallthrough();
 
+    if (const std::string mistyped = mistyped_subcommand(app, std::vector<std::string>(argv + 1, argv + argc));
+        !mistyped.empty()) {
+        fmt::print(std::cerr, "ljungcv: {} (see ljungcv --help)\n", mistyped);
+        return EXIT_USAGE;
+    }
     try {
         std::vector<std::string> words = quick_form_words(app, argc, argv);
         std::reverse(words.begin(), words.end());  // CLI11 takes them from the back
@@ -320,6 +368,11 @@ int run(int argc, char** argv)
         }
         if (plot->parsed()) {
             return run_plot(module, plot_options, std::cerr);
+        }
+        if (!quick.n.empty() && quick.alpha.empty() && !written_as_number(quick.n)) {
+            fmt::print(std::cerr, "ljungcv: '{}' is neither a subcommand ({}) nor a number N (see ljungcv --help)\n",
+                       quick.n, fmt::join(subcommand_names(app), ", "));
+            return EXIT_USAGE;
         }
         if (quick.n.empty() || quick.alpha.empty()) {
             fmt::print(std::cerr, "ljungcv: give N and ALPHA, or a subcommand (see ljungcv --help)\n");

@@ -56,6 +56,12 @@ class QuickForm(unittest.TestCase):
             (["10", "0.05", " Ljung "], EXIT_VALUE, "3.403811528\n", ""),
             (["abc", "0.05"], EXIT_USAGE, "", "'abc' is not a number"),
             (["10"], EXIT_USAGE, "", "give N and ALPHA"),
+            # A word that is no number where N goes is a subcommand, mistyped when near one.
+            (["tabel"], EXIT_USAGE, "", "unknown subcommand 'tabel'; did you mean 'table'?"),
+            (["tabel", "0.05"], EXIT_USAGE, "", "unknown subcommand 'tabel'; did you mean 'table'?"),
+            (["--exact", "--module", "m.so", "plto", "-o", "x.svg"], EXIT_USAGE, "", "'plto'; did you mean 'plot'?"),
+            (["--", "limts"], EXIT_USAGE, "", "'limts'; did you mean 'limits'?"),
+            (["abc"], EXIT_USAGE, "", "'abc' is neither a subcommand (table, eval, limits, info, plot) nor a number N"),
         ]
         for args, code, out, err in cases:
             with self.subTest(args=args):
