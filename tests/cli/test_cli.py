@@ -458,6 +458,14 @@ class ReaderAndHeaderRules(unittest.TestCase):
              ["line 1: neither a header nor data: it has a field n and the number '10'"]),
             ("alpha,method\n10,0.05,L\n", [], [self.ERROR, self.L10], EXIT_BAD_INPUT,
              ["line 1: a header needs a column n"]),
+            # A header eval does not know, and a separator it does not read, are named as such.
+            ("series,length,level\ns1,10,0.05\ns2,10,0.05\n", [], [self.ERROR] * 3, EXIT_BAD_INPUT,
+             ["line 1: unknown header 'series,length,level': eval reads the columns n, alpha and method",
+              "lines 2-3: not evaluated, because the header on line 1 is in error"]),
+            ("n;alpha\n10;0.05\n", [], [self.ERROR] * 2, EXIT_BAD_INPUT,
+             ["line 1: fields are separated by commas or blanks, not by semicolons: 'n;alpha' is one field",
+              "line 2: fields are separated by commas or blanks, not by semicolons: '10;0.05' is one field"]),
+            ("n\talpha\n10\t0.05\n", [], [self.C10], EXIT_VALUE, []),
             # Numbers: a fraction of an observation and a number out of range are error rows.
             ("10.5 0.05\n10 1e400\n10 0.05\n", [], [("10.5", "0.05", "", "", "error"), ("10", "1e400", "", "", "error"),
                                                     self.C10], EXIT_BAD_INPUT,
