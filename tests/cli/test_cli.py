@@ -104,6 +104,23 @@ class Table(unittest.TestCase):
         lines = [line for line in run("table").stdout.splitlines()[2:] if line.strip()]
         self.assertEqual(len({len(line) for line in lines}), 1)
 
+    def test_both_methods_in_text_are_one_table_side_by_side(self):
+        args = ["table", "--n", "1,10,1000000", "--alpha", "0.05,0.01"]
+        text = run(*args, "--method", "both").stdout
+        self.assertEqual(text.count("LJUNGCV critical values"), 1)
+        lines = text.split("\n\n")[1].splitlines()  # method titles, column headers, rows
+        self.assertEqual(len({line.index("|") for line in lines}), 1, "the methods' columns line up")
+        self.assertEqual([part.strip() for part in lines[0].split("|")], ["corrected method (C)", "asymptotic method (L)"])
+        # Each side is that method's own table, cell for cell.
+        for side, method in ((0, "C"), (1, "L")):
+            header, rows = parse_text_table(run(*args, "--method", method).stdout)
+            cells = [line.split("|")[side].split() for line in lines[1:]]
+            self.assertEqual([row[1:] if side == 0 else row for row in cells[1:]],
+                             [row[1:] for row in rows[:3]], method)
+            self.assertEqual(cells[0][-4:], header[-4:])
+        self.assertIn("n/a: no value exists", text)
+        self.assertEqual(text.count("*: outside the curve's sensible range"), 1)
+
     def test_lists_and_ranges(self):
         cases = [
             ("1:3,5", [1, 2, 3, 5]),
