@@ -71,6 +71,18 @@ struct LimitsOptions {
 inline constexpr std::size_t MAX_LIMITS_LEVELS = 100;
 int run_limits(const std::filesystem::path& module, const LimitsOptions& options, std::ostream& err);
 
+// ljungcv reach THRESHOLD: the count n at which each curve, rising where
+// it holds, first reaches each threshold.
+struct ReachOptions {
+    std::string thresholds;  // a LIST
+    std::string alpha_list = "0.1,0.05,0.01,0.001";
+    std::string method = "both";
+    std::string format = "text";  // text, csv or json
+};
+// Most look-ups one command makes (thresholds x levels x methods).
+inline constexpr std::size_t MAX_REACH_ROWS = 1000;
+int run_reach(const std::filesystem::path& module, const ReachOptions& options, std::ostream& err);
+
 // ljungcv info
 int run_info(const std::filesystem::path& module, std::ostream& out, std::ostream& err);
 

@@ -49,6 +49,7 @@ constexpr const char* EXAMPLES =
     "  ljungcv table --method both --n 1:20 --alpha 0.05 --format csv\n"
     "  ljungcv eval series.txt > values.csv  # lines 'n alpha [method]' to CSV\n"
     "  ljungcv limits                      # where each curve holds, level by level\n"
+    "  ljungcv reach 3.5                   # the n at which each curve reaches 3.5\n"
     "  ljungcv info                        # what the host learns of the module\n"
     "  ljungcv plot -o curves.svg          # the curves of both methods as a picture\n";
 
@@ -110,6 +111,22 @@ constexpr const char* LIMITS_FOOTER =
     "\nExamples:\n"
     "  ljungcv limits\n"
     "  ljungcv limits --method C --alpha 0.05,0.01\n";
+
+constexpr const char* REACH_FOOTER =
+    "\nThe inverse of a table: for a THRESHOLD that a test uses in place of the critical\n"
+    "value (a fixed 3.5, say), the count n at which each curve, rising where it holds\n"
+    "(see ljungcv limits), first reaches it, with the values at n and at n - 1. For\n"
+    "fewer observations a test with the threshold is stricter than one at the level;\n"
+    "from n on it is laxer. A curve at or above the threshold from the start of a stretch\n"
+    "where it holds, or below it wherever it holds (n: never), gets a note beneath the\n"
+    "table instead, which also says where the curve reaches the threshold out of its\n"
+    "sensible range.\n"
+    "\nFormats: text (aligned columns and notes), csv and json (one record per look-up:\n"
+    "threshold, method, alpha, reach (crosses, from_start or never), n, value,\n"
+    "value_before, outside_n; JSON adds the note). Values in CSV and JSON are exact.\n"
+    "\nExamples:\n"
+    "  ljungcv reach 3.5\n"
+    "  ljungcv reach 3,3.5,4 --alpha 0.05 --method C --format csv\n";
 
 // A help text with the function's facts put in where it names them.
 std::string with_facts(const char* text)
@@ -294,6 +311,16 @@ int run(int argc, char** argv)
     limits->footer(with_facts(LIMITS_FOOTER));
     limits->fallthrough();
 
+    ReachOptions reach_options;
+    CLI::App* reach = app.add_subcommand("reach", "find the n at which each curve first reaches a THRESHOLD");
+    reach->add_option("THRESHOLD", reach_options.thresholds, "LIST of thresholds, e.g. 3.5 or 3,3.5,4")->required();
+    reach->add_option("--alpha", reach_options.alpha_list, "LIST of levels")->default_str(reach_options.alpha_list);
+    reach->add_option("--method", reach_options.method, "C (corrected), L (asymptotic), their long forms, or both")
+        ->default_str(reach_options.method);
+    reach->add_option("--format", reach_options.format, format_names(FormatCommand::reach))->default_str("text");
+    reach->footer(REACH_FOOTER);
+    reach->fallthrough();
+
     CLI::App* info = app.add_subcommand("info", "show the module's image information, version record and functions");
     info->footer("\nExample:\n  ljungcv info --module build/lib/libcvmodule.so\n");
     info->fallthrough();
@@ -318,6 +345,8 @@ int run(int argc, char** argv)
     plot->add_option("--gnuplot", plot_options.gnuplot, "the gnuplot program")->default_str(plot_options.gnuplot);
     plot->add_option("--timeout", plot_options.timeout, "SECONDS gnuplot may take, 0.001 to 86400; then it is stopped")
         ->default_str(plot_options.timeout);
+    plot->add_option("--line", plot_options.thresholds, "LIST of values to draw a reference line across at");
+    plot->add_option("--mark-n", plot_options.marked_counts, "LIST of n to draw a reference line up at");
     plot->footer(PLOT_HELP_FOOTER);
     plot->fallthrough();
 
@@ -364,6 +393,9 @@ int run(int argc, char** argv)
         }
         if (limits->parsed()) {
             return run_limits(module, limits_options, std::cerr);
+        }
+        if (reach->parsed()) {
+            return run_reach(module, reach_options, std::cerr);
         }
         if (eval->parsed()) {
             return run_eval(module, eval_options, std::cerr);

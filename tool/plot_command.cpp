@@ -184,6 +184,44 @@ std::vector<double> plot_levels(const std::string& text)
     return levels;
 }
 
+// Most reference lines of each kind: a few are a reading aid, more hide the curves.
+constexpr std::size_t MAX_REFERENCES = 6;
+
+struct References {
+    std::vector<double> thresholds;
+    std::vector<double> counts;
+};
+
+// --line and --mark-n, each once per value. Throws OptionError.
+References checked_references(const PlotOptions& options, double first_n, double last_n)
+{
+    References references;
+    const auto values = [](const char* option, const std::string& text) {
+        std::vector<double> list;
+        if (!text.empty()) {
+            for (const double value : checked_list(text).values()) {
+                if (std::find(list.begin(), list.end(), value) == list.end()) {
+                    list.push_back(value);
+                }
+            }
+        }
+        if (list.size() > MAX_REFERENCES) {
+            throw OptionError(fmt::format("{} gives {} values; a plot takes {} at most", option, list.size(),
+                                          MAX_REFERENCES));
+        }
+        return list;
+    };
+    references.thresholds = values("--line", options.thresholds);
+    references.counts = values("--mark-n", options.marked_counts);
+    for (const double n : references.counts) {
+        if (!is_count(n) || n < first_n || n > last_n) {
+            throw OptionError(fmt::format("--mark-n {} is not a whole number within the plotted n, {} to {}",
+                                          format_shortest(n), format_count(first_n), format_count(last_n)));
+        }
+    }
+    return references;
+}
+
 // The picture format from the file name's extension, ignoring case.
 std::optional<PictureFormat> format_of(const std::string& path)
 {
@@ -262,6 +300,8 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
                     !options.linear,
                     grid.counts.front(),
                     grid.counts.back(),
+                    {},
+                    {},
                     {},
                     {},
                     {},
@@ -428,10 +468,15 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
     }
     std::vector<double> counts;
     std::vector<double> levels;
+    References references;
     try {
         counts = plot_counts(options.n_range, !options.linear);
         levels = plot_levels(options.alpha_list);
+        references = checked_references(options, counts.front(), counts.back());
     } catch (const ListError& e) {
+        fmt::print(err, "ljungcv plot: {}\n", e.what());
+        return EXIT_USAGE;
+    } catch (const OptionError& e) {
         fmt::print(err, "ljungcv plot: {}\n", e.what());
         return EXIT_USAGE;
     }
@@ -439,7 +484,9 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
     ModuleSession session(module);
     const Grid grid = evaluate_grid(session, *methods, counts, levels);
     bool any_rejected = false;
-    const PlotChart chart = chart_of(grid, options, err, any_rejected);
+    PlotChart chart = chart_of(grid, options, err, any_rejected);
+    chart.thresholds = references.thresholds;
+    chart.marked_counts = references.counts;
     if (chart.curves.empty()) {
         fmt::print(err, "ljungcv plot: no curve has a value to draw\n");
         return any_rejected ? EXIT_INVALID_ARGUMENT : EXIT_NO_RESULT;

@@ -61,7 +61,7 @@ class QuickForm(unittest.TestCase):
             (["tabel", "0.05"], EXIT_USAGE, "", "unknown subcommand 'tabel'; did you mean 'table'?"),
             (["--exact", "--module", "m.so", "plto", "-o", "x.svg"], EXIT_USAGE, "", "'plto'; did you mean 'plot'?"),
             (["--", "limts"], EXIT_USAGE, "", "'limts'; did you mean 'limits'?"),
-            (["abc"], EXIT_USAGE, "", "'abc' is neither a subcommand (table, eval, limits, info, plot) nor a number N"),
+            (["abc"], EXIT_USAGE, "", "'abc' is neither a subcommand (table, eval, limits, reach, info, plot) nor a number N"),
         ]
         for args, code, out, err in cases:
             with self.subTest(args=args):
@@ -506,6 +506,49 @@ class ReaderAndHeaderRules(unittest.TestCase):
             with self.subTest(args=args):
                 result = run(*args, stdin="10 0.05\n")
                 self.assertEqual((result.returncode, result.stdout), (EXIT_BAD_INPUT, ""))
+
+
+class Reach(unittest.TestCase):
+    """reach: the count n at which each curve first reaches a threshold, against eval's values there."""
+
+    def test_each_crossing_is_where_evals_values_pass_the_threshold(self):
+        result = run("reach", "2.5,3.5,4.5", "--method", "both", "--alpha", "0.1,0.05,0.01,0.001", "--format", "csv")
+        self.assertEqual(result.returncode, EXIT_VALUE, result.stderr)
+        rows = [row for row in csv.DictReader(io.StringIO(result.stdout)) if row["reach"] == "crosses"]
+        self.assertGreaterEqual(len(rows), 15)
+        lines = "".join(f"{int(row['n']) - k} {row['alpha']} {row['method']}\n" for row in rows for k in (1, 0))
+        evaluated = list(csv.DictReader(io.StringIO(run("eval", stdin=lines).stdout)))
+        for row, before, at in zip(rows, evaluated[0::2], evaluated[1::2]):
+            with self.subTest(row=row):
+                self.assertEqual((at["value"], before["value"]), (row["value"], row["value_before"]))
+                self.assertLess(float(before["value"]), float(row["threshold"]))
+                self.assertGreaterEqual(float(at["value"]), float(row["threshold"]))
+                self.assertEqual((before["turned_down"], at["turned_down"]), ("0", "0"))  # both where it holds
+
+    def test_text_shows_the_answers_and_a_note_where_there_is_no_crossing(self):
+        text = run("reach", "3.5,6", "--method", "C", "--alpha", "0.05,0.001").stdout
+        lines = text.splitlines()
+        self.assertEqual(lines[0].split(), ["threshold", "method", "alpha", "n", "value", "at", "n", "at", "n", "-", "1"])
+        self.assertEqual(lines[1].split(), ["3.5", "C", "0.05", "31", "3.500870422", "3.490764717"])
+        self.assertEqual(lines[4].split(), ["6", "C", "0.001", "never", "n/a", "n/a"])
+        self.assertIn("the corrected method (C) at alpha = 0.001 stays below 6 wherever it holds (at most 5.180240818 "
+                      "at n = 461)", text)
+        self.assertEqual(text.count("stays below 6"), 2)
+
+    def test_refusals(self):
+        cases = [
+            (["reach", "3.5", "--alpha", "0.2"], EXIT_INVALID, "argument 2 (alpha = 0.2) rejected"),
+            (["reach", "nan"], EXIT_USAGE, "'nan' in 'nan' is not a finite number"),
+            (["reach", "3.5", "--format", "markdown"], EXIT_USAGE, "format 'markdown' is not text, csv or json"),
+            (["reach", "3.5", "--method", "X"], EXIT_USAGE, "method 'X' is not"),
+            (["reach"], EXIT_USAGE, "THRESHOLD is required"),
+            (["reach", "1:2000:1"], EXIT_USAGE, "more than 1000 look-ups"),
+        ]
+        for args, code, message in cases:
+            with self.subTest(args=args):
+                result = run(*args)
+                self.assertEqual((result.returncode, result.stdout), (code, ""), result.stderr)
+                self.assertIn(message, result.stderr)
 
 
 class OneRuleForNumbers(unittest.TestCase):
