@@ -345,6 +345,7 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
 
     TableWriter writer(out, *format, options, digits, *levels);
     std::vector<std::unique_ptr<RecentPoints>> points;
+    points.reserve(curves.size());
     for (const std::unique_ptr<Curve>& curve : curves) {
         points.push_back(std::make_unique<RecentPoints>(*curve));
     }
