@@ -129,11 +129,13 @@ std::vector<double> plot_counts(const std::string& text, bool log_n)
     const bool is_range = colon != std::string::npos && text.find(':', colon + 1) == std::string::npos &&
                           text.find(',') == std::string::npos;
     if (is_range) {
-        const std::optional<double> first = parse_number(std::string_view(text).substr(0, colon));
-        const std::optional<double> last = parse_number(std::string_view(text).substr(colon + 1));
+        std::string why;
+        const std::optional<double> first = read_number(std::string_view(text).substr(0, colon), why);
+        const std::optional<double> last = first ? read_number(std::string_view(text).substr(colon + 1), why)
+                                                 : std::nullopt;
         if (!first || !last || !is_count(*first) || !is_count(*last) || !(*first < *last)) {
-            throw ListError(fmt::format("range '{}' needs whole numbers FIRST < LAST from 1 to {}", text,
-                                        format_shortest(LARGEST_COUNT)));
+            throw ListError(fmt::format("range '{}' needs whole numbers FIRST < LAST from 1 to {}{}{}", text,
+                                        format_shortest(LARGEST_COUNT), why.empty() ? "" : ": ", why));
         }
         counts = sample_range(*first, *last, log_n);
     } else {

@@ -589,7 +589,8 @@ class OneRuleForNumbers(unittest.TestCase):
         ["{}", "0.05"], ["10", "{}"], ["--digits", "{}", "10", "0.05"],
         ["table", "--digits", "{}"], ["table", "--n", "{}"], ["table", "--alpha", "{}"],
         ["limits", "--alpha", "{}"], ["eval", "--alpha", "{}"],
-        ["plot", "-o", "x.svg", "--n", "{},100"], ["plot", "-o", "x.svg", "--alpha", "{}"],
+        ["plot", "-o", "x.svg", "--n", "{},100"], ["plot", "-o", "x.svg", "--n", "1:{}"],
+        ["plot", "-o", "x.svg", "--alpha", "{}"],
         ["plot", "-o", "x.svg", "--width", "{}"], ["plot", "-o", "x.svg", "--height", "{}"],
         ["plot", "-o", "x.svg", "--font-size", "{}"], ["plot", "-o", "x.svg", "--timeout", "{}"],
     ]
