@@ -17,6 +17,7 @@
 #include "core/function_facts.h"
 #include "core/numbers.h"
 #include "core/reach.h"
+#include "core/stretches.h"
 #include "exit_codes.h"
 #include "number_list.h"
 #include "option_checks.h"
@@ -164,11 +165,20 @@ int run_reach(const std::filesystem::path& module, const ReachOptions& options, 
             return EXIT_INVALID_ARGUMENT;
         }
     }
+    // Each curve's stretches at each level once, for every threshold.
+    std::vector<std::vector<Stretch>> found;
+    found.reserve(curves.size() * levels.size());
+    for (const std::unique_ptr<Curve>& curve : curves) {
+        for (const double alpha : levels) {
+            found.push_back(stretches(*curve, alpha));
+        }
+    }
     std::vector<ReachRow> rows;
     for (const double threshold : thresholds) {
         for (std::size_t m = 0; m < curves.size(); ++m) {
-            for (const double alpha : levels) {
-                rows.push_back({threshold, (*methods)[m], alpha, reach(*curves[m], alpha, threshold)});
+            for (std::size_t a = 0; a < levels.size(); ++a) {
+                rows.push_back({threshold, (*methods)[m], levels[a],
+                                reach(*curves[m], levels[a], threshold, found[m * levels.size() + a])});
             }
         }
     }

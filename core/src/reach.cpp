@@ -4,8 +4,6 @@
 #include <optional>
 #include <vector>
 
-#include "core/stretches.h"
-
 namespace core {
 
 namespace {
@@ -40,10 +38,15 @@ std::optional<double> first_reaching(RecentPoints& points, const Stretch& stretc
 
 ThresholdReach reach(Curve& curve, double alpha, double threshold)
 {
+    return reach(curve, alpha, threshold, stretches(curve, alpha));
+}
+
+ThresholdReach reach(Curve& curve, double alpha, double threshold, const std::vector<Stretch>& found)
+{
     RecentPoints points(curve);
     std::optional<ThresholdReach> from_start;
     ThresholdReach never;
-    for (const Stretch& stretch : stretches(curve, alpha)) {
+    for (const Stretch& stretch : found) {
         const std::optional<double> first = first_reaching(points, stretch, alpha, threshold);
         if (stretch.range != Range::holds) {
             if (first && std::isnan(never.outside_n)) {

@@ -8,10 +8,11 @@
 
 #include <cstdint>
 #include <limits>
-#include <string>
+#include <vector>
 
 #include "core/ljungcv.h"
 #include "core/sensible_range.h"
+#include "core/stretches.h"
 
 namespace core {
 
@@ -47,6 +48,9 @@ struct ThresholdReach {
 // comes first (Ljung's curve holds at n = 2 alone before it falls), and
 // without one the first such stretch is the answer. c must not be NaN.
 ThresholdReach reach(Curve& curve, double alpha, double threshold);
+// The same within the curve's stretches at alpha as stretches() found them,
+// for several thresholds at one level.
+ThresholdReach reach(Curve& curve, double alpha, double threshold, const std::vector<Stretch>& found);
 
 }  // namespace core
 
