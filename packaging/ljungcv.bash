@@ -40,7 +40,7 @@ _ljungcv()
         table) words='-h --help --module --n --alpha --method --format --digits --exact' ;;
         eval) words='-h --help --module --alpha --method --format' ;;
         plot) words='-h --help --module -o --output --n --alpha --method --linear --width --height --font-size
-                     --title --script --gnuplot --timeout' ;;
+                     --title --script --gnuplot --timeout --line --mark-n' ;;
         limits) words='-h --help --module --alpha --method' ;;
         reach) words='-h --help --module --alpha --method --format' ;;
         info) words='-h --help --module' ;;
