@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The README's first steps as a newcomer takes them, on a fresh copy of the
-# tree (every file git tracks or would track, as it is now, and no build):
+# tree (scripts/copy-tree.sh: as a clone has it, with no build):
 # its `scripts/run.sh` line, then its kit install line, each block run as
 # written in a fresh shell with HOME a temporary directory. The installed
 # command must print the README's value, and the manual's removal
@@ -25,10 +25,7 @@ in_shell() {  # in_shell COMMANDS: a fresh shell in the copy with nothing but HO
 }
 
 stage "a fresh copy of the tree in $copy"
-git ls-files -z --cached --others --exclude-standard |
-  while IFS= read -r -d '' file; do
-    if [[ -e "$file" || -L "$file" ]]; then printf '%s\0' "$file"; fi  # not the ones deleted
-  done | tar --null -T - -cf - | tar -xf - -C "$copy"
+scripts/copy-tree.sh "$copy"
 
 stage "the README's first line, as written: $(route README.md run | sed 's/ *#.*//')"
 log=$work/run.log

@@ -50,15 +50,18 @@ for arguments in "--bogus" "-l" "--prefix" "-l $work/unused --bogus" "stray"; do
   fi
 done
 # The manual's commands (docs/r.md) as written, each block in a fresh shell
-# from the repository root with HOME a directory whose name holds a space
-# and an ampersand: the install (both options), a value through Rscript, the
-# R session shown there, line by line as R prints it, and the removal.
-home="$work/home dir&1"
+# from a fresh copy of the tree (as a clone has it: no build-r/ yet), with
+# HOME a directory whose name holds a space and an ampersand: the install
+# (both options; it builds the kit in the copy's build-r/ as it would for
+# a user), a value through Rscript, the R session shown there, line by line
+# as R prints it, the vignette's lines, and the removal.
+copy=$work/clone home="$work/home dir&1"
 mkdir -p -- "$home"
+"$root/scripts/copy-tree.sh" "$copy"
 library=$home/R/library prefix=$home/.local/cvmodule
 route() { "$root/tests/support/doc_route.py" "$root/docs/r.md" "$1"; }
 in_shell() {  # in_shell COMMANDS
-  (cd "$root" && env -i HOME="$home" PATH="$PATH" NATIVE_TREE="$tree" bash -euo pipefail -c "$1")
+  (cd "$copy" && env -i HOME="$home" PATH="$PATH" bash -euo pipefail -c "$1")
 }
 # The install is never silent for long: a line at least every 45 s.
 if ! in_shell "$(route r-install)" 2>&1 | "$root/tests/support/longest_silence.py" 45 >install.out; then
@@ -106,10 +109,9 @@ for (method in c("C", "L")) for (check in c(FALSE, TRUE)) {
   if (cpu >= 2) stop("one million values took two seconds or more")
 }'
 
-# The removal, the kit's with this tree's install manifest in place of
-# build-r's: it leaves nothing of either behind in HOME.
+# The removal leaves nothing of the package or the kit behind in HOME.
 in_shell "$(route r-remove)" >remove.out 2>&1 || { cat remove.out >&2; exit 1; }
-in_shell "$(route r-remove-kit | sed "s|build-r/|$tree/|")" >remove.out 2>&1 || { cat remove.out >&2; exit 1; }
+in_shell "$(route r-remove-kit)" >remove.out 2>&1 || { cat remove.out >&2; exit 1; }
 if [[ -e "$home/R" || -e "$prefix" ]]; then
   echo "test-r: docs/r.md's removal left behind:" >&2
   find "$home/R" "$prefix" >&2 2>/dev/null
