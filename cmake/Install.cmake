@@ -2,7 +2,8 @@
 # library directory CMAKE_INSTALL_LIBDIR (lib/, or lib/x86_64-linux-gnu for
 # the prefix /usr on Debian; cvhost.dll in bin/) and the module beside it
 # (in its cvmodule/ directory under /usr);
-# headers in include/cvmodule/, the CMake package in LIBDIR/cmake/cvmodule/,
+# the C interface's header in include/cvmodule/ (and, as the component
+# `standin`, the stand-in host's headers and static library), the CMake package in LIBDIR/cmake/cvmodule/,
 # LIBDIR/pkgconfig/cvhost.pc, the README, and on Linux the man page ljungcv(1)
 # (when help2man is there) and bash completion.
 #
@@ -19,6 +20,9 @@ else()
 endif()
 
 install(EXPORT cvmoduleTargets NAMESPACE cvmodule:: DESTINATION ${CVMODULE_CMAKE_DIR} COMPONENT dev)
+# The stand-in host for host integrators, a component of its own: the
+# package finds its targets only where that component is installed.
+install(EXPORT cvmoduleStandinTargets NAMESPACE cvmodule:: DESTINATION ${CVMODULE_CMAKE_DIR} COMPONENT standin)
 configure_package_config_file(cmake/cvmoduleConfig.cmake.in ${PROJECT_BINARY_DIR}/cvmoduleConfig.cmake
                               INSTALL_DESTINATION ${CVMODULE_CMAKE_DIR} PATH_VARS CVMODULE_MODULE_FILE)
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/cvmoduleConfigVersion.cmake
@@ -55,10 +59,12 @@ else()
                              ${PROJECT_BINARY_DIR}/debian/changelog.gz
                      DEPENDS packaging/changelog VERBATIM)
   add_custom_target(debian_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog.gz)
-  foreach(package IN ITEMS runtime dev)
+  foreach(package IN ITEMS runtime dev standin)
     set(directory ${CMAKE_INSTALL_DATADIR}/doc/cvmodule)
     if(package STREQUAL "dev")
       set(directory ${directory}-dev)
+    elseif(package STREQUAL "standin")
+      set(directory ${directory}-standin-dev)
     endif()
     install(FILES ${PROJECT_BINARY_DIR}/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.gz
             DESTINATION ${directory} COMPONENT ${package})

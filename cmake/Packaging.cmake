@@ -3,9 +3,12 @@
 #   Linux, prefix /usr           cvmodule_<version>_amd64.deb: ljungcv, the
 #                                module and libcvhost in the multiarch library
 #                                directory, man page, bash completion; and
-#                                cvmodule-dev_<version>_amd64.deb: headers,
-#                                the static stand-in host, libcvhost.so, the
-#                                CMake and pkg-config files
+#                                cvmodule-dev_<version>_amd64.deb: the C
+#                                interface's header, libcvhost.so, the CMake
+#                                and pkg-config files; and
+#                                cvmodule-standin-dev_<version>_amd64.deb: the
+#                                static stand-in host and its headers, for
+#                                host integrators
 #   MinGW                        cvmodule-<version>-win64.zip
 # scripts/package.sh configures a tree each way. The tarball and zip hold
 # everything, as `cmake --install` does. With SOURCE_DATE_EPOCH set when
@@ -34,15 +37,19 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_SYSTEM_NAME Linux)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
-  set(CPACK_COMPONENTS_ALL runtime dev)
+  set(CPACK_COMPONENTS_ALL runtime dev standin)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME cvmodule)
   set(CPACK_DEBIAN_DEV_PACKAGE_NAME cvmodule-dev)
+  set(CPACK_DEBIAN_STANDIN_PACKAGE_NAME cvmodule-standin-dev)
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+  set(CPACK_DEBIAN_STANDIN_PACKAGE_SECTION libdevel)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
   set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "cvmodule (= ${PROJECT_VERSION})")
+  # Its CMake targets are found through cvmodule-dev's package file.
+  set(CPACK_DEBIAN_STANDIN_PACKAGE_DEPENDS "cvmodule-dev (= ${PROJECT_VERSION})")
   # ljungcv plot draws with gnuplot; everything else works without it.
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "gnuplot-nox | gnuplot")
   # libcvhost is a public library: ldconfig runs by trigger, as lintian
@@ -54,9 +61,11 @@ else()
   set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "The LJUNGCV function module and the ljungcv command, which prints
 critical values, tables, batch evaluations and plots; libcvhost, the C
 interface through which programs call the module.")
-  set(CPACK_DEBIAN_DEV_DESCRIPTION "Development files: headers, the C++ stand-in host (a static library),
-the CMake package and the pkg-config file for building against libcvhost
-and the LJUNGCV module.")
+  set(CPACK_DEBIAN_DEV_DESCRIPTION "Development files: the C interface's header, the CMake package and the
+pkg-config file for building against libcvhost and the LJUNGCV module.")
+  set(CPACK_DEBIAN_STANDIN_DESCRIPTION "The C++ stand-in host (a static library) and its headers with the host's
+records, for host integrators: C++ programs that load and host the LJUNGCV
+module themselves, as the Host Toolkit does. Other programs use libcvhost.")
 endif()
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${CPACK_PACKAGE_VERSION}-${CPACK_SYSTEM_NAME})
 include(CPack)

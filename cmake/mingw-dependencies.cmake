@@ -7,7 +7,8 @@
 #   GTest  builds GoogleTest and GoogleMock from Debian's source package
 #          (/usr/src/googletest) with the cross compiler;
 #   fmt    uses {fmt} header-only (FMT_HEADER_ONLY), from Debian's headers;
-#   CLI11, nlohmann_json  are header-only already.
+#   CLI11, nlohmann_json, Eigen3  are header-only already;
+#   LBFGSpp  is header-only too, its LBFGS.h and LBFGSpp/ staged on their own.
 # Only those headers are made visible, never the rest of /usr/include, so
 # the build machine's C library headers cannot leak into the cross build.
 # Every other find_package call goes the usual way (a provider that leaves
@@ -61,6 +62,20 @@ macro(cvmodule_mingw_provide method package)
     cvmodule_provide_header_package(CLI11 CLI11::CLI11 /usr/include/CLI)
   elseif("${package}" STREQUAL "nlohmann_json")
     cvmodule_provide_header_package(nlohmann_json nlohmann_json::nlohmann_json /usr/include/nlohmann)
+  elseif("${package}" STREQUAL "Eigen3")
+    cvmodule_provide_header_package(Eigen3 Eigen3::Eigen /usr/include/eigen3/Eigen)
+  elseif("${package}" STREQUAL "LBFGSpp")
+    if(NOT TARGET LBFGSpp::LBFGSpp AND EXISTS /usr/include/LBFGS.h)
+      set(_cvmodule_staged ${CMAKE_BINARY_DIR}/_deps/include/lbfgspp)
+      file(MAKE_DIRECTORY ${_cvmodule_staged})
+      file(CREATE_LINK /usr/include/LBFGS.h ${_cvmodule_staged}/LBFGS.h SYMBOLIC)
+      file(CREATE_LINK /usr/include/LBFGSpp ${_cvmodule_staged}/LBFGSpp SYMBOLIC)
+      add_library(LBFGSpp::LBFGSpp INTERFACE IMPORTED GLOBAL)
+      set_target_properties(LBFGSpp::LBFGSpp PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${_cvmodule_staged})
+    endif()
+    if(TARGET LBFGSpp::LBFGSpp)
+      set(LBFGSpp_FOUND TRUE)
+    endif()
   endif()
 endmacro()
 

@@ -40,7 +40,7 @@
 
 #include "cv/critical_value.h"
 #include "host/ljungcv_function.h"
-#include "cv/ljung_steps.h"
+#include "ljung_steps.h"
 #include "host/host_toolkit.h"
 #include "numeric/linear_solver_steps.h"
 #include "numeric/normal_quantile.h"

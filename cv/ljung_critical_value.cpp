@@ -15,7 +15,7 @@
 // rounds to 1, gives v = 1, w = 0 and +infinity; a NaN alpha gives NaN. Those inputs are
 // answered with MISSING_VALUE before the logarithm that would fail.
 #include "cv/critical_value.h"
-#include "cv/ljung_steps.h"
+#include "ljung_steps.h"
 #include "host/host_toolkit.h"
 
 double ljung_critical_value(const std::int32_t* n, const double* alpha)

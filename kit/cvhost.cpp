@@ -24,6 +24,7 @@
 #include "core/methods.h"
 #include "core/module_fields.h"
 #include "core/outliers.h"
+#include "core/reach.h"
 #include "core/sensible_range.h"
 #include "core/stretches.h"
 #include "library_location.h"
@@ -36,6 +37,9 @@ static_assert(CVHOST_RANGE_HOLDS == static_cast<int>(core::Range::holds) &&
               CVHOST_RANGE_BELOW_PREVIOUS_N == static_cast<int>(core::Range::below_previous_n) &&
               CVHOST_RANGE_BELOW_LARGER_LEVEL == static_cast<int>(core::Range::below_larger_level) &&
               CVHOST_RANGE_NO_VALUE == static_cast<int>(core::Range::no_value));
+static_assert(CVHOST_REACH_CROSSES == static_cast<int>(core::Reach::crosses) &&
+              CVHOST_REACH_FROM_START == static_cast<int>(core::Reach::from_start) &&
+              CVHOST_REACH_NEVER == static_cast<int>(core::Reach::never));
 static_assert(CVHOST_OUTLIER_IO == static_cast<int>(core::OutlierType::innovational) &&
               CVHOST_OUTLIER_AO == static_cast<int>(core::OutlierType::additive) &&
               CVHOST_OUTLIER_LS == static_cast<int>(core::OutlierType::level_shift) &&
@@ -316,6 +320,47 @@ std::int32_t cvhost_limits(cvhost* host, const char* method, double alpha, std::
         return CVHOST_STATUS_INVALID_ARGUMENT;
     } catch (...) {
         return CVHOST_STATUS_NO_RESULT;
+    }
+}
+
+std::int32_t cvhost_reach(cvhost* host, const char* method, double alpha, double threshold, std::int32_t* reach,
+                          double* n, double* value, double* value_before, double* outside_n, char* note,
+                          std::size_t note_size)
+{
+    const core::ThresholdReach none;
+    const auto answer = [&](std::int32_t status, const core::ThresholdReach& found, const std::string& text) {
+        if (reach != nullptr) {
+            *reach = static_cast<std::int32_t>(found.reach);
+        }
+        if (n != nullptr) {
+            *n = found.n;
+        }
+        if (value != nullptr) {
+            *value = found.value;
+        }
+        if (value_before != nullptr) {
+            *value_before = found.previous;
+        }
+        if (outside_n != nullptr) {
+            *outside_n = found.outside_n;
+        }
+        write_message(note, note_size, text);
+        return status;
+    };
+    if (host == nullptr) {
+        return answer(CVHOST_STATUS_NO_RESULT, none, "");
+    }
+    try {
+        core::Curve curve = curve_of(*host->loaded, method);
+        if (!curve.method() || core::level_rejected(curve, alpha) || std::isnan(threshold)) {
+            return answer(CVHOST_STATUS_INVALID_ARGUMENT, none, "");
+        }
+        const core::ThresholdReach found = core::reach(curve, alpha, threshold);
+        return answer(CVHOST_STATUS_OK, found, core::explain_reach(found, alpha, threshold, *curve.method()));
+    } catch (const std::length_error&) {
+        return answer(CVHOST_STATUS_INVALID_ARGUMENT, none, "");
+    } catch (...) {
+        return answer(CVHOST_STATUS_NO_RESULT, none, "");
     }
 }
 

@@ -8,7 +8,7 @@
 // A usage mark is set with a relaxed byte store of 1, skipped when the byte
 // already holds 1: the effect is the same, and calls on several threads then
 // stop writing to the host's shared cache line once the mark is set.
-#include "module/host_services.h"
+#include "host_services.h"
 
 #include <atomic>
 

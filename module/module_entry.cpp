@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "module/build_info.h"
-#include "module/host_services.h"
+#include "host_services.h"
 #include "host/host_toolkit.h"
-#include "module/module_export.h"
-#include "module/registration.h"
+#include "module_export.h"
+#include "registration.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Function registration: a static table of the functions this module offers
 // and one record builder for the host's requests.
-#include "module/registration.h"
+#include "registration.h"
 
 #include <cstring>
 
-#include "cv/ljungcv_eval.h"
-#include "module/host_services.h"
+#include "ljungcv_eval.h"
+#include "host_services.h"
 
 namespace {
 

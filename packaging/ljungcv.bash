@@ -8,18 +8,22 @@ _ljungcv()
     local subcommand='' word words
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
         case $word in
-            table | eval | plot | limits | info) subcommand=$word; break ;;
+            table | eval | plot | limits | reach | info) subcommand=$word; break ;;
         esac
     done
 
     case $prev in
         --method)
             words='C L CORRECTED LJUNG'
-            case $subcommand in table | plot | limits) words+=' both' ;; esac
+            case $subcommand in table | plot | limits | reach) words+=' both' ;; esac
             mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
             return ;;
         --format)
-            if [[ $subcommand == eval ]]; then words='csv json'; else words='text markdown latex csv json'; fi
+            case $subcommand in
+                eval) words='csv json' ;;
+                reach) words='text csv json' ;;
+                *) words='text markdown latex csv json' ;;
+            esac
             mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
             return ;;
         --gnuplot)
@@ -38,12 +42,13 @@ _ljungcv()
         plot) words='-h --help --module -o --output --n --alpha --method --linear --width --height --font-size
                      --title --script --gnuplot --timeout' ;;
         limits) words='-h --help --module --alpha --method' ;;
+        reach) words='-h --help --module --alpha --method --format' ;;
         info) words='-h --help --module' ;;
     esac
     if [[ $cur != -* ]]; then
         case $subcommand in
-            '') words='table eval plot limits info' ;;
-            eval) return ;;  # input files
+            '') words='table eval plot limits reach info' ;;
+            eval | reach) return ;;  # input files; thresholds
         esac
     fi
     mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")

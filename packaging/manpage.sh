@@ -30,7 +30,7 @@ roff_verbatim() {
     awk '/^  [0-9]+  / { print ".TP"; print $1; sub(/^  [0-9]+  /, ""); print; next } { sub(/^ +/, ""); print }'
   echo
   echo '[SUBCOMMANDS]'
-  for subcommand in table eval plot limits info; do
+  for subcommand in table eval plot limits reach info; do
     echo ".SS \"ljungcv $subcommand\""
     echo '.nf'
     "$ljungcv" "$subcommand" --help | roff_verbatim

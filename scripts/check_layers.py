@@ -7,14 +7,17 @@ Fails, naming the file, the line and the include, on an include that runs up
 a layer, sideways into a folder its rule does not name, or into a folder
 layers.txt does not declare. Headers are named from a folder's root
 ("core/ljungcv.h", "cvmodule/cvhost.h" for kit's public header) or, for a
-folder's own files, by file name alone.
+folder's own files, by file name alone. Both forms count: an include in
+angle brackets that names a folder of layers.txt (<standin/call.h>) is
+checked as the quoted form is; other angle-bracket includes (<vector>,
+<fmt/format.h>) are the system's and the libraries'.
 """
 import pathlib
 import re
 import sys
 
 SOURCES = {".c", ".cc", ".cpp", ".h", ".hpp", ".rc", ".in"}
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+INCLUDE = re.compile(r'^\s*#\s*include\s*(?:"([^"]+)"|<([^>]+)>)')
 # Public include roots that are not the folder's own name.
 ROOT_NAMES = {"cvmodule": "kit"}
 
@@ -58,10 +61,15 @@ def check(root):
                 match = INCLUDE.match(line)
                 if not match:
                     continue
-                target = folder_of(match.group(1), layers)
-                where = f"{path.relative_to(root)}:{number}: #include \"{match.group(1)}\""
+                quoted, bracketed = match.groups()
+                include = quoted if quoted is not None else bracketed
+                target = folder_of(include, layers)
+                spelled = f'"{include}"' if quoted is not None else f"<{include}>"
+                where = f"{path.relative_to(root)}:{number}: #include {spelled}"
                 if target is None:
-                    continue  # the folder's own file
+                    continue  # the folder's own file, or a system header
+                if bracketed is not None and target not in layers:
+                    continue  # a system or library header
                 if target not in layers:
                     faults.append(f"{where}: '{target}' is no layer in layers.txt")
                 elif not allowed(layers, folder, target):

@@ -56,9 +56,10 @@ objects() {  # DIR...: the object of every C++ file below them, sorted
 }
 mapfile -t module_objects < <(objects "${module_dirs[@]}")
 mapfile -t glue_objects < <(objects "${glue_dirs[@]}")
-includes=(-I. -Igenerated)
-while IFS= read -r dir; do includes+=("-I$dir"); done < <(cd "$src" && find "${glue_dirs[@]}" -type d -name include | LC_ALL=C sort)
-includes+=(-Ikit)
+# Each folder's public headers, as its CMake target exposes them; a folder's
+# private headers are found beside the files that include them.
+includes=(-Igenerated)
+while IFS= read -r dir; do includes+=("-I$dir"); done < <(cd "$src" && find "${module_dirs[@]}" "${glue_dirs[@]}" -type d -name include | LC_ALL=C sort -u)
 
 {
   echo "# Written by scripts/r-tarball.sh."
@@ -86,7 +87,8 @@ includes+=(-Ikit)
   echo "# loads it by path, as the host does, and never links it."
   echo "\$(MODULE): \$(MODULE_OBJECTS)"
   printf '\t%s\n' "\$(SHLIB_LD) \$(SHLIB_LDFLAGS) \$(LDFLAGS) -o \$(MODULE) \$(MODULE_OBJECTS) -Wl,--version-script=module/cvmodule.map -Wl,--no-undefined -lm"
-  for object in "${module_objects[@]}" "${glue_objects[@]}"; do
+  # One rule an object: the blank-text routines go into both.
+  for object in $(printf '%s\n' "${module_objects[@]}" "${glue_objects[@]}" | LC_ALL=C sort -u); do
     echo
     echo "$object: ${object%.o}.cpp"
     printf '\t%s\n' "\$(CXX) \$(ALL_CPPFLAGS) \$(ALL_CXXFLAGS) \$(EXACT_FLAGS) -fvisibility=hidden -c ${object%.o}.cpp -o $object"

@@ -25,6 +25,8 @@ command  make                         make
 package  libcli11-dev                 libcli11-dev
 package  libfmt-dev                   libfmt-dev
 package  nlohmann-json3-dev           nlohmann-json3-dev
+package  libeigen3-dev                libeigen3-dev
+package  liblbfgspp-dev               liblbfgspp-dev
 command  gnuplot                      gnuplot-nox
 command  ctest                        cmake                      tests
 command  clang                        clang                      tests

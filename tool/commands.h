@@ -23,12 +23,19 @@ inline std::string method_choices()
     return keywords_by_method() + " (any case) or both";
 }
 
+// Decimals of a rounded value: DEFAULT_DIGITS unless --digits gives 0 to
+// MAX_DIGITS (17 decimals tell every double of the function's range apart).
+inline constexpr int DEFAULT_DIGITS = 9;
+inline constexpr int MAX_DIGITS = 17;
+// --digits as typed, checked: DEFAULT_DIGITS when not given. Throws OptionError.
+int checked_digits(const std::optional<std::string>& digits);
+
 // ljungcv N ALPHA [METHOD]
 struct QuickOptions {
     std::string n;
     std::string alpha;
     std::optional<std::string> method;
-    int digits = 9;
+    std::optional<std::string> digits;  // as typed
     bool exact = false;
 };
 int run_quick(const std::filesystem::path& module, const QuickOptions& options, std::ostream& out,
@@ -40,7 +47,7 @@ struct TableOptions {
     std::string alpha_list = "0.05,0.01,0.1";
     std::string method = "C";  // a method name or both
     std::string format = "text";  // text, markdown, latex, csv or json
-    std::optional<int> digits;  // decimals where values are rounded (default 9)
+    std::optional<std::string> digits;  // decimals where values are rounded, as typed
     bool exact = false;  // shortest round-trip text instead
 };
 // Writes standard output through the checked writer.
@@ -63,6 +70,18 @@ struct LimitsOptions {
 };
 inline constexpr std::size_t MAX_LIMITS_LEVELS = 100;
 int run_limits(const std::filesystem::path& module, const LimitsOptions& options, std::ostream& err);
+
+// ljungcv reach THRESHOLD: the count n at which each curve, rising where
+// it holds, first reaches each threshold.
+struct ReachOptions {
+    std::string thresholds;  // a LIST
+    std::string alpha_list = "0.1,0.05,0.01,0.001";
+    std::string method = "both";
+    std::string format = "text";  // text, csv or json
+};
+// Most look-ups one command makes (thresholds x levels x methods).
+inline constexpr std::size_t MAX_REACH_ROWS = 1000;
+int run_reach(const std::filesystem::path& module, const ReachOptions& options, std::ostream& err);
 
 // ljungcv info
 int run_info(const std::filesystem::path& module, std::ostream& out, std::ostream& err);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -22,6 +24,46 @@ bool names(std::string_view field, std::string_view name)
 constexpr std::string_view DECIMAL_COMMAS =
     "a comma between digits where fields are separated by blanks: the file seems to use decimal commas, which "
     "eval does not read (write 0.05, not 0,05)";
+
+// A header's fields as the message shows them, shortened past a line's worth.
+std::string fields_text(const std::vector<std::string_view>& fields)
+{
+    constexpr std::size_t SHOWN = 60;
+    std::string text;
+    for (const std::string_view field : fields) {
+        text.append(text.empty() ? "" : ",").append(field);
+    }
+    return text.size() > SHOWN ? text.substr(0, SHOWN) + "..." : text;
+}
+
+// Whether a first record names columns, none of them known: every field
+// that is not empty starts with a letter (R's NA, a missing number, does
+// not), and one is not empty.
+bool only_names(const std::vector<std::string_view>& fields)
+{
+    bool any = false;
+    for (const std::string_view field : fields) {
+        if (field.empty()) {
+            continue;
+        }
+        if (!std::isalpha(static_cast<unsigned char>(field.front())) || field == "NA") {
+            return false;
+        }
+        any = true;
+    }
+    return any;
+}
+
+// A field with a semicolon where one is read as n, alpha or method: the
+// file separates its fields with semicolons, as spreadsheets do where the
+// decimal mark is a comma.
+std::string semicolon_problem(std::string_view field)
+{
+    if (field.find(';') == std::string_view::npos) {
+        return {};
+    }
+    return fmt::format("fields are separated by commas or blanks, not by semicolons: '{}' is one field", field);
+}
 
 }  // namespace
 
@@ -93,6 +135,15 @@ InputLines::Kind InputLines::first_record(const CsvRecord& record, std::string& 
             why = "a header needs a column n";
             return Kind::error;
         }
+        if (!number && only_names(record.fields) &&
+            std::none_of(record.fields.begin(), record.fields.end(),
+                         [](std::string_view field) { return !semicolon_problem(field).empty(); })) {
+            header_line_ = record.first_line;
+            why = fmt::format("unknown header '{}': eval reads the columns n, alpha and method (any case, any "
+                              "order, other columns left alone) and needs n{}",
+                              fields_text(record.fields), alpha_given_ ? "" : " and alpha (or --alpha)");
+            return Kind::error;
+        }
         return Kind::data;  // by position
     }
     header_line_ = record.first_line;  // until the header proves sound
@@ -117,26 +168,47 @@ InputLines::Kind InputLines::data(const CsvRecord& record, LineFields& fields, s
         why = DECIMAL_COMMAS;
         return Kind::error;
     }
+    // A count of fields that is wrong says more when a semicolon explains it.
+    const auto semicolons = [&record, &why]() {
+        for (const std::string_view field : record.fields) {
+            why = semicolon_problem(field);
+            if (!why.empty()) {
+                return true;
+            }
+        }
+        return false;
+    };
     if (columns.from_header) {
         if (count != columns.count) {
-            why = fmt::format("found {} field{} where the header has {}", count, count == 1 ? "" : "s", columns.count);
+            if (!semicolons()) {
+                why = fmt::format("found {} field{} where the header has {}", count, count == 1 ? "" : "s",
+                                  columns.count);
+            }
             return Kind::error;
         }
         fields.n = record.fields[columns.n];
         fields.alpha_given = columns.alpha != Columns::NONE;
         fields.alpha = fields.alpha_given ? record.fields[columns.alpha] : std::string_view();
         fields.method = columns.method != Columns::NONE ? record.fields[columns.method] : std::string_view();
-        return Kind::data;
+    } else {
+        if (count < (alpha_given_ ? 1U : 2U) || count > 3) {
+            if (!semicolons()) {
+                why = fmt::format("expected 'n alpha [method]'{}, found {} field{}", alpha_given_ ? " or 'n'" : "",
+                                  count, count == 1 ? "" : "s");
+            }
+            return Kind::error;
+        }
+        fields.n = record.fields[0];
+        fields.alpha_given = count > 1;
+        fields.alpha = count > 1 ? record.fields[1] : std::string_view();
+        fields.method = count > 2 ? record.fields[2] : std::string_view();
     }
-    if (count < (alpha_given_ ? 1U : 2U) || count > 3) {
-        why = fmt::format("expected 'n alpha [method]'{}, found {} field{}", alpha_given_ ? " or 'n'" : "", count,
-                          count == 1 ? "" : "s");
-        return Kind::error;
+    for (const std::string_view field : {fields.n, fields.alpha, fields.method}) {
+        why = semicolon_problem(field);
+        if (!why.empty()) {
+            return Kind::error;
+        }
     }
-    fields.n = record.fields[0];
-    fields.alpha_given = count > 1;
-    fields.alpha = count > 1 ? record.fields[1] : std::string_view();
-    fields.method = count > 2 ? record.fields[2] : std::string_view();
     return Kind::data;
 }
 

@@ -8,12 +8,14 @@
 
 #include <CLI/CLI.hpp>
 #include <fmt/ostream.h>
+#include <fmt/ranges.h>
 
 #include "commands.h"
 #include "core/function_facts.h"
 #include "core/numbers.h"
 #include "core/sensible_range.h"
 #include "exit_codes.h"
+#include "nearest_word.h"
 #include "number_list.h"
 #include "output_formats.h"
 #include "platform/checked_output.h"
@@ -47,6 +49,7 @@ constexpr const char* EXAMPLES =
     "  ljungcv table --method both --n 1:20 --alpha 0.05 --format csv\n"
     "  ljungcv eval series.txt > values.csv  # lines 'n alpha [method]' to CSV\n"
     "  ljungcv limits                      # where each curve holds, level by level\n"
+    "  ljungcv reach 3.5                   # the n at which each curve reaches 3.5\n"
     "  ljungcv info                        # what the host learns of the module\n"
     "  ljungcv plot -o curves.svg          # the curves of both methods as a picture\n";
 
@@ -54,11 +57,11 @@ constexpr const char* TABLE_FOOTER =
     "\nLIST: comma-separated values and ranges FIRST:LAST[:STEP], e.g. 1:20,50,100:1000:100.\n"
     "Counts are whole numbers. A level the function rejects (above {highest}, below {lowest}) is an\n"
     "error (exit 2). Rows are written as they are computed, in constant memory.\n"
-    "\nFormats: text (aligned columns), markdown (a pipe table), latex (a tabular with\n"
-    "booktabs rules), csv and json (one record per cell: n, alpha, method, value,\n"
-    "status, turned_down). Text, markdown and latex round to --digits decimals, or print\n"
-    "--exact values; CSV and JSON values are always exact (the shortest text that reads\n"
-    "back as the same double).\n"
+    "\nFormats: text (aligned columns, both methods side by side), markdown (a pipe\n"
+    "table), latex (a tabular with booktabs rules), csv and json (one record per cell:\n"
+    "n, alpha, method, value, status, turned_down). Text, markdown and latex round to\n"
+    "--digits decimals, or print --exact values; CSV and JSON values are always exact\n"
+    "(the shortest text that reads back as the same double).\n"
     "\nA cell without a value shows n/a (CSV: empty, JSON: null, with the host status).\n"
     "A value outside its curve's sensible range (below the value at n - 1 or at\n"
     "{larger_level}, see ljungcv limits) is marked * with a footnote; CSV and JSON say\n"
@@ -71,13 +74,15 @@ constexpr const char* TABLE_FOOTER =
 
 constexpr const char* EVAL_FOOTER =
     "\nInput: CSV as spreadsheets, R's write.csv and pandas write it: one data line\n"
-    "'n alpha [method]', fields separated by a comma or by blanks, quoted fields with\n"
-    "doubled quotes (a quoted field may hold line breaks), lines ending in LF, CR LF or\n"
-    "CR, a UTF-8 byte-order mark. # starts a comment that runs to the end of the line\n"
-    "(outside quotes); blank lines are skipped. A first line is a header when one of its\n"
-    "fields is n and none is a number: it names the columns n, alpha and method, each\n"
-    "once, in any order and case, and other columns are left alone (R's write.csv and\n"
-    "pandas' to_csv files as they are); every line under it has its number of fields.\n"
+    "'n alpha [method]', fields separated by a comma or by blanks or tabs (not by\n"
+    "semicolons), quoted fields with doubled quotes (a quoted field may hold line\n"
+    "breaks), lines ending in LF, CR LF or CR, a UTF-8 byte-order mark. # starts a\n"
+    "comment that runs to the end of the line (outside quotes); blank lines are skipped.\n"
+    "A first line is a header when one of its fields is n and none is a number: it names\n"
+    "the columns n, alpha and method, each once, in any order and case, and other\n"
+    "columns are left alone (R's write.csv and pandas' to_csv files as they are); every\n"
+    "line under it has its number of fields. A first line of other names only is a\n"
+    "header eval does not know: an error, and the lines under it are not evaluated.\n"
     "With --alpha, a line may give only n and a header may name no alpha column;\n"
     "--method is the method of lines that give none or an empty one. n is a whole\n"
     "number. A record is at most 1 MiB.\n"
@@ -106,6 +111,22 @@ constexpr const char* LIMITS_FOOTER =
     "\nExamples:\n"
     "  ljungcv limits\n"
     "  ljungcv limits --method C --alpha 0.05,0.01\n";
+
+constexpr const char* REACH_FOOTER =
+    "\nThe inverse of a table: for a THRESHOLD that a test uses in place of the critical\n"
+    "value (a fixed 3.5, say), the count n at which each curve, rising where it holds\n"
+    "(see ljungcv limits), first reaches it, with the values at n and at n - 1. For\n"
+    "fewer observations a test with the threshold is stricter than one at the level;\n"
+    "from n on it is laxer. A curve at or above the threshold from the start of a stretch\n"
+    "where it holds, or below it wherever it holds (n: never), gets a note beneath the\n"
+    "table instead, which also says where the curve reaches the threshold out of its\n"
+    "sensible range.\n"
+    "\nFormats: text (aligned columns and notes), csv and json (one record per look-up:\n"
+    "threshold, method, alpha, reach (crosses, from_start or never), n, value,\n"
+    "value_before, outside_n; JSON adds the note). Values in CSV and JSON are exact.\n"
+    "\nExamples:\n"
+    "  ljungcv reach 3.5\n"
+    "  ljungcv reach 3,3.5,4 --alpha 0.05 --method C --format csv\n";
 
 // A help text with the function's facts put in where it names them.
 std::string with_facts(const char* text)
@@ -140,6 +161,58 @@ std::string unused_arguments(const std::vector<CLI::Option*>& options)
     return text;
 }
 
+// The names of the options of `app` that take a value, as typed: "--module".
+std::vector<std::string> options_taking_value(const CLI::App& app)
+{
+    std::vector<std::string> names;
+    for (const CLI::Option* option : app.get_options()) {
+        if (!option->get_positional() && option->get_items_expected_max() > 0) {  // not a flag
+            for (const std::string& name : option->get_lnames()) {
+                names.push_back("--" + name);
+            }
+            for (const std::string& name : option->get_snames()) {
+                names.push_back("-" + name);
+            }
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> subcommand_names(const CLI::App& app)
+{
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+        names.push_back(sub->get_name());
+    }
+    return names;
+}
+
+// "unknown subcommand 'tabel'; did you mean 'table'?" when the first word
+// that is no option is not a number, not a subcommand, but near one; else
+// empty. N is a number, so such a word can only be a mistyped subcommand.
+std::string mistyped_subcommand(const CLI::App& app, const std::vector<std::string>& words)
+{
+    const std::vector<std::string> taking_value = options_taking_value(app);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        const bool dashed = word.size() > 1 && word.front() == '-';
+        if (word == "--" && i + 1 < words.size()) {
+            return mistyped_subcommand(app, {words[i + 1]});
+        }
+        if (dashed && !ljungcv::written_as_number(word)) {
+            i += std::find(taking_value.begin(), taking_value.end(), word) != taking_value.end() ? 1 : 0;
+            continue;
+        }
+        const std::vector<std::string> names = subcommand_names(app);
+        if (ljungcv::written_as_number(word) || std::find(names.begin(), names.end(), word) != names.end()) {
+            return {};
+        }
+        const std::optional<std::string> meant = ljungcv::nearest_word(word, names);
+        return meant ? fmt::format("unknown subcommand '{}'; did you mean '{}'?", word, *meant) : std::string();
+    }
+    return {};
+}
+
 // The quick form's words as CLI11 should see them. CLI11 reads "-5" as a
 // number but "-.5" and "-inf" as options; every negative number a user
 // writes as N or ALPHA is a number, so when one is given the words go after
@@ -148,25 +221,14 @@ std::string unused_arguments(const std::vector<CLI::Option*>& options)
 std::vector<std::string> quick_form_words(const CLI::App& app, int argc, char** argv)
 {
     std::vector<std::string> words(argv + 1, argv + argc);
-    std::vector<std::string> taking_value;
-    for (const CLI::Option* option : app.get_options()) {
-        if (!option->get_positional() && option->get_type_size_max() > 0) {
-            for (const std::string& name : option->get_lnames()) {
-                taking_value.push_back("--" + name);
-            }
-            for (const std::string& name : option->get_snames()) {
-                taking_value.push_back("-" + name);
-            }
-        }
-    }
-    const std::vector<const CLI::App*> subcommands = app.get_subcommands([](const CLI::App*) { return true; });
+    const std::vector<std::string> taking_value = options_taking_value(app);
+    const std::vector<std::string> subcommands = subcommand_names(app);
     std::vector<std::string> options;
     std::vector<std::string> positionals;
     bool negative_number = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (word == "--" || std::any_of(subcommands.begin(), subcommands.end(),
-                                        [&word](const CLI::App* sub) { return sub->get_name() == word; })) {
+        if (word == "--" || std::find(subcommands.begin(), subcommands.end(), word) != subcommands.end()) {
             return words;
         }
         const bool dashed = word.size() > 1 && word.front() == '-';
@@ -214,7 +276,7 @@ int run(int argc, char** argv)
         app.add_option("N", quick.n, "number of observations"),
         app.add_option("ALPHA", quick.alpha, "significance level, " + core::level_range_text()),
         app.add_option("METHOD", quick.method, "L or C (and their long forms); default C"),
-        app.add_option("--digits", quick.digits, "decimals printed (default 9)")->check(CLI::Range(0, 17)),
+        app.add_option("--digits", quick.digits, "decimals printed, 0 to 17 (default 9)"),
         app.add_flag("--exact", quick.exact, "print the shortest text that reads back as the same double"),
     };
 
@@ -226,8 +288,7 @@ int run(int argc, char** argv)
     table->add_option("--method", table_options.method, "C (corrected), L (asymptotic), their long forms, or both")
         ->default_str("C");
     table->add_option("--format", table_options.format, format_names(FormatCommand::table))->default_str("text");
-    table->add_option("--digits", table_options.digits, "decimals in text, markdown and latex (default 9)")
-        ->check(CLI::Range(0, 17));
+    table->add_option("--digits", table_options.digits, "decimals in text, markdown and latex, 0 to 17 (default 9)");
     table->add_flag("--exact", table_options.exact, "values as the shortest text that reads back as the same double");
     table->footer(with_facts(TABLE_FOOTER));
     table->fallthrough();
@@ -250,6 +311,16 @@ int run(int argc, char** argv)
     limits->footer(with_facts(LIMITS_FOOTER));
     limits->fallthrough();
 
+    ReachOptions reach_options;
+    CLI::App* reach = app.add_subcommand("reach", "find the n at which each curve first reaches a THRESHOLD");
+    reach->add_option("THRESHOLD", reach_options.thresholds, "LIST of thresholds, e.g. 3.5 or 3,3.5,4")->required();
+    reach->add_option("--alpha", reach_options.alpha_list, "LIST of levels")->default_str(reach_options.alpha_list);
+    reach->add_option("--method", reach_options.method, "C (corrected), L (asymptotic), their long forms, or both")
+        ->default_str(reach_options.method);
+    reach->add_option("--format", reach_options.format, format_names(FormatCommand::reach))->default_str("text");
+    reach->footer(REACH_FOOTER);
+    reach->fallthrough();
+
     CLI::App* info = app.add_subcommand("info", "show the module's image information, version record and functions");
     info->footer("\nExample:\n  ljungcv info --module build/lib/libcvmodule.so\n");
     info->fallthrough();
@@ -263,23 +334,27 @@ int run(int argc, char** argv)
     plot->add_option("--method", plot_options.method, "C (corrected), L (asymptotic), their long forms, or both")
         ->default_str(plot_options.method);
     plot->add_flag("--linear", plot_options.linear, "linear n axis (default logarithmic)");
-    plot->add_option("--width", plot_options.width, "picture width in pixels")
-        ->check(CLI::Range(200, 10000))
-        ->default_str(std::to_string(plot_options.width));
-    plot->add_option("--height", plot_options.height, "picture height in pixels")
-        ->check(CLI::Range(150, 10000))
-        ->default_str(std::to_string(plot_options.height));
-    plot->add_option("--font-size", plot_options.font_size, "text size in points (default 11 for SVG, 10 otherwise)")
-        ->check(CLI::Range(4, 72));
+    plot->add_option("--width", plot_options.width, "picture width in pixels, 200 to 10000")
+        ->default_str(plot_options.width);
+    plot->add_option("--height", plot_options.height, "picture height in pixels, 150 to 10000")
+        ->default_str(plot_options.height);
+    plot->add_option("--font-size", plot_options.font_size,
+                     "text size in points, 4 to 72 (default 11 for SVG, 10 otherwise)");
     plot->add_option("--title", plot_options.title, "title above the chart (default: what is drawn)");
     plot->add_option("--script", plot_options.script, "also write the gnuplot script, data included, to this file");
     plot->add_option("--gnuplot", plot_options.gnuplot, "the gnuplot program")->default_str(plot_options.gnuplot);
-    plot->add_option("--timeout", plot_options.timeout, "SECONDS gnuplot may take; then it is stopped")
-        ->check(CLI::Range(0.001, 86400.0))
-        ->default_str("60");
+    plot->add_option("--timeout", plot_options.timeout, "SECONDS gnuplot may take, 0.001 to 86400; then it is stopped")
+        ->default_str(plot_options.timeout);
+    plot->add_option("--line", plot_options.thresholds, "LIST of values to draw a reference line across at");
+    plot->add_option("--mark-n", plot_options.marked_counts, "LIST of n to draw a reference line up at");
     plot->footer(PLOT_HELP_FOOTER);
     plot->fallthrough();
 
+    if (const std::string mistyped = mistyped_subcommand(app, std::vector<std::string>(argv + 1, argv + argc));
+        !mistyped.empty()) {
+        fmt::print(std::cerr, "ljungcv: {} (see ljungcv --help)\n", mistyped);
+        return EXIT_USAGE;
+    }
     try {
         std::vector<std::string> words = quick_form_words(app, argc, argv);
         std::reverse(words.begin(), words.end());  // CLI11 takes them from the back
@@ -319,11 +394,19 @@ int run(int argc, char** argv)
         if (limits->parsed()) {
             return run_limits(module, limits_options, std::cerr);
         }
+        if (reach->parsed()) {
+            return run_reach(module, reach_options, std::cerr);
+        }
         if (eval->parsed()) {
             return run_eval(module, eval_options, std::cerr);
         }
         if (plot->parsed()) {
             return run_plot(module, plot_options, std::cerr);
+        }
+        if (!quick.n.empty() && quick.alpha.empty() && !written_as_number(quick.n)) {
+            fmt::print(std::cerr, "ljungcv: '{}' is neither a subcommand ({}) nor a number N (see ljungcv --help)\n",
+                       quick.n, fmt::join(subcommand_names(app), ", "));
+            return EXIT_USAGE;
         }
         if (quick.n.empty() || quick.alpha.empty()) {
             fmt::print(std::cerr, "ljungcv: give N and ALPHA, or a subcommand (see ljungcv --help)\n");

@@ -16,6 +16,26 @@ namespace {
 
 constexpr const char* OUT_OF_RANGE = ": a double holds magnitudes from about 4.9e-324 to 1.8e308";
 
+// Why a text that other readers take as a number is none here: numbers
+// are decimal and stand alone, so that 010 is ten everywhere and a blank
+// is never part of one. Empty for any other text.
+std::string unread_form(std::string_view text)
+{
+    constexpr std::string_view BLANKS = " \t\n\v\f\r";
+    const std::size_t first = text.find_first_not_of(BLANKS);
+    if (first != std::string_view::npos) {
+        const std::string_view trimmed = text.substr(first, text.find_last_not_of(BLANKS) + 1 - first);
+        if (trimmed.size() < text.size() && written_as_number(trimmed)) {
+            return ": blanks around a number are not read";
+        }
+    }
+    const std::string_view digits = text.substr(!text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0);
+    if (digits.size() > 1 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        return ": numbers are read in decimal only";
+    }
+    return {};
+}
+
 double item_number(std::string_view part, std::string_view item)
 {
     const std::optional<double> value = parse_number(part);
@@ -23,7 +43,7 @@ double item_number(std::string_view part, std::string_view item)
         throw ListError(fmt::format("'{}' in '{}' is out of range{}", part, item, OUT_OF_RANGE));
     }
     if (!value || !std::isfinite(*value)) {
-        throw ListError("'" + std::string(part) + "' in '" + std::string(item) + "' is not a finite number");
+        throw ListError(fmt::format("'{}' in '{}' is not a finite number{}", part, item, unread_form(part)));
     }
     return *value;
 }
@@ -97,7 +117,7 @@ std::optional<double> read_number(std::string_view text, std::string& why)
         return value;
     }
     why = written_as_number(text) ? fmt::format("'{}' is out of range{}", text, OUT_OF_RANGE)
-                                  : fmt::format("'{}' is not a number", text);
+                                  : fmt::format("'{}' is not a number{}", text, unread_form(text));
     return std::nullopt;
 }
 

@@ -1,6 +1,10 @@
 #include "option_checks.h"
 
+#include <cmath>
+
 #include <fmt/format.h>
+
+#include "core/numbers.h"
 
 namespace ljungcv {
 
@@ -50,7 +54,44 @@ double checked_number(std::string_view option, std::string_view text)
     return *value;
 }
 
-void check_digits_apply(const std::optional<int>& digits, OutputFormat format, std::string_view format_name)
+namespace {
+
+std::string in_unit(std::string_view unit)
+{
+    return unit.empty() ? std::string() : fmt::format(" of {}", unit);
+}
+
+}  // namespace
+
+int checked_whole_number(std::string_view option, std::string_view text, int lowest, int highest,
+                         std::string_view unit)
+{
+    const double value = checked_number(option, text);
+    // NaN fails both comparisons, an infinity the range.
+    if (!(value == std::trunc(value) && value >= lowest && value <= highest)) {
+        throw OptionError(
+            fmt::format("{} '{}' is not a whole number{} from {} to {}", option, text, in_unit(unit), lowest, highest));
+    }
+    return static_cast<int>(value);
+}
+
+double checked_number_within(std::string_view option, std::string_view text, double lowest, double highest,
+                             std::string_view unit)
+{
+    const double value = checked_number(option, text);
+    if (!(value >= lowest && value <= highest)) {
+        throw OptionError(fmt::format("{} '{}' is not a number{} from {} to {}", option, text, in_unit(unit),
+                                      core::format_shortest(lowest), core::format_shortest(highest)));
+    }
+    return value;
+}
+
+int checked_digits(const std::optional<std::string>& digits)
+{
+    return digits ? checked_whole_number("--digits", *digits, 0, MAX_DIGITS) : DEFAULT_DIGITS;
+}
+
+void check_digits_apply(const std::optional<std::string>& digits, OutputFormat format, std::string_view format_name)
 {
     if (digits && format_entry(format).writer != FormatWriter::aligned_table) {
         throw OptionError(fmt::format("--digits applies to the {} formats; {} values are always exact",

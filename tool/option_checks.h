@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,10 +29,22 @@ Method checked_method(std::string_view text);
 OutputFormat checked_format(std::string_view text, FormatCommand command);
 // A LIST of numbers (--n, --alpha).
 NumberList checked_list(std::string_view text);
+// Every number an option takes is read by the one number reader
+// (read_number: decimal, exponent allowed, no blanks around it, no hex or
+// octal), then checked against what the option needs; the messages name
+// the option and quote the text as typed.
+//
 // One number (eval's --alpha), named `option` in the message.
 double checked_number(std::string_view option, std::string_view text);
+// A whole number from lowest to highest (--digits, --width); `unit`, when
+// given, is said in the message ("pixels").
+int checked_whole_number(std::string_view option, std::string_view text, int lowest, int highest,
+                         std::string_view unit = {});
+// A number from lowest to highest, in `unit` (--timeout's seconds).
+double checked_number_within(std::string_view option, std::string_view text, double lowest, double highest,
+                             std::string_view unit);
 // --digits: only where values are rounded.
-void check_digits_apply(const std::optional<int>& digits, OutputFormat format, std::string_view format_name);
+void check_digits_apply(const std::optional<std::string>& digits, OutputFormat format, std::string_view format_name);
 
 }  // namespace ljungcv
 

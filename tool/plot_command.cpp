@@ -65,6 +65,31 @@ constexpr std::size_t MAX_PLOT_LEVELS = 12;
 // How long gnuplot may take, in seconds: from a millisecond to a day.
 constexpr double MIN_TIMEOUT = 0.001;
 constexpr double MAX_TIMEOUT = 86400.0;
+// The picture's size in pixels and its text in points.
+constexpr int MIN_WIDTH = 200;
+constexpr int MIN_HEIGHT = 150;
+constexpr int MAX_SIDE = 10000;
+constexpr int MIN_FONT_SIZE = 4;
+constexpr int MAX_FONT_SIZE = 72;
+
+// The options' numbers, checked.
+struct Drawing {
+    int width;
+    int height;
+    int font_size;  // 0 for the format's default
+    double timeout;
+};
+
+// Throws OptionError.
+Drawing checked_drawing(const PlotOptions& options)
+{
+    return {checked_whole_number("--width", options.width, MIN_WIDTH, MAX_SIDE, "pixels"),
+            checked_whole_number("--height", options.height, MIN_HEIGHT, MAX_SIDE, "pixels"),
+            options.font_size ? checked_whole_number("--font-size", *options.font_size, MIN_FONT_SIZE, MAX_FONT_SIZE,
+                                                     "points")
+                              : 0,
+            checked_number_within("--timeout", options.timeout, MIN_TIMEOUT, MAX_TIMEOUT, "seconds")};
+}
 
 bool is_count(double n)
 {
@@ -104,11 +129,13 @@ std::vector<double> plot_counts(const std::string& text, bool log_n)
     const bool is_range = colon != std::string::npos && text.find(':', colon + 1) == std::string::npos &&
                           text.find(',') == std::string::npos;
     if (is_range) {
-        const std::optional<double> first = parse_number(std::string_view(text).substr(0, colon));
-        const std::optional<double> last = parse_number(std::string_view(text).substr(colon + 1));
+        std::string why;
+        const std::optional<double> first = read_number(std::string_view(text).substr(0, colon), why);
+        const std::optional<double> last = first ? read_number(std::string_view(text).substr(colon + 1), why)
+                                                 : std::nullopt;
         if (!first || !last || !is_count(*first) || !is_count(*last) || !(*first < *last)) {
-            throw ListError(fmt::format("range '{}' needs whole numbers FIRST < LAST from 1 to {}", text,
-                                        format_shortest(LARGEST_COUNT)));
+            throw ListError(fmt::format("range '{}' needs whole numbers FIRST < LAST from 1 to {}{}{}", text,
+                                        format_shortest(LARGEST_COUNT), why.empty() ? "" : ": ", why));
         }
         counts = sample_range(*first, *last, log_n);
     } else {
@@ -157,6 +184,44 @@ std::vector<double> plot_levels(const std::string& text)
         }
     }
     return levels;
+}
+
+// Most reference lines of each kind: a few are a reading aid, more hide the curves.
+constexpr std::size_t MAX_REFERENCES = 6;
+
+struct References {
+    std::vector<double> thresholds;
+    std::vector<double> counts;
+};
+
+// --line and --mark-n, each once per value. Throws OptionError.
+References checked_references(const PlotOptions& options, double first_n, double last_n)
+{
+    References references;
+    const auto values = [](const char* option, const std::string& text) {
+        std::vector<double> list;
+        if (!text.empty()) {
+            for (const double value : checked_list(text).values()) {
+                if (std::find(list.begin(), list.end(), value) == list.end()) {
+                    list.push_back(value);
+                }
+            }
+        }
+        if (list.size() > MAX_REFERENCES) {
+            throw OptionError(fmt::format("{} gives {} values; a plot takes {} at most", option, list.size(),
+                                          MAX_REFERENCES));
+        }
+        return list;
+    };
+    references.thresholds = values("--line", options.thresholds);
+    references.counts = values("--mark-n", options.marked_counts);
+    for (const double n : references.counts) {
+        if (!is_count(n) || n < first_n || n > last_n) {
+            throw OptionError(fmt::format("--mark-n {} is not a whole number within the plotted n, {} to {}",
+                                          format_shortest(n), format_count(first_n), format_count(last_n)));
+        }
+    }
+    return references;
 }
 
 // The picture format from the file name's extension, ignoring case.
@@ -242,6 +307,8 @@ PlotChart chart_of(const Grid& grid, const PlotOptions& options, std::ostream& e
                     {},
                     {},
                     {},
+                    {},
+                    {},
                     {}};
     std::vector<std::string> anchors_shown;
     for (const double anchor : every_anchor_count()) {
@@ -319,7 +386,8 @@ std::string unusable_text_message(const PlotOptions& options)
 // gives both their files only when both are complete: a failed run leaves
 // every file as it was (see platform::PendingFile for links, FIFOs and
 // devices).
-int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat format, std::ostream& err)
+int draw(const PlotChart& chart, const PlotOptions& options, const Drawing& drawing, PictureFormat format,
+         std::ostream& err)
 {
     constexpr const char* HEADER = "LJUNGCV critical values, written by ljungcv plot; draw with: gnuplot FILE";
     std::optional<platform::PendingFile> script_file;
@@ -327,7 +395,7 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
         if (!options.script.empty()) {
             script_file.emplace(options.script);
             script_file->write(gnuplot_script(
-                chart, {format, options.output, options.width, options.height, options.font_size}, HEADER));
+                chart, {format, options.output, drawing.width, drawing.height, drawing.font_size}, HEADER));
         }
     } catch (const std::system_error& e) {
         fmt::print(err, "ljungcv plot: cannot write the script '{}': {}\n", options.script, e.code().message());
@@ -335,8 +403,8 @@ int draw(const PlotChart& chart, const PlotOptions& options, PictureFormat forma
     }
     try {
         platform::PendingFile picture(options.output);
-        const PlotTarget target{format, {}, options.width, options.height, options.font_size};
-        const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(options.timeout * 1000.0)));
+        const PlotTarget target{format, {}, drawing.width, drawing.height, drawing.font_size};
+        const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(drawing.timeout * 1000.0)));
         const GnuplotRun run =
             run_gnuplot(options.gnuplot, gnuplot_script(chart, target, HEADER), picture.descriptor(), limit);
         if (run.outcome == GnuplotRun::interrupted) {
@@ -375,11 +443,11 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
         fmt::print(err, "ljungcv plot: {}\n", message);
         return EXIT_USAGE;
     }
-    // gnuplot's time limit: a comparison with NaN is false, so this reads
-    // "not within the range" rather than "outside it".
-    if (!(options.timeout >= MIN_TIMEOUT && options.timeout <= MAX_TIMEOUT)) {
-        fmt::print(err, "ljungcv plot: --timeout {} is not a number of seconds from {} to {}\n",
-                   format_shortest(options.timeout), format_shortest(MIN_TIMEOUT), format_shortest(MAX_TIMEOUT));
+    std::optional<Drawing> drawing;
+    try {
+        drawing = checked_drawing(options);
+    } catch (const OptionError& e) {
+        fmt::print(err, "ljungcv plot: {}\n", e.what());
         return EXIT_USAGE;
     }
     if (!options.script.empty() && platform::same_file(options.output, options.script)) {
@@ -402,10 +470,15 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
     }
     std::vector<double> counts;
     std::vector<double> levels;
+    References references;
     try {
         counts = plot_counts(options.n_range, !options.linear);
         levels = plot_levels(options.alpha_list);
+        references = checked_references(options, counts.front(), counts.back());
     } catch (const ListError& e) {
+        fmt::print(err, "ljungcv plot: {}\n", e.what());
+        return EXIT_USAGE;
+    } catch (const OptionError& e) {
         fmt::print(err, "ljungcv plot: {}\n", e.what());
         return EXIT_USAGE;
     }
@@ -413,7 +486,9 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
     ModuleSession session(module);
     const Grid grid = evaluate_grid(session, *methods, counts, levels);
     bool any_rejected = false;
-    const PlotChart chart = chart_of(grid, options, err, any_rejected);
+    PlotChart chart = chart_of(grid, options, err, any_rejected);
+    chart.thresholds = references.thresholds;
+    chart.marked_counts = references.counts;
     if (chart.curves.empty()) {
         fmt::print(err, "ljungcv plot: no curve has a value to draw\n");
         return any_rejected ? EXIT_INVALID_ARGUMENT : EXIT_NO_RESULT;
@@ -422,7 +497,7 @@ int run_plot(const std::filesystem::path& module, const PlotOptions& options, st
     // An interrupt from here on stops gnuplot and removes the temporary
     // files before it ends the process.
     platform::InterruptGuard interrupts;
-    const int code = draw(chart, options, *format, err);
+    const int code = draw(chart, options, *drawing, *format, err);
     interrupts.reraise();
     return code;
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace ljungcv {
@@ -15,13 +16,16 @@ struct PlotOptions {
     std::string alpha_list = "0.01,0.05,0.1";
     std::string method = "both";  // C, L or both
     bool linear = false;  // linear n axis instead of logarithmic
-    int width = 800;
-    int height = 500;
-    int font_size = 0;  // points; 0 for the format's default
+    // Numbers as typed; run_plot checks them.
+    std::string width = "800";  // pixels
+    std::string height = "500";
+    std::optional<std::string> font_size;  // points; the format's default when not given
     std::string title;  // empty: says what is drawn
     std::string script;  // also write the gnuplot script here, when given
     std::string gnuplot = "gnuplot";
-    double timeout = 60.0;  // seconds gnuplot may take before it is stopped
+    std::string timeout = "60";  // seconds gnuplot may take before it is stopped
+    std::string thresholds;  // --line: a LIST of values to draw a line across at
+    std::string marked_counts;  // --mark-n: a LIST of counts to draw a line up at
 };
 
 int run_plot(const std::filesystem::path& module, const PlotOptions& options, std::ostream& err);
@@ -38,6 +42,10 @@ inline constexpr const char* PLOT_HELP_FOOTER =
     "value is outside its curve's sensible range (see ljungcv limits) the curve goes on\n"
     "as a thin dotted line, and the legend says so. Rings mark the fitted points of the\n"
     "corrected curve.\n"
+    "\n--line draws a grey dash-dotted line across the chart at each value (a threshold\n"
+    "of one's own, say; ljungcv reach gives the n where each curve reaches it), and\n"
+    "--mark-n one up the chart at each n within the plotted counts, each with a legend\n"
+    "entry.\n"
     "\nThe file name sets the format: .svg, .png or .pdf (a PDF page is WIDTH x HEIGHT at\n"
     "96 pixels an inch). Drawing needs gnuplot (Debian: gnuplot-nox); --script writes\n"
     "the gnuplot script too, with its data, for restyling the picture by hand.\n"
@@ -45,7 +53,8 @@ inline constexpr const char* PLOT_HELP_FOOTER =
     "  ljungcv plot -o curves.svg\n"
     "  ljungcv plot --alpha 0.001,0.01,0.05,0.1 -o curves.png --width 1200 --height 750\n"
     "  ljungcv plot --n 1:300 --linear --method C -o small.pdf\n"
-    "  ljungcv plot --alpha 0.001,0.05 -o column.pdf --width 480 --height 320 --font-size 8\n";
+    "  ljungcv plot --alpha 0.001,0.05 -o column.pdf --width 480 --height 320 --font-size 8\n"
+    "  ljungcv plot --alpha 0.05 -o threshold.svg --line 3.5 --mark-n 31\n";
 
 }  // namespace ljungcv
 

@@ -29,6 +29,7 @@ constexpr const char* MARK_COLOUR = "#000000";
 constexpr const char* KEY_COLOUR = "#000000";
 constexpr const char* GRID_COLOUR = "#c8c8c8";
 constexpr const char* MINOR_GRID_COLOUR = "#ececec";
+constexpr const char* REFERENCE_COLOUR = "#444444";
 
 constexpr double POINT_SIZE = 0.7;
 // Pixels from which the legend goes beside the chart rather than below it.
@@ -145,7 +146,8 @@ std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, con
     } else {
         // gnuplot leaves the legend's rows no room of their own below the
         // axis label: the bottom margin makes it, in lines of text.
-        std::size_t entries = chart.key_lines.size() + (chart.marks.empty() ? 0 : 1) + (chart.out_title.empty() ? 0 : 1);
+        std::size_t entries = chart.key_lines.size() + (chart.marks.empty() ? 0 : 1) + (chart.out_title.empty() ? 0 : 1) +
+                              chart.thresholds.size() + chart.marked_counts.size();
         for (const PlotCurve& curve : chart.curves) {
             entries += curve.title.empty() ? 0 : 1;
         }
@@ -154,6 +156,12 @@ std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, con
                        "set key at screen 0.5, screen 0.01 center bottom vertical Left reverse samplen 2 box "
                        "maxrows {}\nset bmargin {}\n",
                        rows, rows + 4);
+    }
+
+    for (const double n : chart.marked_counts) {
+        fmt::format_to(std::back_inserter(script),
+                       "set arrow from first {0}, graph 0 to first {0}, graph 1 nohead back lw 1.5 dt 4 lc rgb '{1}'\n",
+                       format_shortest(n), REFERENCE_COLOUR);
     }
 
     // Data, then one plot command over all of it.
@@ -205,6 +213,18 @@ std::string gnuplot_script(const PlotChart& chart, const PlotTarget& target, con
     if (!chart.out_title.empty()) {
         elements.push_back(fmt::format("keyentry with lines lw 1.5 dt '. ' lc rgb '{}' title {}", KEY_COLOUR,
                                        gnuplot_quote(chart.out_title)));
+    }
+    for (std::size_t t = 0; t < chart.thresholds.size(); ++t) {
+        const double value = chart.thresholds[t];
+        const std::string name = fmt::format("$threshold{}", t + 1);
+        append_block(script, name, "a reference line at " + format_shortest(value),
+                     {{{chart.first_n, value}, {chart.last_n, value}}});
+        elements.push_back(fmt::format("{} using 1:2 with lines lw 1.5 dt 4 lc rgb '{}' title {}", name,
+                                       REFERENCE_COLOUR, gnuplot_quote("threshold " + format_shortest(value))));
+    }
+    for (const double n : chart.marked_counts) {
+        elements.push_back(fmt::format("keyentry with lines lw 1.5 dt 4 lc rgb '{}' title {}", REFERENCE_COLOUR,
+                                       gnuplot_quote("n = " + format_shortest(n))));
     }
     if (!chart.marks.empty()) {
         append_block(script, "$marks", chart.marks_label, {chart.marks});

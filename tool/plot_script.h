@@ -12,6 +12,11 @@
 // sensible range the curve goes on as a thin dotted line: each data line
 // carries two flags, whether the point belongs to the normal line and
 // whether to the dotted one (a boundary point to both, so neither has a gap).
+//
+// Reference lines, in grey and dash-dotted, each with its legend entry: one
+// across the chart at a threshold (drawn as data, so that the value axis
+// takes it in) and one up the chart at a count. Only numbers reach the
+// script for them.
 #ifndef LJUNGCV_PLOT_SCRIPT_H
 #define LJUNGCV_PLOT_SCRIPT_H
 
@@ -54,6 +59,8 @@ struct PlotChart {
     std::string marks_label;  // names them in the script
     std::string marks_title;  // their legend entry
     std::string out_title;  // legend entry of the dotted stretches, when any
+    std::vector<double> thresholds;  // reference lines across the chart at these values
+    std::vector<double> marked_counts;  // reference lines up the chart at these n
 };
 
 struct PlotTarget {

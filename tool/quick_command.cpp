@@ -9,12 +9,20 @@
 #include "core/sensible_range.h"
 #include "exit_codes.h"
 #include "number_list.h"
+#include "option_checks.h"
 
 namespace ljungcv {
 
 int run_quick(const std::filesystem::path& module, const QuickOptions& options, std::ostream& out,
               std::ostream& err)
 {
+    int digits = DEFAULT_DIGITS;
+    try {
+        digits = checked_digits(options.digits);
+    } catch (const OptionError& e) {
+        fmt::print(err, "ljungcv: {}\n", e.what());
+        return EXIT_USAGE;
+    }
     std::string unread;
     const std::optional<double> n = read_number(options.n, unread);
     const std::optional<double> alpha = n ? read_number(options.alpha, unread) : std::nullopt;
@@ -47,7 +55,7 @@ int run_quick(const std::filesystem::path& module, const QuickOptions& options, 
         return EXIT_LOAD;
     }
     const double value = result.point.value;
-    fmt::print(out, "{}\n", options.exact ? format_shortest(value) : format_fixed(value, options.digits));
+    fmt::print(out, "{}\n", options.exact ? format_shortest(value) : format_fixed(value, digits));
     if (!why.empty()) {
         fmt::print(err, "ljungcv: note: {}\n", why);
     }

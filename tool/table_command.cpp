@@ -50,21 +50,39 @@ bool has_value(const Cell& cell)
 // One method's table, row by row.
 class TableWriter {
 public:
-    TableWriter(platform::OutputBuffer& out, Format format, const TableOptions& options, const NumberList& levels)
-        : out_(out), format_(format), options_(options), levels_(levels)
+    TableWriter(platform::OutputBuffer& out, Format format, const TableOptions& options, int digits,
+                const NumberList& levels)
+        : out_(out), format_(format), options_(options), digits_(digits), levels_(levels)
     {
     }
 
-    void begin(Method method, std::size_t block)
+    // `methods`: the method of each block; text has one block with every
+    // method's columns side by side.
+    void begin(const std::vector<Method>& methods, std::size_t block)
     {
         any_missing_ = false;
         any_turned_ = false;
-        const std::string title = fmt::format("LJUNGCV critical values, {}", method_title(method));
+        std::string titles;
+        for (std::size_t m = 0; m < methods.size(); ++m) {
+            titles.append(m == 0 ? "" : m + 1 < methods.size() ? ", " : " and ").append(method_title(methods[m]));
+        }
+        const std::string title = "LJUNGCV critical values, " + titles;
         switch (format_) {
         case Format::text:
-            out_.text(fmt::format("{}{}\n\n{:>{}}", block > 0 ? "\n" : "", title, "n", n_width_));
+            out_.text(fmt::format("{}{}\n\n", block > 0 ? "\n" : "", title));
+            if (methods.size() > 1) {
+                // Each method's title over its columns.
+                out_.text(std::string(n_width_, ' '));
+                for (std::size_t m = 0; m < methods.size(); ++m) {
+                    const bool last = m + 1 == methods.size();  // no blanks at the end of the line
+                    out_.text(fmt::format("{}  {:<{}}", separator(m * levels_.size()), method_title(methods[m]),
+                                          last ? 0 : group_width(m)));
+                }
+                out_.put('\n');
+            }
+            out_.text(fmt::format("{:>{}}", "n", n_width_));
             for (std::size_t a = 0; a < headers_.size(); ++a) {
-                out_.text(fmt::format("  {:>{}}", headers_[a], widths_[a]));
+                out_.text(fmt::format("{}  {:>{}}", separator(a), headers_[a], widths_[a]));
             }
             out_.put('\n');
             break;
@@ -79,7 +97,7 @@ public:
             out_.text(fmt::format("{}% {}\n\\begin{{tabular}}{{r{}}}\n\\toprule\n", block > 0 ? "\n" : "", title,
                                   std::string(levels_.size(), 'r')));
             out_.text(fmt::format("& \\multicolumn{{{}}}{{c}}{{{}}} \\\\\n\\cmidrule(l){{2-{}}}\n$n$", levels_.size(),
-                                  method_title(method), levels_.size() + 1));
+                                  titles, levels_.size() + 1));
             levels_.for_each(
                 [this](double alpha) { out_.text(fmt::format(" & $\\alpha = {}$", format_shortest(alpha))); });
             out_.text(" \\\\\n\\midrule\n");
@@ -97,12 +115,16 @@ public:
     {
         const std::string count = format_count(n);
         switch (format_) {
-        case Format::text:
-            out_.text(fmt::format("{:>{}}", count, n_width_));
+        case Format::text: {
+            std::string line = fmt::format("{:>{}}", count, n_width_);
             for (std::size_t a = 0; a < cells.size(); ++a) {
-                out_.text(fmt::format("  {:>{}}", cell_text(cells[a], "*", marks_[a] ? " " : ""), widths_[a]));
+                line += fmt::format("{}  {:>{}}", separator(a), cell_text(cells[a], "*", marks_[a] ? " " : ""),
+                                    widths_[a]);
             }
+            // A mark's room after the last column is no blank at the line's end.
+            out_.text(std::string_view(line).substr(0, line.find_last_not_of(' ') + 1));
             break;
+        }
         case Format::markdown:
             out_.text(fmt::format("| {} |", count));
             for (const Cell& cell : cells) {
@@ -142,19 +164,28 @@ public:
         }
     }
 
-    // Text only: the widths of one method's columns, from a first pass.
-    void measure(const std::vector<std::string>& headers, std::vector<std::size_t> widths, std::vector<bool> marks,
-                 std::size_t n_width)
+    // Text only: the widths of the columns, every method's levels in turn,
+    // from a first pass. A method's title that is wider than its columns
+    // widens the first of them.
+    void measure(const std::vector<Method>& methods, const std::vector<std::string>& headers,
+                 std::vector<std::size_t> widths, std::vector<bool> marks, std::size_t n_width)
     {
         headers_ = headers;
         widths_ = std::move(widths);
         marks_ = std::move(marks);
         n_width_ = n_width;
+        groups_ = methods.size();
+        for (std::size_t m = 0; groups_ > 1 && m < methods.size(); ++m) {
+            const std::size_t title = method_title(methods[m]).size();
+            if (title > group_width(m)) {
+                widths_[m * levels_.size()] += title - group_width(m);
+            }
+        }
     }
 
     std::string value_text(double value) const
     {
-        return options_.exact ? format_shortest(value) : format_fixed(value, options_.digits.value_or(9));
+        return options_.exact ? format_shortest(value) : format_fixed(value, digits_);
     }
 
     std::string cell_text(const Cell& cell, const char* mark, const char* no_mark)
@@ -169,6 +200,22 @@ public:
     }
 
 private:
+    // Text only: " |" before the first column of each method but the first.
+    const char* separator(std::size_t column) const
+    {
+        return groups_ > 1 && column > 0 && column % levels_.size() == 0 ? " |" : "";
+    }
+
+    // Text only: the width of method m's columns after their first "  ".
+    std::size_t group_width(std::size_t m) const
+    {
+        std::size_t width = 0;
+        for (std::size_t a = 0; a < levels_.size(); ++a) {
+            width += (a > 0 ? 2 : 0) + widths_[m * levels_.size() + a];
+        }
+        return width;
+    }
+
     static std::string latex_escaped(std::string_view text)
     {
         std::string escaped;
@@ -194,11 +241,13 @@ private:
     platform::OutputBuffer& out_;
     Format format_;
     const TableOptions& options_;
+    int digits_;
     const NumberList& levels_;
     std::vector<std::string> headers_;
     std::vector<std::size_t> widths_;
     std::vector<bool> marks_;
     std::size_t n_width_ = 1;
+    std::size_t groups_ = 1;  // text: the methods side by side
     bool any_missing_ = false;
     bool any_turned_ = false;
 };
@@ -227,9 +276,11 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
     std::optional<std::vector<Method>> methods;
     std::optional<NumberList> counts;
     std::optional<NumberList> levels;
+    int digits = DEFAULT_DIGITS;
     try {
         format = checked_format(options.format, FormatCommand::table);
         check_digits_apply(options.digits, *format, options.format);
+        digits = checked_digits(options.digits);
         methods = checked_methods(options.method);
         counts = checked_list(options.n_list);
         levels = checked_list(options.alpha_list);
@@ -292,51 +343,65 @@ int run_table(const std::filesystem::path& module, const TableOptions& options, 
         return EXIT_VALUE;
     }
 
-    TableWriter writer(out, *format, options, *levels);
+    TableWriter writer(out, *format, options, digits, *levels);
+    std::vector<std::unique_ptr<RecentPoints>> points;
+    points.reserve(curves.size());
+    for (const std::unique_ptr<Curve>& curve : curves) {
+        points.push_back(std::make_unique<RecentPoints>(*curve));
+    }
     std::vector<Cell> cells;
-    platform::SpillStore<Cell> store;  // the text table's cells between measuring and printing
-    for (std::size_t m = 0; m < curves.size(); ++m) {
-        Curve& curve = *curves[m];
-        RecentPoints points(curve);
-        const auto evaluate_row = [&](double n) {
-            cells.clear();
-            levels->for_each([&](double alpha) { cells.push_back(assess_at(points, n, alpha)); });
-        };
-        if (*format == Format::text) {
-            std::vector<std::string> headers;
-            levels->for_each([&headers](double alpha) { headers.push_back("alpha " + format_shortest(alpha)); });
-            std::vector<std::size_t> widths(headers.size());
-            std::transform(headers.begin(), headers.end(), widths.begin(), [](const std::string& h) { return h.size(); });
-            std::vector<bool> marks(headers.size(), false);
-            std::size_t n_width = 1;
-            store.clear();
-            counts->for_each([&](double n) {
-                n_width = std::max(n_width, format_count(n).size());
-                evaluate_row(n);
-                for (std::size_t a = 0; a < cells.size(); ++a) {
-                    const bool turned = cells[a].range != Range::holds;
-                    marks[a] = marks[a] || turned;
-                    const std::size_t size = has_value(cells[a]) ? writer.value_text(cells[a].point.value).size()
-                                                              : std::string_view(NO_VALUE).size();
-                    widths[a] = std::max(widths[a], size + (turned ? 1 : 0));
-                    store.put(cells[a]);
-                }
-            });
-            writer.measure(headers, widths, marks, n_width);
-            store.rewind();
+    // A row of the methods from `first` to before `last`, each method's levels in turn.
+    const auto evaluate_row = [&](double n, std::size_t first, std::size_t last) {
+        cells.clear();
+        for (std::size_t m = first; m < last; ++m) {
+            levels->for_each([&](double alpha) { cells.push_back(assess_at(*points[m], n, alpha)); });
         }
-        writer.begin(curve.method().value_or(DEFAULT_METHOD), m);
+    };
+    if (*format == Format::text) {
+        // One table, the methods side by side; its widths need every cell first.
+        std::vector<std::string> headers;
+        for (std::size_t m = 0; m < curves.size(); ++m) {
+            levels->for_each([&headers](double alpha) { headers.push_back("alpha " + format_shortest(alpha)); });
+        }
+        std::vector<std::size_t> widths(headers.size());
+        std::transform(headers.begin(), headers.end(), widths.begin(), [](const std::string& h) { return h.size(); });
+        std::vector<bool> marks(headers.size(), false);
+        std::size_t n_width = 1;
+        platform::SpillStore<Cell> store;  // the cells between measuring and printing
         counts->for_each([&](double n) {
-            if (*format == Format::text) {
-                cells.clear();
-                levels->for_each([&](double) { cells.push_back(store.next()); });
-            } else {
-                evaluate_row(n);
+            n_width = std::max(n_width, format_count(n).size());
+            evaluate_row(n, 0, curves.size());
+            for (std::size_t a = 0; a < cells.size(); ++a) {
+                const bool turned = cells[a].range != Range::holds;
+                marks[a] = marks[a] || turned;
+                const std::size_t size = has_value(cells[a]) ? writer.value_text(cells[a].point.value).size()
+                                                          : std::string_view(NO_VALUE).size();
+                widths[a] = std::max(widths[a], size + (turned ? 1 : 0));
+                store.put(cells[a]);
+            }
+        });
+        writer.measure(*methods, headers, widths, marks, n_width);
+        store.rewind();
+        writer.begin(*methods, 0);
+        counts->for_each([&](double n) {
+            cells.clear();
+            for (std::size_t c = 0; c < headers.size(); ++c) {
+                cells.push_back(store.next());
             }
             writer.row(n, cells);
             out.row_done();
         });
         writer.end();
+    } else {
+        for (std::size_t m = 0; m < curves.size(); ++m) {
+            writer.begin({(*methods)[m]}, m);
+            counts->for_each([&](double n) {
+                evaluate_row(n, m, m + 1);
+                writer.row(n, cells);
+                out.row_done();
+            });
+            writer.end();
+        }
     }
     out.finish();
     return EXIT_VALUE;

@@ -114,4 +114,33 @@ std::string explain(double n, double alpha, std::optional<std::string_view> meth
     }
 }
 
+std::string explain_reach(const ThresholdReach& found, double alpha, double threshold, Method method)
+{
+    const std::string curve = "the " + method_title(method) + " at alpha = " + format_shortest(alpha);
+    const std::string c = format_shortest(threshold);
+    const std::string n = format_count(found.n);
+    switch (found.reach) {
+    case Reach::crosses:
+        return curve + " first reaches " + c + " at n = " + n + " (" + format_fixed(found.value, 9) + "; " +
+               format_fixed(found.previous, 9) + " at n - 1): a test with " + c +
+               " is stricter than one at this level for fewer observations, and laxer from n = " + n + " on";
+    case Reach::from_start:
+        return curve + " is at or above " + c + " from n = " + n + " on, where it " +
+               (found.n == 1.0 ? "starts" : "begins to hold") + " (" + format_fixed(found.value, 9) +
+               "): a test with " + c + " is laxer than one at this level wherever the curve holds from there";
+    case Reach::never:
+        break;
+    }
+    if (std::isnan(found.n)) {
+        return curve + " has no value at any n";
+    }
+    std::string text = curve + " stays below " + c + " wherever it holds (at most " + format_fixed(found.value, 9) +
+                       " at n = " + n + "): a test with " + c + " is stricter than one at this level";
+    if (!std::isnan(found.outside_n)) {
+        text += "; it reaches " + c + " at n = " + format_count(found.outside_n) + ", where it is " +
+                range_text(found.outside_range);
+    }
+    return text;
+}
+
 }  // namespace core

@@ -11,6 +11,8 @@ import decimal
 import doctest
 import fractions
 import io
+import json
+import math
 import os
 import re
 import shutil
@@ -200,6 +202,7 @@ def test_assess_and_limits_agree_with_the_command():
         with warnings.catch_warnings(record=True) as caught:
             warnings.simplefilter("always")
             values = ljungcv.critical_value(n, alpha, method)
+        caught = [warning for warning in caught if warning.category is not ljungcv.DomainWarning]
         count = int(got.turned_down.sum())
         assert [(warning.category, warning.message.count, warning.message.total) for warning in caught] == [
             (ljungcv.OutOfRangeWarning, count, n.size)]
@@ -230,6 +233,63 @@ def test_the_warning_is_one_runtime_warning_and_check_false_skips_it():
         ljungcv.critical_value(np.ma.masked_array(n, mask=[0, 0, 1, 1]), alpha)
         unchecked = ljungcv.critical_value(n, alpha, check=False)
     assert bits(unchecked).tolist() == bits(ljungcv.evaluate(n, alpha)[0]).tolist()
+
+
+def test_elements_outside_the_domain_warn_once_with_the_commands_reason():
+    def command_reason(*words):
+        result = subprocess.run([os.environ.get("LJUNGCV_COMMAND") or pytest.skip("LJUNGCV_COMMAND is not set"),
+                                 *words], capture_output=True, text=True, check=False)
+        assert result.returncode in (1, 2), result.stderr
+        return result.stderr.strip().removeprefix("ljungcv: ")
+
+    cases = [  # n, alpha, method, how many, of how many, the first's reason as the command words it
+        (240, 5, "C", 1, 1, command_reason("240", "5")),
+        ([10, 1, 10, NAN, 10, 0], [0.05, 0.05, 0.2, 0.05, NAN, 0.0], "L", 3, 6, command_reason("1", "0.05", "L")),
+        (np.ma.masked_array([10, 1], mask=[0, 1]), 0.05, "L", 0, 2, None),  # masked away
+        ([NAN, 10], [0.05, NAN], "C", 0, 2, None),  # missing in, missing out, as NumPy has it
+    ]
+    for n, alpha, method, count, total, reason in cases:
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            values = ljungcv.critical_value(n, alpha, method)
+        domain = [warning for warning in caught if warning.category is ljungcv.DomainWarning]
+        if not count:
+            assert domain == [], (n, alpha)
+            continue
+        assert [(w.message.count, w.message.total) for w in domain] == [(count, total)]
+        assert issubclass(domain[0].category, RuntimeWarning) and domain[0].filename == __file__
+        assert str(domain[0].message).endswith(reason)
+        assert np.isnan(values).sum() >= count
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        assert math.isnan(ljungcv.critical_value(240, 5, check=False))  # silent
+        with pytest.raises(RuntimeWarning, match=r"^nan, outside the function's domain: argument 2"):
+            ljungcv.critical_value(240, 5)
+
+
+def test_reach_is_the_commands_and_crosses_where_the_values_pass():
+    thresholds, levels = [1.9, 3.5, 4.9, 6.0], [0.1, 0.05, 0.001, 1e-6]
+    printed = ljungcv_command("reach", ",".join(map(repr, thresholds)), "--method", "both", "--alpha",
+                              ",".join(map(repr, levels)), "--format", "json")
+    rows = json.loads(printed)["rows"]
+    kinds = {"crosses": ljungcv.REACH_CROSSES, "from_start": ljungcv.REACH_FROM_START,
+             "never": ljungcv.REACH_NEVER}
+    for row in rows:
+        found = ljungcv.reach(row["threshold"], row["alpha"], row["method"])
+        assert found.reach == kinds[row["reach"]], row
+        assert (found.n, found.outside_n, found.note) == (row["n"], row["outside_n"], row["note"]), row
+        for got, want in ((found.value, row["value"]), (found.value_before, row["value_before"])):
+            assert bits([got]).tolist() == bits([NAN if want is None else want]).tolist(), row
+        if found.reach == ljungcv.REACH_CROSSES:
+            at_n, before = ljungcv.critical_value([found.n, found.n - 1], row["alpha"], row["method"], check=False)
+            assert before < row["threshold"] <= at_n, row
+    assert {row["reach"] for row in rows} == set(kinds)
+    with pytest.raises(ValueError, match=r"alpha = 0\.2\) rejected"):
+        ljungcv.reach(3.5, 0.2)
+    with pytest.raises(ValueError, match="threshold is nan"):
+        ljungcv.reach(NAN)
+    with pytest.raises(ValueError, match="threshold has 2 elements: reach needs one threshold"):
+        ljungcv.reach([3.5, 4])
 
 
 def forms_of(result):

@@ -136,6 +136,24 @@ def test_an_implanted_six_sigma_additive_outlier_is_found_at_its_time():
 
 
 @pytest.mark.filterwarnings("ignore")
+def test_the_summary_shows_times_in_the_series_own_frequency():
+    pd = pytest.importorskip("pandas")
+    y = ar1(120, 4) + 10.0
+    y[30] += 8.0
+    months = pd.date_range("2005-01-01", periods=120, freq="MS")
+    cases = [(months, "2007-07"),
+             (pd.DatetimeIndex(list(months)), "2007-07"),  # no frequency of its own: pandas infers it
+             (pd.date_range("2005-01-01", periods=120, freq="QS"), "2012Q3"),
+             (pd.date_range("1900-12-31", periods=120, freq="A"), "1930"),
+             (pd.DatetimeIndex(list(months[:29]) + list(months[29:] + pd.Timedelta(days=1))), "2007-07-02")]
+    for index, shown in cases:
+        result = ljungcv.outliers(pd.Series(y, index=index), order=(1, 0, 0), types=("AO",))
+        assert [(o.index, o.label) for o in result.outliers] == [(30, index[30])], index
+        row = result.summary().splitlines()[2]
+        assert row.split()[0] == shown and "00:00:00" not in result.summary(), (index, row)
+
+
+@pytest.mark.filterwarnings("ignore")
 def test_a_level_shift_in_a_random_walk_and_a_threshold_of_ones_own():
     rng = np.random.default_rng(3)
     y = np.cumsum(rng.standard_normal(120) - 0.5 * np.r_[0.0, rng.standard_normal(119)])

@@ -56,6 +56,12 @@ class QuickForm(unittest.TestCase):
             (["10", "0.05", " Ljung "], EXIT_VALUE, "3.403811528\n", ""),
             (["abc", "0.05"], EXIT_USAGE, "", "'abc' is not a number"),
             (["10"], EXIT_USAGE, "", "give N and ALPHA"),
+            # A word that is no number where N goes is a subcommand, mistyped when near one.
+            (["tabel"], EXIT_USAGE, "", "unknown subcommand 'tabel'; did you mean 'table'?"),
+            (["tabel", "0.05"], EXIT_USAGE, "", "unknown subcommand 'tabel'; did you mean 'table'?"),
+            (["--exact", "--module", "m.so", "plto", "-o", "x.svg"], EXIT_USAGE, "", "'plto'; did you mean 'plot'?"),
+            (["--", "limts"], EXIT_USAGE, "", "'limts'; did you mean 'limits'?"),
+            (["abc"], EXIT_USAGE, "", "'abc' is neither a subcommand (table, eval, limits, reach, info, plot) nor a number N"),
         ]
         for args, code, out, err in cases:
             with self.subTest(args=args):
@@ -97,6 +103,23 @@ class Table(unittest.TestCase):
     def test_columns_are_aligned(self):
         lines = [line for line in run("table").stdout.splitlines()[2:] if line.strip()]
         self.assertEqual(len({len(line) for line in lines}), 1)
+
+    def test_both_methods_in_text_are_one_table_side_by_side(self):
+        args = ["table", "--n", "1,10,1000000", "--alpha", "0.05,0.01"]
+        text = run(*args, "--method", "both").stdout
+        self.assertEqual(text.count("LJUNGCV critical values"), 1)
+        lines = text.split("\n\n")[1].splitlines()  # method titles, column headers, rows
+        self.assertEqual(len({line.index("|") for line in lines}), 1, "the methods' columns line up")
+        self.assertEqual([part.strip() for part in lines[0].split("|")], ["corrected method (C)", "asymptotic method (L)"])
+        # Each side is that method's own table, cell for cell.
+        for side, method in ((0, "C"), (1, "L")):
+            header, rows = parse_text_table(run(*args, "--method", method).stdout)
+            cells = [line.split("|")[side].split() for line in lines[1:]]
+            self.assertEqual([row[1:] if side == 0 else row for row in cells[1:]],
+                             [row[1:] for row in rows[:3]], method)
+            self.assertEqual(cells[0][-4:], header[-4:])
+        self.assertIn("n/a: no value exists", text)
+        self.assertEqual(text.count("*: outside the curve's sensible range"), 1)
 
     def test_lists_and_ranges(self):
         cases = [
@@ -452,6 +475,14 @@ class ReaderAndHeaderRules(unittest.TestCase):
              ["line 1: neither a header nor data: it has a field n and the number '10'"]),
             ("alpha,method\n10,0.05,L\n", [], [self.ERROR, self.L10], EXIT_BAD_INPUT,
              ["line 1: a header needs a column n"]),
+            # A header eval does not know, and a separator it does not read, are named as such.
+            ("series,length,level\ns1,10,0.05\ns2,10,0.05\n", [], [self.ERROR] * 3, EXIT_BAD_INPUT,
+             ["line 1: unknown header 'series,length,level': eval reads the columns n, alpha and method",
+              "lines 2-3: not evaluated, because the header on line 1 is in error"]),
+            ("n;alpha\n10;0.05\n", [], [self.ERROR] * 2, EXIT_BAD_INPUT,
+             ["line 1: fields are separated by commas or blanks, not by semicolons: 'n;alpha' is one field",
+              "line 2: fields are separated by commas or blanks, not by semicolons: '10;0.05' is one field"]),
+            ("n\talpha\n10\t0.05\n", [], [self.C10], EXIT_VALUE, []),
             # Numbers: a fraction of an observation and a number out of range are error rows.
             ("10.5 0.05\n10 1e400\n10 0.05\n", [], [("10.5", "0.05", "", "", "error"), ("10", "1e400", "", "", "error"),
                                                     self.C10], EXIT_BAD_INPUT,
@@ -475,6 +506,49 @@ class ReaderAndHeaderRules(unittest.TestCase):
             with self.subTest(args=args):
                 result = run(*args, stdin="10 0.05\n")
                 self.assertEqual((result.returncode, result.stdout), (EXIT_BAD_INPUT, ""))
+
+
+class Reach(unittest.TestCase):
+    """reach: the count n at which each curve first reaches a threshold, against eval's values there."""
+
+    def test_each_crossing_is_where_evals_values_pass_the_threshold(self):
+        result = run("reach", "2.5,3.5,4.5", "--method", "both", "--alpha", "0.1,0.05,0.01,0.001", "--format", "csv")
+        self.assertEqual(result.returncode, EXIT_VALUE, result.stderr)
+        rows = [row for row in csv.DictReader(io.StringIO(result.stdout)) if row["reach"] == "crosses"]
+        self.assertGreaterEqual(len(rows), 15)
+        lines = "".join(f"{int(row['n']) - k} {row['alpha']} {row['method']}\n" for row in rows for k in (1, 0))
+        evaluated = list(csv.DictReader(io.StringIO(run("eval", stdin=lines).stdout)))
+        for row, before, at in zip(rows, evaluated[0::2], evaluated[1::2]):
+            with self.subTest(row=row):
+                self.assertEqual((at["value"], before["value"]), (row["value"], row["value_before"]))
+                self.assertLess(float(before["value"]), float(row["threshold"]))
+                self.assertGreaterEqual(float(at["value"]), float(row["threshold"]))
+                self.assertEqual((before["turned_down"], at["turned_down"]), ("0", "0"))  # both where it holds
+
+    def test_text_shows_the_answers_and_a_note_where_there_is_no_crossing(self):
+        text = run("reach", "3.5,6", "--method", "C", "--alpha", "0.05,0.001").stdout
+        lines = text.splitlines()
+        self.assertEqual(lines[0].split(), ["threshold", "method", "alpha", "n", "value", "at", "n", "at", "n", "-", "1"])
+        self.assertEqual(lines[1].split(), ["3.5", "C", "0.05", "31", "3.500870422", "3.490764717"])
+        self.assertEqual(lines[4].split(), ["6", "C", "0.001", "never", "n/a", "n/a"])
+        self.assertIn("the corrected method (C) at alpha = 0.001 stays below 6 wherever it holds (at most 5.180240818 "
+                      "at n = 461)", text)
+        self.assertEqual(text.count("stays below 6"), 2)
+
+    def test_refusals(self):
+        cases = [
+            (["reach", "3.5", "--alpha", "0.2"], EXIT_INVALID, "argument 2 (alpha = 0.2) rejected"),
+            (["reach", "nan"], EXIT_USAGE, "'nan' in 'nan' is not a finite number"),
+            (["reach", "3.5", "--format", "markdown"], EXIT_USAGE, "format 'markdown' is not text, csv or json"),
+            (["reach", "3.5", "--method", "X"], EXIT_USAGE, "method 'X' is not"),
+            (["reach"], EXIT_USAGE, "THRESHOLD is required"),
+            (["reach", "1:2000:1"], EXIT_USAGE, "more than 1000 look-ups"),
+        ]
+        for args, code, message in cases:
+            with self.subTest(args=args):
+                result = run(*args)
+                self.assertEqual((result.returncode, result.stdout), (code, ""), result.stderr)
+                self.assertIn(message, result.stderr)
 
 
 class OneRuleForNumbers(unittest.TestCase):
@@ -509,6 +583,54 @@ class OneRuleForNumbers(unittest.TestCase):
         self.assertEqual(message(quick), message(table))
         self.assertEqual(message(evaluated), "line 1: " + message(quick))
         self.assertIn("'1e400' in '1e400' is out of range", run("table", "--alpha", "1e400").stderr)
+
+    # Every option that takes a number, as a command line with {} where the number goes.
+    NUMBER_OPTIONS = [
+        ["{}", "0.05"], ["10", "{}"], ["--digits", "{}", "10", "0.05"],
+        ["table", "--digits", "{}"], ["table", "--n", "{}"], ["table", "--alpha", "{}"],
+        ["limits", "--alpha", "{}"], ["eval", "--alpha", "{}"],
+        ["plot", "-o", "x.svg", "--n", "{},100"], ["plot", "-o", "x.svg", "--n", "1:{}"],
+        ["plot", "-o", "x.svg", "--alpha", "{}"],
+        ["plot", "-o", "x.svg", "--width", "{}"], ["plot", "-o", "x.svg", "--height", "{}"],
+        ["plot", "-o", "x.svg", "--font-size", "{}"], ["plot", "-o", "x.svg", "--timeout", "{}"],
+    ]
+
+    def test_every_option_reads_decimal_numbers_alone(self):
+        for typed, reason in (("0x10", "numbers are read in decimal only"), ("0x1p2", "decimal only"),
+                              (" 5", "blanks around a number are not read"), ("5 ", "blanks around")):
+            for words in self.NUMBER_OPTIONS:
+                args = [word.format(typed) for word in words]
+                with self.subTest(args=args):
+                    result = run(*args, stdin="")
+                    self.assertEqual(result.returncode, EXIT_USAGE, result.stderr)
+                    self.assertIn(f"'{typed}'", result.stderr)
+                    self.assertIn(reason, result.stderr)
+                    self.assertEqual(result.stderr.count("\n"), 1, result.stderr)
+
+    def test_leading_zeros_and_exponents_are_decimal(self):
+        ten = run("--exact", "10", "0.05").stdout
+        self.assertEqual(run("--exact", "010", "0.05").stdout, ten)
+        self.assertEqual(run("table", "--n", "010", "--format", "csv").stdout,
+                         run("table", "--n", "10", "--format", "csv").stdout)
+        for digits in ("010", "1e1", "10.0"):  # ten decimals, however ten is written
+            with self.subTest(digits=digits):
+                self.assertEqual(run("--digits", digits, "10", "0.05").stdout, "3.0871103446\n")
+
+    def test_an_option_out_of_its_range_says_which_numbers_it_takes(self):
+        cases = [
+            (["--digits", "2.5", "10", "0.05"], "ljungcv: --digits '2.5' is not a whole number from 0 to 17"),
+            (["table", "--digits", "18"], "ljungcv table: --digits '18' is not a whole number from 0 to 17"),
+            (["plot", "-o", "x.svg", "--width", "1e5"],
+             "ljungcv plot: --width '1e5' is not a whole number of pixels from 200 to 10000"),
+            (["plot", "-o", "x.svg", "--font-size", "inf"],
+             "ljungcv plot: --font-size 'inf' is not a whole number of points from 4 to 72"),
+            (["plot", "-o", "x.svg", "--timeout", "0"],
+             "ljungcv plot: --timeout '0' is not a number of seconds from 0.001 to 86400"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                result = run(*args)
+                self.assertEqual((result.returncode, result.stderr), (EXIT_USAGE, message + "\n"))
 
 
 class FormatsAndOptions(unittest.TestCase):

@@ -18,7 +18,7 @@ import tempfile
 import unittest
 
 LJUNGCV = README = None
-SUBCOMMANDS = [[], ["table"], ["eval"], ["limits"], ["info"], ["plot"]]
+SUBCOMMANDS = [[], ["table"], ["eval"], ["limits"], ["reach"], ["info"], ["plot"]]
 
 
 def documents():

@@ -358,7 +358,7 @@ class Errors(PlotCase):
             (["-o", "x.svg", "--n", "1:200000:1"], EXIT_USAGE, "200000 values of n are more than a plot can show"),
             (["-o", "x.svg", "--alpha", "0.01,,0.1"], EXIT_USAGE, "empty item in list '0.01,,0.1'"),
             (["-o", "x.svg", "--alpha", "0.001:0.1:0.001"], EXIT_USAGE, "more than 12 levels are more curves than a plot can tell"),
-            (["-o", "x.svg", "--width", "10"], EXIT_USAGE, "--width: Value 10 not in range 200 to 10000"),
+            (["-o", "x.svg", "--width", "10"], EXIT_USAGE, "--width '10' is not a whole number of pixels from 200 to 10000"),
             (["-o", "x.svg", "--height", "abc"], EXIT_USAGE, "--height"),
             (["-o", "x.svg", "--gnuplot", "/nonexistent/gnuplot"], EXIT_BAD_INPUT,
              "cannot run '/nonexistent/gnuplot': No such file or directory; drawing needs gnuplot (Debian: gnuplot-nox)"),
@@ -378,6 +378,38 @@ class Errors(PlotCase):
             result = run("--module", missing_module, "plot", "-o", "x.svg", cwd=self.directory)
             self.assertEqual(result.returncode, EXIT_LOAD)
             self.assertIn(f"cannot load module '{missing_module}'", result.stderr)
+
+    def test_reference_lines_carry_numbers_only(self):
+        blocks, elements = self.plot_script("--alpha", "0.05", "--n", "1:1000", "--line", "3.5,+4e0,3.5",
+                                            "--mark-n", "31")
+        self.assertEqual(blocks["$threshold1"], ("a reference line at 3.5", [[(1.0, "3.5"), (1000.0, "3.5")]]))
+        self.assertEqual(blocks["$threshold2"][1], [[(1.0, "4"), (1000.0, "4")]])
+        self.assertNotIn("$threshold3", blocks)  # a value given twice is one line
+        titles = [re.search(r"title '(.*)'$", element).group(1) for element in elements if "title '" in element]
+        self.assertEqual(titles[-4:-1], ["threshold 3.5", "threshold 4", "n = 31"])
+        with open(self.path("picture.gp"), encoding="utf-8") as f:
+            self.assertIn("set arrow from first 31, graph 0 to first 31, graph 1 nohead", f.read())
+        # Drawn across the chart: a horizontal line inside the plot area.
+        picture = SvgPicture(self.path("picture.svg"))
+        number = next(i for i, element in enumerate(elements, 1) if element.startswith("$threshold1 "))
+        (line,) = picture.lines(number)
+        self.assertEqual({round(y, 1) for _, y in line}, {round(line[0][1], 1)})
+        self.assertGreater(line[-1][0] - line[0][0], 0.9 * (picture.area[1] - picture.area[0]))
+
+    def test_reference_lines_refused(self):
+        cases = [
+            (["--line", "3.5' . system('touch x') . '"], "is not a finite number"),
+            (["--line", "nan"], "'nan' in 'nan' is not a finite number"),
+            (["--mark-n", "20000"], "--mark-n 20000 is not a whole number within the plotted n, 1 to 10000"),
+            (["--mark-n", "2.5"], "--mark-n 2.5 is not a whole number within the plotted n"),
+            (["--line", "1,2,3,4,5,6,7"], "--line gives 7 values; a plot takes 6 at most"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                result = run("plot", "-o", "x.svg", *args, cwd=self.directory)
+                self.assertEqual((result.returncode, result.stdout), (EXIT_USAGE, ""), result.stderr)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(os.listdir(self.directory), [])
 
     def test_nothing_to_draw(self):
         cases = [

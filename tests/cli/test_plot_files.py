@@ -89,7 +89,7 @@ class OutputFiles(unittest.TestCase):
             (["-o", "p.svg", "--script", "a directory"], EXIT_BAD_INPUT, "cannot write the script 'a directory': Is a directory"),
             (["-o", "p.svg", "--script", "/dev/full"], EXIT_BAD_INPUT, "cannot write '/dev/full': No space left on device"),
             (["-o", "p.svg", "--script", "p.gp", "--gnuplot", "false"], EXIT_BAD_INPUT, "failed with exit status 1"),
-            (["-o", "p.svg", "--timeout", "nan"], EXIT_USAGE, "--timeout nan is not a number of seconds from 0.001 to 86400"),
+            (["-o", "p.svg", "--timeout", "nan"], EXIT_USAGE, "--timeout 'nan' is not a number of seconds from 0.001 to 86400"),
             (["-o", "p.svg", "--timeout", "-1"], EXIT_USAGE, "--timeout"),
             (["-o", "p.svg", "--timeout", "inf"], EXIT_USAGE, "--timeout"),
         ]

@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "cv/critical_value.h"
-#include "cv/ljungcv_eval.h"
+#include "ljungcv_eval.h"
 #include "hand_made_context.h"
-#include "module/host_services.h"
+#include "host_services.h"
 #include "standin/call.h"
 
 namespace {

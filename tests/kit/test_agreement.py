@@ -8,6 +8,7 @@ Usage: test_agreement.py LJUNGCV LIBCVHOST [unittest options]
 import ctypes
 import csv
 import io
+import json
 import struct
 import subprocess
 import sys
@@ -49,6 +50,10 @@ class Agreement(unittest.TestCase):
                                           ctypes.POINTER(ctypes.c_char_p)]
         lib.cvhost_module_info.restype = ctypes.c_size_t
         lib.cvhost_module_info.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t]
+        lib.cvhost_reach.restype = ctypes.c_int32
+        lib.cvhost_reach.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_double, ctypes.c_double,
+                                     ctypes.POINTER(ctypes.c_int32)] + [ctypes.POINTER(ctypes.c_double)] * 4 + [
+                                     ctypes.c_char_p, ctypes.c_size_t]
         message = ctypes.create_string_buffer(512)
         cls.lib = lib
         cls.host = lib.cvhost_open(None, message, len(message))
@@ -108,6 +113,36 @@ class Agreement(unittest.TestCase):
         status = self.lib.cvhost_limits(self.host, b"X", 0.05, 0, None, None, None, None)
         self.assertEqual(status, 120836)
         self.assertEqual(self.lib.cvhost_limits(self.host, None, 0.2, 0, None, None, None, None), 120836)
+
+    def test_the_inverse_look_up_is_the_commands(self):
+        thresholds, levels = [1.9, 3.5, 4.9, 6.0], [0.1, 0.05, 0.001, 1e-6]
+        document = json.loads(self.command("reach", ",".join(map(repr, thresholds)), "--method", "both", "--alpha",
+                                           ",".join(map(repr, levels)), "--format", "json").stdout)
+        rows = document["rows"]
+        self.assertEqual(len(rows), len(thresholds) * len(levels) * 2)
+        names = {0: "crosses", 1: "from_start", 2: "never"}
+        for row in rows:
+            reach, note = ctypes.c_int32(), ctypes.create_string_buffer(512)
+            n, value, before, outside = (ctypes.c_double() for _ in range(4))
+            status = self.lib.cvhost_reach(self.host, row["method"].encode(), row["alpha"], row["threshold"],
+                                           ctypes.byref(reach), ctypes.byref(n), ctypes.byref(value),
+                                           ctypes.byref(before), ctypes.byref(outside), note, len(note))
+            where = f"{row}"
+            self.assertEqual(status, 0, where)
+            self.assertEqual(names[reach.value], row["reach"], where)
+            for got, want in ((n, row["n"]), (value, row["value"]), (before, row["value_before"]),
+                              (outside, row["outside_n"])):
+                if want is None:  # NaN or the host's missing value
+                    self.assertNotEqual(got.value, got.value, where)
+                else:
+                    self.assertEqual(bits(got.value), bits(float(want)), where)
+            self.assertEqual(note.value.decode(), row["note"], where)
+        self.assertEqual({row["reach"] for row in rows}, set(names.values()))
+        refused = [(b"X", 0.05, 3.5), (None, 0.2, 3.5), (None, 0.05, float("nan"))]
+        for method, alpha, threshold in refused:
+            self.assertEqual(self.lib.cvhost_reach(self.host, method, alpha, threshold, None, None, None, None, None,
+                                                   None, 0), 120836)
+        self.assertEqual(self.lib.cvhost_reach(None, None, 0.05, 3.5, None, None, None, None, None, None, 0), 120833)
 
     def test_explanations_are_the_commands(self):
         cases = [("1000000", "0.001", "C"), ("7", "0.05", "L"), ("1", "0.05", "L"), ("10", "0.2", "C"),

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "hand_made_context.h"
-#include "module/host_services.h"
-#include "module/registration.h"
+#include "host_services.h"
+#include "registration.h"
 
 namespace {
 

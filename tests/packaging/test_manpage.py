@@ -12,7 +12,7 @@ import sys
 import unittest
 
 LJUNGCV = PAGE = None
-SUBCOMMANDS = [[], ["table"], ["eval"], ["limits"], ["info"], ["plot"]]
+SUBCOMMANDS = [[], ["table"], ["eval"], ["limits"], ["reach"], ["info"], ["plot"]]
 
 
 def help_block(arguments, heading):

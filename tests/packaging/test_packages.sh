@@ -39,12 +39,14 @@ check_completion() {  # check_completion LJUNGCV COMPLETION_FILE
   listed() { "$ljungcv" "$@" --help | grep -oE '^  -[-a-z0-9,]+' | tr ',' '\n' | sed 's/^ *//'; }
   [[ "$(completes '')" == "$("$ljungcv" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF {print $1}' | sort)" ]] ||
     fail "completion offers subcommands '$(completes '' | tr '\n' ' ')'"
-  for subcommand in '' table eval plot limits info; do
+  for subcommand in '' table eval plot limits reach info; do
     [[ "$(completes $subcommand -)" == "$({ listed $subcommand; echo --module; } | sort -u)" ]] ||
       fail "completion of 'ljungcv $subcommand -' offers '$(completes $subcommand - | tr '\n' ' ')'"
   done
   for value in $(completes table --method ''); do "$ljungcv" table --n 2 --alpha 0.05 --method "$value" >/dev/null; done
   for value in $(completes limits --method ''); do "$ljungcv" limits --alpha 0.05 --method "$value" >/dev/null; done
+  for value in $(completes reach --method ''); do "$ljungcv" reach 3.5 --alpha 0.05 --method "$value" >/dev/null; done
+  for value in $(completes reach --format ''); do "$ljungcv" reach 3.5 --alpha 0.05 --format "$value" >/dev/null; done
   for value in $(completes table --format ''); do "$ljungcv" table --n 2 --alpha 0.05 --format "$value" >/dev/null; done
   for value in $(completes eval --format '') $(completes eval --method ''); do
     echo '10 0.05' | "$ljungcv" eval --format "$value" >/dev/null 2>&1 ||
@@ -52,9 +54,9 @@ check_completion() {  # check_completion LJUNGCV COMPLETION_FILE
   done
 }
 
-check_debs() {  # check_debs DIR: the cvmodule and cvmodule-dev packages in DIR
-  local deb dev root=$work/deb usr=$work/deb/usr multiarch=usr/lib/x86_64-linux-gnu output
-  deb=$(echo "$1"/cvmodule_*.deb) dev=$(echo "$1"/cvmodule-dev_*.deb)
+check_debs() {  # check_debs DIR: the cvmodule, cvmodule-dev and cvmodule-standin-dev packages in DIR
+  local deb dev standin root=$work/deb usr=$work/deb/usr multiarch=usr/lib/x86_64-linux-gnu output
+  deb=$(echo "$1"/cvmodule_*.deb) dev=$(echo "$1"/cvmodule-dev_*.deb) standin=$(echo "$1"/cvmodule-standin-dev_*.deb)
   dpkg-deb -x "$deb" "$root"
   holds "$root" usr/bin/ljungcv $multiarch/libcvhost.so.1 $multiarch/cvmodule/libcvmodule.so \
         usr/share/doc/cvmodule/copyright usr/share/doc/cvmodule/changelog.gz usr/share/doc/cvmodule/README.md \
@@ -78,9 +80,17 @@ check_debs() {  # check_debs DIR: the cvmodule and cvmodule-dev packages in DIR
   check_completion "$usr/bin/ljungcv" "$usr/share/bash-completion/completions/ljungcv"
 
   dpkg-deb -x "$dev" "$root"
-  holds "$root" usr/include/cvmodule/cvhost.h usr/include/cvmodule/standin/module.h $multiarch/libcvhost.so \
-        $multiarch/libstandin.a $multiarch/cmake/cvmodule/cvmoduleConfig.cmake $multiarch/pkgconfig/cvhost.pc \
-        usr/share/doc/cvmodule-dev/copyright usr/share/doc/cvmodule-dev/changelog.gz usr/share/man/man3/cvhost.3.gz
+  holds "$root" usr/include/cvmodule/cvhost.h $multiarch/libcvhost.so $multiarch/cmake/cvmodule/cvmoduleConfig.cmake \
+        $multiarch/pkgconfig/cvhost.pc usr/share/doc/cvmodule-dev/copyright usr/share/doc/cvmodule-dev/changelog.gz \
+        usr/share/man/man3/cvhost.3.gz
+  [[ ! -e $root/usr/include/cvmodule/standin && ! -e $root/$multiarch/libstandin.a ]] ||
+    fail "cvmodule-dev holds the stand-in host"
+  # The stand-in host for host integrators, a package of its own.
+  dpkg-deb -x "$standin" "$root"
+  holds "$root" usr/include/cvmodule/standin/module.h usr/include/cvmodule/host/host_toolkit.h $multiarch/libstandin.a \
+        $multiarch/cmake/cvmodule/cvmoduleStandinTargets.cmake usr/share/doc/cvmodule-standin-dev/copyright
+  [[ $(dpkg-deb -f "$standin" Depends) == "cvmodule-dev (= $(dpkg-deb -f "$deb" Version))" ]] ||
+    fail "cvmodule-standin-dev does not depend on its cvmodule-dev"
   output=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -l "$usr/share/man/man3/cvhost.3.gz" 2>&1 >/dev/null) ||
     fail "man cvhost fails"
   [[ -z "$output" ]] || fail "man cvhost warns: $output"
@@ -90,7 +100,7 @@ check_debs() {  # check_debs DIR: the cvmodule and cvmodule-dev packages in DIR
            pkg-config --variable=includedir cvhost; pkg-config --variable=libdir cvhost; pkg-config --libs cvhost | sed "s/ *$//")
   [[ "$output" == $'/usr/include\n/usr/lib/x86_64-linux-gnu\n-lcvhost' ]] || fail "cvhost.pc for /usr gives '$output'"
   if command -v lintian >/dev/null; then
-    output=$(lintian "$deb" "$dev" 2>/dev/null) || true
+    output=$(lintian "$deb" "$dev" "$standin" 2>/dev/null) || true
     ! grep '^E:' <<<"$output" || fail "lintian reports errors"
   fi
 }

@@ -87,7 +87,25 @@ TEST(EvalLines, HeaderRulesAndDataLines)
           "alpha and method in that order",
           "20|0.05|"}},
         {"alpha,method\n10,0.05,L\n", false, {"a header needs a column n", "10|0.05|L"}},
-        {"x,y\n10,0.05\n", false, {"x|y|", "10|0.05|"}},
+        // A first line of names, none known, is a header eval does not know.
+        {"series,length,level\n1,10,0.05\n", false,
+         {"unknown header 'series,length,level': eval reads the columns n, alpha and method (any case, any order, "
+          "other columns left alone) and needs n and alpha (or --alpha)",
+          "skip"}},
+        {"x,,y\n10,0.05\n", true,
+         {"unknown header 'x,,y': eval reads the columns n, alpha and method (any case, any order, other columns "
+          "left alone) and needs n",
+          "skip"}},
+        {"NA,NA\n10,0.05\n", false, {"NA|NA|", "10|0.05|"}},  // R's missing values are data
+        {"x,0.05\n10,0.05\n", false, {"x|0.05|", "10|0.05|"}},
+        // Semicolons between fields are named wherever they make a line wrong.
+        {"n;alpha\n10;0.05\n", false,
+         {"fields are separated by commas or blanks, not by semicolons: 'n;alpha' is one field",
+          "fields are separated by commas or blanks, not by semicolons: '10;0.05' is one field"}},
+        {"n,alpha\n10;0.05\n", false, {"h", "fields are separated by commas or blanks, not by semicolons: '10;0.05' is one field"}},
+        {"10;0.05\n", true, {"fields are separated by commas or blanks, not by semicolons: '10;0.05' is one field"}},
+        {"n,alpha,method\n10,0.05,C;L\n", false,
+         {"h", "fields are separated by commas or blanks, not by semicolons: 'C;L' is one field"}},
         // Only a first line can be a header.
         {"10 0.05\nn alpha\n", false, {"10|0.05|", "n|alpha|"}},
     };

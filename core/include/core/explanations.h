@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/methods.h"
+#include "core/reach.h"
 #include "core/sensible_range.h"
 
 namespace core {
@@ -32,6 +33,10 @@ std::string explain_turn_down(Range range, double n, double alpha, Method method
 // for a value that holds.
 std::string explain(double n, double alpha, std::optional<std::string_view> method_text, const Point& point,
                     Range range);
+
+// What the inverse look-up found (reach.h), and what it means for a test
+// with the threshold in place of the critical value.
+std::string explain_reach(const ThresholdReach& found, double alpha, double threshold, Method method);
 
 }  // namespace core
 

@@ -103,9 +103,9 @@ CVHOST_API size_t cvhost_module_info(cvhost *host, char *buffer, size_t buffer_s
 /* ---- Added in 1.1: the calls below are new; every call above is unchanged. ---- */
 
 #define CVHOST_VERSION_MAJOR 1
-#define CVHOST_VERSION_MINOR 2
+#define CVHOST_VERSION_MINOR 3
 #define CVHOST_VERSION_PATCH 0
-/* 10200 for 1.2.0: compare with cvhost_version() to know the library loaded. */
+/* 10300 for 1.3.0: compare with cvhost_version() to know the library loaded. */
 #define CVHOST_VERSION (CVHOST_VERSION_MAJOR * 10000 + CVHOST_VERSION_MINOR * 100 + CVHOST_VERSION_PATCH)
 
 /* Where a value lies against its curve's sensible range. A critical value must
@@ -217,6 +217,29 @@ CVHOST_API int32_t cvhost_locate_outliers(cvhost *host, size_t n, const double *
                                           size_t *index, int32_t *type, double *effect, double *tstat,
                                           size_t *count, double *used_critical_value, char *message,
                                           size_t message_size);
+
+/* ---- Added in 1.3: the calls below are new; every call above is unchanged. ---- */
+
+/* How a curve meets a threshold (cvhost_reach). */
+#define CVHOST_REACH_CROSSES 0    /* rising where it holds: below the threshold at n - 1, at or above it at n */
+#define CVHOST_REACH_FROM_START 1 /* at or above it from n, the first count of a stretch where the curve holds */
+#define CVHOST_REACH_NEVER 2      /* below it wherever the curve holds */
+
+/* The inverse look-up, as `ljungcv reach` gives it: the count n at which the method's value at level
+   alpha first reaches `threshold` where its curve holds (for fewer observations a test with the
+   threshold is stricter than one at the level, from n on it is laxer). Every value is the module's.
+   *reach receives a CVHOST_REACH_* value; *n the count (for CVHOST_REACH_NEVER the count of the
+   curve's largest value where it holds, NaN where it holds nowhere); *value the value at n;
+   *value_before the value at n - 1 for CVHOST_REACH_CROSSES, else the host's missing value;
+   *outside_n, for CVHOST_REACH_NEVER, the first count where the value reaches the threshold
+   although the curve is out of range there, else NaN. note (like cvhost_open's message: at most
+   note_size bytes, NUL-terminated; may be NULL) receives the command's sentence on what was
+   found; 512 bytes hold any. Every output pointer may be NULL. Returns CVHOST_STATUS_OK;
+   CVHOST_STATUS_INVALID_ARGUMENT when the function rejects the level or the method (NULL: the
+   default) or the threshold is NaN; CVHOST_STATUS_NO_RESULT for a NULL host. */
+CVHOST_API int32_t cvhost_reach(cvhost *host, const char *method, double alpha, double threshold, int32_t *reach,
+                                double *n, double *value, double *value_before, double *outside_n, char *note,
+                                size_t note_size);
 
 #ifdef __cplusplus
 }

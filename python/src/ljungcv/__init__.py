@@ -39,11 +39,12 @@ import numpy.typing as npt
 from ._host import host
 from ._outliers import OUTLIER_TYPES, Outlier, OutlierResults, outlier_statistics, outliers
 
-__all__ = ["critical_value", "evaluate", "assess", "limits", "module_info",
+__all__ = ["critical_value", "evaluate", "assess", "limits", "reach", "module_info",
            "outliers", "outlier_statistics", "Outlier", "OutlierResults", "OUTLIER_TYPES",
-           "Assessment", "Stretch", "OutOfRangeWarning",
+           "Assessment", "Stretch", "Reach", "OutOfRangeWarning", "DomainWarning",
            "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT",
-           "RANGE_HOLDS", "RANGE_BELOW_PREVIOUS_N", "RANGE_BELOW_LARGER_LEVEL", "RANGE_NO_VALUE"]
+           "RANGE_HOLDS", "RANGE_BELOW_PREVIOUS_N", "RANGE_BELOW_LARGER_LEVEL", "RANGE_NO_VALUE",
+           "REACH_CROSSES", "REACH_FROM_START", "REACH_NEVER"]
 __version__ = "1.2.0"
 
 #: The host's status codes, one per evaluation.
@@ -56,6 +57,11 @@ RANGE_HOLDS = 0                 #: the value holds
 RANGE_BELOW_PREVIOUS_N = 1      #: below the value at n - 1
 RANGE_BELOW_LARGER_LEVEL = 2    #: below the value at a 1% larger level
 RANGE_NO_VALUE = 3              #: no value there
+
+#: How a curve meets a threshold (:func:`reach`).
+REACH_CROSSES = 0               #: rising where it holds: below at n - 1, at or above at n
+REACH_FROM_START = 1            #: at or above from n, the first count of a stretch where it holds
+REACH_NEVER = 2                 #: below wherever it holds
 
 Scalar = Union[float, int, np.floating, np.integer]
 Method = Optional[str]
@@ -78,6 +84,25 @@ class OutOfRangeWarning(RuntimeWarning):
         self.total = total
 
 
+class DomainWarning(RuntimeWarning):
+    """Some elements have no value: an argument lies outside the function's domain.
+
+    As NumPy warns of an invalid value, :func:`critical_value` warns once
+    per call where elements come out ``nan`` although neither argument was
+    missing: the function rejected an argument (a level outside [0, 0.1])
+    or has no value there (n = 1 with the asymptotic method, alpha = 0, a
+    count below 1). The message counts them and gives the first one's
+    reason, as the ``ljungcv`` command words it; ``count`` is the number of
+    such elements, ``total`` the number of elements. ``check=False`` skips it
+    with the assessment; :func:`evaluate` gives each element's status.
+    """
+
+    def __init__(self, message: str, count: int = 0, total: int = 0) -> None:
+        super().__init__(message)
+        self.count = count
+        self.total = total
+
+
 class Assessment(NamedTuple):
     """:func:`assess`'s result: arrays of the broadcast shape, or scalars."""
     value: Any         #: the value, nan where there is none
@@ -91,6 +116,16 @@ class Stretch(NamedTuple):
     last_n: int
     verdict: int       #: RANGE_HOLDS, RANGE_BELOW_PREVIOUS_N, RANGE_BELOW_LARGER_LEVEL or RANGE_NO_VALUE
     text: str          #: what the value does there, as ``ljungcv limits`` says it
+
+
+class Reach(NamedTuple):
+    """:func:`reach`'s answer, as ``ljungcv reach`` gives it."""
+    reach: int                 #: REACH_CROSSES, REACH_FROM_START or REACH_NEVER
+    n: Optional[int]           #: the count (REACH_NEVER: of the largest value where the curve holds)
+    value: float               #: the value at n
+    value_before: float        #: the value at n - 1 for REACH_CROSSES, else nan
+    outside_n: Optional[int]   #: REACH_NEVER: where the value reaches the threshold out of range
+    note: str                  #: what was found, in the command's words
 
 
 @overload
@@ -124,8 +159,10 @@ def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C",
     check : bool
         Whether to assess the values (keyword only). With True, the default,
         one :class:`OutOfRangeWarning` counts the values that lie outside
-        their curve's sensible range; False skips the assessment, which
-        needs the neighbouring values too, and costs a bare evaluation.
+        their curve's sensible range, and one :class:`DomainWarning` the
+        elements without a value although neither argument was missing;
+        False skips both and the assessment, which needs the neighbouring
+        values too, and costs a bare evaluation.
 
     Returns
     -------
@@ -154,7 +191,7 @@ def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C",
     Ljung's method needs at least two observations; it falls for small n
     before it grows without bound.
 
-    >>> critical_value(1, 0.05), critical_value(1, 0.05, "L")
+    >>> critical_value(1, 0.05), critical_value(1, 0.05, "L", check=False)
     (1.9599639822884356, nan)
     >>> critical_value([6, 7, 8], 0.05, "ljung", check=False).tolist()   # lowest at n = 7
     [3.3851913888369185, 3.38370227414963, 3.3879410635935754]
@@ -178,17 +215,24 @@ def critical_value(n: npt.ArrayLike, alpha: npt.ArrayLike, method: Method = "C",
     >>> caught[0].message.count
     1
 
-    Counts are truncated; missing values are ``nan``:
+    Counts are truncated; elements without a value are ``nan``, with one
+    :class:`DomainWarning` that counts them and says why (an argument that
+    was itself missing gives ``nan`` without a word):
 
     >>> critical_value(25.9, 0.05) == critical_value(25, 0.05)
     True
-    >>> critical_value([10, 10, 10, 0], [0.1, 0.2, 0.0, 0.05]).tolist()
-    [2.8239385392335428, nan, nan, nan]
+    >>> with warnings.catch_warnings(record=True) as caught:
+    ...     warnings.simplefilter("always")
+    ...     critical_value([10, 10, 10, 0, 10], [0.1, 0.2, 0.0, 0.05, float("nan")]).tolist()
+    [2.8239385392335428, nan, nan, nan, nan]
+    >>> print(caught[0].message)
+    3 of 5 values are nan, outside the function's domain; the first: argument 2 (alpha = 0.2) rejected: alpha must be a level between 0 and 0.1
     """
     batch = _Batch(n, alpha, method)
     if not check:
         return batch.wrap(batch.values()[0])
-    values, _, verdicts = batch.assessed()
+    values, statuses, verdicts, rejected = batch.assessed(with_rejected=True)
+    batch.warn_outside_domain(statuses, rejected, stacklevel=3)
     batch.warn_out_of_range(verdicts, stacklevel=3)
     return batch.wrap(values)
 
@@ -270,15 +314,52 @@ def limits(method: Method = "C", alpha: float = 0.05) -> List[Stretch]:
     the_host = host()
     if text is not None and not _method_accepted(text):
         raise _unknown_method(method)
-    level_array, level_mask, _ = _real_array(alpha, "alpha")
-    if level_mask is not None and level_mask.any():
-        raise ValueError("alpha is masked: limits needs a level")
-    level = float(level_array)
+    level = _scalar(alpha, "alpha", "limits needs a level")
     status, stretches = the_host.limits(text, level)
     if status != STATUS_OK:
         raise ValueError(the_host.explain(1.0, level, text, status, 2, RANGE_HOLDS))
     return [Stretch(int(first), int(last), verdict, the_host.range_text(verdict))
             for first, last, verdict in stretches]
+
+
+def reach(threshold: float, alpha: float = 0.05, method: Method = "C") -> Reach:
+    """The count n at which the critical value first reaches ``threshold``.
+
+    The inverse look-up, as ``ljungcv reach THRESHOLD --method METHOD
+    --alpha ALPHA`` gives it: for a threshold that a test uses in place of
+    the critical value (a fixed 3.5, say), the count at which the method's
+    curve at level ``alpha``, rising where it holds (:func:`limits`), first
+    reaches it. For fewer observations a test with the threshold is stricter
+    than one at the level; from n on it is laxer. Every value is the
+    module's. Returns a :class:`Reach`; where the curve is at or above the
+    threshold from the start of a stretch where it holds, or below it
+    wherever it holds, ``reach`` says so and ``note`` explains. A level or
+    method the function rejects, or a NaN threshold, raises ValueError.
+
+    >>> reach(3.5, 0.05)
+    Reach(reach=0, n=31, value=3.5008704222294273, value_before=3.4907647166455473, outside_n=None, note='the corrected method (C) at alpha = 0.05 first reaches 3.5 at n = 31 (3.500870422; 3.490764717 at n - 1): a test with 3.5 is stricter than one at this level for fewer observations, and laxer from n = 31 on')
+    >>> reach(6, 0.001).reach == REACH_NEVER
+    True
+    """
+    text = _method_text(method)
+    the_host = host()
+    if text is not None and not _method_accepted(text):
+        raise _unknown_method(method)
+    level = _scalar(alpha, "alpha", "reach needs a level")
+    value = _scalar(threshold, "threshold", "reach needs one threshold")
+    if math.isnan(value):
+        raise ValueError("threshold is nan: the look-up needs a number")
+    status, kind, n, at_n, before, outside, note = the_host.reach(text, level, value)
+    if status != STATUS_OK:
+        raise ValueError(the_host.explain(1.0, level, text, status, 2, RANGE_HOLDS))
+
+    def count(x: float) -> Optional[int]:
+        return None if math.isnan(x) else int(x)
+
+    def number(x: float) -> float:  # the host's missing value as a plain nan
+        return math.nan if math.isnan(x) else x
+
+    return Reach(kind, count(n), number(at_n), number(before), count(outside), note)
 
 
 def module_info() -> Dict[str, Union[str, List[str]]]:
@@ -341,16 +422,38 @@ class _Batch:
         values[statuses != STATUS_OK] = np.nan
         return values, statuses
 
-    def assessed(self) -> Tuple[np.ndarray, np.ndarray, np.ndarray]:
+    def assessed(self, with_rejected: bool = False) -> Tuple[np.ndarray, ...]:
+        """Values, statuses, verdicts, and with_rejected the argument each rejection names."""
         values = np.empty(self.n.shape, dtype=np.float64)
         statuses = np.empty(self.n.shape, dtype=np.int32)
         verdicts = np.empty(self.n.shape, dtype=np.int32)
+        rejected = np.zeros(self.n.shape, dtype=np.int32)
         if values.size:
             self.host.assess_many(self.host.handle, values.size, _address(self.n), _address(self.alpha),
-                                  self.text, _address(values), _address(statuses), None,
-                                  _address(verdicts))
+                                  self.text, _address(values), _address(statuses),
+                                  _address(rejected) if with_rejected else None, _address(verdicts))
         values[statuses != STATUS_OK] = np.nan
-        return values, statuses, verdicts
+        return (values, statuses, verdicts, rejected) if with_rejected else (values, statuses, verdicts)
+
+    def warn_outside_domain(self, statuses: np.ndarray, rejected: np.ndarray, stacklevel: int) -> None:
+        """One DomainWarning for the elements without a value whose arguments were there."""
+        given = ~(np.isnan(self.n) | np.isnan(self.alpha))
+        if self.mask is not None:
+            given &= ~self.mask
+        outside = (statuses != STATUS_OK) & given
+        count = int(np.count_nonzero(outside))
+        if not count:
+            return
+        first = int(np.flatnonzero(outside)[0])
+        why = self.host.explain(float(self.n.flat[first]), float(self.alpha.flat[first]), self.text,
+                                int(statuses.flat[first]), int(rejected.flat[first]), RANGE_HOLDS)
+        total = statuses.size
+        if total == 1:
+            message = f"nan, outside the function's domain: {why}"
+        else:
+            message = (f"{count} of {total} values {'is' if count == 1 else 'are'} nan, outside the function's "
+                       f"domain; the first: {why}")
+        warnings.warn(DomainWarning(message, count, total), stacklevel=stacklevel)
 
     def warn_out_of_range(self, verdicts: np.ndarray, stacklevel: int) -> None:
         count = int(np.count_nonzero(verdicts))
@@ -472,6 +575,16 @@ def _real_array(x: npt.ArrayLike, name: str) -> Tuple[np.ndarray, Optional[np.nd
     if mask is not None and mask.any():
         result = np.where(mask, np.nan, result)
     return result, mask, frame
+
+
+def _scalar(x: Any, name: str, needed: str) -> float:
+    """One number, as limits and reach take their level and threshold; `needed` says why."""
+    array, mask, _ = _real_array(x, name)
+    if mask is not None and mask.any():
+        raise ValueError(f"{name} is masked: {needed}")
+    if array.size != 1:
+        raise ValueError(f"{name} has {array.size} elements: {needed}")
+    return float(array.reshape(()))
 
 
 def _is_real(element: Any, pd: Any) -> bool:

@@ -17,7 +17,7 @@ from pathlib import Path
 LIBRARY_DIR = Path(__file__).resolve().parent / "_lib"
 HOST_LIBRARY = LIBRARY_DIR / "libcvhost.so"
 MODULE_LIBRARY = LIBRARY_DIR / "libcvmodule.so"
-NEEDED_VERSION = 10200  # 1.2: whether a method is known, the outlier statistics
+NEEDED_VERSION = 10300  # 1.3: the inverse look-up
 
 if not HOST_LIBRARY.is_file():
     # The libraries are built by the package's install step; a source tree
@@ -53,7 +53,7 @@ class Host:
         version = lib.cvhost_version() if hasattr(lib, "cvhost_version") else 10000
         if version < NEEDED_VERSION:
             raise ImportError(f"ljungcv: {library} is version {version // 10000}.{version // 100 % 100}; "
-                              "the package needs 1.2 or later (reinstall the package)")
+                              "the package needs 1.3 or later (reinstall the package)")
         _bind(lib, "cvhost_open", _void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
         _bind(lib, "cvhost_ljungcv", ctypes.c_int32, _void_p, ctypes.c_double, ctypes.c_double,
               ctypes.c_char_p, _c_double_p, _c_int_p)
@@ -80,6 +80,10 @@ class Host:
               ctypes.c_char_p, ctypes.c_double, ctypes.c_size_t, _void_p, _void_p, _void_p, _void_p,
               ctypes.POINTER(ctypes.c_size_t), ctypes.POINTER(ctypes.c_double), ctypes.c_char_p,
               ctypes.c_size_t)
+
+        _bind(lib, "cvhost_reach", ctypes.c_int32, _void_p, ctypes.c_char_p, ctypes.c_double, ctypes.c_double,
+              ctypes.POINTER(ctypes.c_int32), _c_double_p, _c_double_p, _c_double_p, _c_double_p,
+              ctypes.c_char_p, ctypes.c_size_t)
 
         message = ctypes.create_string_buffer(512)
         handle = lib.cvhost_open(str(module).encode(), message, ctypes.sizeof(message))
@@ -127,6 +131,18 @@ class Host:
         first, last, ranges = (ctypes.c_double * size)(), (ctypes.c_double * size)(), (ctypes.c_int32 * size)()
         self.lib.cvhost_limits(self.handle, method, alpha, size, first, last, ranges, ctypes.byref(count))
         return status, list(zip(first, last, ranges))[:count.value]
+
+    def reach(self, method: bytes | None, alpha: float,
+              threshold: float) -> tuple[int, int, float, float, float, float, str]:
+        """Status, CVHOST_REACH_* value, n, value at n, value at n - 1, outside n, note."""
+        kind = ctypes.c_int32()
+        n, value, before, outside = ctypes.c_double(), ctypes.c_double(), ctypes.c_double(), ctypes.c_double()
+        note = ctypes.create_string_buffer(512)  # the interface's bound for any note
+        status = self.lib.cvhost_reach(self.handle, method, alpha, threshold, ctypes.byref(kind), ctypes.byref(n),
+                                       ctypes.byref(value), ctypes.byref(before), ctypes.byref(outside), note,
+                                       ctypes.sizeof(note))
+        return (status, kind.value, n.value, value.value, before.value, outside.value,
+                note.value.decode(errors="replace"))
 
     def info_fields(self) -> list[tuple[str, str]]:
         """The module's information as (name, value) fields, in `ljungcv info`'s order."""

@@ -51,20 +51,25 @@ class OutlierResults:
     """
 
     def __init__(self, outliers: List[Outlier], critical_value: float, fit: Any, adjusted: Any,
-                 order: Tuple[int, int, int], rounds: int) -> None:
+                 order: Tuple[int, int, int], rounds: int, times: Optional[List[str]] = None) -> None:
         self.outliers = outliers
         self.critical_value = critical_value
         self.fit = fit
         self.adjusted = adjusted
         self.order = order
         self.rounds = rounds
+        self._times = times  # each outlier's time as the summary shows it
 
     def summary(self) -> str:
-        """The outliers as a small table, with the model and the critical value."""
+        """The outliers as a small table, with the model and the critical value.
+
+        Times are the index's labels, a date index's in its own frequency
+        (2005-03 for a monthly series, 2005Q1 for a quarterly one).
+        """
         lines = [f"ARIMA{self.order}: {len(self.outliers)} outlier{'' if len(self.outliers) == 1 else 's'} "
                  f"at critical value {self.critical_value:.4f}"]
         if self.outliers:
-            labels = [str(o.index if o.label is None else o.label) for o in self.outliers]
+            labels = self._times or [str(o.index if o.label is None else o.label) for o in self.outliers]
             width = max(5, *(len(label) for label in labels))
             lines.append(f"{'time':>{width}}  type  {'effect':>12}  {'t':>8}")
             for label, o in zip(labels, self.outliers):
@@ -197,7 +202,31 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), *, alpha: float = 0.05, m
     found_list = [Outlier(time, _TYPE_NAMES[code], float(b), float(t),
                           None if labels is None else labels[time])
                   for (time, code), b, t in zip(chosen, beta, tvalues)]
-    return OutlierResults(found_list, cval, fit, _like(y, adjusted), (p, d, q), rounds)
+    times = None if labels is None else _time_texts(labels, [time for time, _ in chosen])
+    return OutlierResults(found_list, cval, fit, _like(y, adjusted), (p, d, q), rounds, times)
+
+
+def _time_texts(labels: Any, positions: List[int]) -> List[str]:
+    """The labels at positions as text; a date index's in its own frequency.
+
+    A DatetimeIndex with a frequency (its own, or one pandas infers from
+    three or more dates) gives Periods of it: 2005-03 for months, 2005Q1 for
+    quarters, 2005 for years. Without one, dates that are all midnight show
+    as dates. Any other index shows its labels as they are.
+    """
+    pd = sys.modules.get("pandas")
+    if pd is not None and isinstance(labels, pd.DatetimeIndex):
+        freq = labels.freq or (pd.infer_freq(labels) if len(labels) >= 3 else None)
+        if freq is not None:
+            try:
+                # The index's own frequency names the Period's (MS: months).
+                periods = pd.DatetimeIndex(labels, freq=freq).to_period()
+                return [str(periods[position]) for position in positions]
+            except (ValueError, TypeError, AttributeError):  # a frequency no Period has
+                pass
+        if (labels == labels.normalize()).all():
+            return [labels[position].strftime("%Y-%m-%d") for position in positions]
+    return [str(labels[position]) for position in positions]
 
 
 def _procedure(arima: Any, series: np.ndarray, order: Tuple[int, int, int], fit: Any, codes: int, delta: float,

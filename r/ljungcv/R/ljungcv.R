@@ -124,6 +124,33 @@ ljungcv_limits <- function(method = "C", alpha = 0.05) {
   do.call(rbind, c(list(empty), rows, list(make.row.names = FALSE)))
 }
 
+REACH_NAMES <- c("crosses", "from_start", "never")  # the interface's CVHOST_REACH_* codes 0, 1, 2
+
+ljungcv_reach <- function(threshold, alpha = c(0.1, 0.05, 0.01, 0.001), method = c("C", "L")) {
+  value <- numeric_argument(threshold, "threshold")
+  if (anyNA(value)) {
+    stop("'threshold' must be numbers without NA or NaN", call. = FALSE)
+  }
+  method <- method_argument(method)
+  level <- numeric_argument(alpha, "alpha")
+  cases <- expand.grid(alpha = level, method = method, threshold = value, KEEP.OUT.ATTRS = FALSE,
+                       stringsAsFactors = FALSE)
+  rows <- lapply(seq_len(nrow(cases)), function(i) {
+    found <- .Call(C_reach, cases$method[i], cases$alpha[i], cases$threshold[i])
+    if (is.null(found)) {
+      stop(gettextf("the module rejects alpha = %s%s", format(cases$alpha[i], digits = 17), level_range_text()),
+           call. = FALSE)
+    }
+    data.frame(threshold = cases$threshold[i], method = cases$method[i], alpha = cases$alpha[i],
+               reach = REACH_NAMES[found[[1L]] + 1L], n = found[[2L]], value = found[[3L]],
+               value_before = found[[4L]], outside_n = found[[5L]], note = found[[6L]], stringsAsFactors = FALSE)
+  })
+  empty <- data.frame(threshold = numeric(0), method = character(0), alpha = numeric(0), reach = character(0),
+                      n = numeric(0), value = numeric(0), value_before = numeric(0), outside_n = numeric(0),
+                      note = character(0), stringsAsFactors = FALSE)
+  do.call(rbind, c(list(empty), rows, list(make.row.names = FALSE)))
+}
+
 # Fields that repeat ("descriptor", "function") become one character vector.
 ljungcv_info <- function() {
   fields <- .Call(C_info_fields)

@@ -93,6 +93,7 @@ outlier_tstats <- function(fit, count) {
 
 ljungcv_outliers <- function(x, order = c(0, 0, 0), alpha = 0.05, method = "C", types = c("AO", "LS", "TC"),
                              delta = 0.7, cval = NULL) {
+  call <- match.call()
   if (!is.numeric(x) || NCOL(x) != 1L) {
     stop("'x' must be one numeric series", call. = FALSE)
   }
@@ -167,9 +168,18 @@ ljungcv_outliers <- function(x, order = c(0, 0, 0), alpha = 0.05, method = "C", 
                          type = names(OUTLIER_TYPES)[match(chosen$code, OUTLIER_TYPES)], effect = effects,
                          tstat = if (count > 0L) outlier_tstats(fit, count) else numeric(0),
                          stringsAsFactors = FALSE)
+  # The final fit was made for this call: its own call names only the
+  # procedure's variables (x = y, xreg = xreg).
+  fit$call <- call
   structure(list(outliers = outliers, critical_value = threshold, fit = fit, adjusted = adjusted, x = x,
-                 order = order, alpha = level, method = method, rounds = rounds),
+                 order = order, alpha = level, method = method, rounds = rounds, call = call),
             class = "ljungcv_outliers")
+}
+
+# What the series is called: the expression the call gave for it.
+series_name <- function(object) {
+  name <- if (is.null(object$call)) "" else paste(deparse(object$call$x, width.cutoff = 60L), collapse = " ")
+  if (nzchar(name)) name else "the series"
 }
 
 print.ljungcv_outliers <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
@@ -184,26 +194,44 @@ summary.ljungcv_outliers <- function(object, ...) {
   structure(list(outliers = object, fit = object$fit), class = "summary.ljungcv_outliers")
 }
 
+# "the outlier as regressor outlier1", "outliers as regressors outlier1 to
+# outlier3, in time order", or "no outliers".
+regressors_text <- function(count) {
+  if (count == 0L) return("no outliers")
+  if (count == 1L) return("the outlier as regressor outlier1")
+  sprintf("outliers as regressors outlier1 to outlier%d, in time order", count)
+}
+
 print.summary.ljungcv_outliers <- function(x, ...) {
   print(x$outliers, ...)
-  cat("\nFinal model (outliers as regressors outlier1, outlier2, ... in time order):\n")
+  cat(sprintf("\nFinal model (%s):\n", regressors_text(nrow(x$outliers$outliers))))
   print(x$fit, ...)
   invisible(x)
 }
 
-plot.ljungcv_outliers <- function(x, main = "Outliers", xlab = "Time", ylab = "", ...) {
+plot.ljungcv_outliers <- function(x, main = NULL, xlab = "Time", ylab = NULL, ...) {
   series <- stats::as.ts(x$x)
   adjusted <- stats::as.ts(x$adjusted)
-  limits <- range(series, adjusted)
-  limits[2L] <- limits[2L] + 0.15 * diff(limits)  # room for the legend
-  graphics::plot(series, main = main, xlab = xlab, ylab = ylab, col = "grey40", ylim = limits, ...)
-  graphics::lines(adjusted, col = "blue")
   o <- x$outliers
-  if (nrow(o) > 0L) {
-    graphics::points(o$time, as.double(series)[o$index], pch = 19, col = "red")
-    graphics::text(o$time, as.double(series)[o$index], o$type, pos = 3, cex = 0.8, col = "red")
+  count <- nrow(o)
+  name <- series_name(x)
+  if (is.null(main)) {
+    main <- sprintf("%s: %s under ARIMA(%s), critical value %s", name,
+                    if (count == 0L) "no outliers" else sprintf("%d outlier%s", count, if (count == 1L) "" else "s"),
+                    paste(x$order, collapse = ","), format(x$critical_value, digits = 4L))
   }
-  graphics::legend("topright", legend = c("series", "adjusted", "outliers"), col = c("grey40", "blue", "red"),
-                   lty = c(1, 1, NA), pch = c(NA, NA, 19), bty = "n", cex = 0.8)
+  if (is.null(ylab)) ylab <- name
+  limits <- range(series, adjusted)
+  limits[2L] <- limits[2L] + 0.2 * diff(limits)  # room for the legend above the series
+  graphics::plot(series, main = main, xlab = xlab, ylab = ylab, col = "grey40", ylim = limits, ...)
+  graphics::lines(adjusted, col = "blue", lwd = 2)
+  if (count > 0L) {
+    graphics::points(o$time, as.double(series)[o$index], pch = 19, col = "red")
+    graphics::text(o$time, as.double(series)[o$index], o$type, pos = 3, col = "red")
+  }
+  entries <- c("series", "adjusted (outlier effects removed)", if (count > 0L) "outlier, with its type")
+  graphics::legend("topleft", legend = entries, col = c("grey40", "blue", "red")[seq_along(entries)],
+                   lty = c(1, 1, NA)[seq_along(entries)], lwd = c(1, 2, NA)[seq_along(entries)],
+                   pch = c(NA, NA, 19)[seq_along(entries)], bg = "white", inset = 0.01)
   invisible(x)
 }

@@ -18,7 +18,7 @@ ljungcv_outliers(x, order = c(0, 0, 0), alpha = 0.05, method = "C",
 
 \method{print}{ljungcv_outliers}(x, digits = max(3L, getOption("digits") - 3L), \dots)
 \method{summary}{ljungcv_outliers}(object, \dots)
-\method{plot}{ljungcv_outliers}(x, main = "Outliers", xlab = "Time", ylab = "", \dots)
+\method{plot}{ljungcv_outliers}(x, main = NULL, xlab = "Time", ylab = NULL, \dots)
 }
 \arguments{
   \item{x}{a numeric vector or \code{ts}: the series, at least
@@ -36,7 +36,9 @@ ljungcv_outliers(x, order = c(0, 0, 0), alpha = 0.05, method = "C",
     \code{ljungcv(n - d, alpha, method)}.}
   \item{object}{the result of \code{ljungcv_outliers}.}
   \item{digits}{significant digits printed.}
-  \item{main, xlab, ylab}{the plot's titles.}
+  \item{main, xlab, ylab}{the plot's titles; \code{NULL} for a title that
+    names the series, the outliers found, the model and the critical value,
+    and the series' name on the value axis.}
   \item{\dots}{passed on to \code{print} or \code{plot}.}
 }
 \details{
@@ -65,14 +67,17 @@ ljungcv_outliers(x, order = c(0, 0, 0), alpha = 0.05, method = "C",
     \code{type}, \code{effect} (its size on the series' scale) and
     \code{tstat}, both from the final fit.}
   \item{critical_value}{the threshold used.}
-  \item{fit}{the final \code{arima} fit; the outliers are its regressors
+  \item{fit}{the final \code{arima} fit, its call the call of
+    \code{ljungcv_outliers}; the outliers are its regressors
     \code{outlier1}, \code{outlier2}, \dots in the order of \code{outliers}.}
   \item{adjusted}{the series without the outlier effects, with the
     attributes of \code{x} (a \code{ts} stays a \code{ts}).}
   \item{x, order, alpha, method, rounds}{the series and the arguments, and
     the number of rounds taken.}
-  The plot method draws the series, the adjusted series and the outliers
-  marked with their types.
+  \item{call}{the call.}
+  The summary prints the outliers and the final model, with the call. The plot
+  method draws the series, the adjusted series and the outliers marked
+  with their types, with a legend of what is drawn.
 }
 \seealso{\code{\link{ljungcv}}, \code{\link{ljungcv_outlier_statistics}}.}
 \examples{

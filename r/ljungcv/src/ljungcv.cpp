@@ -145,6 +145,31 @@ static SEXP ljungcv_limits(SEXP method, SEXP alpha)
     return result;
 }
 
+// list(reach, n, value, value_before, outside_n, note): the inverse look-up
+// of the method's curve at level alpha for the threshold, as the C
+// interface gives it (reach a CVHOST_REACH_* code; NA where it gives NaN or
+// the missing value); NULL when the function rejects the level.
+static SEXP ljungcv_reach(SEXP method, SEXP alpha, SEXP threshold)
+{
+    const char* text = method_text(method);
+    cvhost* h = host();
+    std::int32_t reach = 0;
+    double numbers[4] = {0.0, 0.0, 0.0, 0.0};  // n, value, value_before, outside_n
+    char note[512] = "";
+    if (cvhost_reach(h, text, Rf_asReal(alpha), Rf_asReal(threshold), &reach, &numbers[0], &numbers[1], &numbers[2],
+                     &numbers[3], note, sizeof note) != CVHOST_STATUS_OK) {
+        return R_NilValue;
+    }
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 6));
+    SET_VECTOR_ELT(result, 0, Rf_ScalarInteger(reach));
+    for (int i = 0; i < 4; ++i) {
+        SET_VECTOR_ELT(result, i + 1, Rf_ScalarReal(ISNAN(numbers[i]) ? NA_REAL : numbers[i]));
+    }
+    SET_VECTOR_ELT(result, 5, Rf_mkString(note));
+    UNPROTECT(1);
+    return result;
+}
+
 // list(name, value): the module's information as fields, in the command's order.
 static SEXP ljungcv_info_fields(void)
 {
@@ -256,6 +281,7 @@ static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_method_rule", reinterpret_cast<DL_FUNC>(&ljungcv_method_rule), 0},
     {"C_level_range", reinterpret_cast<DL_FUNC>(&ljungcv_level_range), 0},
     {"C_limits", reinterpret_cast<DL_FUNC>(&ljungcv_limits), 2},
+    {"C_reach", reinterpret_cast<DL_FUNC>(&ljungcv_reach), 3},
     {"C_info_fields", reinterpret_cast<DL_FUNC>(&ljungcv_info_fields), 0},
     {"C_outlier_statistics", reinterpret_cast<DL_FUNC>(&ljungcv_outlier_statistics), 5},
     {"C_locate_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_locate_outliers), 7},

@@ -55,3 +55,28 @@ test_that("ljungcv_limits gives the stretches limits lists", {
     expect_identical(limits$method, vapply(fields, `[[`, "", 2L))
   }
 })
+
+test_that("ljungcv_reach gives what reach prints, and its crossings are where the values pass", {
+  skip_if(command == "", "LJUNGCV_COMMAND is not set")
+  thresholds <- c(1.9, 3.5, 4.9, 6)
+  levels <- c(0.1, 0.05, 0.001, 1e-6)
+  printed <- read.csv(text = run_command(c("reach", paste(thresholds, collapse = ","), "--method", "both",
+                                           "--alpha", paste(sprintf("%.17g", levels), collapse = ","),
+                                           "--format", "csv")),
+                      colClasses = "character")
+  found <- ljungcv_reach(thresholds, levels, c("C", "L"))
+  expect_identical(found$reach, printed$reach)
+  expect_identical(found$method, printed$method)
+  expect_identical(found$n, as.numeric(ifelse(printed$n == "", NA, printed$n)))
+  expect_same_bits(found$value, decimal_double(printed$value), "value")
+  expect_same_bits(found$value_before, decimal_double(printed$value_before), "value_before")
+  expect_identical(found$outside_n, as.numeric(ifelse(printed$outside_n == "", NA, printed$outside_n)))
+  expect_setequal(found$reach, c("crosses", "from_start", "never"))
+  crossing <- found[found$reach == "crosses", ]
+  at_n <- ljungcv(crossing$n, crossing$alpha, crossing$method, check = FALSE)
+  before <- ljungcv(crossing$n - 1, crossing$alpha, crossing$method, check = FALSE)
+  expect_true(all(at_n >= crossing$threshold & before < crossing$threshold))
+  expect_match(found$note[found$reach == "never"][1L], "stays below")
+  expect_error(ljungcv_reach(3.5, 0.2), "rejects alpha = 0.2")
+  expect_error(ljungcv_reach(NaN), "'threshold' must be numbers")
+})

@@ -77,10 +77,42 @@ test_that("a level shift under ARIMA(0, 1, 1), a threshold of one's own, and the
   expect_identical(nrow(none$outliers), 0L)
   expect_identical(none$adjusted, y)
   expect_output(print(found), "1 outlier at critical value")
-  expect_output(print(summary(found)), "outlier1")
   grDevices::pdf(NULL)
   on.exit(grDevices::dev.off())
   expect_identical(plot(found), found)
+})
+
+# Every text a plot draws, from the device's display list.
+plot_texts <- function(x) {
+  grDevices::pdf(NULL)
+  on.exit(grDevices::dev.off())
+  grDevices::dev.control("enable")
+  stopifnot(identical(plot(x), x))
+  calls <- grDevices::recordPlot()[[1L]]
+  unname(unlist(lapply(calls, function(call) Filter(is.character, call[[2L]]))))
+}
+
+test_that("the summary and the plot say what was found, under the user's call, and nothing more", {
+  set.seed(3)
+  y <- cumsum(rnorm(120) - 0.5 * c(0, rnorm(119)))
+  y[61:120] <- y[61:120] + 8
+  one <- suppressWarnings(ljungcv_outliers(y, order = c(0, 1, 1), types = "LS"))
+  none <- suppressWarnings(ljungcv_outliers(y, order = c(0, 1, 1), cval = 1e6))
+  cases <- list(list(one, "the outlier as regressor outlier1", "y: 1 outlier under ARIMA(0,1,1), critical value",
+                     TRUE),
+                list(none, "no outliers", "y: no outliers under ARIMA(0,1,1), critical value 1e+06", FALSE))
+  for (case in cases) {
+    printed <- capture.output(print(summary(case[[1L]])))
+    expect_true(any(startsWith(printed, sprintf("Final model (%s):", case[[2L]]))), info = case[[2L]])
+    expect_false(any(grepl("x = y, order = order|xreg = xreg", printed)))
+    expect_true(any(startsWith(printed, "ljungcv_outliers(x = y, order = c(0, 1, 1)")))
+    drawn <- plot_texts(case[[1L]])
+    expect_true(any(startsWith(drawn, case[[3L]])), info = case[[3L]])
+    expect_true(all(c("y", "series", "adjusted (outlier effects removed)") %in% drawn))
+    expect_identical("outlier, with its type" %in% drawn, case[[4L]])
+    expect_identical("LS" %in% drawn, case[[4L]])
+  }
+  expect_false(any(grepl("outlier2", capture.output(print(summary(one))))))
 })
 
 test_that("bad input is an error that says why", {

@@ -6,7 +6,7 @@
 // with STATUS_OK, or MISSING_VALUE with STATUS_NO_RESULT when it has none.
 // The host's argument values, its method text included, are never written:
 // the invalid bits are the only change to the CallFrame.
-#include "cv/ljungcv_eval.h"
+#include "ljungcv_eval.h"
 
 #include <cmath>
 #include <cstddef>
@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "cv/critical_value.h"
-#include "module/host_services.h"
+#include "host_services.h"
 #include "text/blank_text.h"
 
 namespace {

@@ -1,0 +1,61 @@
+// Maximum-likelihood fit of a regression with seasonal ARIMA errors
+//   y_t = x_t' beta + u_t,
+//   phi(B) Phi(B^s) (1 - B)^d (1 - B^s)^D u_t = theta(B) Theta(B^s) a_t,  a_t ~ N(0, sigma^2),
+// by the exact Gaussian likelihood (see arima_fit.cpp for the steps). The
+// fit is deterministic, keeps no state between calls, and stops after a
+// fixed number of iterations.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+struct ArimaOrder {
+    int p = 0, d = 0, q = 0;  // 0..5, 0..2, 0..5
+    int P = 0, D = 0, Q = 0;  // 0..5, 0..1, 0..5; all 0 when period is 1
+    int period = 1;           // 1 (no season) or 2..366
+};
+
+struct Regressor {
+    std::string name;
+    std::vector<double> values;  // one per observation, none missing
+};
+
+struct FitOptions {
+    bool include_mean = true;    // an intercept when d + D = 0 (not used otherwise)
+    bool include_drift = false;  // a time trend 1..n; only when d + D = 1
+    int max_iterations = 100;    // of the quasi-Newton search, 1..10000
+    std::size_t pi_weights = 0;  // how many pi and psi weights the result carries
+};
+
+struct FitResult {
+    // ar1.., ma1.., sar1.., sma1.., then "intercept", "drift" and the caller's regressors.
+    std::vector<std::string> names;
+    std::vector<double> coefficients;
+    std::vector<double> standard_errors;  // NaN where the Hessian gives none
+    std::vector<double> covariance;       // row-major, names.size() squared
+    double sigma2 = 0;                    // maximum-likelihood estimate
+    double loglik = 0;
+    double aic = 0, aicc = 0, bic = 0;  // sigma^2 counted as a parameter
+    std::size_t nobs = 0;               // observations whose innovation enters the likelihood
+    // Standardised one-step residuals v_t / sqrt(F_t) (F_t in units of sigma^2),
+    // one per observation; NaN where the value is missing and for the first
+    // d + D s observations (and, with missing values, the first d + D s
+    // observed ones), where the differenced series has no value.
+    std::vector<double> residuals;
+    std::vector<double> pi_weights;   // pi_1..pi_k: e_t = y_t - sum pi_j y_{t-j}
+    std::vector<double> psi_weights;  // psi_1..psi_k: y_t = e_t + sum psi_j e_{t-j}
+    bool converged = false;
+    std::string message;  // why not, when not converged; empty otherwise
+    int iterations = 0;
+    int evaluations = 0;  // of the likelihood, start values' included
+};
+
+// y: NaN for a missing value. Throws FitInputError (arima_checks.h) on bad input.
+FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::span<const Regressor> regressors,
+                    const FitOptions& options);
+
+}  // namespace engine

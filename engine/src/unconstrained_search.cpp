@@ -1,0 +1,122 @@
+// L-BFGS glue: LBFGS++'s solver with a numerical gradient.
+#include "unconstrained_search.h"
+
+#include <Eigen/Core>
+#include <LBFGS.h>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace engine {
+
+namespace {
+
+// Central differences, h = 1e-5 on parameters of order one: truncation
+// error O(h^2) = 1e-10 against rounding of order eps |f| / h = 1e-11 |f|.
+constexpr double kGradientStep = 1e-5;
+
+// The best point is kept here because LBFGS++ leaves its x at the last
+// trial step when a line search gives up.
+struct Objective {
+    explicit Objective(const std::function<double(const std::vector<double>&)>& objective) : f(objective) {}
+
+    const std::function<double(const std::vector<double>&)>& f;
+    int evaluations = 0;
+    int improvements = -1;  // the start is not a step
+    std::vector<double> best_x;
+    double best_value = std::numeric_limits<double>::infinity();
+    Eigen::VectorXd best_gradient;
+
+    double value(const std::vector<double>& x)
+    {
+        ++evaluations;
+        const double fx = f(x);
+        return std::isnan(fx) ? std::numeric_limits<double>::infinity() : fx;
+    }
+
+    double operator()(const Eigen::VectorXd& x, Eigen::VectorXd& grad)
+    {
+        std::vector<double> point(x.data(), x.data() + x.size());
+        const double fx = value(point);
+        for (Eigen::Index i = 0; i < x.size(); ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            const double xi = point[k];
+            point[k] = xi + kGradientStep;
+            const double up = value(point);
+            point[k] = xi - kGradientStep;
+            const double down = value(point);
+            point[k] = xi;
+            grad(i) = (up - down) / (2.0 * kGradientStep);
+            if (!std::isfinite(grad(i)))
+                grad(i) = 0.0;  // at the edge of the defined region
+        }
+        if (fx < best_value) {
+            ++improvements;
+            best_value = fx;
+            best_x = point;
+            best_gradient = grad;
+        }
+        return fx;
+    }
+};
+
+}  // namespace
+
+SearchResult minimize(const std::function<double(const std::vector<double>&)>& objective, std::vector<double> x0,
+                      int max_iterations, double gradient_tolerance)
+{
+    SearchResult result;
+    Objective f(objective);
+    if (x0.empty()) {
+        result.value = f.value(x0);
+        result.evaluations = f.evaluations;
+        result.converged = std::isfinite(result.value);
+        if (!result.converged)
+            result.message = "the objective is not finite";
+        return result;
+    }
+    LBFGSpp::LBFGSParam<double> param;
+    param.epsilon = gradient_tolerance;
+    param.epsilon_rel = 0.0;
+    param.max_iterations = max_iterations;
+    param.max_linesearch = 40;
+    LBFGSpp::LBFGSSolver<double> solver(param);
+    Eigen::VectorXd x = Eigen::Map<const Eigen::VectorXd>(x0.data(), static_cast<Eigen::Index>(x0.size()));
+    std::string stopped;
+    try {
+        double fx = 0.0;
+        solver.minimize(f, x, fx);
+    } catch (const std::exception& error) {
+        stopped = error.what();
+    }
+    // Counted as the steps that lowered the objective: LBFGS++ does not say
+    // how far it got when a line search gives up.
+    result.iterations = std::max(f.improvements, 0);
+    result.evaluations = f.evaluations;
+    if (f.best_x.empty()) {
+        result.x = std::move(x0);
+        result.value = std::numeric_limits<double>::infinity();
+        result.message = "the objective is not finite at the start";
+        return result;
+    }
+    result.x = f.best_x;
+    result.value = f.best_value;
+    result.gradient_norm = f.best_gradient.cwiseAbs().maxCoeff();
+    // A line search that gives up beside the optimum, where rounding hides
+    // any further descent, has still converged if the gradient there is small.
+    result.converged = std::isfinite(f.best_value) && result.gradient_norm <= 10.0 * gradient_tolerance;
+    if (!result.converged) {
+        if (!std::isfinite(f.best_value))
+            result.message = "the objective is not finite";
+        else if (!stopped.empty())
+            result.message =
+                "the line search stopped (" + stopped + ") with gradient " + std::to_string(result.gradient_norm);
+        else
+            result.message = "no convergence in " + std::to_string(max_iterations) + " iterations (gradient " +
+                             std::to_string(result.gradient_norm) + ")";
+    }
+    return result;
+}
+
+}  // namespace engine

@@ -1,0 +1,28 @@
+// The quasi-Newton search shared by the start values and the likelihood:
+// L-BFGS (Liu & Nocedal 1989, from LBFGS++) over unconstrained parameters,
+// with central-difference gradients, a bounded number of iterations, and
+// the best point seen kept, whatever way the search ends.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+struct SearchResult {
+    std::vector<double> x;
+    double value = 0;
+    double gradient_norm = 0;  // largest absolute component at x
+    int iterations = 0;        // steps that lowered the objective
+    int evaluations = 0;
+    bool converged = false;
+    std::string message;  // why not, when not converged
+};
+
+// Minimises objective from x0. The objective returns +infinity (or NaN)
+// where it is not defined.
+SearchResult minimize(const std::function<double(const std::vector<double>&)>& objective, std::vector<double> x0,
+                      int max_iterations, double gradient_tolerance);
+
+}  // namespace engine

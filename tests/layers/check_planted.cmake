@@ -1,0 +1,25 @@
+cmake_minimum_required(VERSION 3.25)
+# Builds each planted target of tests/layers/CMakeLists.txt in TREE: every
+# one in REFUSED must fail because its header is not found, every one in
+# ALLOWED must build.
+foreach(name IN LISTS REFUSED ALLOWED)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${TREE} --target planted_${name}
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  file(READ ${TREE}/tests/layers/planted_${name}.cpp source)
+  string(REGEX MATCH "#include [<\"]([^>\"]+)" include "${source}")
+  set(header ${CMAKE_MATCH_1})
+  if(name IN_LIST REFUSED)
+    string(REGEX MATCH "${header}[:']* (No such file or directory|file not found)" not_found "${output}")
+    if(result EQUAL 0)
+      message(SEND_ERROR "planted_${name}: ${header} compiled where its layer may not include it")
+    elseif(NOT not_found)
+      message(SEND_ERROR "planted_${name} failed, but not because ${header} was not found:\n${output}")
+    else()
+      message(STATUS "refused as it should be: planted_${name} (${header})")
+    endif()
+  elseif(NOT result EQUAL 0)
+    message(SEND_ERROR "planted_${name}: the allowed ${header} did not compile:\n${output}")
+  else()
+    message(STATUS "compiled as it should: planted_${name} (${header})")
+  endif()
+endforeach()
