@@ -8,6 +8,10 @@
 #                   (cmake --install) into DIR
 #   NATIVE_TREE=build scripts/install-r.sh ...   the CMake tree to use
 #                                                (default build-r/)
+# Each stage prints a line on standard error, and a long one a line at
+# least every 30 s (the CMake build's progress, R's objects compiled); R's
+# and CMake's whole output goes to TREE/install-r-cmake.log and
+# TREE/install-r.log.
 set -euo pipefail
 
 usage() {
@@ -37,13 +41,38 @@ if [[ -n "$prefix" ]]; then
 fi
 cd "$(dirname "$0")/.."
 
+source scripts/stages.sh
+stages install-r $((${prefix:+2} + 2))
 work=$(mktemp -d)
-trap 'rm -rf -- "$work"' EXIT
+trap 'untick; rm -rf -- "$work"' EXIT
 tree=${NATIVE_TREE:-build-r}
-tarball=$(NATIVE_TREE=$tree scripts/r-tarball.sh "$work")
-if [[ -n "$prefix" ]]; then
-  cmake --build "$tree" -j2 >/dev/null
-  cmake --install "$tree" --prefix "$prefix" >/dev/null
-  echo "install-r: cvmodule kit and the ljungcv command installed in $prefix"
+# R's make compiles as many files at once as there are cores, unless the
+# caller's MAKEFLAGS says otherwise.
+export MAKEFLAGS=${MAKEFLAGS:--j$(nproc)}
+
+stage "the source tarball (scripts/r-tarball.sh)"
+if [[ -z "${NATIVE_TREE:-}" ]]; then
+  # Our own tree, without tests and benchmarks: its default target is then
+  # what `cmake --install` needs.
+  cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF -DCVMODULE_BUILD_BENCHMARKS=OFF \
+        >/dev/null
 fi
-R CMD INSTALL ${library:+-l "$library"} "$tarball"
+tarball=$(NATIVE_TREE=$tree scripts/r-tarball.sh "$work")
+
+if [[ -n "$prefix" ]]; then
+  stage "the kit and the ljungcv command in $tree (cmake --build)"
+  ticking 30 progress "$tree/install-r-cmake.log"
+  built "$tree/install-r-cmake.log" cmake --build "$tree" -j"$(nproc)"
+  untick
+  stage "the kit and the ljungcv command into $prefix (cmake --install)"
+  cmake --install "$tree" --prefix "$prefix" >/dev/null
+fi
+
+stage "R CMD INSTALL: compiles the package again and installs it${library:+ into $library}"
+# R unpacks and compiles the package in its temporary directory, kept in
+# $work so that the objects can be counted as they come.
+mkdir -p "$work/tmp"
+ticking 30 compiled "$work/tmp" "$(tar -tzf "$tarball" | grep -c '/src/.*\.cpp$')"
+built "$tree/install-r.log" env TMPDIR="$work/tmp" R CMD INSTALL ${library:+-l "$library"} "$tarball"
+untick
+echo "install-r: done in $(stages_elapsed)${prefix:+; the kit and the ljungcv command are in $prefix}" >&2

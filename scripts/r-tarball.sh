@@ -22,10 +22,10 @@ stages r-tarball 4
 
 stage "R's tools (scripts/setup.sh --r)"
 scripts/setup.sh --r
-stage "the build stamp ($tree/generated/host/build_info.h)"
+stage "the build stamp ($tree/generated/module/build_info.h)"
 # The module's version and build stamp come from CMake's configure step.
 if [[ ! -f "$tree/generated/module/build_info.h" ]]; then
-  cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF >/dev/null
+  cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF -DCVMODULE_BUILD_BENCHMARKS=OFF >/dev/null
 fi
 
 work=$(mktemp -d)
@@ -101,15 +101,15 @@ while IFS= read -r dir; do includes+=("-I$dir"); done < <(cd "$src" && find "${m
 # The longest stage: R installs the package, compiling every source, to
 # build the vignette.
 stage "R CMD build: compiles the package to build its vignette (a few minutes on two cores)"
+# R's make compiles as many files at once as there are cores, unless the
+# caller's MAKEFLAGS says otherwise.
+export MAKEFLAGS=${MAKEFLAGS:--j$(nproc)}
 log=$out/ljungcv-build.log
 objects_total=$((${#module_objects[@]} + ${#glue_objects[@]} + 1))
 # R compiles a copy of the package in its temporary directory, kept in
 # $work so that the objects can be counted as they come.
 mkdir -p "$work/tmp"
-compiled() {
-  echo "r-tarball:     $(find "$work/tmp" -name '*.o' | wc -l) of $objects_total objects compiled ($(stages_elapsed) so far)" >&2
-}
-ticking 30 compiled
+ticking 30 compiled "$work/tmp" "$objects_total"
 status=0
 (cd "$work" && built "$log" env TMPDIR="$work/tmp" R CMD build ljungcv) || status=$?
 untick

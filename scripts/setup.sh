@@ -2,7 +2,7 @@
 # Installs what a script needs beyond the base image, when it is missing,
 # then checks that every command it runs is there. Needs root (or sudo) only
 # when something is missing.
-#   scripts/setup.sh                  the build of ljungcv and its module (run.sh),
+#   scripts/setup.sh                  the build of ljungcv, its module and the kit (run.sh),
 #                                     and gnuplot, which `ljungcv plot` draws with
 #   scripts/setup.sh --tests          also the test suite's tools and libraries
 #   scripts/setup.sh --r --python     also the R or Python packages' needs

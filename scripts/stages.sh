@@ -14,6 +14,12 @@
 #   ticking SECONDS COMMAND...  runs COMMAND every SECONDS in the background
 #                          (say, a count of the objects compiled so far) for
 #                          a step whose own output says nothing; untick stops it
+#   compiled DIR TOTAL     for ticking beside `built`: how many of TOTAL
+#                          objects a compiler has written below DIR, for a
+#                          build whose own lines say nothing about that
+#   progress LOG           for ticking beside `built`: where the CMake build
+#                          logging to LOG is ("[ 42%] Building CXX object X"),
+#                          so that a target of many files is not silent
 stages() {
   stages_name=$1 stages_total=$2 stages_done=0 stages_start=$SECONDS
 }
@@ -52,6 +58,17 @@ ticking() {
   # not kept waiting by one left over after untick.
   (while sleep "$seconds" >/dev/null 2>&1; do "$@"; done) &
   stages_ticker=$!
+}
+
+compiled() {
+  printf '%s:     %d of %d objects compiled (%s so far)\n' "$stages_name" \
+    "$(find "$1" -name '*.o' 2>/dev/null | wc -l)" "$2" "$(stages_elapsed)" >&2
+}
+
+progress() {
+  local line
+  line=$(grep -a '^\[ *[0-9]*%\] ' "$1" 2>/dev/null | tail -n 1) || true
+  printf '%s:     %s (%s so far)\n' "$stages_name" "${line:-building}" "$(stages_elapsed)" >&2
 }
 
 untick() {

@@ -33,9 +33,13 @@ in_shell() {  # in_shell COMMANDS: a fresh shell in $work, where python/ is the 
   (cd "$work" && bash -euo pipefail -c "$1")
 }
 
-stage "docs/python.md's install commands, as written: a fresh venv, pip install ./python (builds the module)"
+stage "docs/python.md's install commands, as written with its -v: a fresh venv, pip install ./python (builds the module)"
 ln -s "$PWD/python" "$work/python"
-built "$work/pip.log" in_shell "$(route python-install)"
+built "$work/pip.log" in_shell "$(route python-install | sed 's/ pip install / pip install -v /')"
+if ! grep -q '^ *ljungcv build: \[2/3\]' "$work/pip.log"; then
+  echo "test-python: pip install -v shows none of the build's stages, as docs/python.md says it does" >&2
+  exit 1
+fi
 stage "the package's tests in that venv"
 pytest_in .venv
 

@@ -13,7 +13,8 @@ root=$PWD
 tree=${NATIVE_TREE:-build-r}
 scripts/setup.sh --r
 if [[ -z "${NATIVE_TREE:-}" ]]; then
-  cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF >/dev/null
+  cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCVMODULE_BUILD_TESTS=OFF -DCVMODULE_BUILD_BENCHMARKS=OFF \
+        >/dev/null
 fi
 cmake --build "$tree" --target ljungcv cvmodule -j2 >/dev/null
 
@@ -49,17 +50,26 @@ for arguments in "--bogus" "-l" "--prefix" "-l $work/unused --bogus" "stray"; do
   fi
 done
 # The manual's commands (docs/r.md) as written, each block in a fresh shell
-# from the repository root with HOME a directory whose name holds a space
-# and an ampersand: the install (both options), a value through Rscript, the
-# R session shown there, line by line as R prints it, and the removal.
-home="$work/home dir&1"
+# from a fresh copy of the tree (as a clone has it: no build-r/ yet), with
+# HOME a directory whose name holds a space and an ampersand: the install
+# (both options; it builds the kit in the copy's build-r/ as it would for
+# a user), a value through Rscript, the R session shown there, line by line
+# as R prints it, the vignette's lines, and the removal.
+copy=$work/clone home="$work/home dir&1"
 mkdir -p -- "$home"
+"$root/scripts/copy-tree.sh" "$copy"
 library=$home/R/library prefix=$home/.local/cvmodule
 route() { "$root/tests/support/doc_route.py" "$root/docs/r.md" "$1"; }
 in_shell() {  # in_shell COMMANDS
-  (cd "$root" && env -i HOME="$home" PATH="$PATH" NATIVE_TREE="$tree" bash -euo pipefail -c "$1")
+  (cd "$copy" && env -i HOME="$home" PATH="$PATH" bash -euo pipefail -c "$1")
 }
-in_shell "$(route r-install)" >install.out 2>&1 || { cat install.out >&2; exit 1; }
+# The install is never silent for long: a line at least every 45 s.
+if ! in_shell "$(route r-install)" 2>&1 | "$root/tests/support/longest_silence.py" 45 >install.out; then
+  cat install.out >&2
+  echo "test-r: docs/r.md's install command failed, or left its user waiting without a word" >&2
+  exit 1
+fi
+echo "test-r: docs/r.md's install command: $(tail -n 1 install.out)"
 [[ -f "$library/ljungcv/libs/libcvmodule.so" && -x "$prefix/bin/ljungcv" ]] ||
   { echo "test-r: install-r.sh did not install into '$library' and '$prefix'" >&2; exit 1; }
 expected=$(route r-use | sed -n 's/.*   # //p')
@@ -71,6 +81,18 @@ grep '^> ' session.expected | cut -c3- >session.R
 # R ends a warning with a blank, and the session with a last prompt.
 sed -e 's/ *$//' -e '${/^>$/d}' session.out >session.actual
 diff -u session.expected session.actual >&2 || { echo "test-r: docs/r.md's R session prints otherwise" >&2; exit 1; }
+# The vignette without a browser: its page's path, its text, its code run
+# (from $work, where its plots' Rplots.pdf goes).
+(env -i HOME="$home" PATH="$PATH" bash -euo pipefail -c "$(route r-vignette)") >vignette.out 2>&1 ||
+  { cat vignette.out >&2; exit 1; }
+[[ -s Rplots.pdf ]] || { echo "test-r: docs/r.md's vignette code drew no Rplots.pdf" >&2; exit 1; }
+page=$(head -n 1 vignette.out)
+if [[ "$page" != */doc/ljungcv.html || ! -s "$page" ]] || ! grep -q '^title: "' vignette.out ||
+   ! grep -q '^> library(ljungcv)$' vignette.out; then
+  echo "test-r: docs/r.md's vignette lines print no page, text or code run:" >&2
+  head -n 20 vignette.out >&2
+  exit 1
+fi
 
 # One million values, mixed counts and levels, each method, bare and
 # assessed. The limit is on CPU time, which other load on the machine does
@@ -87,7 +109,11 @@ for (method in c("C", "L")) for (check in c(FALSE, TRUE)) {
   if (cpu >= 2) stop("one million values took two seconds or more")
 }'
 
+# The removal leaves nothing of the package or the kit behind in HOME.
 in_shell "$(route r-remove)" >remove.out 2>&1 || { cat remove.out >&2; exit 1; }
-[[ ! -e "$library/ljungcv" ]] || { echo "test-r: docs/r.md's removal left $library/ljungcv" >&2; exit 1; }
-(cd "$root" && xargs -d '\n' rm -f -- <"$tree/install_manifest.txt")
-[[ ! -e "$prefix/bin/ljungcv" ]] || { echo "test-r: the kit's removal left $prefix/bin/ljungcv" >&2; exit 1; }
+in_shell "$(route r-remove-kit)" >remove.out 2>&1 || { cat remove.out >&2; exit 1; }
+if [[ -e "$home/R" || -e "$prefix" ]]; then
+  echo "test-r: docs/r.md's removal left behind:" >&2
+  find "$home/R" "$prefix" >&2 2>/dev/null
+  exit 1
+fi

@@ -14,6 +14,9 @@ cmake --preset release -DCVMODULE_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build --preset release -j"$jobs"
 ctest --preset release -j"$jobs"
 
+echo "== the README's first steps on a fresh copy of the tree: scripts/run.sh, then the kit's install"
+scripts/test-getting-started.sh
+
 echo "== R package: the self-contained tarball, R CMD check --as-cran with its tests, one million values timed"
 NATIVE_TREE=build scripts/test-r.sh
 

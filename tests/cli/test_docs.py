@@ -134,9 +134,10 @@ class Documents(unittest.TestCase):
             for name, block in route_blocks(text).items():
                 with self.subTest(page=os.path.basename(path), route=name):
                     self.assertEqual(block, seen.setdefault(name, block))
-        # The routes the tests run: the kit, Python and R.
-        self.assertLessEqual({"kit-install", "kit-program", "kit-cmake", "kit-cmake-build", "kit-pkg-config",
-                              "kit-remove", "python-install", "r-install", "r-use", "r-session", "r-remove"},
+        # The routes the tests run: the README's first step, the kit, Python and R.
+        self.assertLessEqual({"run", "kit-install", "kit-program", "kit-cmake", "kit-cmake-build", "kit-pkg-config",
+                              "kit-remove", "python-install", "r-install", "r-use", "r-session", "r-vignette",
+                              "r-remove", "r-remove-kit"},
                              set(seen))
 
     def test_help_examples_run(self):
