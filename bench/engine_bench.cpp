@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "engine/arima_fit.h"
-#include "engine/polynomials.h"
 
 namespace {
 

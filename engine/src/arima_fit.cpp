@@ -37,13 +37,13 @@
 #include <numbers>
 #include <optional>
 
-#include "engine/arima_checks.h"
-#include "engine/initial_state.h"
-#include "engine/kalman_filter.h"
-#include "engine/polynomials.h"
-#include "engine/start_values.h"
-#include "engine/state_space.h"
-#include "engine/stationarity_transform.h"
+#include "arima_checks.h"
+#include "initial_state.h"
+#include "kalman_filter.h"
+#include "polynomials.h"
+#include "start_values.h"
+#include "state_space.h"
+#include "stationarity_transform.h"
 #include "model_design.h"
 #include "unconstrained_search.h"
 

@@ -1,7 +1,7 @@
 // Two Kalman filters for the regression-with-ARMA-errors model: the fast one
 // for a complete (differenced) series, and the general one for missing
 // values, with the differencing in the state.
-#include "engine/kalman_filter.h"
+#include "kalman_filter.h"
 
 #include <Eigen/Dense>
 #include <cmath>

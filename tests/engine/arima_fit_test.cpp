@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/polynomials.h"
+#include "polynomials.h"
 
 namespace engine {
 namespace {
