@@ -182,7 +182,17 @@ TEST(FitArima, OptionsInitAndTheAccessorsOnNull)
     std::memset(&filled, 0xA5, sizeof filled);
     ASSERT_EQ(cvhost_fit_options_init(&filled, CVHOST_FIT_OPTIONS_VERSION), CVHOST_STATUS_OK);
     const cvhost_fit_options initial = CVHOST_FIT_OPTIONS_INIT;
-    EXPECT_EQ(std::memcmp(&filled, &initial, sizeof filled), 0);
+    EXPECT_EQ(filled.version, initial.version);
+    EXPECT_EQ(filled.y, nullptr);
+    EXPECT_EQ(filled.n + static_cast<std::size_t>(filled.p + filled.d + filled.q + filled.P + filled.D + filled.Q), 0u);
+    EXPECT_EQ(filled.period, 1);
+    EXPECT_EQ(filled.xreg, nullptr);
+    EXPECT_EQ(filled.xreg_columns, 0u);
+    EXPECT_EQ(filled.xreg_names, nullptr);
+    EXPECT_EQ(filled.include_mean, -1);
+    EXPECT_EQ(filled.include_drift, 0);
+    EXPECT_EQ(filled.max_iterations, initial.max_iterations);
+    EXPECT_EQ(filled.weights, CVHOST_FIT_WEIGHTS_DEFAULT);
     EXPECT_EQ(cvhost_fit_coefficient_count(nullptr), 0u);
     EXPECT_EQ(cvhost_fit_coefficients(nullptr), nullptr);
     EXPECT_EQ(cvhost_fit_residuals(nullptr), nullptr);
