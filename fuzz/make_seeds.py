@@ -357,6 +357,7 @@ FIT = {
     "every_7th_missing": fit_seed((2, 0, 0, 0, 0, 0), 0, shape=7, values=ramp_bytes(60, 4)),
     "constant": fit_seed((1, 0, 0, 0, 0, 0), 0, shape=1, values=bytes([0x10])),
     "constant_differenced": fit_seed((0, 1, 1, 0, 0, 0), 0, shape=1, values=bytes([0x10])),
+    "constant_with_a_gap": fit_seed((1, 0, 0, 0, 0, 0), 0, values=bytes([0x80]) + bytes([0xE8]) * 59),
     "step": fit_seed((1, 0, 0, 0, 0, 0), 0, shape=2, values=bytes([0x10, 0x40])),
     "nan_and_infinity": fit_seed((1, 0, 0, 0, 0, 0), 0, values=bytes([0x10, 0x80, 0x7F, 0x20])),
     "all_missing": fit_seed((1, 0, 0, 0, 0, 0), 0, values=bytes([0x80])),

@@ -363,7 +363,25 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
     ++result.evaluations;
     if (!std::isfinite(objective(u0)))
         u0.assign(a, 0.0);
-    const SearchResult search = minimize(objective, u0, options.max_iterations, kGradientTolerance);
+
+    // A sum of squares at the rounding level of the series' values is an
+    // exact fit (a constant series, or one the regressors reproduce): its
+    // likelihood grows without bound, so there is no estimate, and the
+    // search, on an objective flat up to rounding, is not run.
+    double largest = 0.0;
+    for (const double v : y)
+        if (!std::isnan(v))
+            largest = std::max(largest, std::fabs(v));
+    const double rounding = kExactFitUlps * std::numeric_limits<double>::epsilon() * largest;
+    const auto exact_fit = [&](const auto& p) {
+        return p && std::isfinite(p->S) && p->S <= static_cast<double>(p->filter.used) * rounding * rounding;
+    };
+    ++result.evaluations;
+    SearchResult search;
+    if (exact_fit(profile(problem, natural_from_unconstrained(order, u0))))
+        search.x = u0;
+    else
+        search = minimize(objective, u0, options.max_iterations, kGradientTolerance);
     result.evaluations += search.evaluations;
     result.iterations = search.iterations;
     result.converged = search.converged;
@@ -372,16 +390,7 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
     const std::vector<double> natural = natural_from_unconstrained(order, search.x);
     ++result.evaluations;
     const auto best = profile(problem, natural);
-    // A sum of squares at the rounding level of the series' values is an
-    // exact fit (a constant series, or one the regressors reproduce): its
-    // likelihood grows without bound, so there is no estimate.
-    double largest = 0.0;
-    for (const double v : y)
-        if (!std::isnan(v))
-            largest = std::max(largest, std::fabs(v));
-    const double rounding = kExactFitUlps * std::numeric_limits<double>::epsilon() * largest;
-    const bool exact = best && std::isfinite(best->S) &&
-                       best->S <= static_cast<double>(best->filter.used) * rounding * rounding;
+    const bool exact = exact_fit(best);
     if (!best || exact || !std::isfinite(best->loglik) || !std::isfinite(best->S)) {
         // The series' squares overflow (or the model is degenerate): no estimate.
         result.coefficients.assign(k, kNaN);
