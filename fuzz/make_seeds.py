@@ -332,7 +332,7 @@ CVHOST = {
 }
 
 
-def fit_seed(orders, period, flags=0x00, iterations=10, message=200, shape=0, n=60, values=b""):
+def fit_seed(orders, period, flags=0x00, iterations=8, message=200, shape=0, n=60, values=b""):
     """fuzz_fit's input: orders (p, d, q, P, D, Q), the period code, then the values."""
     return bytes(orders) + bytes([period, flags, iterations - 1, message, shape, n]) + values
 
@@ -352,7 +352,7 @@ FIT = {
                                    values=b"".join(struct.pack("<d", math.sin(t) * 3) for t in range(60))),
     "arima011_drift": fit_seed((0, 1, 1, 0, 0, 0), 0, flags=0x04, values=ramp_bytes(80, 5), n=80),
     "airline_s4": fit_seed((0, 1, 1, 0, 1, 1), 4, values=ramp_bytes(64, 7), n=64),
-    "seasonal_ar_s12": fit_seed((1, 0, 0, 1, 0, 0), 12 + 23, values=ramp_bytes(120, 2), n=120),
+    "seasonal_ar_s12": fit_seed((1, 0, 0, 1, 0, 0), 10 + 13, values=ramp_bytes(120, 2), n=120),
     "regressor": fit_seed((1, 0, 0, 0, 0, 0), 0, flags=0x08, values=ramp_bytes(120, 9), n=60),
     "every_7th_missing": fit_seed((2, 0, 0, 0, 0, 0), 0, shape=7, values=ramp_bytes(60, 4)),
     "constant": fit_seed((1, 0, 0, 0, 0, 0), 0, shape=1, values=bytes([0x10])),
