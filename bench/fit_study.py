@@ -13,7 +13,7 @@ integrated states of an undifferenced series their own way (statsmodels by
 a diffuse or approximate diffuse prior, R by a large-variance prior), which
 changes their log-likelihood's constant.
 
-    nice /usr/bin/python3 bench/fit_study.py [--series 200] [--seed 1]
+    nice /usr/bin/python3 bench/fit_study.py [--series 200] [--seed 1] [--model airline ...]
 
 Needs the ljungcv package installed (or on PYTHONPATH), statsmodels and
 Rscript. A benchmark, not a test: it takes several minutes.
@@ -132,9 +132,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--series", type=int, default=200)
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--model", action="append", help="only the models of these names (default: all)")
     args = parser.parse_args()
     rows = []
     for m, model in enumerate(MODELS):
+        if args.model and model[0] not in args.model:
+            continue
         name, order, seasonal = model[:3]
         rng = np.random.default_rng([args.seed, m])
         ours, sm, r_lines = [], [], []
