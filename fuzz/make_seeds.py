@@ -358,6 +358,11 @@ FIT = {
     "constant": fit_seed((1, 0, 0, 0, 0, 0), 0, shape=1, values=bytes([0x10])),
     "constant_differenced": fit_seed((0, 1, 1, 0, 0, 0), 0, shape=1, values=bytes([0x10])),
     "constant_with_a_gap": fit_seed((1, 0, 0, 0, 0, 0), 0, values=bytes([0x80]) + bytes([0xE8]) * 59),
+    # ARMA(2,2), every 7th missing: a trial point whose prediction has no variance after a gap.
+    "arma22_gaps": bytes.fromhex(
+        "020080000000000007c8073cfe02fd02fe0401fc02fdfffd00fefbfdfbfefd01fcfa3cfe02fd02fe0401fc01fdfffd00"
+        "fefb2ffdfbfefd01fcfafdfc00fc01fdfc00fc01fdfdeff9fffcfefcfffefbfd6bfbfefd01fdfb21fd01fd02fefdfc00"
+        "fc01fdfc00fc01fdfdeff9fffcfefcfffefbfd6bfbfefd01fdfb21fd01fd02fe02fe0401fc01fdf9fefa00"),
     "step": fit_seed((1, 0, 0, 0, 0, 0), 0, shape=2, values=bytes([0x10, 0x40])),
     "nan_and_infinity": fit_seed((1, 0, 0, 0, 0, 0), 0, values=bytes([0x10, 0x80, 0x7F, 0x20])),
     "all_missing": fit_seed((1, 0, 0, 0, 0, 0), 0, values=bytes([0x80])),

@@ -205,6 +205,12 @@ FilterOutput filter_diffuse(const ArmaStateSpace& model, std::span<const double>
                     P_inf.setZero();
                 }
             } else {
+                if (!(F_star > 0.0)) {
+                    // A prediction without variance (a model on the edge of its
+                    // region, after a gap): the data have no density there.
+                    out.sum_log_F = std::numeric_limits<double>::infinity();
+                    return out;
+                }
                 for (std::size_t c = 0; c < columns; ++c)
                     out.v[c * n + t] = v(static_cast<Eigen::Index>(c));
                 ordinary = true;
