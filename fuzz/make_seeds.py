@@ -332,6 +332,50 @@ CVHOST = {
 }
 
 
+def fit_seed(orders, period, flags=0x00, iterations=8, message=200, shape=0, n=60, values=b""):
+    """fuzz_fit's input: orders (p, d, q, P, D, Q), the period code, then the values."""
+    return bytes(orders) + bytes([period, flags, iterations - 1, message, shape, n]) + values
+
+
+def ramp_bytes(n, seed):
+    """n signed bytes of a wandering series (b / 16 each), no NaN or infinity."""
+    out, level = [], 0
+    for t in range(n):
+        level = (level * 5 + (t * 37 + seed * 11) % 23 - 11) // 6
+        out.append(max(-100, min(100, level + (t * seed) % 7 - 3)) & 0xFF)
+    return bytes(out)
+
+
+FIT = {
+    "ar1": fit_seed((1, 0, 0, 0, 0, 0), 0, values=ramp_bytes(60, 3)),
+    "arma11_wide_values": fit_seed((1, 0, 1, 0, 0, 0), 0, flags=0x10,
+                                   values=b"".join(struct.pack("<d", math.sin(t) * 3) for t in range(60))),
+    "arima011_drift": fit_seed((0, 1, 1, 0, 0, 0), 0, flags=0x04, values=ramp_bytes(80, 5), n=80),
+    "airline_s4": fit_seed((0, 1, 1, 0, 1, 1), 4, values=ramp_bytes(64, 7), n=64),
+    "seasonal_ar_s12": fit_seed((1, 0, 0, 1, 0, 0), 10 + 13, values=ramp_bytes(120, 2), n=120),
+    "regressor": fit_seed((1, 0, 0, 0, 0, 0), 0, flags=0x08, values=ramp_bytes(120, 9), n=60),
+    "every_7th_missing": fit_seed((2, 0, 0, 0, 0, 0), 0, shape=7, values=ramp_bytes(60, 4)),
+    "constant": fit_seed((1, 0, 0, 0, 0, 0), 0, shape=1, values=bytes([0x10])),
+    "constant_differenced": fit_seed((0, 1, 1, 0, 0, 0), 0, shape=1, values=bytes([0x10])),
+    "constant_with_a_gap": fit_seed((1, 0, 0, 0, 0, 0), 0, values=bytes([0x80]) + bytes([0xE8]) * 59),
+    # ARMA(2,2), every 7th missing: a trial point whose prediction has no variance after a gap.
+    "arma22_gaps": bytes.fromhex(
+        "020080000000000007c8073cfe02fd02fe0401fc02fdfffd00fefbfdfbfefd01fcfa3cfe02fd02fe0401fc01fdfffd00"
+        "fefb2ffdfbfefd01fcfafdfc00fc01fdfc00fc01fdfdeff9fffcfefcfffefbfd6bfbfefd01fdfb21fd01fd02fefdfc00"
+        "fc01fdfc00fc01fdfdeff9fffcfefcfffefbfd6bfbfefd01fdfb21fd01fd02fe02fe0401fc01fdf9fefa00"),
+    "step": fit_seed((1, 0, 0, 0, 0, 0), 0, shape=2, values=bytes([0x10, 0x40])),
+    "nan_and_infinity": fit_seed((1, 0, 0, 0, 0, 0), 0, values=bytes([0x10, 0x80, 0x7F, 0x20])),
+    "all_missing": fit_seed((1, 0, 0, 0, 0, 0), 0, values=bytes([0x80])),
+    "too_short": fit_seed((5, 2, 5, 0, 0, 0), 0, n=12, values=ramp_bytes(12, 1)),
+    "orders_out_of_range": fit_seed((6, 3, 6, 2, 2, 2), 5, values=ramp_bytes(60, 6)),
+    "period_zero": fit_seed((0, 0, 0, 1, 0, 0), 1, values=ramp_bytes(60, 6)),
+    "mean_with_differencing": fit_seed((0, 1, 0, 0, 0, 0), 0, flags=0x03, values=ramp_bytes(60, 8)),
+    "message_null": fit_seed((6, 0, 0, 0, 0, 0), 0, flags=0x20, values=ramp_bytes(60, 8)),
+    "message_one_byte": fit_seed((6, 0, 0, 0, 0, 0), 0, message=1, values=ramp_bytes(60, 8)),
+    "empty": b"",
+}
+
+
 def write(target, seeds):
     directory = ROOT / target
     directory.mkdir(parents=True, exist_ok=True)
@@ -345,3 +389,4 @@ write("fuzz_solver", SOLVER)
 write("fuzz_outliers", OUTLIERS)
 write("fuzz_reader", READER)
 write("fuzz_cvhost", CVHOST)
+write("fuzz_fit", FIT)

@@ -6,7 +6,7 @@
 #
 #   --time SECONDS  run each target this long (default 60)
 #   --runs N        run each target for N executions instead
-#   TARGET          fuzz_eval, fuzz_text, fuzz_solver, fuzz_outliers, fuzz_reader, fuzz_cvhost (default: all)
+#   TARGET          fuzz_eval, fuzz_text, fuzz_solver, fuzz_outliers, fuzz_reader, fuzz_cvhost, fuzz_fit (default: all)
 #
 # Each target starts from its seed corpus fuzz/corpus/TARGET and keeps what
 # it finds in fuzz/corpus-run/TARGET (not committed), so later runs go on
@@ -26,7 +26,7 @@ while [[ $# -gt 0 ]]; do
     *) targets+=("$1"); shift ;;
   esac
 done
-[[ ${#targets[@]} -gt 0 ]] || targets=(fuzz_eval fuzz_text fuzz_solver fuzz_outliers fuzz_reader fuzz_cvhost)
+[[ ${#targets[@]} -gt 0 ]] || targets=(fuzz_eval fuzz_text fuzz_solver fuzz_outliers fuzz_reader fuzz_cvhost fuzz_fit)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 >/dev/null

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Writes DIR/ljungcv_<version>.tar.gz: the R package with the sources it
-# builds from (the module, the stand-in host, the core and the C interface),
-# so that `R CMD INSTALL` needs R's toolchain only: no kit, no CMake.
+# builds from (the module, the stand-in host, the core, the estimator and the
+# C interface), so that `R CMD INSTALL` needs R's toolchain and the headers of
+# Eigen (Debian's libeigen3-dev, /usr/include/eigen3) and LBFGS++
+# (liblbfgspp-dev, /usr/include) only: no kit, no CMake.
 #   scripts/r-tarball.sh DIR
 #   NATIVE_TREE=build scripts/r-tarball.sh DIR   takes the generated build
 #                                                header from that CMake tree
@@ -38,7 +40,7 @@ rm -f -- "$src"/*.o "$src"/*.so "$src"/Makevars
 # Whole directories, so that files added to them come along.
 module_dirs=(host module cv numeric text)
 glue_dirs=()
-for dir in standin core kit platform text; do
+for dir in standin core engine kit platform text; do
   [[ -d "$dir" ]] && glue_dirs+=("$dir")
 done
 # Each once: the core carries the blank-text routines the module has too.
@@ -59,6 +61,9 @@ mapfile -t glue_objects < <(objects "${glue_dirs[@]}")
 # Each folder's public headers, as its CMake target exposes them; a folder's
 # private headers are found beside the files that include them.
 includes=(-Igenerated)
+# The estimator's algebra and optimiser, header-only libraries where Debian
+# puts them (EIGEN3_INCLUDE_DIR overrides).
+includes+=("-I${EIGEN3_INCLUDE_DIR:-/usr/include/eigen3}")
 while IFS= read -r dir; do includes+=("-I$dir"); done < <(cd "$src" && find "${module_dirs[@]}" "${glue_dirs[@]}" -type d -name include | LC_ALL=C sort -u)
 
 {

@@ -1,13 +1,13 @@
 // The fit's input rules, in the order they are checked: orders, period,
 // options, the series, the regressors, the number of observations, and
 // last the regressors' independence on the differenced series.
-#include "engine/arima_checks.h"
+#include "arima_checks.h"
 
 #include <cmath>
 #include <set>
 #include <string>
 
-#include "engine/polynomials.h"
+#include "polynomials.h"
 #include "model_design.h"
 
 namespace engine {
@@ -137,6 +137,9 @@ void check_fit_input(std::span<const double> y, const ArimaOrder& order, std::sp
             fail("Q: must be 0 without a season (period 1), got " + std::to_string(order.Q));
     }
     check_range("max_iterations", options.max_iterations, 1, kLargestIterations);
+    if (options.include_mean.value_or(false) && order.d + order.D != 0)
+        fail("include_mean: a mean needs d + D = 0 (differencing removes it), got d + D = " +
+             std::to_string(order.d + order.D));
     if (options.include_drift && order.d + order.D != 1)
         fail("include_drift: a drift needs d + D = 1, got d + D = " + std::to_string(order.d + order.D));
 

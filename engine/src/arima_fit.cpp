@@ -37,13 +37,13 @@
 #include <numbers>
 #include <optional>
 
-#include "engine/arima_checks.h"
-#include "engine/initial_state.h"
-#include "engine/kalman_filter.h"
-#include "engine/polynomials.h"
-#include "engine/start_values.h"
-#include "engine/state_space.h"
-#include "engine/stationarity_transform.h"
+#include "arima_checks.h"
+#include "initial_state.h"
+#include "kalman_filter.h"
+#include "polynomials.h"
+#include "start_values.h"
+#include "state_space.h"
+#include "stationarity_transform.h"
 #include "model_design.h"
 #include "unconstrained_search.h"
 
@@ -64,6 +64,9 @@ constexpr int kStartIterations = 50;
 // coefficient moves by a hundredth of its least-squares standard error.
 constexpr double kArmaHessianStep = 1e-4;
 constexpr double kRegressionHessianStep = 1e-2;
+// Residuals whose root mean square is within this many ulps of the largest
+// value of the series are rounding alone: the fit is exact.
+constexpr double kExactFitUlps = 1024.0;
 
 struct Problem {
     ArimaOrder order;
@@ -360,7 +363,25 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
     ++result.evaluations;
     if (!std::isfinite(objective(u0)))
         u0.assign(a, 0.0);
-    const SearchResult search = minimize(objective, u0, options.max_iterations, kGradientTolerance);
+
+    // A sum of squares at the rounding level of the series' values is an
+    // exact fit (a constant series, or one the regressors reproduce): its
+    // likelihood grows without bound, so there is no estimate, and the
+    // search, on an objective flat up to rounding, is not run.
+    double largest = 0.0;
+    for (const double v : y)
+        if (!std::isnan(v))
+            largest = std::max(largest, std::fabs(v));
+    const double rounding = kExactFitUlps * std::numeric_limits<double>::epsilon() * largest;
+    const auto exact_fit = [&](const auto& p) {
+        return p && std::isfinite(p->S) && p->S <= static_cast<double>(p->filter.used) * rounding * rounding;
+    };
+    ++result.evaluations;
+    SearchResult search;
+    if (exact_fit(profile(problem, natural_from_unconstrained(order, u0))))
+        search.x = u0;
+    else
+        search = minimize(objective, u0, options.max_iterations, kGradientTolerance);
     result.evaluations += search.evaluations;
     result.iterations = search.iterations;
     result.converged = search.converged;
@@ -369,7 +390,8 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
     const std::vector<double> natural = natural_from_unconstrained(order, search.x);
     ++result.evaluations;
     const auto best = profile(problem, natural);
-    if (!best || !std::isfinite(best->loglik) || !std::isfinite(best->S)) {
+    const bool exact = exact_fit(best);
+    if (!best || exact || !std::isfinite(best->loglik) || !std::isfinite(best->S)) {
         // The series' squares overflow (or the model is degenerate): no estimate.
         result.coefficients.assign(k, kNaN);
         result.standard_errors.assign(k, kNaN);
@@ -377,8 +399,12 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
         result.sigma2 = result.loglik = result.aic = result.aicc = result.bic = kNaN;
         result.residuals.assign(y.size(), kNaN);
         result.converged = false;
-        result.message = "overflow: the likelihood is not finite (sum of squares " +
-                         std::to_string(best ? best->S : kNaN) + "); the series' values are too large to square";
+        if (exact || (best && best->S == 0.0))
+            result.message = "exact fit: the sum of squares is 0 (a constant series, or one the regressors "
+                             "reproduce), so the likelihood has no maximum";
+        else
+            result.message = "overflow: the likelihood is not finite (sum of squares " +
+                             std::to_string(best ? best->S : kNaN) + "); the series' values are too large to square";
         return result;
     }
 

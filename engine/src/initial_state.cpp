@@ -1,11 +1,11 @@
 // The stationary initial state of an ARMA process from its autocovariances.
-#include "engine/initial_state.h"
+#include "initial_state.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "engine/polynomials.h"
-#include "engine/stationarity_transform.h"
+#include "polynomials.h"
+#include "stationarity_transform.h"
 
 namespace engine {
 

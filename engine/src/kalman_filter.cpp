@@ -1,7 +1,7 @@
 // Two Kalman filters for the regression-with-ARMA-errors model: the fast one
 // for a complete (differenced) series, and the general one for missing
 // values, with the differencing in the state.
-#include "engine/kalman_filter.h"
+#include "kalman_filter.h"
 
 #include <Eigen/Dense>
 #include <cmath>
@@ -205,6 +205,12 @@ FilterOutput filter_diffuse(const ArmaStateSpace& model, std::span<const double>
                     P_inf.setZero();
                 }
             } else {
+                if (!(F_star > 0.0)) {
+                    // A prediction without variance (a model on the edge of its
+                    // region, after a gap): the data have no density there.
+                    out.sum_log_F = std::numeric_limits<double>::infinity();
+                    return out;
+                }
                 for (std::size_t c = 0; c < columns; ++c)
                     out.v[c * n + t] = v(static_cast<Eigen::Index>(c));
                 ordinary = true;

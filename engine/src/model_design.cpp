@@ -17,7 +17,7 @@ Design make_design(std::size_t n, const ArimaOrder& order, std::span<const Regre
     add("sar", order.P);
     add("sma", order.Q);
     const int differencing = order.d + order.D;
-    if (differencing == 0 && options.include_mean) {
+    if (differencing == 0 && options.include_mean.value_or(true)) {
         design.regression_names.emplace_back("intercept");
         design.columns.emplace_back(n, 1.0);
         design.has_intercept = true;

@@ -1,6 +1,7 @@
 // The fit's regression columns and coefficient names, shared by the input
 // checks and the fit so that both see the same design.
-#pragma once
+#ifndef ENGINE_MODEL_DESIGN_H
+#define ENGINE_MODEL_DESIGN_H
 
 #include <span>
 #include <string>
@@ -21,3 +22,5 @@ Design make_design(std::size_t n, const ArimaOrder& order, std::span<const Regre
                    const FitOptions& options);
 
 }  // namespace engine
+
+#endif

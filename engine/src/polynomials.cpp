@@ -1,5 +1,5 @@
 // Products and series quotients of backshift polynomials.
-#include "engine/polynomials.h"
+#include "polynomials.h"
 
 #include <algorithm>
 

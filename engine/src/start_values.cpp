@@ -1,14 +1,14 @@
 // Conditional-sum-of-squares start values (Box, Jenkins, Reinsel & Ljung
 // 2016, section 7.1.2), searched on the stationarity transform's
 // unconstrained parameters so that they are stationary and invertible.
-#include "engine/start_values.h"
+#include "start_values.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "engine/polynomials.h"
-#include "engine/stationarity_transform.h"
+#include "polynomials.h"
+#include "stationarity_transform.h"
 #include "unconstrained_search.h"
 
 namespace engine {

@@ -1,5 +1,5 @@
 // The ARMA state-space form of Durbin & Koopman (2012), section 3.4.
-#include "engine/state_space.h"
+#include "state_space.h"
 
 #include <algorithm>
 

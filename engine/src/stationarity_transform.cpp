@@ -4,7 +4,7 @@
 //   phi_{k,k} = r_k,  phi_{k,j} = phi_{k-1,j} - r_k phi_{k-1,k-j}  (j < k);
 // the inverse steps down
 //   phi_{k-1,j} = (phi_{k,j} + r_k phi_{k,k-j}) / (1 - r_k^2),  r_k = phi_{k,k}.
-#include "engine/stationarity_transform.h"
+#include "stationarity_transform.h"
 
 #include <cmath>
 

@@ -15,6 +15,10 @@ namespace {
 // Central differences, h = 1e-5 on parameters of order one: truncation
 // error O(h^2) = 1e-10 against rounding of order eps |f| / h = 1e-11 |f|.
 constexpr double kGradientStep = 1e-5;
+// Fresh starts after a line search gives up, and the evaluations after
+// which no more are made (each iteration of a search costs 2 k + 1).
+constexpr int kRestarts = 2;
+constexpr int kRestartEvaluationLimit = 20000;
 
 // The best point is kept here because LBFGS++ leaves its x at the last
 // trial step when a line search gives up.
@@ -81,14 +85,27 @@ SearchResult minimize(const std::function<double(const std::vector<double>&)>& o
     param.epsilon_rel = 0.0;
     param.max_iterations = max_iterations;
     param.max_linesearch = 40;
-    LBFGSpp::LBFGSSolver<double> solver(param);
     Eigen::VectorXd x = Eigen::Map<const Eigen::VectorXd>(x0.data(), static_cast<Eigen::Index>(x0.size()));
     std::string stopped;
-    try {
-        double fx = 0.0;
-        solver.minimize(f, x, fx);
-    } catch (const std::exception& error) {
-        stopped = error.what();
+    // A line search that gives up far from the optimum (the quasi-Newton
+    // direction gone stale, as near the invertibility boundary) starts again
+    // from the best point with the memory cleared, a bounded number of times.
+    for (int attempt = 0; attempt <= kRestarts; ++attempt) {
+        stopped.clear();
+        param.max_iterations = max_iterations - std::max(f.improvements, 0);  // the bound holds for them all
+        if (param.max_iterations <= 0)
+            break;
+        LBFGSpp::LBFGSSolver<double> solver(param);
+        try {
+            double fx = 0.0;
+            solver.minimize(f, x, fx);
+        } catch (const std::exception& error) {
+            stopped = error.what();
+        }
+        const bool small = !f.best_x.empty() && f.best_gradient.cwiseAbs().maxCoeff() <= 10.0 * gradient_tolerance;
+        if (stopped.empty() || small || f.best_x.empty() || f.evaluations >= kRestartEvaluationLimit)
+            break;
+        x = Eigen::Map<const Eigen::VectorXd>(f.best_x.data(), static_cast<Eigen::Index>(f.best_x.size()));
     }
     // Counted as the steps that lowered the objective: LBFGS++ does not say
     // how far it got when a line search gives up.

@@ -2,7 +2,8 @@
 // L-BFGS (Liu & Nocedal 1989, from LBFGS++) over unconstrained parameters,
 // with central-difference gradients, a bounded number of iterations, and
 // the best point seen kept, whatever way the search ends.
-#pragma once
+#ifndef ENGINE_UNCONSTRAINED_SEARCH_H
+#define ENGINE_UNCONSTRAINED_SEARCH_H
 
 #include <functional>
 #include <string>
@@ -26,3 +27,5 @@ SearchResult minimize(const std::function<double(const std::vector<double>&)>& o
                       int max_iterations, double gradient_tolerance);
 
 }  // namespace engine
+
+#endif

@@ -1,5 +1,5 @@
 // Each input rule: an input that breaks it and the exact message.
-#include "engine/arima_checks.h"
+#include "arima_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +48,11 @@ TEST(ArimaChecks, EachRuleHasItsMessage)
         // options
         {[](Input& i) { i.options.max_iterations = 0; }, "max_iterations: must be from 1 to 10000, got 0"},
         {[](Input& i) { i.options.include_drift = true; }, "include_drift: a drift needs d + D = 1, got d + D = 0"},
+        {[](Input& i) {
+             i.order.d = 1;
+             i.options.include_mean = true;
+         },
+         "include_mean: a mean needs d + D = 0 (differencing removes it), got d + D = 1"},
         // the series
         {[inf](Input& i) { i.y[3] = -inf; }, "y: value 4 is infinite"},
         {[nan](Input& i) { i.y.assign(10, nan); }, "y: every value is missing"},

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/polynomials.h"
+#include "polynomials.h"
 
 namespace engine {
 namespace {
@@ -171,6 +171,11 @@ TEST(ArimaFit, SaysWhenItDoesNotConverge)
     const FitResult overflow = fit_arima(huge, {1, 0, 0}, {}, {});
     EXPECT_FALSE(overflow.converged);
     EXPECT_EQ(overflow.message.rfind("overflow:", 0), 0u) << overflow.message;
+
+    // A constant series is fitted exactly by its mean: no maximum, and it says so.
+    const FitResult exact = fit_arima(std::vector<double>(50, 3.0), {1, 0, 0}, {}, {});
+    EXPECT_FALSE(exact.converged);
+    EXPECT_EQ(exact.message.rfind("exact fit:", 0), 0u) << exact.message;
 }
 
 }  // namespace

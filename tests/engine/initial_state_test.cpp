@@ -1,14 +1,14 @@
 // The stationary initial state: autocovariances against the sum of psi
 // weights, and P_1 against the equation it solves, P = T P T' + R R',
 // including a seasonal period of 366.
-#include "engine/initial_state.h"
+#include "initial_state.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "engine/polynomials.h"
+#include "polynomials.h"
 
 namespace engine {
 namespace {

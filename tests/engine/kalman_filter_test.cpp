@@ -4,7 +4,7 @@
 // values missing (the density of the differences between consecutive
 // observed values); and the diffuse filter against the fast one on a
 // complete differenced series.
-#include "engine/kalman_filter.h"
+#include "kalman_filter.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include <random>
 #include <vector>
 
-#include "engine/initial_state.h"
-#include "engine/polynomials.h"
+#include "initial_state.h"
+#include "polynomials.h"
 
 namespace engine {
 namespace {

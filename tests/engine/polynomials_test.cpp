@@ -1,6 +1,6 @@
 // Backshift polynomials: products against hand expansions, and the whole
 // model's pi and psi weights against the identity pi(B) psi(B) = 1.
-#include "engine/polynomials.h"
+#include "polynomials.h"
 
 #include <gtest/gtest.h>
 

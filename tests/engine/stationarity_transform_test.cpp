@@ -1,7 +1,7 @@
 // The stationarity transform: every real vector gives a stationary
 // operator (all companion eigenvalues inside the unit circle), and the
 // inverse gives the vector back.
-#include "engine/stationarity_transform.h"
+#include "stationarity_transform.h"
 
 #include <gtest/gtest.h>
 

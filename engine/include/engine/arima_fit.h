@@ -4,10 +4,13 @@
 // by the exact Gaussian likelihood (see arima_fit.cpp for the steps). The
 // fit is deterministic, keeps no state between calls, and stops after a
 // fixed number of iterations.
-#pragma once
+#ifndef ENGINE_ARIMA_FIT_H
+#define ENGINE_ARIMA_FIT_H
 
 #include <cstddef>
+#include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,7 +28,9 @@ struct Regressor {
 };
 
 struct FitOptions {
-    bool include_mean = true;    // an intercept when d + D = 0 (not used otherwise)
+    // An intercept: unset gives one exactly when d + D = 0; true when
+    // d + D > 0 is an input error, as the differencing removes any mean.
+    std::optional<bool> include_mean;
     bool include_drift = false;  // a time trend 1..n; only when d + D = 1
     int max_iterations = 100;    // of the quasi-Newton search, 1..10000
     std::size_t pi_weights = 0;  // how many pi and psi weights the result carries
@@ -54,8 +59,16 @@ struct FitResult {
     int evaluations = 0;  // of the likelihood, start values' included
 };
 
-// y: NaN for a missing value. Throws FitInputError (arima_checks.h) on bad input.
+// Bad input to the fit: the message is one line naming the argument and the rule.
+class FitInputError : public std::invalid_argument {
+public:
+    explicit FitInputError(const std::string& message) : std::invalid_argument(message) {}
+};
+
+// y: NaN for a missing value. Throws FitInputError on bad input.
 FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::span<const Regressor> regressors,
                     const FitOptions& options);
 
 }  // namespace engine
+
+#endif

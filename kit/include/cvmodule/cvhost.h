@@ -240,6 +240,101 @@ CVHOST_API int32_t cvhost_locate_outliers(cvhost *host, size_t n, const double *
 CVHOST_API int32_t cvhost_reach(cvhost *host, const char *method, double alpha, double threshold, int32_t *reach,
                                 double *n, double *value, double *value_before, double *outside_n, char *note,
                                 size_t note_size);
+/* ---- Also in 1.3: fitting a regression with seasonal ARIMA errors. ---- */
+
+/*   y_t = x_t' beta + u_t,
+     phi(B) Phi(B^s) (1 - B)^d (1 - B^s)^D u_t = theta(B) Theta(B^s) a_t,  a_t ~ N(0, sigma2),
+   by exact Gaussian maximum likelihood (a Kalman filter on the state-space
+   form; stationary and invertible parameters only). The regressors are
+   differenced with the series. Missing values (NaN) are skipped by the
+   filter; their residuals are NaN.
+
+       cvhost_fit_options options = CVHOST_FIT_OPTIONS_INIT;
+       cvhost_fit *fit;
+       char message[256];
+       options.y = y; options.n = 144;
+       options.q = 1; options.d = 1; options.Q = 1; options.D = 1; options.period = 12;
+       if (cvhost_fit_arima(&options, &fit, message, sizeof message) != CVHOST_STATUS_OK) ...
+       cvhost_fit_loglik(fit); cvhost_fit_coefficients(fit)[0]; ...
+       cvhost_fit_free(fit);
+
+   The options carry their version: a later version adds fields at the end,
+   and the library reads only the fields of the version the caller gives. */
+#define CVHOST_FIT_OPTIONS_VERSION 1
+#define CVHOST_FIT_WEIGHTS_DEFAULT SIZE_MAX /* n - 1 weights */
+
+typedef struct cvhost_fit_options {
+    unsigned int version;           /* CVHOST_FIT_OPTIONS_VERSION */
+    const double *y;                /* the series, n values, NaN for a missing one */
+    size_t n;
+    int p, d, q;                    /* 0..5, 0..2, 0..5 */
+    int P, D, Q;                    /* 0..5, 0..1, 0..5; all 0 when period is 1 */
+    int period;                     /* 1 (no season) or 2..366 */
+    const double *xreg;             /* regressors, column-major n x xreg_columns, none missing */
+    size_t xreg_columns;
+    const char *const *xreg_names;  /* xreg_columns names; NULL: "x1", "x2", ... */
+    int include_mean;               /* -1: a mean exactly when d + D = 0; 0: none; 1: a mean (d + D = 0) */
+    int include_drift;              /* 1: a drift 1..n (d + D = 1); 0: none */
+    int max_iterations;             /* of the quasi-Newton search, 1..10000 */
+    size_t weights;                 /* pi and psi weights wanted; CVHOST_FIT_WEIGHTS_DEFAULT: n - 1 */
+} cvhost_fit_options;
+
+#define CVHOST_FIT_OPTIONS_INIT \
+    {CVHOST_FIT_OPTIONS_VERSION, NULL, 0, 0, 0, 0, 0, 0, 0, 1, NULL, 0, NULL, -1, 0, 100, CVHOST_FIT_WEIGHTS_DEFAULT}
+
+/* A fitted model, opaque; its accessors read it, cvhost_fit_free frees it. */
+typedef struct cvhost_fit cvhost_fit;
+
+/* Fills *options as CVHOST_FIT_OPTIONS_INIT does for that version. Returns
+   CVHOST_STATUS_OK, or CVHOST_STATUS_INVALID_ARGUMENT for a NULL options or
+   a version this library does not know. */
+CVHOST_API int32_t cvhost_fit_options_init(cvhost_fit_options *options, unsigned int version);
+
+/* Fits the model. Returns CVHOST_STATUS_OK and the fit in *fit (free it with
+   cvhost_fit_free), also when the search did not converge (then
+   cvhost_fit_converged is 0 and cvhost_fit_message says why). On bad input
+   returns CVHOST_STATUS_INVALID_ARGUMENT with a one-line message naming the
+   argument and the rule (at most message_size bytes, NUL-terminated;
+   message may be NULL), and *fit NULL; CVHOST_STATUS_NO_RESULT when the
+   fit failed otherwise (out of memory). Keeps no state: several threads may
+   fit at once. */
+CVHOST_API int32_t cvhost_fit_arima(const cvhost_fit_options *options, cvhost_fit **fit, char *message,
+                                    size_t message_size);
+CVHOST_API void cvhost_fit_free(cvhost_fit *fit);
+
+/* The coefficients, in the order ar1.., ma1.., sar1.., sma1.., intercept,
+   drift, then the regressors; their names (owned by the fit), estimates,
+   standard errors (NaN where the Hessian gives none) and covariance
+   (count x count, row-major). With a NULL fit: 0, NULL. */
+CVHOST_API size_t cvhost_fit_coefficient_count(const cvhost_fit *fit);
+CVHOST_API const char *cvhost_fit_coefficient_name(const cvhost_fit *fit, size_t index); /* NULL past the end */
+CVHOST_API const double *cvhost_fit_coefficients(const cvhost_fit *fit);
+CVHOST_API const double *cvhost_fit_standard_errors(const cvhost_fit *fit);
+CVHOST_API const double *cvhost_fit_covariance(const cvhost_fit *fit);
+
+/* The maximum-likelihood sigma2, the log-likelihood, AIC, AICc and BIC
+   (sigma2 counted as a parameter); NaN for a NULL fit. */
+CVHOST_API double cvhost_fit_sigma2(const cvhost_fit *fit);
+CVHOST_API double cvhost_fit_loglik(const cvhost_fit *fit);
+CVHOST_API double cvhost_fit_aic(const cvhost_fit *fit);
+CVHOST_API double cvhost_fit_aicc(const cvhost_fit *fit);
+CVHOST_API double cvhost_fit_bic(const cvhost_fit *fit);
+/* The observations whose innovation enters the likelihood. */
+CVHOST_API size_t cvhost_fit_nobs(const cvhost_fit *fit);
+
+/* The standardized one-step residuals, n of them (the series' length): NaN
+   where the value is missing and where the differenced series has none. */
+CVHOST_API const double *cvhost_fit_residuals(const cvhost_fit *fit);
+/* pi_1..pi_k (e_t = y_t - sum pi_j y_(t-j)) and psi_1..psi_k
+   (y_t = e_t + sum psi_j e_(t-j)) of the whole model, k = the weight count. */
+CVHOST_API size_t cvhost_fit_weight_count(const cvhost_fit *fit);
+CVHOST_API const double *cvhost_fit_pi_weights(const cvhost_fit *fit);
+CVHOST_API const double *cvhost_fit_psi_weights(const cvhost_fit *fit);
+
+/* 1 when the search converged; why not, or "" (never NULL); its iterations. */
+CVHOST_API int cvhost_fit_converged(const cvhost_fit *fit);
+CVHOST_API const char *cvhost_fit_message(const cvhost_fit *fit);
+CVHOST_API int cvhost_fit_iterations(const cvhost_fit *fit);
 
 #ifdef __cplusplus
 }

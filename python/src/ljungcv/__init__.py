@@ -37,9 +37,10 @@ import numpy as np
 import numpy.typing as npt
 
 from ._host import host
+from ._arima import ArimaResults, arima
 from ._outliers import OUTLIER_TYPES, Outlier, OutlierResults, outlier_statistics, outliers
 
-__all__ = ["critical_value", "evaluate", "assess", "limits", "reach", "module_info",
+__all__ = ["arima", "ArimaResults", "critical_value", "evaluate", "assess", "limits", "reach", "module_info",
            "outliers", "outlier_statistics", "Outlier", "OutlierResults", "OUTLIER_TYPES",
            "Assessment", "Stretch", "Reach", "OutOfRangeWarning", "DomainWarning",
            "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT",

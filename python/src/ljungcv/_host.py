@@ -17,7 +17,7 @@ from pathlib import Path
 LIBRARY_DIR = Path(__file__).resolve().parent / "_lib"
 HOST_LIBRARY = LIBRARY_DIR / "libcvhost.so"
 MODULE_LIBRARY = LIBRARY_DIR / "libcvmodule.so"
-NEEDED_VERSION = 10300  # 1.3: the inverse look-up
+NEEDED_VERSION = 10300  # 1.3: the inverse look-up and the fit
 
 if not HOST_LIBRARY.is_file():
     # The libraries are built by the package's install step; a source tree
@@ -80,6 +80,21 @@ class Host:
               ctypes.c_char_p, ctypes.c_double, ctypes.c_size_t, _void_p, _void_p, _void_p, _void_p,
               ctypes.POINTER(ctypes.c_size_t), ctypes.POINTER(ctypes.c_double), ctypes.c_char_p,
               ctypes.c_size_t)
+        # The fit: its options struct, the call, the free and the accessors.
+        _bind(lib, "cvhost_fit_options_init", ctypes.c_int32, ctypes.POINTER(FitOptions), ctypes.c_uint)
+        _bind(lib, "cvhost_fit_arima", ctypes.c_int32, ctypes.POINTER(FitOptions), ctypes.POINTER(_void_p),
+              ctypes.c_char_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_fit_free", None, _void_p)
+        for name in ("coefficient_count", "nobs", "weight_count"):
+            _bind(lib, f"cvhost_fit_{name}", ctypes.c_size_t, _void_p)
+        _bind(lib, "cvhost_fit_coefficient_name", ctypes.c_char_p, _void_p, ctypes.c_size_t)
+        for name in ("coefficients", "standard_errors", "covariance", "residuals", "pi_weights", "psi_weights"):
+            _bind(lib, f"cvhost_fit_{name}", _c_double_p, _void_p)
+        for name in ("sigma2", "loglik", "aic", "aicc", "bic"):
+            _bind(lib, f"cvhost_fit_{name}", ctypes.c_double, _void_p)
+        for name in ("converged", "iterations"):
+            _bind(lib, f"cvhost_fit_{name}", ctypes.c_int, _void_p)
+        _bind(lib, "cvhost_fit_message", ctypes.c_char_p, _void_p)
 
         _bind(lib, "cvhost_reach", ctypes.c_int32, _void_p, ctypes.c_char_p, ctypes.c_double, ctypes.c_double,
               ctypes.POINTER(ctypes.c_int32), _c_double_p, _c_double_p, _c_double_p, _c_double_p,
@@ -151,6 +166,19 @@ class Host:
         while self.lib.cvhost_info_field(self.handle, len(fields), ctypes.byref(name), ctypes.byref(value)):
             fields.append((name.value.decode(errors="replace"), value.value.decode(errors="replace")))
         return fields
+
+
+class FitOptions(ctypes.Structure):
+    """cvhost_fit_options, version 1 (cvhost.h)."""
+    _fields_ = [("version", ctypes.c_uint), ("y", _void_p), ("n", ctypes.c_size_t),
+                ("p", ctypes.c_int), ("d", ctypes.c_int), ("q", ctypes.c_int),
+                ("P", ctypes.c_int), ("D", ctypes.c_int), ("Q", ctypes.c_int), ("period", ctypes.c_int),
+                ("xreg", _void_p), ("xreg_columns", ctypes.c_size_t), ("xreg_names", _c_char_pp),
+                ("include_mean", ctypes.c_int), ("include_drift", ctypes.c_int),
+                ("max_iterations", ctypes.c_int), ("weights", ctypes.c_size_t)]
+
+
+FIT_OPTIONS_VERSION = 1
 
 
 def host() -> Host:

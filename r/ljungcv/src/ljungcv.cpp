@@ -275,6 +275,96 @@ static SEXP ljungcv_locate_outliers(SEXP residuals, SEXP pi, SEXP types, SEXP de
     return result;
 }
 
+// The fit of a regression with seasonal ARIMA errors, held by an external
+// pointer whose finalizer frees it, so that an R error while its results
+// are copied out leaks nothing.
+static void free_fit(SEXP pointer)
+{
+    cvhost_fit_free(static_cast<cvhost_fit*>(R_ExternalPtrAddr(pointer)));
+    R_ClearExternalPtr(pointer);
+}
+
+static SEXP doubles_of(const double* values, std::size_t count)
+{
+    SEXP vector = Rf_allocVector(REALSXP, static_cast<R_xlen_t>(count));
+    if (count > 0) {
+        std::memcpy(REAL(vector), values, count * sizeof(double));
+    }
+    return vector;
+}
+
+// list(names, coef, se, cov, sigma2, loglik, aic, aicc, bic, nobs, residuals,
+// pi, psi, converged, message, iterations). y: NA/NaN missing; orders:
+// p, d, q, P, D, Q, period; xreg: a column-major matrix or NULL, with names;
+// mean: -1 (a mean when d + D = 0), 0 or 1.
+static SEXP ljungcv_fit_arima(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP mean, SEXP drift, SEXP iterations)
+{
+    if (!Rf_isReal(y) || !Rf_isInteger(orders) || XLENGTH(orders) != 7 || !Rf_isString(names) ||
+        (!Rf_isNull(xreg) && !Rf_isReal(xreg))) {
+        Rf_error("the fit's arguments are not of the types the package passes");
+    }
+    const auto n = static_cast<std::size_t>(XLENGTH(y));
+    const auto columns = static_cast<std::size_t>(XLENGTH(names));
+    if (Rf_isNull(xreg) ? columns != 0 : static_cast<std::size_t>(XLENGTH(xreg)) != n * columns) {
+        Rf_error("'xreg' must have one row per value of 'x' and one name per column");
+    }
+    std::vector<const char*> xreg_names(columns);
+    for (std::size_t j = 0; j < columns; ++j) {
+        xreg_names[j] = Rf_translateCharUTF8(STRING_ELT(names, static_cast<R_xlen_t>(j)));
+    }
+    const int* o = INTEGER(orders);
+    cvhost_fit_options options = CVHOST_FIT_OPTIONS_INIT;
+    options.y = n > 0 ? REAL_RO(y) : nullptr;
+    options.n = n;
+    options.p = o[0];
+    options.d = o[1];
+    options.q = o[2];
+    options.P = o[3];
+    options.D = o[4];
+    options.Q = o[5];
+    options.period = o[6];
+    options.xreg = columns > 0 ? REAL_RO(xreg) : nullptr;
+    options.xreg_columns = columns;
+    options.xreg_names = columns > 0 ? xreg_names.data() : nullptr;
+    options.include_mean = Rf_asInteger(mean);
+    options.include_drift = Rf_asInteger(drift);
+    options.max_iterations = Rf_asInteger(iterations);
+    cvhost_fit* made = nullptr;
+    char message[512] = "";
+    if (cvhost_fit_arima(&options, &made, message, sizeof message) != CVHOST_STATUS_OK) {
+        Rf_error("%s", message);
+    }
+    SEXP holder = PROTECT(R_MakeExternalPtr(made, R_NilValue, R_NilValue));
+    R_RegisterCFinalizerEx(holder, free_fit, TRUE);
+    const cvhost_fit* fit = made;
+    const std::size_t k = cvhost_fit_coefficient_count(fit);
+    const std::size_t w = cvhost_fit_weight_count(fit);
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 16));
+    SEXP coefficient_names = SET_VECTOR_ELT(result, 0, Rf_allocVector(STRSXP, static_cast<R_xlen_t>(k)));
+    for (std::size_t i = 0; i < k; ++i) {
+        SET_STRING_ELT(coefficient_names, static_cast<R_xlen_t>(i),
+                       Rf_mkCharCE(cvhost_fit_coefficient_name(fit, i), CE_UTF8));
+    }
+    SET_VECTOR_ELT(result, 1, doubles_of(cvhost_fit_coefficients(fit), k));
+    SET_VECTOR_ELT(result, 2, doubles_of(cvhost_fit_standard_errors(fit), k));
+    SET_VECTOR_ELT(result, 3, doubles_of(cvhost_fit_covariance(fit), k * k));
+    SET_VECTOR_ELT(result, 4, Rf_ScalarReal(cvhost_fit_sigma2(fit)));
+    SET_VECTOR_ELT(result, 5, Rf_ScalarReal(cvhost_fit_loglik(fit)));
+    SET_VECTOR_ELT(result, 6, Rf_ScalarReal(cvhost_fit_aic(fit)));
+    SET_VECTOR_ELT(result, 7, Rf_ScalarReal(cvhost_fit_aicc(fit)));
+    SET_VECTOR_ELT(result, 8, Rf_ScalarReal(cvhost_fit_bic(fit)));
+    SET_VECTOR_ELT(result, 9, Rf_ScalarReal(static_cast<double>(cvhost_fit_nobs(fit))));
+    SET_VECTOR_ELT(result, 10, doubles_of(cvhost_fit_residuals(fit), n));
+    SET_VECTOR_ELT(result, 11, doubles_of(cvhost_fit_pi_weights(fit), w));
+    SET_VECTOR_ELT(result, 12, doubles_of(cvhost_fit_psi_weights(fit), w));
+    SET_VECTOR_ELT(result, 13, Rf_ScalarLogical(cvhost_fit_converged(fit)));
+    SET_VECTOR_ELT(result, 14, Rf_mkString(cvhost_fit_message(fit)));
+    SET_VECTOR_ELT(result, 15, Rf_ScalarInteger(cvhost_fit_iterations(fit)));
+    free_fit(holder);
+    UNPROTECT(2);
+    return result;
+}
+
 static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_assess", reinterpret_cast<DL_FUNC>(&ljungcv_assess), 4},
     {"C_method_known", reinterpret_cast<DL_FUNC>(&ljungcv_method_known), 1},
@@ -285,6 +375,7 @@ static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_info_fields", reinterpret_cast<DL_FUNC>(&ljungcv_info_fields), 0},
     {"C_outlier_statistics", reinterpret_cast<DL_FUNC>(&ljungcv_outlier_statistics), 5},
     {"C_locate_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_locate_outliers), 7},
+    {"C_fit_arima", reinterpret_cast<DL_FUNC>(&ljungcv_fit_arima), 7},
     {nullptr, nullptr, 0},
 };
 

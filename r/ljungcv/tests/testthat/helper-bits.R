@@ -39,3 +39,5 @@ fixed_difference <- function(x, t) {
   }
   sum((parts(sprintf("%.60f", x)) - parts(t)) * 10^(-10 * (0:6)))
 }
+
+hex <- function(text) as.numeric(text)  # R reads C99 hex doubles and "NaN" exactly

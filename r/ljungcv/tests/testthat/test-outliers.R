@@ -9,8 +9,6 @@ fixture <- function() {
   fields
 }
 
-hex <- function(text) as.numeric(text)  # R reads C99 hex doubles and "NaN" exactly
-
 test_that("the statistics and the locate stage give the fixture's bits, as in Python", {
   fields <- fixture()
   residuals <- hex(fields[[1L]][-1L])

@@ -5,7 +5,8 @@
 // superdiagonal, R = (1, theta_1, ..., theta_{r-1})'. Q = sigma^2 is
 // concentrated out of the likelihood, so it is 1 here and every variance is
 // in units of sigma^2.
-#pragma once
+#ifndef ENGINE_STATE_SPACE_H
+#define ENGINE_STATE_SPACE_H
 
 #include <cstddef>
 #include <span>
@@ -26,3 +27,5 @@ ArmaStateSpace arma_state_space(std::span<const double> ar, std::span<const doub
 void apply_transition(const ArmaStateSpace& model, std::span<const double> x, std::span<double> out);
 
 }  // namespace engine
+
+#endif

@@ -2,7 +2,8 @@
 // c[0] + c[1] B + c[2] B^2 + ..., and the series expansions of their
 // quotients that give the model's pi and psi weights (Box, Jenkins, Reinsel
 // & Ljung 2016, sections 4.2.1 and 4.2.3).
-#pragma once
+#ifndef ENGINE_POLYNOMIALS_H
+#define ENGINE_POLYNOMIALS_H
 
 #include <cstddef>
 #include <span>
@@ -43,3 +44,5 @@ std::vector<double> psi_weights(std::span<const double> ar, std::span<const doub
                                 std::size_t k);
 
 }  // namespace engine
+
+#endif

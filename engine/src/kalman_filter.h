@@ -7,13 +7,14 @@
 // The likelihood is the prediction-error decomposition (Durbin & Koopman
 // 2012, section 7.2):  log L = -N/2 log 2pi - 1/2 sum (log F_t + v_t^2 / F_t),
 // with F_t in units of sigma^2 so that sigma^2 can be concentrated out.
-#pragma once
+#ifndef ENGINE_KALMAN_FILTER_H
+#define ENGINE_KALMAN_FILTER_H
 
 #include <cstddef>
 #include <span>
 #include <vector>
 
-#include "engine/state_space.h"
+#include "state_space.h"
 
 namespace engine {
 
@@ -42,3 +43,5 @@ FilterOutput filter_diffuse(const ArmaStateSpace& model, std::span<const double>
                             std::span<const double> data, std::size_t n, std::size_t columns, double steady_tolerance);
 
 }  // namespace engine
+
+#endif

@@ -4,14 +4,15 @@
 // O(r p')), not by solving the r^2 linear equations of the Lyapunov equation
 // (Gardner, Harvey & Phillips 1980), which would cost O(r^6) and rule out
 // seasonal periods in the hundreds.
-#pragma once
+#ifndef ENGINE_INITIAL_STATE_H
+#define ENGINE_INITIAL_STATE_H
 
 #include <cstddef>
 #include <optional>
 #include <span>
 #include <vector>
 
-#include "engine/state_space.h"
+#include "state_space.h"
 
 namespace engine {
 
@@ -31,3 +32,5 @@ std::optional<std::vector<double>> stationary_covariance(const ArmaStateSpace& m
                                                          std::span<const double> ma);
 
 }  // namespace engine
+
+#endif

@@ -1,6 +1,7 @@
 // Start values for the likelihood search: conditional sum of squares
 // (Box, Jenkins, Reinsel & Ljung 2016, section 7.1.2).
-#pragma once
+#ifndef ENGINE_START_VALUES_H
+#define ENGINE_START_VALUES_H
 
 #include <span>
 #include <vector>
@@ -21,3 +22,5 @@ struct StartValues {
 StartValues css_start_values(std::span<const double> w, const ArimaOrder& order, int max_iterations);
 
 }  // namespace engine
+
+#endif

@@ -8,7 +8,8 @@
 // A moving-average operator 1 + theta_1 B + ... is invertible exactly when
 // the autoregressive operator with phi = -theta is stationary; the ma_
 // functions apply the same map to that sign-flipped polynomial.
-#pragma once
+#ifndef ENGINE_STATIONARITY_TRANSFORM_H
+#define ENGINE_STATIONARITY_TRANSFORM_H
 
 #include <optional>
 #include <span>
@@ -28,3 +29,5 @@ std::optional<std::vector<double>> unconstrained_from_ma(std::span<const double>
 std::optional<std::vector<double>> partial_autocorrelations(std::span<const double> phi);
 
 }  // namespace engine
+
+#endif

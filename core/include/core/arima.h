@@ -1,0 +1,40 @@
+// The front-ends' door to the estimator: regression with seasonal ARIMA
+// errors by exact maximum likelihood. The model, its result and its input
+// error are the engine's (named here under the core's names); the core adds
+// its defaults, so that every front-end fits the same model from the same
+// request.
+#ifndef CORE_ARIMA_H
+#define CORE_ARIMA_H
+
+#include <cstddef>
+#include <optional>
+#include <span>
+
+#include "engine/arima_fit.h"
+
+namespace core {
+
+using ArimaOrder = engine::ArimaOrder;
+using ArimaRegressor = engine::Regressor;
+using ArimaFit = engine::FitResult;
+using ArimaInputError = engine::FitInputError;
+
+struct ArimaOptions {
+    std::optional<bool> include_mean;     // unset: a mean exactly when d + D = 0
+    bool include_drift = false;           // only when d + D = 1
+    int max_iterations = 100;             // of the quasi-Newton search, 1..10000
+    std::optional<std::size_t> weights;   // pi and psi weights; unset: n - 1
+};
+
+// The weights a fit carries when the caller names no count: n - 1, every lag
+// the outlier statistics of a series of n values read.
+std::size_t default_weight_count(std::size_t n);
+
+// y: NaN for a missing value. Throws ArimaInputError, whose message names
+// the argument and the rule, on bad input.
+ArimaFit fit_arima(std::span<const double> y, const ArimaOrder& order, std::span<const ArimaRegressor> regressors,
+                   const ArimaOptions& options);
+
+}  // namespace core
+
+#endif

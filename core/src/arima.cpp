@@ -1,0 +1,22 @@
+// The core's fit: its defaults over the engine's estimator.
+#include "core/arima.h"
+
+namespace core {
+
+std::size_t default_weight_count(std::size_t n)
+{
+    return n > 0 ? n - 1 : 0;
+}
+
+ArimaFit fit_arima(std::span<const double> y, const ArimaOrder& order, std::span<const ArimaRegressor> regressors,
+                   const ArimaOptions& options)
+{
+    engine::FitOptions fit;
+    fit.include_mean = options.include_mean;
+    fit.include_drift = options.include_drift;
+    fit.max_iterations = options.max_iterations;
+    fit.pi_weights = options.weights.value_or(default_weight_count(y.size()));
+    return engine::fit_arima(y, order, regressors, fit);
+}
+
+}  // namespace core
