@@ -3,8 +3,9 @@
 # cli_test runs it (build-win/tests/windows/ljungcv-emulated, through
 # cmake/wine-run.sh): `ljungcv eval a.txt - b.txt` with two lines on standard
 # input and a line of 1 MiB in b.txt, which must exit 5 with one message.
-# Counts the exit codes and keeps each failure's standard error, so that a
-# rare failure shows how often it comes and where it came from.
+# Counts the exit codes, the Wine servers that ran and the slow runs, and
+# keeps each failure's output, so that a rare failure shows how often it
+# comes and where it came from.
 #   scripts/loop-wine-eval.sh [--load] [--fresh] [--rounds R] [RUNS]
 #     RUNS        runs of the case per round (default 50)
 #     --rounds R  rounds (default 1)
@@ -119,4 +120,9 @@ summary+=" ${#seen[@]} Wine servers seen, $(awk '$1 > 1 { a++ } $1 > 3 { b++ } $
   END { printf "%d runs over 1 s, %d over 3 s, %d over 5 s", a, b, c }' times.txt): $failures failed"
 for code in "${!codes[@]}"; do summary+="; exit $code: ${codes[$code]}"; done
 echo "$summary"
-[[ $failures -eq 0 ]]
+if [[ $failures -gt 0 ]]; then
+  kept=$(mktemp -d "${TMPDIR:-/tmp}/loop-wine-eval.XXXXXX")
+  mv failures/* "$kept/"
+  echo "loop-wine-eval: each failure's standard output and error are in $kept"
+  exit 1
+fi
