@@ -17,9 +17,9 @@ scripts/setup.sh --python   # pandas, for the tests of Series and DataFrames
 tree=${NATIVE_TREE:-build}
 work=build-python
 stage "the ljungcv command the tests compare with ($tree/bin/ljungcv)"
-if [[ ! -x "$tree/bin/ljungcv" ]]; then
+if [[ ! -x "$tree/bin/ljungcv" || ! -e "$tree/lib/libcvmodule.so" ]]; then
   cmake -S . -B "$tree" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  built "$tree/ljungcv-build.log" cmake --build "$tree" -j2 --target ljungcv
+  built "$tree/ljungcv-build.log" cmake --build "$tree" -j2 --target ljungcv cvmodule
 fi
 export LJUNGCV_COMMAND=$PWD/$tree/bin/ljungcv
 rm -rf "$work"
