@@ -21,6 +21,9 @@
 
 #include "engine/arima_fit.h"
 
+#include "arma_simulation.h"
+#include "polynomials.h"
+
 namespace {
 
 struct Series {
@@ -29,62 +32,16 @@ struct Series {
     std::vector<double> values;
 };
 
-// The lag polynomials of the simulated models, coefficient of B^0 first
-// (the engine's own are internal to it).
-using Polynomial = std::vector<double>;
-
-Polynomial multiply(const Polynomial& a, const Polynomial& b)
-{
-    Polynomial c(a.size() + b.size() - 1, 0.0);
-    for (std::size_t i = 0; i < a.size(); ++i)
-        for (std::size_t j = 0; j < b.size(); ++j)
-            c[i + j] += a[i] * b[j];
-    return c;
-}
-
-// 1 + sign * (c_1 B^spacing + c_2 B^(2 spacing) + ...)
-Polynomial lag_polynomial(const std::vector<double>& c, int spacing, double sign)
-{
-    Polynomial p(c.size() * static_cast<std::size_t>(spacing) + 1, 0.0);
-    p[0] = 1.0;
-    for (std::size_t i = 0; i < c.size(); ++i)
-        p[(i + 1) * static_cast<std::size_t>(spacing)] = sign * c[i];
-    return p;
-}
-
-// (1 - B)^d (1 - B^s)^D
-Polynomial differencing(int d, int D, int period)
-{
-    Polynomial p{1.0};
-    for (int i = 0; i < d; ++i)
-        p = multiply(p, {1.0, -1.0});
-    for (int i = 0; i < D; ++i)
-        p = multiply(p, lag_polynomial({1.0}, period, -1.0));
-    return p;
-}
-
-// ar(B) diff(B) u_t = ma(B) a_t from 500 burn-in steps, seed n + period.
+// ar(B) diff(B) u_t = ma(B) a_t, seed n + period, around a mean.
 std::vector<double> simulate(const engine::ArimaOrder& o, const std::vector<double>& phi,
                              const std::vector<double>& theta, const std::vector<double>& Theta, std::size_t n,
                              double sigma, double mean)
 {
-    const Polynomial ar = multiply(lag_polynomial(phi, 1, -1.0), differencing(o.d, o.D, o.period));
-    const Polynomial ma = multiply(lag_polynomial(theta, 1, 1.0), lag_polynomial(Theta, o.period, 1.0));
-    constexpr std::size_t burn = 500;
-    std::mt19937_64 bits(n + static_cast<std::size_t>(o.period));
-    std::normal_distribution<double> normal(0.0, sigma);
-    std::vector<double> a(n + burn), u(n + burn, 0.0);
-    for (double& v : a)
-        v = normal(bits);
-    for (std::size_t t = 0; t < n + burn; ++t) {
-        double value = 0.0;
-        for (std::size_t j = 0; j < ma.size() && j <= t; ++j)
-            value += ma[j] * a[t - j];
-        for (std::size_t j = 1; j < ar.size() && j <= t; ++j)
-            value -= ar[j] * u[t - j];
-        u[t] = value;
-    }
-    std::vector<double> y(u.end() - static_cast<std::ptrdiff_t>(n), u.end());
+    using engine::multiply;
+    const engine::Polynomial ar =
+        multiply(engine::ar_operator(phi, 1), engine::differencing_operator(o.d, o.D, o.period));
+    const engine::Polynomial ma = multiply(engine::ma_operator(theta, 1), engine::ma_operator(Theta, o.period));
+    std::vector<double> y = simulate_lag_model(ar, ma, n, n + static_cast<std::size_t>(o.period), sigma);
     for (double& v : y)
         v += mean;
     return y;

@@ -19,24 +19,29 @@ Polynomial multiply(std::span<const double> a, std::span<const double> b)
     return c;
 }
 
-Polynomial ar_operator(std::span<const double> phi, int spacing)
+namespace {
+
+// 1 + sign (c_1 B^spacing + c_2 B^(2 spacing) + ...)
+Polynomial lag_operator(std::span<const double> c, int spacing, double sign)
 {
     const auto s = static_cast<std::size_t>(spacing);
-    Polynomial c(phi.size() * s + 1, 0.0);
-    c[0] = 1.0;
-    for (std::size_t j = 0; j < phi.size(); ++j)
-        c[(j + 1) * s] = -phi[j];
-    return c;
+    Polynomial p(c.size() * s + 1, 0.0);
+    p[0] = 1.0;
+    for (std::size_t j = 0; j < c.size(); ++j)
+        p[(j + 1) * s] = sign * c[j];
+    return p;
+}
+
+}  // namespace
+
+Polynomial ar_operator(std::span<const double> phi, int spacing)
+{
+    return lag_operator(phi, spacing, -1.0);
 }
 
 Polynomial ma_operator(std::span<const double> theta, int spacing)
 {
-    const auto s = static_cast<std::size_t>(spacing);
-    Polynomial c(theta.size() * s + 1, 0.0);
-    c[0] = 1.0;
-    for (std::size_t j = 0; j < theta.size(); ++j)
-        c[(j + 1) * s] = theta[j];
-    return c;
+    return lag_operator(theta, spacing, 1.0);
 }
 
 Polynomial differencing_operator(int d, int D, int period)

@@ -8,9 +8,9 @@
 
 #include <cmath>
 #include <cstring>
-#include <random>
 #include <vector>
 
+#include "arma_simulation.h"
 #include "polynomials.h"
 
 namespace engine {
@@ -28,21 +28,7 @@ std::vector<double> simulate(const ArimaOrder& o, const std::vector<double>& nat
     const Polynomial ar = multiply(multiply(ar_operator(part(0, o.p), 1), ar_operator(part(o.p + o.q, o.P), o.period)),
                                    differencing_operator(o.d, o.D, o.period));
     const Polynomial ma = multiply(ma_operator(part(o.p, o.q), 1), ma_operator(part(o.p + o.q + o.P, o.Q), o.period));
-    constexpr std::size_t burn = 500;
-    std::mt19937_64 random(seed);
-    std::normal_distribution<double> normal(0.0, sigma);
-    std::vector<double> a(n + burn), u(n + burn, 0.0);
-    for (double& v : a)
-        v = normal(random);
-    for (std::size_t t = 0; t < n + burn; ++t) {
-        double value = 0.0;
-        for (std::size_t j = 0; j < ma.size() && j <= t; ++j)
-            value += ma[j] * a[t - j];
-        for (std::size_t j = 1; j < ar.size() && j <= t; ++j)
-            value -= ar[j] * u[t - j];
-        u[t] = value;
-    }
-    return {u.end() - static_cast<std::ptrdiff_t>(n), u.end()};
+    return simulate_lag_model(ar, ma, n, seed, sigma);
 }
 
 struct RecoveryCase {
