@@ -27,6 +27,7 @@
 #include "core/reach.h"
 #include "core/sensible_range.h"
 #include "core/stretches.h"
+#include "call_outcome.h"
 #include "library_location.h"
 #include "platform/escaped_text.h"
 
@@ -45,6 +46,10 @@ static_assert(CVHOST_OUTLIER_IO == static_cast<int>(core::OutlierType::innovatio
               CVHOST_OUTLIER_LS == static_cast<int>(core::OutlierType::level_shift) &&
               CVHOST_OUTLIER_TC == static_cast<int>(core::OutlierType::temporary_change));
 
+using cvhost_internal::status_of_call;
+using cvhost_internal::write_message;
+using cvhost_internal::write_text;
+
 namespace {
 
 // The process's one host environment, shared by every open handle: made by
@@ -52,25 +57,6 @@ namespace {
 std::mutex environment_mutex;
 std::unique_ptr<core::Host> environment;
 std::size_t open_handles = 0;
-
-// Like snprintf: the whole length back, at most size - 1 characters and a
-// NUL written.
-std::size_t write_text(char* buffer, std::size_t size, const std::string& text)
-{
-    if (buffer != nullptr && size > 0) {
-        const std::size_t length = std::min(text.size(), size - 1);
-        std::memcpy(buffer, text.data(), length);
-        buffer[length] = '\0';
-    }
-    return text.size();
-}
-
-// A message stays one line, and shows the control bytes of a file name or a
-// method text escaped.
-std::size_t write_message(char* buffer, std::size_t size, std::string_view text)
-{
-    return write_text(buffer, size, platform::escape_controls(text));
-}
 
 std::optional<std::string_view> method_text(const char* method)
 {
@@ -382,33 +368,11 @@ int cvhost_info_field(cvhost* host, std::size_t index, const char** name, const 
 // a level without a value a NoCriticalValue; both carry the reason.
 namespace {
 
-std::int32_t outlier_failure(char* message, std::size_t message_size, std::int32_t status, std::string_view why)
-{
-    write_message(message, message_size, why);
-    return status;
-}
-
 // Runs body and turns what it throws into a status and a message.
 template <class Body>
 std::int32_t outlier_call(char* message, std::size_t message_size, Body body)
 {
-    write_message(message, message_size, "");
-    try {
-        body();
-        return CVHOST_STATUS_OK;
-    } catch (const core::OutlierInputError& error) {
-        return outlier_failure(message, message_size, CVHOST_STATUS_INVALID_ARGUMENT, error.what());
-    } catch (const core::NoCriticalValue& error) {
-        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, error.what());
-    } catch (const std::bad_alloc&) {
-        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, "out of memory");
-    } catch (const std::length_error&) {
-        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, "out of memory");
-    } catch (const std::exception& error) {
-        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, error.what());
-    } catch (...) {
-        return outlier_failure(message, message_size, CVHOST_STATUS_NO_RESULT, "unknown error");
-    }
+    return status_of_call<core::OutlierInputError>(message, message_size, body);
 }
 
 // The arrays every outlier call reads, checked before anything is read.

@@ -3,7 +3,6 @@
 // the result is an object the caller reads through accessors and frees.
 #define CVHOST_BUILDING
 #include <cmath>
-#include <cstring>
 #include <exception>
 #include <limits>
 #include <memory>
@@ -14,27 +13,18 @@
 #include <vector>
 
 #include "core/arima.h"
+#include "call_outcome.h"
 #include "cvmodule/cvhost.h"
-#include "platform/escaped_text.h"
 
 struct cvhost_fit {
     core::ArimaFit result;
 };
 
+using cvhost_internal::status_of_call;
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// One line, control bytes escaped; like snprintf, at most size - 1 bytes and a NUL.
-void write_message(char* buffer, std::size_t size, const std::string& text)
-{
-    if (buffer == nullptr || size == 0)
-        return;
-    const std::string line = platform::escape_controls(text);
-    const std::size_t length = std::min(line.size(), size - 1);
-    std::memcpy(buffer, line.data(), length);
-    buffer[length] = '\0';
-}
 
 const cvhost_fit_options kVersion1Defaults = CVHOST_FIT_OPTIONS_INIT;
 
@@ -96,12 +86,6 @@ std::unique_ptr<cvhost_fit> fit_of(const cvhost_fit_options* options)
     return std::make_unique<cvhost_fit>(cvhost_fit{core::fit_arima(y, order, regressors, fit_options)});
 }
 
-std::int32_t failure(char* message, std::size_t message_size, std::int32_t status, const std::string& text)
-{
-    write_message(message, message_size, text);
-    return status;
-}
-
 const double* data_or_null(const std::vector<double>& values)
 {
     return values.empty() ? nullptr : values.data();
@@ -122,25 +106,13 @@ std::int32_t cvhost_fit_options_init(cvhost_fit_options* options, unsigned int v
 std::int32_t cvhost_fit_arima(const cvhost_fit_options* options, cvhost_fit** fit, char* message,
                               std::size_t message_size)
 {
-    write_message(message, message_size, "");
     if (fit != nullptr)
         *fit = nullptr;
-    try {
+    return status_of_call<core::ArimaInputError>(message, message_size, [&] {
         if (fit == nullptr)
             throw core::ArimaInputError("fit: is NULL (the fit needs somewhere to go)");
         *fit = fit_of(options).release();
-        return CVHOST_STATUS_OK;
-    } catch (const core::ArimaInputError& error) {
-        return failure(message, message_size, CVHOST_STATUS_INVALID_ARGUMENT, error.what());
-    } catch (const std::bad_alloc&) {
-        return failure(message, message_size, CVHOST_STATUS_NO_RESULT, "out of memory");
-    } catch (const std::length_error&) {
-        return failure(message, message_size, CVHOST_STATUS_NO_RESULT, "out of memory");
-    } catch (const std::exception& error) {
-        return failure(message, message_size, CVHOST_STATUS_NO_RESULT, error.what());
-    } catch (...) {
-        return failure(message, message_size, CVHOST_STATUS_NO_RESULT, "unknown error");
-    }
+    });
 }
 
 void cvhost_fit_free(cvhost_fit* fit)
