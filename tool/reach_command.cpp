@@ -35,19 +35,6 @@ struct ReachRow {
     ThresholdReach found;
 };
 
-const char* reach_name(Reach reach)
-{
-    switch (reach) {
-    case Reach::crosses:
-        return "crosses";
-    case Reach::from_start:
-        return "from_start";
-    case Reach::never:
-        break;
-    }
-    return "never";
-}
-
 // A number for CSV and JSON: exact, or empty (JSON: null) where there is none.
 std::string exact_or_empty(double value, const char* empty)
 {

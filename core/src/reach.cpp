@@ -6,6 +6,19 @@
 
 namespace core {
 
+const char* reach_name(Reach reach)
+{
+    switch (reach) {
+    case Reach::crosses:
+        return "crosses";
+    case Reach::from_start:
+        return "from_start";
+    case Reach::never:
+        break;
+    }
+    return "never";
+}
+
 namespace {
 
 bool reaches(RecentPoints& points, double n, double alpha, double threshold)

@@ -24,6 +24,9 @@ enum class Reach : std::int32_t {
     never = 2,       // below c wherever it holds
 };
 
+// "crosses", "from_start" or "never", as the command writes it.
+const char* reach_name(Reach reach);
+
 struct ThresholdReach {
     Reach reach = Reach::never;
     // crosses and from_start: that count. never: the count of the largest
