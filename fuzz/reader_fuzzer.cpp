@@ -20,7 +20,8 @@
 //     header only first, and only with a field n and no number; a data
 //     line's n, alpha and method are fields of its record; under a header,
 //     a data line has the header's number of fields; after a header in
-//     error every record is skipped, and the skipped lines are named.
+//     error (a column named twice, no alpha, or names none of which is a
+//     column) every record is skipped, and the skipped lines are named.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -165,8 +166,24 @@ void check_header_rules(std::string_view text, bool alpha_given)
                     named[1] += is_name(field, "alpha") ? 1 : 0;
                     named[2] += is_name(field, "method") ? 1 : 0;
                 }
-                header_failed = !numbers && named[0] > 0 &&
-                                (named[0] > 1 || named[1] > 1 || named[2] > 1 || (named[1] == 0 && !alpha_given));
+                // Or names that are none of the columns: every field that is
+                // not empty starts with a letter (NA excepted), and no
+                // semicolon says the fields were joined.
+                bool letters = false;
+                bool others = true;
+                for (const std::string_view field : record.fields) {
+                    if (field.empty()) {
+                        continue;
+                    }
+                    const char c = field.front();
+                    others = others && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && field != "NA" &&
+                             field.find(';') == std::string_view::npos;
+                    letters = true;
+                }
+                const bool unknown = !numbers && named[0] == 0 && named[1] == 0 && named[2] == 0 && letters && others;
+                header_failed = unknown || (!numbers && named[0] > 0 &&
+                                            (named[0] > 1 || named[1] > 1 || named[2] > 1 ||
+                                             (named[1] == 0 && !alpha_given)));
             }
             break;
         case InputLines::Kind::skipped:
