@@ -54,7 +54,8 @@ cvhost* host = nullptr;
 
 constexpr std::size_t HEADER_SIZE = 41;
 constexpr std::uint64_t SENTINEL = 0x7FF4DEADBEEF0002;
-constexpr std::int32_t TYPES[] = {CVHOST_OUTLIER_IO, CVHOST_OUTLIER_AO, CVHOST_OUTLIER_LS, CVHOST_OUTLIER_TC};
+// In the order the locate stage tries them: ties go to the earlier.
+constexpr std::int32_t TYPES[] = {CVHOST_OUTLIER_AO, CVHOST_OUTLIER_IO, CVHOST_OUTLIER_LS, CVHOST_OUTLIER_TC};
 constexpr std::int32_t ALL_TYPES = CVHOST_OUTLIER_IO | CVHOST_OUTLIER_AO | CVHOST_OUTLIER_LS | CVHOST_OUTLIER_TC;
 
 std::uint64_t read_u64(const std::uint8_t* bytes)

@@ -48,6 +48,10 @@ Estimate estimate(const Regressor& regressor, std::size_t n, std::size_t T, doub
 
 // default_sigma on scratch space of the residuals' size, which it reorders.
 double default_sigma(std::span<const double> residuals, std::vector<double>& scratch);
+// The same over the residuals whose flag in left_out is false (all, for an
+// empty left_out).
+double default_sigma(std::span<const double> residuals, const std::vector<bool>& left_out,
+                     std::vector<double>& scratch);
 
 }  // namespace core::outlier_detail
 

@@ -8,6 +8,7 @@
 // The critical value is LJUNGCV(n, alpha [, method]) for the series' n, the
 // threshold the largest of n statistics exceeds with probability alpha when
 // there is no outlier, or one the caller gives.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -24,13 +25,17 @@ using namespace outlier_detail;
 
 namespace {
 
-// The default scale of the working residuals, which must be positive for a
-// statistic to exist.
-double working_sigma(std::span<const double> work, std::vector<double>& scratch, std::size_t found)
+// The default scale of the working residuals at the times that still count
+// towards it, which must be positive for a statistic to exist.
+double working_sigma(std::span<const double> work, const std::vector<bool>& left_out, std::vector<double>& scratch,
+                     std::size_t found, std::optional<double> fallback)
 {
-    const double sigma = outlier_detail::default_sigma(work, scratch);
+    const double sigma = outlier_detail::default_sigma(work, left_out, scratch);
     if (std::isfinite(sigma) && sigma > 0.0) {
         return sigma;
+    }
+    if (fallback) {
+        return std::isfinite(*fallback) && *fallback > 0.0 ? *fallback : 0.0;
     }
     std::string why = "the residual scale (" + format_shortest(MAD_TO_SIGMA) +
                       " times the median absolute deviation from the median) is " + format_shortest(sigma);
@@ -56,7 +61,8 @@ void check_outlier_input(std::span<const double> residuals, std::span<const doub
 }
 
 std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::span<const double> pi,
-                                     OutlierTypes types, double delta, double critical_value)
+                                     OutlierTypes types, double delta, double critical_value,
+                                     const LocateLimits& limits)
 {
     check_outlier_input(residuals, pi, types, delta);
     if (!(std::isfinite(critical_value) && critical_value > 0.0)) {
@@ -73,11 +79,24 @@ std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::spa
     std::vector<double> work(residuals.begin(), residuals.end());
     std::vector<double> dot(n);
     std::vector<double> scratch;
+    if (!limits.left_out.empty() && limits.left_out.size() != n) {
+        throw OutlierInputError("the times left out are " + std::to_string(limits.left_out.size()) +
+                                " flags, not one per residual");
+    }
+    // Times taken or left out: neither a candidate nor evidence of the scale.
     std::vector<bool> taken(n, false);
+    std::size_t free = n;
+    for (std::size_t t = 0; t < limits.left_out.size(); ++t) {
+        taken[t] = limits.left_out[t];
+        free -= taken[t] ? 1 : 0;
+    }
     std::vector<Outlier> found;
 
-    while (found.size() < n) {
-        const double sigma = working_sigma(work, scratch, found.size());
+    while (found.size() < std::min(free, limits.max_count)) {
+        const double sigma = working_sigma(work, taken, scratch, found.size(), limits.fallback_sigma);
+        if (sigma == 0.0) {
+            break;  // only with a fallback of 0: nothing left to find
+        }
         // The largest |tau| that exceeds the critical value; a NaN never does.
         double largest = critical_value;
         const Regressor* chosen = nullptr;

@@ -209,6 +209,25 @@ double default_sigma(std::span<const double> residuals, std::vector<double>& scr
     return MAD_TO_SIGMA * median(scratch);
 }
 
+double default_sigma(std::span<const double> residuals, const std::vector<bool>& left_out,
+                     std::vector<double>& scratch)
+{
+    scratch.clear();
+    for (std::size_t t = 0; t < residuals.size(); ++t) {
+        if (left_out.empty() || !left_out[t]) {
+            scratch.push_back(residuals[t]);
+        }
+    }
+    if (scratch.empty()) {
+        return 0.0;
+    }
+    const double centre = median(scratch);
+    for (double& value : scratch) {
+        value = std::fabs(value - centre);
+    }
+    return MAD_TO_SIGMA * median(scratch);
+}
+
 }  // namespace outlier_detail
 
 using namespace outlier_detail;

@@ -25,9 +25,12 @@ namespace core {
 // set of types.
 enum class OutlierType : std::int32_t { innovational = 1, additive = 2, level_shift = 4, temporary_change = 8 };
 
-// Every type in the order the locate stage tries them (ties go to the first).
+// Every type in the order the locate stage tries them (ties go to the
+// first). The additive outlier comes first: at the last time the
+// innovational outlier and the temporary change have its regressor, and the
+// simpler effect is the one to report.
 inline constexpr std::array<OutlierType, 4> OUTLIER_TYPES = {
-    OutlierType::innovational, OutlierType::additive, OutlierType::level_shift, OutlierType::temporary_change};
+    OutlierType::additive, OutlierType::innovational, OutlierType::level_shift, OutlierType::temporary_change};
 
 // "IO", "AO", "LS" or "TC".
 const char* outlier_type_name(OutlierType type);
@@ -116,16 +119,34 @@ struct Outlier {
 void check_outlier_input(std::span<const double> residuals, std::span<const double> pi, OutlierTypes types,
                          double delta);
 
+// Which times the locate stage may take, and how many.
+struct LocateLimits {
+    // Empty, or one flag per residual: true where no outlier may be taken
+    // and the residual is no evidence of the scale (a missing value's).
+    std::span<const bool> left_out;
+    std::size_t max_count = static_cast<std::size_t>(-1);
+    // The scale where the default rule gives 0 (more than half the
+    // residuals equal: data on a grid, a flat stretch), such as a fitted
+    // model's sigma. With one, a scale of 0 ends the search instead of
+    // failing it: nothing is left to find in residuals that are all fitted.
+    std::optional<double> fallback_sigma;
+};
+
 // The locate stage: while the largest |tau| over the times not yet taken
 // and the types in `types` exceeds critical_value, record it, remove its
 // effect from a working copy of the residuals (e_t -= w x_t), re-estimate
-// sigma by the default rule and repeat. Outliers come in the order found;
-// ties go to the earlier type in OUTLIER_TYPES, then the earlier time.
+// sigma by the default rule from the residuals at the times neither taken
+// nor left out, and repeat. A time once taken no longer counts towards the
+// scale: what is left of its residual after the removal is the fit of the
+// effect, not noise, and counted in it would shrink the scale round by
+// round. Outliers come in the order found; ties go to the earlier type in
+// OUTLIER_TYPES, then the earlier time.
 // Throws OutlierInputError as outlier_statistics does, for an empty type
 // set, a critical value that is not finite and positive, or a default sigma
 // of 0 on the way.
 std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::span<const double> pi,
-                                     OutlierTypes types, double delta, double critical_value);
+                                     OutlierTypes types, double delta, double critical_value,
+                                     const LocateLimits& limits = {});
 
 // LJUNGCV(n, alpha [, method_text]) for a series of n residuals, through the
 // curve of that method text. Throws OutlierInputError where the function

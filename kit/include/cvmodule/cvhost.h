@@ -201,7 +201,9 @@ CVHOST_API int32_t cvhost_outlier_statistics(size_t n, const double *residuals, 
 /* The locate stage: while the largest |statistic| over every time not yet taken and every type in
    `types` (an OR of CVHOST_OUTLIER_* bits) exceeds the critical value, record it, remove its
    effect from the residuals (a working copy; the caller's array is only read), re-estimate sigma
-   (the default rule) and repeat. A time is taken once.
+   (the default rule, over the times not taken: what is left at a taken time is the fit of its
+   effect, not noise) and repeat. A time is taken once; a tie goes to AO, then IO, LS, TC, then
+   the earlier time (at the last time IO and TC have AO's regressor: the simpler one is named).
    The critical value: `critical_value` when it is finite and positive; when it is NaN,
    LJUNGCV(n, alpha, method) from the host's module (method NULL: the function's default), and
    then host must not be NULL. *used_critical_value (may be NULL) receives the one used.

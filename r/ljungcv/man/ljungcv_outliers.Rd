@@ -48,7 +48,7 @@ ljungcv_outliers(x, order = c(0, 0, 0), alpha = 0.05, method = "C",
   go to the module's core, which repeatedly takes the largest outlier
   statistic over every time and type while it exceeds the critical value,
   removes its effect and re-estimates the residual scale (1.4826 times the
-  median absolute deviation). The model is refitted with every outlier
+  median absolute deviation, over the times not taken). The model is refitted with every outlier
   found as a regressor on the series' scale (AO a pulse, LS a step, TC the
   decay \eqn{\delta^j}{delta^j}, IO the model's psi weights); while some
   \eqn{|t|} is below the critical value, the least significant outlier is
