@@ -335,6 +335,27 @@ std::vector<double> regression_scales(const Problem& problem, const Profile& p)
     return scales;
 }
 
+// The standardized residuals of the fit at `natural`, and its weights.
+void fill_residuals_and_weights(FitResult& result, std::size_t n, const Problem& problem, const Profile& best,
+                                const ArimaOrder& order, std::span<const double> natural, const FitOptions& options)
+{
+    result.residuals.assign(n, kNaN);
+    const std::size_t offset = problem.complete ? problem.lost : 0;
+    for (std::size_t row = 0; row < problem.rows; ++row) {
+        const double F = best.filter.F[row];
+        if (std::isnan(F) || row + offset < problem.lost)
+            continue;
+        double e = best.filter.v[row];
+        for (std::size_t j = 0; j < best.beta.size(); ++j)
+            e -= best.beta[j] * best.filter.v[(j + 1) * problem.rows + row];
+        result.residuals[row + offset] = e / std::sqrt(F);
+    }
+
+    const Arma arma = arma_from_natural(order, natural);
+    result.pi_weights = pi_weights(arma.ar, problem.diff, arma.ma, options.pi_weights);
+    result.psi_weights = psi_weights(arma.ar, problem.diff, arma.ma, options.pi_weights);
+}
+
 }  // namespace
 
 FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::span<const Regressor> regressors,
@@ -391,7 +412,26 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
     ++result.evaluations;
     const auto best = profile(problem, natural);
     const bool exact = exact_fit(best);
-    if (!best || exact || !std::isfinite(best->loglik) || !std::isfinite(best->S)) {
+    if (exact) {
+        // The regressors (a mean among them) reproduce the series: their
+        // coefficients are exact, with no error, and every ARMA part fits
+        // as well as the one the search stopped at, which is kept so that
+        // the weights exist. sigma^2 is 0; the likelihood has no maximum.
+        result.coefficients = natural;
+        result.coefficients.insert(result.coefficients.end(), best->beta.begin(), best->beta.end());
+        result.standard_errors.assign(a, kNaN);
+        result.standard_errors.resize(k, 0.0);
+        result.covariance.assign(k * k, kNaN);
+        result.nobs = best->filter.used;
+        result.sigma2 = 0.0;
+        result.loglik = result.aic = result.aicc = result.bic = kNaN;
+        result.converged = false;
+        result.message = "exact fit: the sum of squares is 0 (a constant series, or one the regressors reproduce), "
+                         "so the likelihood has no maximum";
+        fill_residuals_and_weights(result, y.size(), problem, *best, order, natural, options);
+        return result;
+    }
+    if (!best || !std::isfinite(best->loglik) || !std::isfinite(best->S)) {
         // The series' squares overflow (or the model is degenerate): no estimate.
         result.coefficients.assign(k, kNaN);
         result.standard_errors.assign(k, kNaN);
@@ -399,7 +439,7 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
         result.sigma2 = result.loglik = result.aic = result.aicc = result.bic = kNaN;
         result.residuals.assign(y.size(), kNaN);
         result.converged = false;
-        if (exact || (best && best->S == 0.0))
+        if (best && best->S == 0.0)
             result.message = "exact fit: the sum of squares is 0 (a constant series, or one the regressors "
                              "reproduce), so the likelihood has no maximum";
         else
@@ -431,21 +471,7 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
         result.standard_errors.push_back(v > 0.0 ? std::sqrt(v) : kNaN);
     }
 
-    result.residuals.assign(y.size(), kNaN);
-    const std::size_t offset = problem.complete ? problem.lost : 0;
-    for (std::size_t row = 0; row < problem.rows; ++row) {
-        const double F = best->filter.F[row];
-        if (std::isnan(F) || row + offset < problem.lost)
-            continue;
-        double e = best->filter.v[row];
-        for (std::size_t j = 0; j < best->beta.size(); ++j)
-            e -= best->beta[j] * best->filter.v[(j + 1) * problem.rows + row];
-        result.residuals[row + offset] = e / std::sqrt(F);
-    }
-
-    const Arma arma = arma_from_natural(order, natural);
-    result.pi_weights = pi_weights(arma.ar, problem.diff, arma.ma, options.pi_weights);
-    result.psi_weights = psi_weights(arma.ar, problem.diff, arma.ma, options.pi_weights);
+    fill_residuals_and_weights(result, y.size(), problem, *best, order, natural, options);
     return result;
 }
 

@@ -158,10 +158,22 @@ TEST(ArimaFit, SaysWhenItDoesNotConverge)
     EXPECT_FALSE(overflow.converged);
     EXPECT_EQ(overflow.message.rfind("overflow:", 0), 0u) << overflow.message;
 
-    // A constant series is fitted exactly by its mean: no maximum, and it says so.
+    // A constant series is fitted exactly by its mean: no maximum, and it
+    // says so; the mean is exact. So is a pulse that reproduces a spike.
     const FitResult exact = fit_arima(std::vector<double>(50, 3.0), {1, 0, 0}, {}, {});
     EXPECT_FALSE(exact.converged);
     EXPECT_EQ(exact.message.rfind("exact fit:", 0), 0u) << exact.message;
+    EXPECT_EQ(exact.sigma2, 0.0);
+    EXPECT_EQ(exact.coefficients.back(), 3.0);
+    EXPECT_EQ(exact.standard_errors.back(), 0.0);
+    std::vector<double> spike(30, 5.0), pulse(30, 0.0);
+    spike[10] = 100.0;
+    pulse[10] = 1.0;
+    const std::vector<Regressor> ao = {{"AO11", pulse}};
+    const FitResult fitted = fit_arima(spike, {0, 0, 0}, ao, {});
+    EXPECT_EQ(fitted.message.rfind("exact fit:", 0), 0u) << fitted.message;
+    EXPECT_NEAR(fitted.coefficients[1], 95.0, 1e-12);
+    EXPECT_NEAR(fitted.residuals[10], 0.0, 1e-12);
 }
 
 }  // namespace

@@ -53,6 +53,10 @@ struct FitResult {
     std::vector<double> residuals;
     std::vector<double> pi_weights;   // pi_1..pi_k: e_t = y_t - sum pi_j y_{t-j}
     std::vector<double> psi_weights;  // psi_1..psi_k: y_t = e_t + sum psi_j e_{t-j}
+    // An exact fit (the regressors, a mean among them, reproduce the series)
+    // has converged false, a message that starts "exact fit:", sigma2 0,
+    // the regression coefficients with standard errors 0, the ARMA part
+    // where the search stopped (standard errors NaN) and no likelihood.
     bool converged = false;
     std::string message;  // why not, when not converged; empty otherwise
     int iterations = 0;
