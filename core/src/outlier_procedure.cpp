@@ -1,0 +1,274 @@
+// The outlier procedure: rounds of locate and refit on the one estimator.
+//
+//   1. Fit the model (with the caller's regressors, none for outliers).
+//   2. Locate: the statistics on the fit's standardized residuals and pi
+//      weights, at the times whose residual exists; take the largest while
+//      it exceeds the critical value.
+//   3. Refit with every outlier kept so far and the new ones as regressors
+//      on the series' scale (AO a pulse, LS a step, TC delta^j, IO the
+//      model's psi weights); while the weakest has |t| below the critical
+//      value, drop it and refit.
+//   4. Repeat from 2 on the new fit's residuals until a round adds nothing,
+//      for at most max_rounds rounds. A (time, type) once tried is not
+//      taken again, so the rounds cannot cycle.
+#include "core/outlier_procedure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/numbers.h"
+#include "kurtosis_test.h"
+
+namespace core {
+
+namespace {
+
+// The fewest residuals the locate stage is run on.
+constexpr std::size_t MIN_TESTED = 5;
+
+void check_options(const OutlierOptions& options)
+{
+    if (options.types.empty()) {
+        throw OutlierInputError("types: no outlier type to look for");
+    }
+    if (options.types.contains(OutlierType::temporary_change) && !(options.delta > 0.0 && options.delta < 1.0)) {
+        throw OutlierInputError("delta: the temporary change's decay must lie strictly between 0 and 1, got " +
+                                format_shortest(options.delta));
+    }
+    if (options.critical_value && !(std::isfinite(*options.critical_value) && *options.critical_value > 0.0)) {
+        throw OutlierInputError("critical value: must be finite and positive, got " +
+                                format_shortest(*options.critical_value));
+    }
+    if (options.max_rounds < 1 || options.max_rounds > 100) {
+        throw OutlierInputError("rounds: must be from 1 to 100, got " + std::to_string(options.max_rounds));
+    }
+}
+
+// An outlier's path on the series, x_t for t = 0..n-1.
+std::vector<double> outlier_path(const FoundOutlier& outlier, std::size_t n, double delta,
+                                 std::span<const double> psi)
+{
+    std::vector<double> x(n, 0.0);
+    const std::size_t T = outlier.index;
+    switch (outlier.type) {
+    case OutlierType::additive:
+        x[T] = 1.0;
+        break;
+    case OutlierType::level_shift:
+        std::fill(x.begin() + static_cast<std::ptrdiff_t>(T), x.end(), 1.0);
+        break;
+    case OutlierType::temporary_change: {
+        double power = 1.0;
+        for (std::size_t t = T; t < n; ++t) {
+            x[t] = power;
+            power *= delta;
+        }
+        break;
+    }
+    case OutlierType::innovational:
+        x[T] = 1.0;
+        for (std::size_t j = 1; T + j < n && j <= psi.size(); ++j) {
+            x[T + j] = psi[j - 1];
+        }
+        break;
+    }
+    return x;
+}
+
+struct Round {
+    std::vector<FoundOutlier> kept;  // in time order; effects and t from `fit`
+    std::vector<double> psi;         // the IO paths' weights in `fit`
+    ArimaFit fit;
+};
+
+class Procedure {
+public:
+    Procedure(std::span<const double> y, const ArimaOrder& order, std::span<const ArimaRegressor> regressors,
+              const OutlierOptions& options)
+        : y_(y), order_(order), regressors_(regressors.begin(), regressors.end()), options_(options)
+    {
+    }
+
+    ArimaFit fit(const std::vector<FoundOutlier>& outliers, std::span<const double> psi) const
+    {
+        if (options_.stop_requested && options_.stop_requested()) {
+            throw OutlierStopped();
+        }
+        std::vector<ArimaRegressor> columns = regressors_;
+        for (const FoundOutlier& outlier : outliers) {
+            columns.push_back({outlier_regressor_name(outlier), outlier_path(outlier, y_.size(), options_.delta, psi)});
+        }
+        ArimaOptions fit_options;
+        fit_options.include_mean = options_.include_mean;
+        fit_options.include_drift = options_.include_drift;
+        fit_options.max_iterations = options_.max_iterations;
+        return fit_arima(y_, order_, columns, fit_options);
+    }
+
+    // Refits with `outliers`, dropping the weakest while its |t| is below
+    // the critical value (a t that cannot be formed is the weakest). An
+    // IO's path is the psi weights of the fit it was found on.
+    Round refit(std::vector<FoundOutlier> outliers, std::span<const double> psi, double critical_value) const
+    {
+        std::sort(outliers.begin(), outliers.end(),
+                  [](const FoundOutlier& a, const FoundOutlier& b) { return a.index < b.index; });
+        while (true) {
+            Round round{outliers, {psi.begin(), psi.end()}, fit(outliers, psi)};
+            if (outliers.empty()) {
+                return round;
+            }
+            const std::size_t first = round.fit.coefficients.size() - outliers.size();
+            std::size_t weakest = 0;
+            double smallest = INFINITY;
+            for (std::size_t i = 0; i < outliers.size(); ++i) {
+                const double t = round.fit.coefficients[first + i] / round.fit.standard_errors[first + i];
+                round.kept[i].effect = round.fit.coefficients[first + i];
+                round.kept[i].t_statistic = t;
+                const double size = std::isnan(t) ? -1.0 : std::fabs(t);
+                if (size < smallest) {
+                    smallest = size;
+                    weakest = i;
+                }
+            }
+            if (smallest >= critical_value) {
+                return round;
+            }
+            outliers.erase(outliers.begin() + static_cast<std::ptrdiff_t>(weakest));
+        }
+    }
+
+private:
+    std::span<const double> y_;
+    ArimaOrder order_;
+    std::vector<ArimaRegressor> regressors_;
+    const OutlierOptions& options_;
+};
+
+// Refits with the kept outliers and the new ones after them. A new
+// outlier the model cannot take as a regressor (its path is a combination
+// of the others' once differenced) is given up, newest first.
+Round refit_new(const Procedure& procedure, std::vector<FoundOutlier> candidates, const Round& current,
+                double critical_value)
+{
+    while (true) {
+        try {
+            return procedure.refit(candidates, current.fit.psi_weights, critical_value);
+        } catch (const ArimaInputError&) {
+            if (candidates.size() == current.kept.size()) {
+                throw;
+            }
+            candidates.pop_back();
+        }
+    }
+}
+
+bool has_intercept(const ArimaFit& fit)
+{
+    return std::find(fit.names.begin(), fit.names.end(), "intercept") != fit.names.end();
+}
+
+}  // namespace
+
+std::string outlier_regressor_name(const FoundOutlier& outlier)
+{
+    return std::string(outlier_type_name(outlier.type)) + std::to_string(outlier.index + 1);
+}
+
+OutlierResult find_outliers(const LoadedModule& module, std::span<const double> y, const ArimaOrder& order,
+                            std::span<const ArimaRegressor> regressors, const OutlierOptions& options)
+{
+    check_options(options);
+    const Procedure procedure(y, order, regressors, options);
+    const std::size_t n = y.size();
+
+    OutlierResult result;
+    Round current{{}, {}, procedure.fit({}, {})};
+
+    // The times whose residual exists: not missing, past what the
+    // differencing takes.
+    std::vector<bool> left_out(n);
+    for (std::size_t t = 0; t < n; ++t) {
+        left_out[t] = !std::isfinite(current.fit.residuals[t]);
+        result.tested += left_out[t] ? 0 : 1;
+    }
+    const KurtosisTest tails = kurtosis_test(current.fit.residuals);
+    result.excess_kurtosis = tails.excess;
+    result.kurtosis_p_value = tails.p_value;
+    result.heavy_tails = tails.p_value < HEAVY_TAILS_LEVEL;
+    if (result.tested < MIN_TESTED) {
+        throw OutlierInputError("y: " + std::to_string(result.tested) + " residuals to test under this model; " +
+                                "outlier detection needs at least " + std::to_string(MIN_TESTED));
+    }
+    result.short_series = result.tested < SHORTEST_HOLDING_LEVEL;
+    if (options.critical_value) {
+        result.critical_value = *options.critical_value;
+    } else {
+        Curve curve(module, options.method);
+        result.critical_value = outlier_critical_value(curve, options.method, result.tested, options.alpha);
+    }
+    const std::size_t bound =
+        std::max<std::size_t>(1, static_cast<std::size_t>(MAX_OUTLIER_SHARE * static_cast<double>(result.tested)));
+
+    // Every (time, type) ever taken. A level shift at the first tested time
+    // of a model with a mean is that mean.
+    std::set<std::pair<std::size_t, OutlierType>> tried;
+    if (has_intercept(current.fit)) {
+        const auto first = std::find(left_out.begin(), left_out.end(), false);
+        tried.insert({static_cast<std::size_t>(first - left_out.begin()), OutlierType::level_shift});
+    }
+
+    std::vector<double> residuals(n);
+    const std::unique_ptr<bool[]> unavailable(new bool[n]);
+    while (result.rounds < options.max_rounds) {
+        ++result.rounds;
+        // Missing residuals are zero and left out; so are the kept outliers' times.
+        for (std::size_t t = 0; t < n; ++t) {
+            unavailable[t] = left_out[t];
+            residuals[t] = left_out[t] ? 0.0 : current.fit.residuals[t];
+        }
+        for (const FoundOutlier& outlier : current.kept) {
+            unavailable[outlier.index] = true;
+        }
+        const std::size_t room = bound - std::min(bound, current.kept.size());
+        if (room == 0) {
+            result.reached_bound = true;
+            break;
+        }
+        const std::vector<Outlier> found =
+            locate_outliers(residuals, current.fit.pi_weights, options.types, options.delta, result.critical_value,
+                            {std::span<const bool>(unavailable.get(), n), room, std::sqrt(current.fit.sigma2)});
+        std::vector<FoundOutlier> candidates = current.kept;
+        for (const Outlier& outlier : found) {
+            if (tried.insert({outlier.index, outlier.type}).second) {
+                candidates.push_back({outlier.index, outlier.type, outlier.effect, outlier.statistic});
+            }
+        }
+        if (candidates.size() == current.kept.size()) {
+            break;
+        }
+        result.reached_bound = found.size() == room;
+        current = refit_new(procedure, std::move(candidates), current, result.critical_value);
+        result.rounds_exhausted = result.rounds == options.max_rounds;
+        if (current.fit.sigma2 == 0.0) {
+            break;  // the outliers reproduce the series: nothing is left to find
+        }
+    }
+
+    result.outliers = current.kept;
+    result.adjusted.assign(y.begin(), y.end());
+    for (const FoundOutlier& outlier : result.outliers) {
+        const std::vector<double> x = outlier_path(outlier, n, options.delta, current.psi);
+        for (std::size_t t = outlier.index; t < n; ++t) {
+            result.adjusted[t] -= outlier.effect * x[t];
+        }
+    }
+    result.fit = std::move(current.fit);
+    return result;
+}
+
+}  // namespace core
