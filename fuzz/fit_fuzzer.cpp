@@ -26,8 +26,8 @@
 //   - a fit has p + q + P + Q coefficients plus its mean, drift and
 //     regressor, n residuals that are NaN where the series is, sigma2 >= 0,
 //     AIC = -2 log L + 2 (coefficients + 1), standard errors NaN or >= 0,
-//     n - 1 weights (none when the log-likelihood is not finite, which is
-//     then not converged), at most max_iterations iterations, and a message
+//     n - 1 weights (none when the log-likelihood is not finite and sigma2
+//     is not 0, which is then not converged), at most max_iterations iterations, and a message
 //     when it did not converge.
 #include <algorithm>
 #include <bit>
@@ -151,8 +151,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const double aic = -2.0 * loglik + 2.0 * static_cast<double>(k + 1);
         check(cvhost_fit_aic(fit) == aic, "AIC = -2 log L + 2 (k + 1)");
     }
-    // A fit without an estimate (an exact fit, an overflow) has no weights.
-    check(cvhost_fit_weight_count(fit) == (std::isfinite(loglik) ? n - 1 : 0), "n - 1 weights with an estimate");
+    // A fit without an estimate (an overflow) has no weights; an exact fit
+    // (sigma2 0) has them, as every fit with one does.
+    const bool estimated = std::isfinite(loglik) || cvhost_fit_sigma2(fit) == 0.0;
+    check(cvhost_fit_weight_count(fit) == (estimated ? n - 1 : 0), "n - 1 weights with an estimate");
     check(std::isfinite(loglik) || cvhost_fit_converged(fit) == 0, "a fit without a likelihood did not converge");
     check(cvhost_fit_iterations(fit) <= o.max_iterations, "at most max_iterations iterations");
     check(cvhost_fit_converged(fit) == 1 || cvhost_fit_message(fit)[0] != '\0',

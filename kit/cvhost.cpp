@@ -28,6 +28,7 @@
 #include "core/sensible_range.h"
 #include "core/stretches.h"
 #include "call_outcome.h"
+#include "handles.h"
 #include "library_location.h"
 #include "platform/escaped_text.h"
 
@@ -82,12 +83,6 @@ std::int32_t fail(double* value, std::int32_t status)
 
 // A handle: the loaded module, LJUNGCV's entry and the module's information,
 // fixed at open.
-struct cvhost {
-    std::unique_ptr<core::LoadedModule> loaded;
-    std::vector<core::ModuleField> fields;
-    std::string info;  // the fields as "name: value" lines
-};
-
 namespace {
 
 // Opens under environment_mutex; throws what the loader throws.

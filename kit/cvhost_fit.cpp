@@ -14,11 +14,9 @@
 
 #include "core/arima.h"
 #include "call_outcome.h"
+#include "fit_request.h"
+#include "handles.h"
 #include "cvmodule/cvhost.h"
-
-struct cvhost_fit {
-    core::ArimaFit result;
-};
 
 using cvhost_internal::status_of_call;
 
@@ -57,7 +55,11 @@ bool is_flag(int value)
     return value == 0 || value == 1;
 }
 
-std::unique_ptr<cvhost_fit> fit_of(const cvhost_fit_options* options)
+}  // namespace
+
+namespace cvhost_internal {
+
+FitRequest request_of(const cvhost_fit_options* options)
 {
     if (options == nullptr)
         throw core::ArimaInputError("options: is NULL");
@@ -73,17 +75,28 @@ std::unique_ptr<cvhost_fit> fit_of(const cvhost_fit_options* options)
     if (!is_flag(o.include_drift))
         throw core::ArimaInputError("include_drift: must be 0 or 1, got " + std::to_string(o.include_drift));
 
-    const core::ArimaOrder order{o.p, o.d, o.q, o.P, o.D, o.Q, o.period};
-    core::ArimaOptions fit_options;
+    FitRequest request;
+    request.order = {o.p, o.d, o.q, o.P, o.D, o.Q, o.period};
     if (o.include_mean != -1)
-        fit_options.include_mean = o.include_mean == 1;
-    fit_options.include_drift = o.include_drift == 1;
-    fit_options.max_iterations = o.max_iterations;
+        request.options.include_mean = o.include_mean == 1;
+    request.options.include_drift = o.include_drift == 1;
+    request.options.max_iterations = o.max_iterations;
     if (o.weights != CVHOST_FIT_WEIGHTS_DEFAULT)
-        fit_options.weights = o.weights;
-    const std::span<const double> y = o.n > 0 ? std::span<const double>(o.y, o.n) : std::span<const double>();
-    const std::vector<core::ArimaRegressor> regressors = regressors_of(o);
-    return std::make_unique<cvhost_fit>(cvhost_fit{core::fit_arima(y, order, regressors, fit_options)});
+        request.options.weights = o.weights;
+    request.y = o.n > 0 ? std::span<const double>(o.y, o.n) : std::span<const double>();
+    request.regressors = regressors_of(o);
+    return request;
+}
+
+}  // namespace cvhost_internal
+
+namespace {
+
+std::unique_ptr<cvhost_fit> fit_of(const cvhost_fit_options* options)
+{
+    const cvhost_internal::FitRequest request = cvhost_internal::request_of(options);
+    return std::make_unique<cvhost_fit>(
+        cvhost_fit{core::fit_arima(request.y, request.order, request.regressors, request.options)});
 }
 
 const double* data_or_null(const std::vector<double>& values)

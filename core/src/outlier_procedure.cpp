@@ -16,7 +16,9 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -179,7 +181,7 @@ std::string outlier_regressor_name(const FoundOutlier& outlier)
     return std::string(outlier_type_name(outlier.type)) + std::to_string(outlier.index + 1);
 }
 
-OutlierResult find_outliers(const LoadedModule& module, std::span<const double> y, const ArimaOrder& order,
+OutlierResult find_outliers(const LoadedModule* module, std::span<const double> y, const ArimaOrder& order,
                             std::span<const ArimaRegressor> regressors, const OutlierOptions& options)
 {
     check_options(options);
@@ -207,9 +209,16 @@ OutlierResult find_outliers(const LoadedModule& module, std::span<const double> 
     result.short_series = result.tested < SHORTEST_HOLDING_LEVEL;
     if (options.critical_value) {
         result.critical_value = *options.critical_value;
+    } else if (module == nullptr) {
+        throw OutlierInputError("critical value: none given, and no module to take LJUNGCV's from");
     } else {
-        Curve curve(module, options.method);
-        result.critical_value = outlier_critical_value(curve, options.method, result.tested, options.alpha);
+        std::optional<Curve> curve;
+        try {
+            curve.emplace(*module, options.method);
+        } catch (const std::length_error&) {
+            throw OutlierInputError("method: the text is longer than the host can pass");
+        }
+        result.critical_value = outlier_critical_value(*curve, options.method, result.tested, options.alpha);
     }
     const std::size_t bound =
         std::max<std::size_t>(1, static_cast<std::size_t>(MAX_OUTLIER_SHARE * static_cast<double>(result.tested)));

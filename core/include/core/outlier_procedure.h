@@ -23,7 +23,6 @@ namespace core {
 
 // The defaults every front-end shows.
 inline constexpr double DEFAULT_OUTLIER_ALPHA = 0.05;
-inline constexpr const char* DEFAULT_OUTLIER_METHOD = "C";
 inline constexpr OutlierTypes DEFAULT_OUTLIER_TYPES = {OutlierType::additive, OutlierType::level_shift,
                                                       OutlierType::temporary_change};
 // Locate-and-refit rounds; each round only adds (time, type) pairs not tried before.
@@ -36,7 +35,7 @@ struct OutlierOptions {
     OutlierTypes types = DEFAULT_OUTLIER_TYPES;
     double delta = DEFAULT_DELTA;
     double alpha = DEFAULT_OUTLIER_ALPHA;
-    std::optional<std::string> method = std::string(DEFAULT_OUTLIER_METHOD);  // unset: the module's default
+    std::optional<std::string> method;     // LJUNGCV's method text; unset: its default, the corrected method
     std::optional<double> critical_value;  // the caller's threshold instead of LJUNGCV's
     std::optional<bool> include_mean;      // as ArimaOptions
     bool include_drift = false;
@@ -98,12 +97,13 @@ std::string outlier_regressor_name(const FoundOutlier& outlier);
 
 // Runs the procedure on y (NaN: missing) under `order`, with the caller's
 // regressors. The critical value is LJUNGCV(tested, alpha, method) from
-// the module, tested = the observations whose residual exists (n less the
+// the module (which may be null when the options give a critical value),
+// tested = the observations whose residual exists (n less the
 // d + D s the differencing takes, less the missing ones), or the caller's.
 // Throws ArimaInputError or OutlierInputError, whose messages name the
 // argument and the rule, for bad input; NoCriticalValue where LJUNGCV has no
 // value; OutlierStopped when stop_requested says so.
-OutlierResult find_outliers(const LoadedModule& module, std::span<const double> y, const ArimaOrder& order,
+OutlierResult find_outliers(const LoadedModule* module, std::span<const double> y, const ArimaOrder& order,
                             std::span<const ArimaRegressor> regressors, const OutlierOptions& options);
 
 }  // namespace core

@@ -56,6 +56,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <math.h> /* NAN, in CVHOST_OUTLIER_OPTIONS_INIT */
 
 #if defined(_WIN32)
 #if defined(CVHOST_BUILDING)
@@ -337,6 +338,100 @@ CVHOST_API const double *cvhost_fit_psi_weights(const cvhost_fit *fit);
 CVHOST_API int cvhost_fit_converged(const cvhost_fit *fit);
 CVHOST_API const char *cvhost_fit_message(const cvhost_fit *fit);
 CVHOST_API int cvhost_fit_iterations(const cvhost_fit *fit);
+
+/* ---- Also in 1.3: the whole outlier procedure on that model. ---- */
+
+/* Fits the model, locates outliers in its standardized residuals (the
+   statistics and the locate stage above, on the fit's residuals and pi
+   weights), refits with every outlier found as a regressor on the series'
+   scale (AO a pulse, LS a step, TC delta^j, IO the model's psi weights),
+   drops the weakest while its |t| is below the critical value, and repeats
+   until a round adds nothing. The critical value is LJUNGCV(m, alpha,
+   method), m the residuals tested (n less the d + D s the differencing
+   takes, less the missing values), or the caller's.
+
+       cvhost_outlier_options options = CVHOST_OUTLIER_OPTIONS_INIT;
+       cvhost_outliers *found;
+       options.model.y = y; options.model.n = 200; options.model.p = 1;
+       if (cvhost_find_outliers(host, &options, &found, message, sizeof message) != CVHOST_STATUS_OK) ...
+       for (size_t i = 0; i < cvhost_outliers_count(found); ++i)
+           cvhost_outliers_index(found)[i], cvhost_outliers_type(found)[i], ...;
+       cvhost_outliers_free(found);                                                                 */
+#define CVHOST_OUTLIER_OPTIONS_VERSION 1
+
+typedef struct cvhost_outlier_options {
+    unsigned int version;        /* CVHOST_OUTLIER_OPTIONS_VERSION */
+    cvhost_fit_options model;    /* the series, the model and its regressors; weights is not read */
+    int32_t types;               /* an OR of CVHOST_OUTLIER_* bits; AO | LS | TC by default */
+    double delta;                /* the temporary change's decay, 0 < delta < 1 */
+    double alpha;                /* the level of LJUNGCV's critical value */
+    const char *method;          /* LJUNGCV's method text; NULL: the function's default (corrected) */
+    double critical_value;       /* NaN: LJUNGCV's; else the caller's threshold, finite and positive */
+    int max_rounds;              /* locate-and-refit rounds, 1..100 */
+    /* Asked between fits; nonzero stops the call with CVHOST_STATUS_STOPPED. May be NULL. */
+    int (*stop_requested)(void *context);
+    void *stop_context;
+} cvhost_outlier_options;
+
+#define CVHOST_OUTLIER_OPTIONS_INIT                                                                    \
+    {CVHOST_OUTLIER_OPTIONS_VERSION, CVHOST_FIT_OPTIONS_INIT,                                          \
+     CVHOST_OUTLIER_AO | CVHOST_OUTLIER_LS | CVHOST_OUTLIER_TC, 0.7, 0.05, NULL, NAN, 10, NULL, NULL}
+
+/* The procedure stopped because stop_requested asked it to. */
+#define CVHOST_STATUS_STOPPED 120837
+
+/* What the procedure found, opaque; its accessors read it, cvhost_outliers_free frees it. */
+typedef struct cvhost_outliers cvhost_outliers;
+
+/* Fills *options as CVHOST_OUTLIER_OPTIONS_INIT does for that version. Returns
+   CVHOST_STATUS_OK, or CVHOST_STATUS_INVALID_ARGUMENT for a NULL options or
+   a version this library does not know. */
+CVHOST_API int32_t cvhost_outlier_options_init(cvhost_outlier_options *options, unsigned int version);
+
+/* Runs the procedure. Returns CVHOST_STATUS_OK and the result in *result
+   (free it with cvhost_outliers_free). On bad input (the fit's rules, the
+   outlier options', fewer than 5 residuals to test, a level or method the
+   function rejects) CVHOST_STATUS_INVALID_ARGUMENT with a one-line message
+   naming the argument and the rule, and *result NULL; CVHOST_STATUS_STOPPED
+   when stop_requested said so; CVHOST_STATUS_NO_RESULT when the function
+   has no value for (m, alpha, method) or the call failed otherwise. host
+   may be NULL when critical_value is given. Several threads may call at
+   once, each with its own options. */
+CVHOST_API int32_t cvhost_find_outliers(cvhost *host, const cvhost_outlier_options *options,
+                                        cvhost_outliers **result, char *message, size_t message_size);
+CVHOST_API void cvhost_outliers_free(cvhost_outliers *result);
+
+/* The outliers of the final model in time order: their 0-based times, types
+   (CVHOST_OUTLIER_*), effects on the series' scale and t statistics in the
+   final fit. With a NULL result: 0, NULL. */
+CVHOST_API size_t cvhost_outliers_count(const cvhost_outliers *result);
+CVHOST_API const size_t *cvhost_outliers_index(const cvhost_outliers *result);
+CVHOST_API const int32_t *cvhost_outliers_type(const cvhost_outliers *result);
+CVHOST_API const double *cvhost_outliers_effect(const cvhost_outliers *result);
+CVHOST_API const double *cvhost_outliers_tstat(const cvhost_outliers *result);
+
+/* The critical value every outlier passed; the residuals tested (m); the
+   rounds taken. */
+CVHOST_API double cvhost_outliers_critical_value(const cvhost_outliers *result);
+CVHOST_API size_t cvhost_outliers_tested(const cvhost_outliers *result);
+CVHOST_API int cvhost_outliers_rounds(const cvhost_outliers *result);
+
+/* What the caller should know about the result, an OR of: */
+#define CVHOST_OUTLIERS_REACHED_BOUND 1    /* stopped at the most outliers it takes, a fifth of m */
+#define CVHOST_OUTLIERS_ROUNDS_EXHAUSTED 2 /* the last round still found new outliers */
+#define CVHOST_OUTLIERS_SHORT_SERIES 4     /* m below 30: more outliers are found than alpha says */
+#define CVHOST_OUTLIERS_HEAVY_TAILS 8      /* the residuals' kurtosis test is below 0.05 */
+CVHOST_API int32_t cvhost_outliers_flags(const cvhost_outliers *result);
+/* The first fit's residuals: excess kurtosis and the one-sided p-value of tails that heavy. */
+CVHOST_API double cvhost_outliers_excess_kurtosis(const cvhost_outliers *result);
+CVHOST_API double cvhost_outliers_kurtosis_p_value(const cvhost_outliers *result);
+
+/* The series without the outliers' effects, n values (missing ones stay NaN). */
+CVHOST_API const double *cvhost_outliers_adjusted(const cvhost_outliers *result);
+/* The final fit, owned by the result: read it with the cvhost_fit_ accessors
+   (the outliers' coefficients come last, named by type and 1-based time,
+   "LS36"); do not free it. */
+CVHOST_API const cvhost_fit *cvhost_outliers_fit(const cvhost_outliers *result);
 
 #ifdef __cplusplus
 }

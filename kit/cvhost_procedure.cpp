@@ -1,0 +1,208 @@
+// The C interface's outlier procedure, over the core's. The model is read
+// as the fit reads it; the result is an object the caller reads through
+// accessors and frees, the final fit inside it.
+#define CVHOST_BUILDING
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "call_outcome.h"
+#include "core/outlier_procedure.h"
+#include "cvmodule/cvhost.h"
+#include "fit_request.h"
+#include "handles.h"
+
+struct cvhost_outliers {
+    core::OutlierResult result;
+    std::vector<std::size_t> index;
+    std::vector<std::int32_t> type;
+    std::vector<double> effect;
+    std::vector<double> tstat;
+    cvhost_fit fit;
+};
+
+using cvhost_internal::status_of_call;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+const cvhost_outlier_options kVersion1Defaults = CVHOST_OUTLIER_OPTIONS_INIT;
+
+core::OutlierOptions options_of(const cvhost_outlier_options& o)
+{
+    core::OutlierOptions options;
+    const std::optional<core::OutlierTypes> types = core::OutlierTypes::of_bits(o.types);
+    if (!types) {
+        throw core::OutlierInputError("types: " + std::to_string(o.types) +
+                                      " has a bit that names no outlier type: an OR of CVHOST_OUTLIER_IO (1), "
+                                      "_AO (2), _LS (4) or _TC (8)");
+    }
+    options.types = *types;
+    options.delta = o.delta;
+    options.alpha = o.alpha;
+    options.method = o.method != nullptr ? std::optional<std::string>(o.method) : std::nullopt;
+    if (!std::isnan(o.critical_value)) {
+        options.critical_value = o.critical_value;
+    }
+    options.max_rounds = o.max_rounds;
+    if (o.stop_requested != nullptr) {
+        options.stop_requested = [stop = o.stop_requested, context = o.stop_context] { return stop(context) != 0; };
+    }
+    return options;
+}
+
+std::unique_ptr<cvhost_outliers> run(cvhost* host, const cvhost_outlier_options* options)
+{
+    if (options == nullptr) {
+        throw core::OutlierInputError("options: is NULL");
+    }
+    if (options->version != CVHOST_OUTLIER_OPTIONS_VERSION) {
+        throw core::OutlierInputError("options: version " + std::to_string(options->version) +
+                                      " is not one this library knows (1; start from CVHOST_OUTLIER_OPTIONS_INIT)");
+    }
+    core::OutlierOptions procedure = options_of(*options);
+    if (host == nullptr && !procedure.critical_value) {
+        throw core::OutlierInputError("host: is NULL, and LJUNGCV's critical value needs the module "
+                                      "(or give critical_value)");
+    }
+    const cvhost_internal::FitRequest model = cvhost_internal::request_of(&options->model);
+    procedure.include_mean = model.options.include_mean;
+    procedure.include_drift = model.options.include_drift;
+    procedure.max_iterations = model.options.max_iterations;
+
+    auto found = std::make_unique<cvhost_outliers>();
+    found->result = core::find_outliers(host != nullptr ? host->loaded.get() : nullptr, model.y, model.order,
+                                        model.regressors, procedure);
+    for (const core::FoundOutlier& o : found->result.outliers) {
+        found->index.push_back(o.index);
+        found->type.push_back(static_cast<std::int32_t>(o.type));
+        found->effect.push_back(o.effect);
+        found->tstat.push_back(o.t_statistic);
+    }
+    found->fit.result = std::move(found->result.fit);
+    return found;
+}
+
+template <class T>
+const T* data_or_null(const std::vector<T>& values)
+{
+    return values.empty() ? nullptr : values.data();
+}
+
+}  // namespace
+
+extern "C" {
+
+std::int32_t cvhost_outlier_options_init(cvhost_outlier_options* options, unsigned int version)
+{
+    if (options == nullptr || version != CVHOST_OUTLIER_OPTIONS_VERSION) {
+        return CVHOST_STATUS_INVALID_ARGUMENT;
+    }
+    *options = kVersion1Defaults;
+    return CVHOST_STATUS_OK;
+}
+
+std::int32_t cvhost_find_outliers(cvhost* host, const cvhost_outlier_options* options, cvhost_outliers** result,
+                                  char* message, std::size_t message_size)
+{
+    if (result != nullptr) {
+        *result = nullptr;
+    }
+    bool stopped = false;
+    const std::int32_t status = status_of_call<std::invalid_argument>(message, message_size, [&] {
+        if (result == nullptr) {
+            throw core::OutlierInputError("result: is NULL (the result needs somewhere to go)");
+        }
+        try {
+            *result = run(host, options).release();
+        } catch (const core::OutlierStopped&) {
+            stopped = true;
+            throw;
+        }
+    });
+    return stopped ? CVHOST_STATUS_STOPPED : status;
+}
+
+void cvhost_outliers_free(cvhost_outliers* result)
+{
+    delete result;
+}
+
+std::size_t cvhost_outliers_count(const cvhost_outliers* result)
+{
+    return result != nullptr ? result->index.size() : 0;
+}
+
+const std::size_t* cvhost_outliers_index(const cvhost_outliers* result)
+{
+    return result != nullptr ? data_or_null(result->index) : nullptr;
+}
+
+const std::int32_t* cvhost_outliers_type(const cvhost_outliers* result)
+{
+    return result != nullptr ? data_or_null(result->type) : nullptr;
+}
+
+const double* cvhost_outliers_effect(const cvhost_outliers* result)
+{
+    return result != nullptr ? data_or_null(result->effect) : nullptr;
+}
+
+const double* cvhost_outliers_tstat(const cvhost_outliers* result)
+{
+    return result != nullptr ? data_or_null(result->tstat) : nullptr;
+}
+
+double cvhost_outliers_critical_value(const cvhost_outliers* result)
+{
+    return result != nullptr ? result->result.critical_value : kNaN;
+}
+
+std::size_t cvhost_outliers_tested(const cvhost_outliers* result)
+{
+    return result != nullptr ? result->result.tested : 0;
+}
+
+int cvhost_outliers_rounds(const cvhost_outliers* result)
+{
+    return result != nullptr ? result->result.rounds : 0;
+}
+
+std::int32_t cvhost_outliers_flags(const cvhost_outliers* result)
+{
+    if (result == nullptr) {
+        return 0;
+    }
+    const core::OutlierResult& r = result->result;
+    return (r.reached_bound ? CVHOST_OUTLIERS_REACHED_BOUND : 0) |
+           (r.rounds_exhausted ? CVHOST_OUTLIERS_ROUNDS_EXHAUSTED : 0) |
+           (r.short_series ? CVHOST_OUTLIERS_SHORT_SERIES : 0) | (r.heavy_tails ? CVHOST_OUTLIERS_HEAVY_TAILS : 0);
+}
+
+double cvhost_outliers_excess_kurtosis(const cvhost_outliers* result)
+{
+    return result != nullptr ? result->result.excess_kurtosis : kNaN;
+}
+
+double cvhost_outliers_kurtosis_p_value(const cvhost_outliers* result)
+{
+    return result != nullptr ? result->result.kurtosis_p_value : kNaN;
+}
+
+const double* cvhost_outliers_adjusted(const cvhost_outliers* result)
+{
+    return result != nullptr ? data_or_null(result->result.adjusted) : nullptr;
+}
+
+const cvhost_fit* cvhost_outliers_fit(const cvhost_outliers* result)
+{
+    return result != nullptr ? &result->fit : nullptr;
+}
+
+}  // extern "C"
