@@ -139,7 +139,7 @@ int main(int argc, char** argv)
             ++tally.series;
             try {
                 const auto start = std::chrono::steady_clock::now();
-                const core::OutlierResult r = core::find_outliers(session, y, model.order, {}, {});
+                const core::OutlierResult r = core::find_outliers(&session, y, model.order, {}, {});
                 tally.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 tally.flagged += r.outliers.empty() ? 0 : 1;
                 tally.heavy += r.heavy_tails ? 1 : 0;

@@ -68,7 +68,7 @@ protected:
 
     OutlierResult run(const std::vector<double>& y, const ArimaOrder& order, const OutlierOptions& options = {})
     {
-        return core::find_outliers(session, y, order, {}, options);
+        return core::find_outliers(&session, y, order, {}, options);
     }
 };
 
