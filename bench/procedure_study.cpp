@@ -128,9 +128,13 @@ int main(int argc, char** argv)
         {"airline", multiply({1.0, -1.0}, seasonal(-1.0)), multiply({1.0, -0.4}, seasonal(-0.6)),
          {0, 1, 1, 0, 1, 1, 12}, 50},
     };
-    const auto run = [&](const Model& model, std::size_t n, double df, std::size_t shift_at, Tally& tally) {
+    const auto run = [&](const Model& model, std::size_t n, double df, std::size_t shift_at, Tally& tally,
+                         std::size_t spike_at = 0) {
         for (int s = 0; s < series; ++s) {
             std::vector<double> y = simulate(model, n, 1000003ULL * n + static_cast<std::uint64_t>(s), df);
+            if (spike_at > 0) {
+                y[spike_at] += 6.0;
+            }
             if (shift_at > 0) {
                 for (std::size_t t = shift_at; t < n; ++t) {
                     y[t] += 5.0;
@@ -181,6 +185,13 @@ int main(int argc, char** argv)
                 Tally tally;
                 run(model, n, 5.0, 0, tally);
                 print_row(model.name, "t(5)", n, tally, false);
+            }
+            // A real outlier in normal noise: the warning is about the
+            // noise, so it should stay quiet here.
+            for (const std::size_t n : {100, 300}) {
+                Tally tally;
+                run(model, n, 0.0, 0, tally, n / 2);
+                print_row(model.name, "+6 AO", n, tally, false);
             }
         }
     }

@@ -83,6 +83,21 @@ struct ReachOptions {
 inline constexpr std::size_t MAX_REACH_ROWS = 1000;
 int run_reach(const std::filesystem::path& module, const ReachOptions& options, std::ostream& err);
 
+// ljungcv outliers [FILE]: the outlier procedure on one series. Every
+// option left unset takes the core's default.
+struct OutliersOptions {
+    std::optional<std::string> file;        // none or "-": standard input
+    std::string order = "0,0,0";            // p,d,q
+    std::optional<std::string> seasonal;    // P,D,Q,period
+    std::optional<std::string> alpha;
+    std::optional<std::string> method;
+    std::optional<std::string> types;       // AO,LS,TC
+    std::optional<std::string> delta;
+    std::optional<std::string> critical_value;
+    std::string format = "text";            // text, csv or json
+};
+int run_outliers(const std::filesystem::path& module, const OutliersOptions& options, std::ostream& err);
+
 // ljungcv info
 int run_info(const std::filesystem::path& module, std::ostream& out, std::ostream& err);
 

@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "core/function_facts.h"
 #include "core/numbers.h"
+#include "core/outlier_procedure.h"
 #include "core/sensible_range.h"
 #include "exit_codes.h"
 #include "nearest_word.h"
@@ -21,6 +22,7 @@
 #include "platform/checked_output.h"
 #include "platform/escaped_text.h"
 #include "plot_command.h"
+#include "series_input.h"
 
 namespace {
 
@@ -50,6 +52,7 @@ constexpr const char* EXAMPLES =
     "  ljungcv eval series.txt > values.csv  # lines 'n alpha [method]' to CSV\n"
     "  ljungcv limits                      # where each curve holds, level by level\n"
     "  ljungcv reach 3.5                   # the n at which each curve reaches 3.5\n"
+    "  ljungcv outliers values.txt         # the outliers of a series\n"
     "  ljungcv info                        # what the host learns of the module\n"
     "  ljungcv plot -o curves.svg          # the curves of both methods as a picture\n";
 
@@ -127,6 +130,23 @@ constexpr const char* REACH_FOOTER =
     "\nExamples:\n"
     "  ljungcv reach 3.5\n"
     "  ljungcv reach 3,3.5,4 --alpha 0.05 --method C --format csv\n";
+
+constexpr const char* OUTLIERS_FOOTER =
+    "\nFinds the outliers of one series under a regression with (seasonal) ARIMA errors:\n"
+    "fit the model, take the largest outlier statistic of the residuals while it exceeds\n"
+    "LJUNGCV(m, alpha, method) (m the residuals tested), refit with every outlier as a\n"
+    "regressor, drop the weakest while its |t| is below the critical value, repeat.\n"
+    "Types: AO (additive), LS (level shift), TC (temporary change), IO (innovational).\n"
+    "\nInput: one value a line, or CSV with a header naming a value column (value or y,\n"
+    "or the only other column) and an optional time column (time or date). NA, or an\n"
+    "empty field in CSV, is a missing value. At most {max_values} values.\n"
+    "\nFormats: text (the outliers and the model), csv (one row per time: index, time,\n"
+    "value, adjusted, outlier, effect, t) and json (the model, the outliers and the\n"
+    "series in one document). Notes on short series, heavy tails and a count at its\n"
+    "bound go to stderr. Nothing is written unless the procedure gave a result.\n"
+    "\nExamples:\n"
+    "  ljungcv outliers monthly.csv --order 0,1,1 --seasonal 0,1,1,12\n"
+    "  ljungcv outliers values.txt --order 1,0,0 --types AO,LS,TC,IO --format csv\n";
 
 // A help text with the function's facts put in where it names them.
 std::string with_facts(const char* text)
@@ -321,6 +341,24 @@ int run(int argc, char** argv)
     reach->footer(REACH_FOOTER);
     reach->fallthrough();
 
+    OutliersOptions outliers_options;
+    CLI::App* outliers = app.add_subcommand("outliers", "find the outliers of a time series under an ARIMA model");
+    outliers->add_option("FILE", outliers_options.file, "the series; - or none for standard input");
+    outliers->add_option("--order", outliers_options.order, "p,d,q of the model")->default_str(outliers_options.order);
+    outliers->add_option("--seasonal", outliers_options.seasonal, "P,D,Q,period of the seasonal part (default none)");
+    outliers->add_option("--alpha", outliers_options.alpha,
+                         "level of the critical value (default " + core::format_shortest(core::DEFAULT_OUTLIER_ALPHA) +
+                             ")");
+    outliers->add_option("--method", outliers_options.method, "method of the critical value (default C)");
+    outliers->add_option("--types", outliers_options.types, "outlier types looked for (default AO,LS,TC)");
+    outliers->add_option("--delta", outliers_options.delta,
+                         "the temporary change's decay (default " + core::format_shortest(core::DEFAULT_DELTA) + ")");
+    outliers->add_option("--critical-value", outliers_options.critical_value, "a threshold instead of LJUNGCV's");
+    outliers->add_option("--format", outliers_options.format, format_names(FormatCommand::outliers))
+        ->default_str("text");
+    outliers->footer(fmt::format(fmt::runtime(OUTLIERS_FOOTER), fmt::arg("max_values", MAX_SERIES_VALUES)));
+    outliers->fallthrough();
+
     CLI::App* info = app.add_subcommand("info", "show the module's image information, version record and functions");
     info->footer("\nExample:\n  ljungcv info --module build/lib/libcvmodule.so\n");
     info->fallthrough();
@@ -396,6 +434,9 @@ int run(int argc, char** argv)
         }
         if (reach->parsed()) {
             return run_reach(module, reach_options, std::cerr);
+        }
+        if (outliers->parsed()) {
+            return run_outliers(module, outliers_options, std::cerr);
         }
         if (eval->parsed()) {
             return run_eval(module, eval_options, std::cerr);

@@ -20,7 +20,7 @@ enum class FormatWriter {
 };
 
 // The commands that write a chosen format, as bits.
-enum class FormatCommand : unsigned { table = 1, eval = 2, plot = 4, reach = 8 };
+enum class FormatCommand : unsigned { table = 1, eval = 2, plot = 4, reach = 8, outliers = 16 };
 
 struct FormatEntry {
     OutputFormat format;
@@ -33,13 +33,14 @@ inline constexpr unsigned TABLE = static_cast<unsigned>(FormatCommand::table);
 inline constexpr unsigned EVAL = static_cast<unsigned>(FormatCommand::eval);
 inline constexpr unsigned PLOT = static_cast<unsigned>(FormatCommand::plot);
 inline constexpr unsigned REACH = static_cast<unsigned>(FormatCommand::reach);
+inline constexpr unsigned OUTLIERS = static_cast<unsigned>(FormatCommand::outliers);
 
 inline constexpr std::array<FormatEntry, 8> OUTPUT_FORMATS = {{
-    {OutputFormat::text, "text", FormatWriter::aligned_table, TABLE | REACH},
+    {OutputFormat::text, "text", FormatWriter::aligned_table, TABLE | REACH | OUTLIERS},
     {OutputFormat::markdown, "markdown", FormatWriter::aligned_table, TABLE},
     {OutputFormat::latex, "latex", FormatWriter::aligned_table, TABLE},
-    {OutputFormat::csv, "csv", FormatWriter::records, TABLE | EVAL | REACH},
-    {OutputFormat::json, "json", FormatWriter::records, TABLE | EVAL | REACH},
+    {OutputFormat::csv, "csv", FormatWriter::records, TABLE | EVAL | REACH | OUTLIERS},
+    {OutputFormat::json, "json", FormatWriter::records, TABLE | EVAL | REACH | OUTLIERS},
     {OutputFormat::svg, "svg", FormatWriter::picture, PLOT},
     {OutputFormat::png, "png", FormatWriter::picture, PLOT},
     {OutputFormat::pdf, "pdf", FormatWriter::picture, PLOT},

@@ -198,10 +198,6 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
         left_out[t] = !std::isfinite(current.fit.residuals[t]);
         result.tested += left_out[t] ? 0 : 1;
     }
-    const KurtosisTest tails = kurtosis_test(current.fit.residuals);
-    result.excess_kurtosis = tails.excess;
-    result.kurtosis_p_value = tails.p_value;
-    result.heavy_tails = tails.p_value < HEAVY_TAILS_LEVEL;
     if (result.tested < MIN_TESTED) {
         throw OutlierInputError("y: " + std::to_string(result.tested) + " residuals to test under this model; " +
                                 "outlier detection needs at least " + std::to_string(MIN_TESTED));
@@ -276,6 +272,15 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
             result.adjusted[t] -= outlier.effect * x[t];
         }
     }
+    // The tails of what the final model leaves, the outliers' times aside.
+    std::vector<double> left = current.fit.residuals;
+    for (const FoundOutlier& outlier : result.outliers) {
+        left[outlier.index] = NAN;
+    }
+    const KurtosisTest tails = kurtosis_test(left);
+    result.excess_kurtosis = tails.excess;
+    result.kurtosis_p_value = tails.p_value;
+    result.heavy_tails = tails.p_value < HEAVY_TAILS_LEVEL;
     result.fit = std::move(current.fit);
     return result;
 }

@@ -28,6 +28,7 @@
 // A level shift at the last point has the additive outlier's regressor
 // (x_{n-1} = 1 and nothing after); it is left out: effect and statistic NaN.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -251,6 +252,18 @@ std::optional<OutlierType> outlier_type_of(std::int32_t code)
 {
     for (const OutlierType type : OUTLIER_TYPES) {
         if (code == static_cast<std::int32_t>(type)) {
+            return type;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<OutlierType> outlier_type_named(std::string_view name)
+{
+    for (const OutlierType type : OUTLIER_TYPES) {
+        const std::string_view own = outlier_type_name(type);
+        if (std::equal(name.begin(), name.end(), own.begin(), own.end(),
+                       [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; })) {
             return type;
         }
     }

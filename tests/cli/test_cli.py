@@ -61,7 +61,7 @@ class QuickForm(unittest.TestCase):
             (["tabel", "0.05"], EXIT_USAGE, "", "unknown subcommand 'tabel'; did you mean 'table'?"),
             (["--exact", "--module", "m.so", "plto", "-o", "x.svg"], EXIT_USAGE, "", "'plto'; did you mean 'plot'?"),
             (["--", "limts"], EXIT_USAGE, "", "'limts'; did you mean 'limits'?"),
-            (["abc"], EXIT_USAGE, "", "'abc' is neither a subcommand (table, eval, limits, reach, info, plot) nor a number N"),
+            (["abc"], EXIT_USAGE, "", "'abc' is neither a subcommand (table, eval, limits, reach, outliers, info, plot) nor a number N"),
         ]
         for args, code, out, err in cases:
             with self.subTest(args=args):

@@ -10,6 +10,7 @@ Usage: test_docs.py LJUNGCV README [unittest options]
 """
 
 import glob
+import math
 import os
 import re
 import subprocess
@@ -18,7 +19,7 @@ import tempfile
 import unittest
 
 LJUNGCV = README = None
-SUBCOMMANDS = [[], ["table"], ["eval"], ["limits"], ["reach"], ["info"], ["plot"]]
+SUBCOMMANDS = [[], ["table"], ["eval"], ["limits"], ["reach"], ["outliers"], ["info"], ["plot"]]
 
 
 def documents():
@@ -84,6 +85,15 @@ class Documents(unittest.TestCase):
         self.directory = tempfile.TemporaryDirectory()
         with open(os.path.join(self.directory.name, "series.txt"), "w") as f:
             f.write("n,alpha,method\n10,0.05,C\n100,0.01,L\n")
+        # Series for outliers: a level with a spike, and a monthly series
+        # with a seasonal swing and a drop, both with a little noise.
+        noise = [((k * 7919) % 101) / 101 - 0.5 for k in range(120)]
+        with open(os.path.join(self.directory.name, "values.txt"), "w") as f:
+            f.write("".join(f"{10 + n + (6 if k == 30 else 0)}\n" for k, n in enumerate(noise[:60])))
+        with open(os.path.join(self.directory.name, "monthly.csv"), "w") as f:
+            f.write("date,value\n" + "".join(
+                f"{2010 + k // 12}-{k % 12 + 1:02d},{100 + 10 * math.sin(k * math.pi / 6) + n - (8 if k >= 80 else 0)}\n"
+                for k, n in enumerate(noise)))
         os.makedirs(os.path.join(self.directory.name, "build"))
         lib = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(LJUNGCV))), "lib")
         os.symlink(lib, os.path.join(self.directory.name, "build", "lib"))

@@ -36,6 +36,8 @@ inline constexpr std::array<OutlierType, 4> OUTLIER_TYPES = {
 const char* outlier_type_name(OutlierType type);
 // The type of a CVHOST_OUTLIER_* number, or nothing.
 std::optional<OutlierType> outlier_type_of(std::int32_t code);
+// The type named "AO", "io", ... (any case), or nothing.
+std::optional<OutlierType> outlier_type_named(std::string_view name);
 
 // A set of outlier types.
 class OutlierTypes {
@@ -53,6 +55,8 @@ public:
 
     constexpr bool contains(OutlierType type) const { return (bits_ & static_cast<std::uint32_t>(type)) != 0; }
     constexpr bool empty() const { return bits_ == 0; }
+    // The set as an OR of CVHOST_OUTLIER_* bits.
+    constexpr std::int32_t bits() const { return static_cast<std::int32_t>(bits_); }
 
 private:
     std::uint32_t bits_ = 0;

@@ -1,0 +1,136 @@
+"""`ljungcv outliers` against the shared fixture of the outlier procedure
+(the bits the C call gives, which Python and R check too), its three
+formats against each other, and its refusals: each a clear message, an exit
+code, and nothing on standard output.
+
+Usage: test_outliers_command.py LJUNGCV FIXTURE [unittest options]
+"""
+
+import csv
+import io
+import json
+import math
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+LJUNGCV = None
+FIXTURE = None
+TYPES = {1: "IO", 2: "AO", 4: "LS", 8: "TC"}
+
+
+def fixture_cases():
+    """The fixture's cases without a regressor (the command takes none)."""
+    cases, case = [], None
+    with open(FIXTURE, encoding="utf-8") as file:
+        for line in file:
+            if line.startswith("#") or not line.strip():
+                continue
+            field, *values = line.split()
+            if field == "case":
+                case = {"name": values[0], "order": values[1:4], "seasonal": values[4:8],
+                        "types": int(values[8]), "delta": float.fromhex(values[9]),
+                        "alpha": float.fromhex(values[10]), "method": values[11],
+                        "critical_value": values[12]}
+                cases.append(case)
+            elif field in ("y", "adjusted", "xreg"):
+                case[field] = [math.nan if v == "NaN" else float.fromhex(v) for v in values]
+            elif field == "outliers":
+                case[field] = [(int(i), TYPES[int(t)], float.fromhex(e), float.fromhex(s))
+                               for i, t, e, s in (v.split(":") for v in values)]
+            else:
+                case[field] = values[0]
+    return [c for c in cases if "xreg" not in c]
+
+
+def run(args, stdin=""):
+    return subprocess.run([LJUNGCV, "outliers", *args], input=stdin, capture_output=True, text=True, check=False)
+
+
+def options_of(case):
+    args = ["--order", ",".join(case["order"]), "--alpha", repr(case["alpha"]), "--delta", repr(case["delta"]),
+            "--types", ",".join(name for bit, name in TYPES.items() if case["types"] & bit)]
+    if case["seasonal"][3] != "1":
+        args += ["--seasonal", ",".join(case["seasonal"])]
+    if case["method"] != "-":
+        args += ["--method", case["method"]]
+    if case["critical_value"] != "-":
+        args += ["--critical-value", repr(float.fromhex(case["critical_value"]))]
+    return args
+
+
+class Fixture(unittest.TestCase):
+    def test_json_and_csv_give_the_c_calls_bits(self):
+        for case in fixture_cases():
+            with self.subTest(case=case["name"]):
+                series = "".join("NA\n" if math.isnan(v) else f"{v!r}\n" for v in case["y"])
+                done = run(options_of(case) + ["--format", "json"], series)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                document = json.loads(done.stdout)
+                found = [(o["index"] - 1, o["type"], o["effect"], o["t"]) for o in document["outliers"]]
+                self.assertEqual(found, case["outliers"])
+                self.assertEqual(document["critical_value"], float.fromhex(case["critical_value"]))
+                self.assertEqual(document["tested"], int(case["tested"]))
+                adjusted = [math.nan if row["adjusted"] is None else row["adjusted"] for row in document["series"]]
+                self.assertEqual([v.hex() for v in adjusted], [v.hex() for v in case["adjusted"]])
+
+                done = run(options_of(case) + ["--format", "csv"], series)
+                rows = list(csv.DictReader(io.StringIO(done.stdout)))
+                self.assertEqual([(int(r["index"]) - 1, r["outlier"], float(r["effect"]), float(r["t"]))
+                                  for r in rows if r["outlier"]], case["outliers"])
+                self.assertEqual([float(r["adjusted"] or "nan").hex() for r in rows],
+                                 [v.hex() for v in case["adjusted"]])
+
+
+class Input(unittest.TestCase):
+    def test_a_csv_with_times_and_gaps(self):
+        case = fixture_cases()[0]
+        lines = ["date,value"]
+        for t, v in enumerate(case["y"]):
+            lines.append(f"2000-{t:03d},{'' if t in (3, 70) else repr(v)}")
+        done = run(["--order", "1,0,0", "--format", "csv"], "\n".join(lines) + "\n")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        rows = list(csv.DictReader(io.StringIO(done.stdout)))
+        self.assertEqual([r["time"] for r in rows], [f"2000-{t:03d}" for t in range(len(case["y"]))])
+        self.assertEqual([r["value"] for r in rows if not r["adjusted"]], ["", ""])
+        text = run(["--order", "1,0,0"], "\n".join(lines) + "\n")
+        self.assertIn("2000-030  AO", text.stdout)
+
+    def test_refusals_say_why_and_write_nothing(self):
+        with tempfile.TemporaryDirectory() as folder:
+            missing = os.path.join(folder, "no\x1bsuch.txt")
+            cases = [
+                ("a missing file", [missing], "", 5, "cannot read '" + missing.replace("\x1b", "\\x1b") + "'"),
+                ("an empty series", [], "", 5, "standard input holds no values"),
+                ("text in a value", [], "1\n2\nabc\n4\n", 5, "line 3: 'abc' is not a number"),
+                ("an infinite value", [], "1\ninf\n", 5, "line 2: the value 'inf' is not finite"),
+                ("two values a line without a header", [], "1 2\n", 5, "line 1: found 2 fields"),
+                ("a header without a value column", [], "time,a,b\n1,2,3\n", 5, "names no value column"),
+                ("too short for the model", ["--order", "2,1,2"], "1\n2\n3\n", 2, "too few for this model"),
+                ("too few to test", [], "1\n2\n3\n", 2, "outlier detection needs at least 5"),
+                ("an order that is not three numbers", ["--order", "1,0"], "1\n", 3, "is not p,d,q"),
+                ("an unknown type", ["--types", "AO,XO"], "1\n", 3, "'XO' is not an outlier type"),
+                ("a level the function rejects", ["--alpha", "0.5"], "1\n2\n3\n4\n5\n6\n", 2, "alpha = 0.5"),
+                ("an unknown format", ["--format", "xml"], "1\n", 3, "xml"),
+            ]
+            for what, args, stdin, code, message in cases:
+                with self.subTest(what):
+                    done = run(args, stdin)
+                    self.assertEqual(done.returncode, code, done.stderr)
+                    self.assertIn(message, done.stderr)
+                    self.assertEqual(done.stdout, "")
+
+    def test_a_flat_series_with_a_spike(self):
+        done = run(["--format", "json"], "5\n" * 10 + "100\n" + "5\n" * 9)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        outliers = json.loads(done.stdout)["outliers"]
+        self.assertEqual([(o["index"], o["type"], o["effect"]) for o in outliers], [(11, "AO", 95.0)])
+        self.assertIn("note: 20 tested values are fewer than 30", done.stderr)
+
+
+if __name__ == "__main__":
+    LJUNGCV = sys.argv.pop(1)
+    FIXTURE = sys.argv.pop(1)
+    unittest.main()
