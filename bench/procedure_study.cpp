@@ -108,10 +108,13 @@ int main(int argc, char** argv)
 {
     int series = 300;
     std::string only;
+    core::OutlierOptions options;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view option = argv[i];
         if (option == "--series") {
             series = std::atoi(argv[i + 1]);
+        } else if (option == "--retention") {
+            options.retention_alpha = std::atof(argv[i + 1]);
         } else if (option == "--only") {
             only = argv[i + 1];
         } else {
@@ -143,7 +146,7 @@ int main(int argc, char** argv)
             ++tally.series;
             try {
                 const auto start = std::chrono::steady_clock::now();
-                const core::OutlierResult r = core::find_outliers(&session, y, model.order, {}, {});
+                const core::OutlierResult r = core::find_outliers(&session, y, model.order, {}, options);
                 tally.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 tally.flagged += r.outliers.empty() ? 0 : 1;
                 tally.heavy += r.heavy_tails ? 1 : 0;

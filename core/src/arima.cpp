@@ -16,6 +16,7 @@ ArimaFit fit_arima(std::span<const double> y, const ArimaOrder& order, std::span
     fit.include_drift = options.include_drift;
     fit.max_iterations = options.max_iterations;
     fit.pi_weights = options.weights.value_or(default_weight_count(y.size()));
+    fit.stop_requested = options.stop_requested;
     return engine::fit_arima(y, order, regressors, fit);
 }
 

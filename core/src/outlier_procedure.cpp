@@ -43,11 +43,11 @@ void check_options(const OutlierOptions& options)
                                 format_shortest(options.delta));
     }
     if (options.critical_value && !(std::isfinite(*options.critical_value) && *options.critical_value > 0.0)) {
-        throw OutlierInputError("critical value: must be finite and positive, got " +
+        throw OutlierInputError("critical_value: must be finite and positive, got " +
                                 format_shortest(*options.critical_value));
     }
     if (options.max_rounds < 1 || options.max_rounds > 100) {
-        throw OutlierInputError("rounds: must be from 1 to 100, got " + std::to_string(options.max_rounds));
+        throw OutlierInputError("max_rounds: must be from 1 to 100, got " + std::to_string(options.max_rounds));
     }
 }
 
@@ -109,7 +109,12 @@ public:
         fit_options.include_mean = options_.include_mean;
         fit_options.include_drift = options_.include_drift;
         fit_options.max_iterations = options_.max_iterations;
-        return fit_arima(y_, order_, columns, fit_options);
+        fit_options.stop_requested = options_.stop_requested;
+        try {
+            return fit_arima(y_, order_, columns, fit_options);
+        } catch (const ArimaStopped&) {
+            throw OutlierStopped();
+        }
     }
 
     // Refits with `outliers`, dropping the weakest while its |t| is below
@@ -203,10 +208,11 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
                                 "outlier detection needs at least " + std::to_string(MIN_TESTED));
     }
     result.short_series = result.tested < SHORTEST_HOLDING_LEVEL;
+    std::optional<double> retention;
     if (options.critical_value) {
         result.critical_value = *options.critical_value;
     } else if (module == nullptr) {
-        throw OutlierInputError("critical value: none given, and no module to take LJUNGCV's from");
+        throw OutlierInputError("critical_value: none given, and no module to take LJUNGCV's from");
     } else {
         std::optional<Curve> curve;
         try {
@@ -215,7 +221,11 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
             throw OutlierInputError("method: the text is longer than the host can pass");
         }
         result.critical_value = outlier_critical_value(*curve, options.method, result.tested, options.alpha);
+        if (options.retention_alpha) {
+            retention = outlier_critical_value(*curve, options.method, result.tested, *options.retention_alpha);
+        }
     }
+    retention = retention.value_or(result.critical_value);
     const std::size_t bound =
         std::max<std::size_t>(1, static_cast<std::size_t>(MAX_OUTLIER_SHARE * static_cast<double>(result.tested)));
 
@@ -244,9 +254,15 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
             result.reached_bound = true;
             break;
         }
-        const std::vector<Outlier> found =
-            locate_outliers(residuals, current.fit.pi_weights, options.types, options.delta, result.critical_value,
-                            {std::span<const bool>(unavailable.get(), n), room, std::sqrt(current.fit.sigma2)});
+        std::vector<Outlier> found;
+        try {
+            found = locate_outliers(residuals, current.fit.pi_weights, options.types, options.delta,
+                                    result.critical_value,
+                                    {std::span<const bool>(unavailable.get(), n), room, std::sqrt(current.fit.sigma2),
+                                     options.stop_requested});
+        } catch (const LocateStopped&) {
+            throw OutlierStopped();
+        }
         std::vector<FoundOutlier> candidates = current.kept;
         for (const Outlier& outlier : found) {
             if (tried.insert({outlier.index, outlier.type}).second) {
@@ -257,7 +273,7 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
             break;
         }
         result.reached_bound = found.size() == room;
-        current = refit_new(procedure, std::move(candidates), current, result.critical_value);
+        current = refit_new(procedure, std::move(candidates), current, *retention);
         result.rounds_exhausted = result.rounds == options.max_rounds;
         if (current.fit.sigma2 == 0.0) {
             break;  // the outliers reproduce the series: nothing is left to find
@@ -265,6 +281,9 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
     }
 
     result.outliers = current.kept;
+    // The bound says the model or the threshold does not fit; a search cut
+    // at it whose outliers the refits then dropped says nothing of the kind.
+    result.reached_bound = result.reached_bound && result.outliers.size() >= bound;
     result.adjusted.assign(y.begin(), y.end());
     for (const FoundOutlier& outlier : result.outliers) {
         const std::vector<double> x = outlier_path(outlier, n, options.delta, current.psi);

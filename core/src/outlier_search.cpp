@@ -93,6 +93,9 @@ std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::spa
     std::vector<Outlier> found;
 
     while (found.size() < std::min(free, limits.max_count)) {
+        if (limits.stop_requested && limits.stop_requested()) {
+            throw LocateStopped();
+        }
         const double sigma = working_sigma(work, taken, scratch, found.size(), limits.fallback_sigma);
         if (sigma == 0.0) {
             break;  // only with a fallback of 0: nothing left to find

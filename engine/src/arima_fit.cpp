@@ -33,6 +33,7 @@
 #include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numbers>
 #include <optional>
@@ -77,6 +78,7 @@ struct Problem {
     bool complete = true;
     std::size_t rows = 0;      // the filter's time steps: n - lost when differenced, n otherwise
     std::vector<double> data;  // column-major rows x columns
+    std::function<bool()> stop_requested;  // asked before every pass of the filter
 };
 
 struct Arma {
@@ -109,6 +111,8 @@ std::vector<double> natural_from_unconstrained(const ArimaOrder& o, std::span<co
 
 std::optional<FilterOutput> run_filter(const Problem& problem, std::span<const double> natural)
 {
+    if (problem.stop_requested && problem.stop_requested())
+        throw FitStopped();
     const Arma arma = arma_from_natural(problem.order, natural);
     const ArmaStateSpace model = arma_state_space(arma.ar, arma.ma);
     if (problem.complete) {
@@ -363,7 +367,8 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
 {
     check_fit_input(y, order, regressors, options);
     const Design design = make_design(y.size(), order, regressors, options);
-    const Problem problem = make_problem(y, order, design);
+    Problem problem = make_problem(y, order, design);
+    problem.stop_requested = options.stop_requested;
 
     FitResult result;
     result.names = design.arma_names;

@@ -126,13 +126,13 @@ TEST_F(Procedure, RefusesBadInputAndStopsOnRequest)
         {"model", [](cvhost_outlier_options& o) { o.model.p = 6; }, false, CVHOST_STATUS_INVALID_ARGUMENT, "p: "},
         {"level", [](cvhost_outlier_options& o) { o.alpha = 2.0; }, false, CVHOST_STATUS_INVALID_ARGUMENT, ""},
         {"threshold", [](cvhost_outlier_options& o) { o.critical_value = -1.0; }, false,
-         CVHOST_STATUS_INVALID_ARGUMENT, "critical value: must be finite and positive"},
+         CVHOST_STATUS_INVALID_ARGUMENT, "critical_value: must be finite and positive"},
         {"no host", [](cvhost_outlier_options&) {}, true, CVHOST_STATUS_INVALID_ARGUMENT, "host: is NULL"},
         {"no host, own threshold", [](cvhost_outlier_options& o) { o.critical_value = 3.5; }, true,
          CVHOST_STATUS_OK, ""},
         {"stop",
          [](cvhost_outlier_options& o) {
-             o.stop_requested = [](void* context) { return ++*static_cast<int*>(context) >= 2 ? 1 : 0; };
+             o.stop_requested = [](void* context) { return ++*static_cast<int*>(context) >= 20 ? 1 : 0; };
          },
          false, CVHOST_STATUS_STOPPED, "stopped on request"},
     };

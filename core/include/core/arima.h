@@ -7,6 +7,7 @@
 #define CORE_ARIMA_H
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -18,12 +19,14 @@ using ArimaOrder = engine::ArimaOrder;
 using ArimaRegressor = engine::Regressor;
 using ArimaFit = engine::FitResult;
 using ArimaInputError = engine::FitInputError;
+using ArimaStopped = engine::FitStopped;
 
 struct ArimaOptions {
     std::optional<bool> include_mean;     // unset: a mean exactly when d + D = 0
     bool include_drift = false;           // only when d + D = 1
     int max_iterations = 100;             // of the quasi-Newton search, 1..10000
     std::optional<std::size_t> weights;   // pi and psi weights; unset: n - 1
+    std::function<bool()> stop_requested; // asked between the likelihood's evaluations
 };
 
 // The weights a fit carries when the caller names no count: n - 1, every lag

@@ -37,11 +37,16 @@ struct OutlierOptions {
     double alpha = DEFAULT_OUTLIER_ALPHA;
     std::optional<std::string> method;     // LJUNGCV's method text; unset: its default, the corrected method
     std::optional<double> critical_value;  // the caller's threshold instead of LJUNGCV's
+    // The level of the drop step's critical value, LJUNGCV(m, retention_alpha,
+    // method); unset: the locate stage's value.
+    std::optional<double> retention_alpha;
     std::optional<bool> include_mean;      // as ArimaOptions
     bool include_drift = false;
     int max_iterations = 100;  // of each fit's search
     int max_rounds = DEFAULT_OUTLIER_ROUNDS;
-    // Asked between fits; true stops the procedure with OutlierStopped.
+    // Asked before every evaluation of a fit's likelihood (milliseconds
+    // apart even on long series); true stops the procedure with
+    // OutlierStopped.
     std::function<bool()> stop_requested;
 };
 
@@ -70,7 +75,7 @@ struct OutlierResult {
     std::vector<double> adjusted;        // y without the outliers' effects; missing values stay NaN
     int rounds = 0;
     bool rounds_exhausted = false;       // the last round still found new outliers
-    bool reached_bound = false;          // the locate stage stopped at MAX_OUTLIER_SHARE of the tested values
+    bool reached_bound = false;          // the final model holds MAX_OUTLIER_SHARE of the tested values, where the search stopped
     bool short_series = false;           // tested < SHORTEST_HOLDING_LEVEL: more outliers than alpha says
     // The final fit's residuals, the outliers' times aside, against the
     // normal law whose tails the critical value assumes: their excess

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -134,6 +135,15 @@ struct LocateLimits {
     // model's sigma. With one, a scale of 0 ends the search instead of
     // failing it: nothing is left to find in residuals that are all fitted.
     std::optional<double> fallback_sigma;
+    // Asked before each outlier is looked for; true stops the search with
+    // LocateStopped.
+    std::function<bool()> stop_requested;
+};
+
+// The locate stage stopped because its caller asked it to.
+class LocateStopped : public std::runtime_error {
+public:
+    LocateStopped() : std::runtime_error("stopped on request") {}
 };
 
 // The locate stage: while the largest |tau| over the times not yet taken

@@ -8,6 +8,7 @@
 #define ENGINE_ARIMA_FIT_H
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -34,6 +35,9 @@ struct FitOptions {
     bool include_drift = false;  // a time trend 1..n; only when d + D = 1
     int max_iterations = 100;    // of the quasi-Newton search, 1..10000
     std::size_t pi_weights = 0;  // how many pi and psi weights the result carries
+    // Asked before every evaluation of the likelihood (milliseconds apart on
+    // long series); true stops the fit with FitStopped.
+    std::function<bool()> stop_requested;
 };
 
 struct FitResult {
@@ -69,7 +73,14 @@ public:
     explicit FitInputError(const std::string& message) : std::invalid_argument(message) {}
 };
 
-// y: NaN for a missing value. Throws FitInputError on bad input.
+// The fit stopped because its caller asked it to.
+class FitStopped : public std::runtime_error {
+public:
+    FitStopped() : std::runtime_error("stopped on request") {}
+};
+
+// y: NaN for a missing value. Throws FitInputError on bad input, FitStopped
+// when stop_requested says so.
 FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::span<const Regressor> regressors,
                     const FitOptions& options);
 

@@ -368,7 +368,8 @@ typedef struct cvhost_outlier_options {
     const char *method;          /* LJUNGCV's method text; NULL: the function's default (corrected) */
     double critical_value;       /* NaN: LJUNGCV's; else the caller's threshold, finite and positive */
     int max_rounds;              /* locate-and-refit rounds, 1..100 */
-    /* Asked between fits; nonzero stops the call with CVHOST_STATUS_STOPPED. May be NULL. */
+    /* Asked before every evaluation of a fit's likelihood (milliseconds apart); nonzero stops
+       the call with CVHOST_STATUS_STOPPED. May be NULL. */
     int (*stop_requested)(void *context);
     void *stop_context;
 } cvhost_outlier_options;
