@@ -112,7 +112,7 @@ in_r_terms <- function(message) {
 # "1975 (3)" for another frequency's third cycle; the position itself
 # when the series is not a ts.
 calendar_times <- function(x, index) {
-  if (!stats::is.ts(x)) {
+  if (!stats::is.ts(x) || length(index) == 0L) {
     return(as.character(index))
   }
   f <- stats::frequency(x)

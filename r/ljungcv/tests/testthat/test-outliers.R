@@ -134,7 +134,9 @@ test_that("times are labelled in the series' own calendar", {
     list(ts(1:100, start = c(1960, 2), frequency = 4), 72L, "1978 Q1"),
     list(ts(1:200, start = 1871), 105L, "1975"),
     list(ts(1:100, start = c(3, 2), frequency = 7), 72L, "13 (3)"),
-    list(1:100, 11L, "11"))
+    list(1:100, 11L, "11"),
+    list(ts(1:100, start = c(1970, 1), frequency = 4), integer(0), character(0)),
+    list(ts(1:100, start = c(3, 2), frequency = 7), integer(0), character(0)))
   for (case in cases) {
     expect_identical(ljungcv:::calendar_times(case[[1L]], case[[2L]]), case[[3L]])
   }
