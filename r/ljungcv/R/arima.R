@@ -13,27 +13,15 @@ ljungcv_arima <- function(x, order = c(0L, 0L, 0L),
     stop(gettextf("ljungcv_arima fits by exact maximum likelihood and takes no other arguments: %s is not one",
                   shown), call. = FALSE)
   }
-  if (!is.numeric(x) || is.matrix(x) && NCOL(x) != 1L) {
-    stop("'x' must be one numeric series", call. = FALSE)
-  }
-  y <- as.double(x)  # NA and NaN are missing values
-  order <- whole_numbers(order, 3L, "order")
-  if (is.numeric(seasonal)) {
-    seasonal <- list(order = seasonal)
-  }
-  if (!is.list(seasonal) || !all(names(seasonal) %in% c("order", "period"))) {
-    stop("'seasonal' must be list(order = c(P, D, Q), period = s) or the order alone", call. = FALSE)
-  }
-  seasonal_order <- whole_numbers(if (is.null(seasonal$order)) c(0L, 0L, 0L) else seasonal$order, 3L,
-                                  "seasonal$order")
-  period <- if (is.null(seasonal$period)) frequency(x) else seasonal$period
-  # The period matters only with a seasonal part, as in stats::arima.
-  engine_period <- if (all(seasonal_order == 0L)) 1L else whole_numbers(period, 1L, "seasonal$period")
-  regressors <- regressor_matrix(xreg, length(y))
-  mean_flag <- if (missing(include.mean)) -1L else as.integer(single_flag(include.mean, "include.mean"))
-  drift_flag <- as.integer(single_flag(include.drift, "include.drift"))
-  fit <- .Call(C_fit_arima, y, c(order, seasonal_order, engine_period), regressors$values, regressors$names,
-               mean_flag, drift_flag, whole_numbers(maxit, 1L, "maxit"))
+  model <- model_arguments(x, order, seasonal, xreg, if (missing(include.mean)) NA else include.mean)
+  fit <- .Call(C_fit_arima, model$y, model$orders, model$xreg, model$xreg_names, model$mean,
+               as.integer(single_flag(include.drift, "include.drift")), whole_numbers(maxit, 1L, "maxit"))
+  arima_object(fit, x, model$arma, deparse1(substitute(x)), match.call())
+}
+
+# The "ljungcv_arima" object of a fit's fields as the glue copies them out
+# of the C interface (fit_fields in src/ljungcv.cpp), for the series x.
+arima_object <- function(fit, x, arma, series, call) {
   names(fit) <- c("names", "coef", "se", "cov", "sigma2", "loglik", "aic", "aicc", "bic", "nobs", "residuals",
                   "pi", "psi", "converged", "message", "iterations")
   coef <- stats::setNames(fit$coef, fit$names)
@@ -48,22 +36,14 @@ ljungcv_arima <- function(x, order = c(0L, 0L, 0L),
     var.coef = matrix(fit$cov, k, k, byrow = TRUE, dimnames = list(fit$names, fit$names)),
     loglik = fit$loglik,
     aic = fit$aic, aicc = fit$aicc, bic = fit$bic,
-    arma = as.integer(c(order[1L], order[3L], seasonal_order[1L], seasonal_order[3L],
-                        if (engine_period == 1L) period else engine_period, order[2L], seasonal_order[2L])),
+    arma = arma,
     residuals = residuals,
     nobs = fit$nobs,
     converged = fit$converged, message = fit$message, iterations = fit$iterations,
     pi = fit$pi, psi = fit$psi,
-    series = deparse1(substitute(x)),
-    call = match.call()
+    series = series,
+    call = call
   ), class = "ljungcv_arima")
-}
-
-whole_numbers <- function(x, count, name) {
-  if (!is.numeric(x) || length(x) != count || anyNA(x) || any(x != round(x)) || any(abs(x) > .Machine$integer.max)) {
-    stop(gettextf("'%s' must be %d whole number%s", name, count, if (count == 1L) "" else "s"), call. = FALSE)
-  }
-  as.integer(x)
 }
 
 single_flag <- function(x, name) {
@@ -71,32 +51,6 @@ single_flag <- function(x, name) {
     stop(gettextf("'%s' must be TRUE or FALSE", name), call. = FALSE)
   }
   x
-}
-
-# The regressors as one column-major block and their names (a single
-# unnamed one is "xreg", several are "xreg1", "xreg2", ..., as in stats::arima).
-regressor_matrix <- function(xreg, n) {
-  if (is.null(xreg)) {
-    return(list(values = NULL, names = character(0)))
-  }
-  if (is.data.frame(xreg)) {
-    if (!all(vapply(xreg, function(column) is.numeric(column), logical(1)))) {
-      stop("'xreg' must hold numbers only", call. = FALSE)
-    }
-    xreg <- as.matrix(xreg)
-  }
-  if (!is.numeric(xreg)) {
-    stop("'xreg' must hold numbers only", call. = FALSE)
-  }
-  matrix <- as.matrix(xreg)
-  if (nrow(matrix) != n) {
-    stop(gettextf("'xreg' must have one row per value of 'x' (%d), not %d", n, nrow(matrix)), call. = FALSE)
-  }
-  names <- colnames(matrix)
-  if (is.null(names)) {
-    names <- if (ncol(matrix) == 1L) "xreg" else paste0("xreg", seq_len(ncol(matrix)))
-  }
-  list(values = as.double(matrix), names = as.character(names))
 }
 
 print.ljungcv_arima <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {

@@ -1,10 +1,10 @@
-# Outliers in a series: stats::arima fits the model; the statistics, the
-# locate stage and the critical value are the core's (the C interface's 1.2
-# calls), so R and Python give the same bits on the same residuals.
+# Outliers in a series: the whole procedure (fit, locate, refit, drop,
+# rounds, warnings) is the core's, one call of the C interface
+# (cvhost_find_outliers); this file converts the arguments in and the result
+# out, with R's positions, missing values and the series' own calendar.
+# The statistics alone (ljungcv_outlier_statistics) are the 1.2 call.
 
-OUTLIER_TYPES <- c(IO = 1L, AO = 2L, LS = 4L, TC = 8L)
-MIN_OBSERVATIONS <- 5L
-MAX_ROUNDS <- 10L  # locate-and-refit rounds; each adds only outliers not tried before
+OUTLIER_TYPES <- c(IO = 1L, AO = 2L, LS = 4L, TC = 8L)  # the C interface's CVHOST_OUTLIER_* codes
 
 quoted <- function(text) encodeString(text, quote = "\"")  # control bytes escaped
 
@@ -40,140 +40,118 @@ ljungcv_outlier_statistics <- function(residuals, pi, type, delta = 0.7, sigma =
   list(effects = result[[1L]], tstats = result[[2L]])
 }
 
-# phi(B)(1 - B)^d as R's "ar" coefficients a (1 - a_1 B - a_2 B^2 - ...)
-# and theta(B) as its "ma" coefficients, from a fit.
-model_coefficients <- function(fit, order) {
-  coefs <- stats::coef(fit)
-  ar <- if (order[1L] > 0L) unname(coefs[paste0("ar", seq_len(order[1L]))]) else numeric(0)
-  ma <- if (order[3L] > 0L) unname(coefs[paste0("ma", seq_len(order[3L]))]) else numeric(0)
-  polynomial <- c(1, -ar)
-  for (i in seq_len(order[2L])) polynomial <- c(polynomial, 0) - c(0, polynomial)
-  list(ar = -polynomial[-1L], ma = ma)
-}
 
-# pi_1..pi_count: pi(B) = 1 - pi_1 B - ... = phi(B)(1 - B)^d / theta(B).
-pi_weights <- function(fit, order, count) {
-  m <- model_coefficients(fit, order)
-  if (count == 0L) return(numeric(0))
-  -stats::ARMAtoMA(ar = -m$ma, ma = -m$ar, lag.max = count)
-}
-
-# psi_0..psi_{count-1}: the path of an innovational outlier on the series.
-psi_weights <- function(fit, order, count) {
-  m <- model_coefficients(fit, order)
-  c(1, if (count > 1L) stats::ARMAtoMA(ar = m$ar, ma = m$ma, lag.max = count - 1L))
-}
-
-# One column per outlier (time 1-based, type code): its shape on the series' scale.
-outlier_regressors <- function(chosen, n, delta, shape_fit, order) {
-  X <- matrix(0, n, nrow(chosen), dimnames = list(NULL, paste0("outlier", seq_len(nrow(chosen)))))
-  for (i in seq_len(nrow(chosen))) {
-    time <- chosen$time[i]
-    span <- n - time + 1L
-    X[time:n, i] <- switch(names(OUTLIER_TYPES)[match(chosen$code[i], OUTLIER_TYPES)],
-                           AO = c(1, rep(0, span - 1L)),
-                           LS = 1,
-                           TC = delta^(seq_len(span) - 1L),
-                           IO = psi_weights(shape_fit, order, span))
-  }
-  X
-}
-
-fit_arima <- function(y, order, xreg) {
-  # CSS-ML may stop on a non-stationary start from CSS; ML alone then.
-  tryCatch(stats::arima(y, order = order, xreg = xreg),
-           error = function(e) stats::arima(y, order = order, xreg = xreg, method = "ML"))
-}
-
-outlier_tstats <- function(fit, count) {
-  names <- paste0("outlier", seq_len(count))
-  se <- sqrt(diag(fit$var.coef))[names]
-  unname(stats::coef(fit)[names] / se)
-}
-
-ljungcv_outliers <- function(x, order = c(0, 0, 0), alpha = 0.05, method = "C", types = c("AO", "LS", "TC"),
-                             delta = 0.7, cval = NULL) {
+ljungcv_outliers <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c(0L, 0L, 0L), period = NA),
+                             xreg = NULL, include.mean = NA, alpha = NULL, method = NULL, types = NULL,
+                             delta = NULL, critical_value = NULL, max_rounds = NULL) {
   call <- match.call()
-  if (!is.numeric(x) || NCOL(x) != 1L) {
-    stop("'x' must be one numeric series", call. = FALSE)
+  series <- deparse1(substitute(x))
+  model <- model_arguments(x, order, seasonal, xreg, include.mean)
+  # NULL leaves the C interface's default in place.
+  type_set <- if (is.null(types)) NULL else sum(unique(outlier_type_codes(types)))
+  if (!is.null(method)) {
+    method <- method_argument(method)
+    if (length(method) != 1L) stop("'method' must be a single text", call. = FALSE)
   }
-  y <- as.double(x)
-  if (!all(is.finite(y))) {
-    stop(gettextf("'x' has missing or infinite values, the first at %d: fill or drop them first",
-                  which(!is.finite(y))[1L]), call. = FALSE)
+  number <- function(value, name) if (is.null(value)) NULL else single_number(value, name)
+  found <- .Call(C_find_outliers, model$y, model$orders, model$xreg, model$xreg_names, model$mean, type_set,
+                 number(delta, "delta"), number(alpha, "alpha"), method, number(critical_value, "critical_value"),
+                 if (is.null(max_rounds)) NULL else whole_numbers(max_rounds, 1L, "max_rounds"))
+  if (is.null(found)) {
+    signal_interrupt()
   }
-  if (!is.numeric(order) || length(order) != 3L || anyNA(order) || any(order < 0) || any(order != floor(order))) {
-    stop("'order' must be three non-negative whole numbers c(p, d, q)", call. = FALSE)
+  if (is.character(found)) {
+    stop(in_r_terms(found), call. = FALSE)
   }
-  order <- as.integer(order)
-  d <- order[2L]
-  n <- length(y)
-  if (n - d < MIN_OBSERVATIONS) {
-    stop(gettextf("'x' has %d observations; outlier detection needs at least %d for d = %d", n,
-                  MIN_OBSERVATIONS + d, d), call. = FALSE)
-  }
-  codes <- outlier_type_codes(types)
-  type_set <- sum(unique(codes))
-  level <- single_number(alpha, "alpha")
-  if (!is.null(method)) method <- method_argument(method)
-  if (length(method) > 1L) stop("'method' must be a single text", call. = FALSE)
-  delta <- single_number(delta, "delta")
-  threshold <- if (is.null(cval)) NaN else single_number(cval, "cval")
-  if (!is.null(cval) && !(is.finite(threshold) && threshold > 0)) {
-    stop("'cval' must be a finite positive number, or NULL for LJUNGCV's", call. = FALSE)
-  }
-
-  chosen <- data.frame(time = integer(0), code = integer(0))
-  # A level shift at the first time of an undifferenced series is its mean,
-  # which the model has already: no regressor for it.
-  tried <- paste(1L, OUTLIER_TYPES[["LS"]])
-  xreg <- NULL  # the regressors of the current fit
-  fit <- fit_arima(y, order, NULL)
-  refit <- function(chosen, previous) {
-    xreg <<- if (nrow(chosen) > 0L) outlier_regressors(chosen, n, delta, previous, order)
-    fit_arima(y, order, xreg)
-  }
-  rounds <- 0L
-  while (rounds < MAX_ROUNDS) {
-    rounds <- rounds + 1L
-    residuals <- as.double(stats::residuals(fit))[(d + 1L):n]
-    located <- .Call(C_locate_outliers, residuals, pi_weights(fit, order, length(residuals) - 1L), type_set,
-                     delta, level, method, threshold)
-    threshold <- located[[5L]]
-    new <- data.frame(time = as.integer(located[[1L]]) + d + 1L, code = located[[2L]])
-    key <- paste(new$time, new$code)
-    new <- new[!(new$time %in% chosen$time) & !(key %in% tried), , drop = FALSE]
-    if (nrow(new) == 0L) break
-    tried <- c(tried, paste(new$time, new$code))
-    chosen <- rbind(chosen, new)
-    chosen <- chosen[order(chosen$time), , drop = FALSE]
-    fit <- refit(chosen, fit)
-    while (nrow(chosen) > 0L) {
-      t <- abs(outlier_tstats(fit, nrow(chosen)))
-      t[is.na(t)] <- -1
-      weakest <- which.min(t)
-      if (t[weakest] >= threshold) break
-      chosen <- chosen[-weakest, , drop = FALSE]
-      fit <- refit(chosen, fit)
-    }
-  }
-  rownames(chosen) <- NULL
-  count <- nrow(chosen)
-  effects <- if (count > 0L) unname(stats::coef(fit)[paste0("outlier", seq_len(count))]) else numeric(0)
+  names(found) <- c("index", "type", "effect", "tstat", "critical_value", "tested", "rounds", "flags",
+                    "excess_kurtosis", "kurtosis_p_value", "adjusted", "fit")
+  index <- as.integer(found$index) + 1L
+  outliers <- data.frame(index = index, time = calendar_times(x, index),
+                         type = names(OUTLIER_TYPES)[match(found$type, OUTLIER_TYPES)], effect = found$effect,
+                         tstat = found$tstat, stringsAsFactors = FALSE)
   adjusted <- x
-  if (count > 0L) {
-    adjusted[] <- y - drop(xreg %*% effects)
+  adjusted[] <- found$adjusted
+  missing <- is.na(model$y)
+  adjusted[missing] <- x[missing]  # the caller's own NA or NaN
+  result <- structure(list(
+    outliers = outliers,
+    critical_value = found$critical_value,
+    tested = as.integer(found$tested),
+    rounds = found$rounds,
+    arma = model$arma,
+    fit = arima_object(found$fit, x, model$arma, series, call),
+    adjusted = adjusted,
+    excess_kurtosis = found$excess_kurtosis,
+    kurtosis_p_value = found$kurtosis_p_value,
+    reached_bound = found$flags[1L],
+    rounds_exhausted = found$flags[2L],
+    short_series = found$flags[3L],
+    heavy_tails = found$flags[4L],
+    x = x,
+    call = call
+  ), class = "ljungcv_outliers")
+  for (text in caution_texts(result)) warning(text, call. = FALSE)
+  result
+}
+
+# What R does on Ctrl-C, once the core has stopped and freed what it held:
+# handlers for "interrupt" conditions see it, then R returns to its top level.
+signal_interrupt <- function() {
+  signalCondition(structure(list(), class = c("interrupt", "condition")))
+  invokeRestart("abort")
+}
+
+# The core's message with R's spelling of numbers: Inf and NA, not inf and nan.
+in_r_terms <- function(message) {
+  message <- gsub("-?\\bnan\\b", "NA", message, perl = TRUE)
+  gsub("\\binf\\b", "Inf", message, perl = TRUE)
+}
+
+# Each position's time in the series' own calendar: "1975 Dec" for a
+# monthly ts, "1975 Q4" for a quarterly one, "1975" for a yearly one,
+# "1975 (3)" for another frequency's third cycle; the position itself
+# when the series is not a ts.
+calendar_times <- function(x, index) {
+  if (!stats::is.ts(x) || length(index) == 0L) {
+    return(as.character(index))
   }
-  outliers <- data.frame(index = chosen$time, time = as.double(stats::time(x))[chosen$time],
-                         type = names(OUTLIER_TYPES)[match(chosen$code, OUTLIER_TYPES)], effect = effects,
-                         tstat = if (count > 0L) outlier_tstats(fit, count) else numeric(0),
-                         stringsAsFactors = FALSE)
-  # The final fit was made for this call: its own call names only the
-  # procedure's variables (x = y, xreg = xreg).
-  fit$call <- call
-  structure(list(outliers = outliers, critical_value = threshold, fit = fit, adjusted = adjusted, x = x,
-                 order = order, alpha = level, method = method, rounds = rounds, call = call),
-            class = "ljungcv_outliers")
+  f <- stats::frequency(x)
+  at <- stats::tsp(x)[1L] + (index - 1) / f
+  year <- floor(at + getOption("ts.eps"))
+  cycle <- round((at - year) * f) + 1
+  if (f == 12) paste(year, month.abb[cycle])
+  else if (f == 4) paste0(year, " Q", cycle)
+  else if (f == 1) format(at)
+  else paste0(year, " (", cycle, ")")
+}
+
+# "ARIMA(1,0,0)" or "ARIMA(0,1,1)(0,1,1)[12]", from stats::arima's arma.
+model_label <- function(arma) {
+  label <- sprintf("ARIMA(%d,%d,%d)", arma[1L], arma[6L], arma[2L])
+  if (any(arma[c(3L, 4L, 7L)] > 0L)) {
+    label <- sprintf("%s(%d,%d,%d)[%d]", label, arma[3L], arma[7L], arma[4L], arma[5L])
+  }
+  label
+}
+
+# A sentence for each thing the core says the caller should know.
+caution_texts <- function(result) {
+  c(if (result$short_series) {
+      gettextf("only %d residuals were tested: with so few, outliers are reported more often than alpha says",
+               result$tested)
+    },
+    if (result$heavy_tails) {
+      gettextf(paste("the first fit's residuals have heavy tails (excess kurtosis %s, p-value %s): unless the",
+                     "outliers found explain them, the critical value, which assumes normal residuals, is too low"),
+               format(result$excess_kurtosis, digits = 3L), format(result$kurtosis_p_value, digits = 2L))
+    },
+    if (result$reached_bound) {
+      paste("the search stopped at the most outliers it takes for this many residuals:",
+            "the model or the critical value does not suit the series")
+    },
+    if (result$rounds_exhausted) {
+      gettextf("the last of %d rounds still found new outliers: a larger 'max_rounds' may find more", result$rounds)
+    })
 }
 
 # What the series is called: the expression the call gave for it.
@@ -184,9 +162,11 @@ series_name <- function(object) {
 
 print.ljungcv_outliers <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
   count <- nrow(x$outliers)
-  cat(sprintf("ARIMA(%s): %d outlier%s at critical value %s\n", paste(x$order, collapse = ","), count,
-              if (count == 1L) "" else "s", format(x$critical_value, digits = digits)))
+  cat(sprintf("%s: %d outlier%s among %d residuals tested, critical value %s, %d round%s\n", model_label(x$arma),
+              count, if (count == 1L) "" else "s", x$tested, format(x$critical_value, digits = digits), x$rounds,
+              if (x$rounds == 1L) "" else "s"))
   if (count > 0L) print(x$outliers, digits = digits, row.names = FALSE)
+  for (text in caution_texts(x)) cat("Note: ", text, "\n", sep = "")
   invisible(x)
 }
 
@@ -194,17 +174,20 @@ summary.ljungcv_outliers <- function(object, ...) {
   structure(list(outliers = object, fit = object$fit), class = "summary.ljungcv_outliers")
 }
 
-# "the outlier as regressor outlier1", "outliers as regressors outlier1 to
-# outlier3, in time order", or "no outliers".
-regressors_text <- function(count) {
+# "the outlier as regressor AO31", "outliers as regressors AO31 and LS81",
+# "outliers as regressors AO12, LS40 and TC77", or "no outliers".
+regressors_text <- function(names) {
+  count <- length(names)
   if (count == 0L) return("no outliers")
-  if (count == 1L) return("the outlier as regressor outlier1")
-  sprintf("outliers as regressors outlier1 to outlier%d, in time order", count)
+  if (count == 1L) return(paste("the outlier as regressor", names))
+  paste("outliers as regressors", paste(names[-count], collapse = ", "), "and", names[count])
 }
 
 print.summary.ljungcv_outliers <- function(x, ...) {
   print(x$outliers, ...)
-  cat(sprintf("\nFinal model (%s):\n", regressors_text(nrow(x$outliers$outliers))))
+  count <- nrow(x$outliers$outliers)
+  names <- names(x$fit$coef)
+  cat(sprintf("\nFinal model (%s):\n", regressors_text(names[length(names) - count + seq_len(count)])))
   print(x$fit, ...)
   invisible(x)
 }
@@ -216,18 +199,19 @@ plot.ljungcv_outliers <- function(x, main = NULL, xlab = "Time", ylab = NULL, ..
   count <- nrow(o)
   name <- series_name(x)
   if (is.null(main)) {
-    main <- sprintf("%s: %s under ARIMA(%s), critical value %s", name,
+    main <- sprintf("%s: %s under %s, critical value %s", name,
                     if (count == 0L) "no outliers" else sprintf("%d outlier%s", count, if (count == 1L) "" else "s"),
-                    paste(x$order, collapse = ","), format(x$critical_value, digits = 4L))
+                    model_label(x$arma), format(x$critical_value, digits = 4L))
   }
   if (is.null(ylab)) ylab <- name
-  limits <- range(series, adjusted)
+  limits <- range(series, adjusted, na.rm = TRUE)
   limits[2L] <- limits[2L] + 0.2 * diff(limits)  # room for the legend above the series
   graphics::plot(series, main = main, xlab = xlab, ylab = ylab, col = "grey40", ylim = limits, ...)
   graphics::lines(adjusted, col = "blue", lwd = 2)
   if (count > 0L) {
-    graphics::points(o$time, as.double(series)[o$index], pch = 19, col = "red")
-    graphics::text(o$time, as.double(series)[o$index], o$type, pos = 3, col = "red")
+    at <- as.double(stats::time(series))[o$index]
+    graphics::points(at, as.double(series)[o$index], pch = 19, col = "red")
+    graphics::text(at, as.double(series)[o$index], o$type, pos = 3, col = "red")
   }
   entries <- c("series", "adjusted (outlier effects removed)", if (count > 0L) "outlier, with its type")
   graphics::legend("topleft", legend = entries, col = c("grey40", "blue", "red")[seq_along(entries)],

@@ -32,12 +32,13 @@ ljungcv_arima(x, order = c(0L, 0L, 0L),
   \item{order}{\eqn{(p, d, q)}: \eqn{p, q} from 0 to 5, \eqn{d} from 0 to 2.}
   \item{seasonal}{\code{list(order = c(P, D, Q), period = s)}, or the order
     alone: \eqn{P, Q} from 0 to 5, \eqn{D} 0 or 1, the period from 2 to 366.
-    The period matters only with a seasonal order.}
+    The period \code{NA} is \code{frequency(x)}; it matters only with a
+    seasonal order.}
   \item{xreg}{regressors: a vector, matrix or data frame of numbers with one
     row per value of \code{x}, none missing; differenced with the series.}
-  \item{include.mean}{a mean, as in \code{stats::arima}: by default one
-    exactly when \eqn{d + D = 0}; given as \code{TRUE} with differencing, an
-    error.}
+  \item{include.mean}{a mean, as in \code{stats::arima}: by default (or
+    \code{NA}) one exactly when \eqn{d + D = 0}; given as \code{TRUE} with
+    differencing, an error.}
   \item{include.drift}{a drift (a time trend \eqn{1, \dots, n}{1..n}),
     which needs \eqn{d + D = 1}.}
   \item{...}{for \code{ljungcv_arima}, nothing: any other argument is an

@@ -4,36 +4,58 @@
 \alias{summary.ljungcv_outliers}
 \alias{print.summary.ljungcv_outliers}
 \alias{plot.ljungcv_outliers}
-\title{Find the Outliers of a Time Series under an ARIMA Model}
+\title{Find the Outliers of a Time Series under a Seasonal ARIMA Model}
 \description{
-  Fits an ARIMA model with \code{\link[stats]{arima}}, locates additive,
-  level-shift, temporary-change or innovational outliers whose statistic
-  exceeds the critical value \code{\link{ljungcv}(n - d, alpha, method)},
-  and refits the model with them as regressors, keeping those that stay
-  significant.
+  Fits a regression with seasonal ARIMA errors by exact maximum likelihood
+  (as \code{\link{ljungcv_arima}} does), locates additive, level-shift,
+  temporary-change or innovational outliers whose statistic exceeds the
+  critical value \code{\link{ljungcv}(m, alpha, method)} for the \eqn{m}
+  residuals tested, and refits the model with them as regressors, keeping
+  those that stay significant, in rounds until nothing changes. The whole
+  procedure runs in the module's core, in one call of the C interface
+  (\code{cvhost_find_outliers}), with the same bits as the other
+  front-ends.
 }
 \usage{
-ljungcv_outliers(x, order = c(0, 0, 0), alpha = 0.05, method = "C",
-                 types = c("AO", "LS", "TC"), delta = 0.7, cval = NULL)
+ljungcv_outliers(x, order = c(0L, 0L, 0L),
+                 seasonal = list(order = c(0L, 0L, 0L), period = NA),
+                 xreg = NULL, include.mean = NA, alpha = NULL, method = NULL,
+                 types = NULL, delta = NULL, critical_value = NULL,
+                 max_rounds = NULL)
 
 \method{print}{ljungcv_outliers}(x, digits = max(3L, getOption("digits") - 3L), \dots)
 \method{summary}{ljungcv_outliers}(object, \dots)
 \method{plot}{ljungcv_outliers}(x, main = NULL, xlab = "Time", ylab = NULL, \dots)
 }
 \arguments{
-  \item{x}{a numeric vector or \code{ts}: the series, at least
-    \eqn{5 + d} observations, none missing or infinite. For the methods,
-    the result of \code{ljungcv_outliers}.}
-  \item{order}{\code{c(p, d, q)}, the ARIMA order.}
-  \item{alpha}{the level of the critical value, between 0 and 0.1.}
+  \item{x}{a numeric vector or \code{ts}: the series. \code{NA} (or
+    \code{NaN}) is a missing value: its residual is not tested and it stays
+    \code{NA} in the adjusted series; \code{Inf} is an error. At least 5
+    residuals must be left to test. For the methods, the result of
+    \code{ljungcv_outliers}.}
+  \item{order}{\eqn{(p, d, q)}: \eqn{p, q} from 0 to 5, \eqn{d} from 0 to 2.}
+  \item{seasonal}{\code{list(order = c(P, D, Q), period = s)}, or the order
+    alone; the period \code{NA} (or left out) is \code{frequency(x)}. It
+    matters only with a seasonal order.}
+  \item{xreg}{regressors of your own, as in \code{\link{ljungcv_arima}}: a
+    vector, matrix or data frame of numbers with one row per value of
+    \code{x}, none missing.}
+  \item{include.mean}{\code{NA} (the default): a mean exactly when
+    \eqn{d + D = 0}; \code{TRUE} or \code{FALSE} to say.}
+  \item{alpha}{the level of the critical value, between 0 and 0.1;
+    \code{NULL}: 0.05.}
   \item{method}{the method of the critical value, as in
-    \code{\link{ljungcv}}; \code{NULL} for the function's default.}
-  \item{types}{the outlier types looked for: any of \code{"AO"}
-    (additive), \code{"LS"} (level shift), \code{"TC"} (temporary change)
-    and \code{"IO"} (innovational).}
-  \item{delta}{the decay of a temporary change, between 0 and 1.}
-  \item{cval}{a critical value of your own, or \code{NULL} for
-    \code{ljungcv(n - d, alpha, method)}.}
+    \code{\link{ljungcv}}; \code{NULL}: the function's default, the
+    corrected method (\code{"C"}).}
+  \item{types}{the outlier types looked for, any of \code{"AO"} (additive),
+    \code{"LS"} (level shift), \code{"TC"} (temporary change) and
+    \code{"IO"} (innovational); \code{NULL}: \code{c("AO", "LS", "TC")}.}
+  \item{delta}{the decay of a temporary change, strictly between 0 and 1;
+    \code{NULL}: 0.7.}
+  \item{critical_value}{a threshold of your own, finite and positive, in
+    place of \code{ljungcv(m, alpha, method)}; \code{NULL}: LJUNGCV's.}
+  \item{max_rounds}{the most locate-and-refit rounds, 1 to 100;
+    \code{NULL}: 10.}
   \item{object}{the result of \code{ljungcv_outliers}.}
   \item{digits}{significant digits printed.}
   \item{main, xlab, ylab}{the plot's titles; \code{NULL} for a title that
@@ -42,48 +64,86 @@ ljungcv_outliers(x, order = c(0, 0, 0), alpha = 0.05, method = "C",
   \item{\dots}{passed on to \code{print} or \code{plot}.}
 }
 \details{
-  The procedure, in rounds: the model's residuals (from time \eqn{d + 1} on;
-  the first \eqn{d} belong to no innovation) and its pi weights,
-  \eqn{\pi(B) = \phi(B)(1 - B)^d / \theta(B)}{pi(B) = phi(B)(1 - B)^d / theta(B)},
-  go to the module's core, which repeatedly takes the largest outlier
-  statistic over every time and type while it exceeds the critical value,
-  removes its effect and re-estimates the residual scale (1.4826 times the
-  median absolute deviation, over the times not taken). The model is refitted with every outlier
-  found as a regressor on the series' scale (AO a pulse, LS a step, TC the
-  decay \eqn{\delta^j}{delta^j}, IO the model's psi weights); while some
-  \eqn{|t|} is below the critical value, the least significant outlier is
-  dropped and the model refitted. Rounds repeat on the new residuals until
-  no new outlier appears, at most ten; an outlier once dropped is not taken
-  again, and a time holds one outlier at most.
+  Each round takes the final fit's standardized residuals and pi weights,
+  repeatedly takes the largest outlier statistic over every time and type
+  while it exceeds the critical value (removing its effect and
+  re-estimating the residual scale each time), and refits the model with
+  every outlier found as a regressor on the series' scale (AO a pulse, LS
+  a step, TC the decay \eqn{\delta^j}{delta^j}, IO the model's psi
+  weights); while some \eqn{|t|} is below the critical value, the least
+  significant outlier is dropped and the model refitted. A (time, type)
+  once tried is not tried again, a time holds one outlier at most, and a
+  level shift at the first tested time of a model with a mean is that
+  mean. The critical value is LJUNGCV's for the \eqn{m} residuals tested:
+  the series' length less the \eqn{d + Ds} values the differencing takes
+  and less the missing values. At most a fifth of them become outliers.
 
-  The statistics and the locate stage are computed by the module's core,
-  the same code Python's \code{ljungcv.outliers} calls; see
-  \code{\link{ljungcv_outlier_statistics}}.
+  Defaults, rules and limits are the core's, the same in every front-end;
+  its refusals are errors that name the argument and the rule, with
+  positions in the series counted from 1.
+
+  \strong{Warnings.} A warning says when the result deserves care: fewer
+  than 30 residuals were tested (outliers are then reported more often
+  than \code{alpha} says); the first fit's residuals have heavy tails (a
+  kurtosis test below 0.05, with its p-value; the critical value assumes
+  normal residuals, though real outliers raise the kurtosis too); the
+  search stopped at the most outliers it takes; or the last round still
+  found new outliers (raise \code{max_rounds}). The result carries each as
+  a flag, and \code{print} repeats them.
+
+  \strong{Interrupting.} Ctrl-C (Esc in a GUI) stops the procedure at its
+  next refit; R then signals the interrupt as for any R code
+  (\code{tryCatch(..., interrupt = )} sees it). The procedure asks between
+  fits, so a single fit runs to its end first: a fit of a few hundred
+  values takes milliseconds, one of thousands with many regressors
+  seconds.
 }
 \value{
   An object of class \code{"ljungcv_outliers"}, a list with
   \item{outliers}{a data frame with a row per outlier in time order:
-    \code{index} (1-based position), \code{time} (from \code{time(x)}),
-    \code{type}, \code{effect} (its size on the series' scale) and
-    \code{tstat}, both from the final fit.}
-  \item{critical_value}{the threshold used.}
-  \item{fit}{the final \code{arima} fit, its call the call of
-    \code{ljungcv_outliers}; the outliers are its regressors
-    \code{outlier1}, \code{outlier2}, \dots in the order of \code{outliers}.}
+    \code{index} (its position in \code{x}, from 1), \code{time} (the time
+    in the series' own calendar: \code{"1975 Dec"} for a monthly
+    \code{ts}, \code{"1975 Q4"} quarterly, \code{"1975"} yearly,
+    \code{"1975 (3)"} for the third cycle of another frequency, the
+    position when \code{x} is not a \code{ts}), \code{type}, \code{effect}
+    (its size on the series' scale) and \code{tstat}, both from the final
+    fit.}
+  \item{critical_value}{the threshold every outlier passed.}
+  \item{tested}{\eqn{m}, the residuals tested.}
+  \item{rounds}{the rounds taken.}
+  \item{arma}{the model as \code{stats::arima}'s \code{arma}:
+    \eqn{p, q, P, Q, s, d, D}.}
+  \item{fit}{the final fit, an \code{"ljungcv_arima"} object (see
+    \code{\link{ljungcv_arima}}), its call the call of
+    \code{ljungcv_outliers}; the outliers are its last coefficients, named
+    by type and position (\code{"AO31"}, \code{"LS81"}).}
   \item{adjusted}{the series without the outlier effects, with the
-    attributes of \code{x} (a \code{ts} stays a \code{ts}).}
-  \item{x, order, alpha, method, rounds}{the series and the arguments, and
-    the number of rounds taken.}
-  \item{call}{the call.}
-  The summary prints the outliers and the final model, with the call. The plot
-  method draws the series, the adjusted series and the outliers marked
-  with their types, with a legend of what is drawn.
+    attributes of \code{x} (a \code{ts} stays a \code{ts}); missing values
+    stay missing.}
+  \item{excess_kurtosis, kurtosis_p_value}{the first fit's residuals'
+    excess kurtosis and the one-sided p-value of tails that heavy.}
+  \item{reached_bound, rounds_exhausted, short_series, heavy_tails}{\code{TRUE}
+    or \code{FALSE}: the conditions the warnings name.}
+  \item{x, call}{the series and the call.}
+  \code{print} shows the model, the counts, the critical value, the outliers
+  and the warnings' notes. The summary adds the final model and names the
+  regressors added. The plot method draws the series, the adjusted series
+  and the outliers marked with their types, with a legend of what is
+  drawn.
 }
-\seealso{\code{\link{ljungcv}}, \code{\link{ljungcv_outlier_statistics}}.}
+\seealso{\code{\link{ljungcv}}, \code{\link{ljungcv_arima}},
+  \code{\link{ljungcv_outlier_statistics}}.}
 \examples{
-found <- ljungcv_outliers(Nile, order = c(0, 1, 1))
+found <- ljungcv_outliers(Nile, order = c(0, 1, 1), alpha = 0.1)
 found
 found$outliers
 plot(found)
+
+# A monthly series with a spike in December 1975 and two missing values.
+set.seed(2)
+x <- ts(arima.sim(list(ar = 0.5), 120) + 10, start = c(1970, 1), frequency = 12)
+x[72] <- x[72] + 8
+x[c(5, 90)] <- NA
+summary(ljungcv_outliers(x, order = c(1, 0, 0), types = "AO"))
 }
 \keyword{ts}

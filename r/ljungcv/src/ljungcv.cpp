@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "cvmodule/cvhost.h"
 
@@ -275,15 +274,6 @@ static SEXP ljungcv_locate_outliers(SEXP residuals, SEXP pi, SEXP types, SEXP de
     return result;
 }
 
-// The fit of a regression with seasonal ARIMA errors, held by an external
-// pointer whose finalizer frees it, so that an R error while its results
-// are copied out leaks nothing.
-static void free_fit(SEXP pointer)
-{
-    cvhost_fit_free(static_cast<cvhost_fit*>(R_ExternalPtrAddr(pointer)));
-    R_ClearExternalPtr(pointer);
-}
-
 static SEXP doubles_of(const double* values, std::size_t count)
 {
     SEXP vector = Rf_allocVector(REALSXP, static_cast<R_xlen_t>(count));
@@ -293,50 +283,54 @@ static SEXP doubles_of(const double* values, std::size_t count)
     return vector;
 }
 
-// list(names, coef, se, cov, sigma2, loglik, aic, aicc, bic, nobs, residuals,
-// pi, psi, converged, message, iterations). y: NA/NaN missing; orders:
-// p, d, q, P, D, Q, period; xreg: a column-major matrix or NULL, with names;
-// mean: -1 (a mean when d + D = 0), 0 or 1.
-static SEXP ljungcv_fit_arima(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP mean, SEXP drift, SEXP iterations)
+}  // extern "C"
+
+namespace {
+
+// The model part of the fit options, from what R's model_arguments()
+// (R/model.R) prepares: y (NA or NaN a missing value); orders p, d, q, P,
+// D, Q, period; xreg a column-major matrix or NULL, with one name per
+// column; mean -1 (a mean when d + D = 0), 0 or 1. The options point into
+// y, xreg and memory R frees when the .Call returns.
+void model_options(cvhost_fit_options* options, SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP mean)
 {
     if (!Rf_isReal(y) || !Rf_isInteger(orders) || XLENGTH(orders) != 7 || !Rf_isString(names) ||
         (!Rf_isNull(xreg) && !Rf_isReal(xreg))) {
-        Rf_error("the fit's arguments are not of the types the package passes");
+        Rf_error("the model's arguments are not of the types the package passes");
     }
     const auto n = static_cast<std::size_t>(XLENGTH(y));
     const auto columns = static_cast<std::size_t>(XLENGTH(names));
     if (Rf_isNull(xreg) ? columns != 0 : static_cast<std::size_t>(XLENGTH(xreg)) != n * columns) {
         Rf_error("'xreg' must have one row per value of 'x' and one name per column");
     }
-    std::vector<const char*> xreg_names(columns);
+    // R_alloc, not a std::vector: Rf_error may leave this frame at any allocation.
+    const char** xreg_names =
+        columns > 0 ? reinterpret_cast<const char**>(R_alloc(columns, sizeof(const char*))) : nullptr;
     for (std::size_t j = 0; j < columns; ++j) {
         xreg_names[j] = Rf_translateCharUTF8(STRING_ELT(names, static_cast<R_xlen_t>(j)));
     }
     const int* o = INTEGER(orders);
-    cvhost_fit_options options = CVHOST_FIT_OPTIONS_INIT;
-    options.y = n > 0 ? REAL_RO(y) : nullptr;
-    options.n = n;
-    options.p = o[0];
-    options.d = o[1];
-    options.q = o[2];
-    options.P = o[3];
-    options.D = o[4];
-    options.Q = o[5];
-    options.period = o[6];
-    options.xreg = columns > 0 ? REAL_RO(xreg) : nullptr;
-    options.xreg_columns = columns;
-    options.xreg_names = columns > 0 ? xreg_names.data() : nullptr;
-    options.include_mean = Rf_asInteger(mean);
-    options.include_drift = Rf_asInteger(drift);
-    options.max_iterations = Rf_asInteger(iterations);
-    cvhost_fit* made = nullptr;
-    char message[512] = "";
-    if (cvhost_fit_arima(&options, &made, message, sizeof message) != CVHOST_STATUS_OK) {
-        Rf_error("%s", message);
-    }
-    SEXP holder = PROTECT(R_MakeExternalPtr(made, R_NilValue, R_NilValue));
-    R_RegisterCFinalizerEx(holder, free_fit, TRUE);
-    const cvhost_fit* fit = made;
+    options->y = n > 0 ? REAL_RO(y) : nullptr;
+    options->n = n;
+    options->p = o[0];
+    options->d = o[1];
+    options->q = o[2];
+    options->P = o[3];
+    options->D = o[4];
+    options->Q = o[5];
+    options->period = o[6];
+    options->xreg = columns > 0 ? REAL_RO(xreg) : nullptr;
+    options->xreg_columns = columns;
+    options->xreg_names = xreg_names;
+    options->include_mean = Rf_asInteger(mean);
+}
+
+// list(names, coef, se, cov, sigma2, loglik, aic, aicc, bic, nobs,
+// residuals, pi, psi, converged, message, iterations): a copy of the fit of
+// a series of n values, which R's arima_object() (R/arima.R) names. Not
+// protected.
+SEXP fit_fields(const cvhost_fit* fit, std::size_t n)
+{
     const std::size_t k = cvhost_fit_coefficient_count(fit);
     const std::size_t w = cvhost_fit_weight_count(fit);
     SEXP result = PROTECT(Rf_allocVector(VECSXP, 16));
@@ -360,7 +354,152 @@ static SEXP ljungcv_fit_arima(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP m
     SET_VECTOR_ELT(result, 13, Rf_ScalarLogical(cvhost_fit_converged(fit)));
     SET_VECTOR_ELT(result, 14, Rf_mkString(cvhost_fit_message(fit)));
     SET_VECTOR_ELT(result, 15, Rf_ScalarInteger(cvhost_fit_iterations(fit)));
+    UNPROTECT(1);
+    return result;
+}
+
+// A fit and the procedure's result are each held by an external pointer
+// whose finalizer frees them, so that an R error while their results are
+// copied out leaks nothing.
+void free_fit(SEXP pointer)
+{
+    cvhost_fit_free(static_cast<cvhost_fit*>(R_ExternalPtrAddr(pointer)));
+    R_ClearExternalPtr(pointer);
+}
+
+void free_outliers(SEXP pointer)
+{
+    cvhost_outliers_free(static_cast<cvhost_outliers*>(R_ExternalPtrAddr(pointer)));
+    R_ClearExternalPtr(pointer);
+}
+
+// Ctrl-C while the procedure runs. R_CheckUserInterrupt signals a pending
+// interrupt as an R condition and then jumps to R's top level; an
+// "interrupt" handler (R_tryCatch) takes the condition, and R_ToplevelExec
+// stops any other jump here, so that none crosses the procedure's C++
+// frames. Either way the interrupt is consumed; R signals it again once the
+// call is over (ljungcv_outliers, R/outliers.R).
+SEXP check_user_interrupt(void* /*unused*/)
+{
+    R_CheckUserInterrupt();
+    return R_NilValue;
+}
+
+SEXP note_interrupt(SEXP /*condition*/, void* pending)
+{
+    *static_cast<int*>(pending) = 1;
+    return R_NilValue;
+}
+
+void catch_user_interrupt(void* pending)
+{
+    SEXP classes = PROTECT(Rf_mkString("interrupt"));
+    R_tryCatch(check_user_interrupt, nullptr, classes, note_interrupt, pending, nullptr, nullptr);
+    UNPROTECT(1);
+}
+
+// The procedure's stop hook: 1 when the user pressed Ctrl-C.
+int interrupt_pending(void* /*unused*/)
+{
+    int pending = 0;
+    const Rboolean completed = R_ToplevelExec(catch_user_interrupt, &pending);
+    return pending != 0 || !completed ? 1 : 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+// The fit of y under the model (see model_options), with a drift when
+// drift is 1, in at most `iterations` steps of the search: fit_fields.
+static SEXP ljungcv_fit_arima(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP mean, SEXP drift, SEXP iterations)
+{
+    cvhost_fit_options options = CVHOST_FIT_OPTIONS_INIT;
+    model_options(&options, y, orders, xreg, names, mean);
+    options.include_drift = Rf_asInteger(drift);
+    options.max_iterations = Rf_asInteger(iterations);
+    cvhost_fit* made = nullptr;
+    char message[512] = "";
+    if (cvhost_fit_arima(&options, &made, message, sizeof message) != CVHOST_STATUS_OK) {
+        Rf_error("%s", message);
+    }
+    SEXP holder = PROTECT(R_MakeExternalPtr(made, R_NilValue, R_NilValue));
+    R_RegisterCFinalizerEx(holder, free_fit, TRUE);
+    SEXP result = PROTECT(fit_fields(made, options.n));
     free_fit(holder);
+    UNPROTECT(2);
+    return result;
+}
+
+// The whole outlier procedure on y under the model (see model_options).
+// types (an OR of CVHOST_OUTLIER_* bits), delta, alpha, method,
+// critical_value and max_rounds: NULL takes the C interface's default.
+// Returns list(index (0-based), type (a CVHOST_OUTLIER_* code), effect,
+// tstat, critical_value, tested, rounds, flags (reached bound, rounds
+// exhausted, short series, heavy tails), excess_kurtosis,
+// kurtosis_p_value, adjusted, fit (fit_fields)); the core's reason as a
+// text when it refuses; NULL when the user interrupted it.
+static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP mean, SEXP types, SEXP delta,
+                                  SEXP alpha, SEXP method, SEXP critical_value, SEXP max_rounds)
+{
+    cvhost_outlier_options options;
+    cvhost_outlier_options_init(&options, CVHOST_OUTLIER_OPTIONS_VERSION);
+    model_options(&options.model, y, orders, xreg, names, mean);
+    if (!Rf_isNull(types)) {
+        options.types = Rf_asInteger(types);
+    }
+    if (!Rf_isNull(delta)) {
+        options.delta = Rf_asReal(delta);
+    }
+    if (!Rf_isNull(alpha)) {
+        options.alpha = Rf_asReal(alpha);
+    }
+    if (!Rf_isNull(method)) {
+        options.method = method_text(method);
+    }
+    if (!Rf_isNull(critical_value)) {
+        options.critical_value = Rf_asReal(critical_value);
+    }
+    if (!Rf_isNull(max_rounds)) {
+        options.max_rounds = Rf_asInteger(max_rounds);
+    }
+    options.stop_requested = interrupt_pending;
+    cvhost_outliers* made = nullptr;
+    char message[512] = "";
+    const std::int32_t status = cvhost_find_outliers(host(), &options, &made, message, sizeof message);
+    if (status == CVHOST_STATUS_STOPPED) {
+        return R_NilValue;
+    }
+    if (status != CVHOST_STATUS_OK) {
+        return Rf_ScalarString(Rf_mkCharCE(message, CE_UTF8));
+    }
+    SEXP holder = PROTECT(R_MakeExternalPtr(made, R_NilValue, R_NilValue));
+    R_RegisterCFinalizerEx(holder, free_outliers, TRUE);
+    const std::size_t count = cvhost_outliers_count(made);
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 12));
+    SEXP index = SET_VECTOR_ELT(result, 0, Rf_allocVector(REALSXP, static_cast<R_xlen_t>(count)));
+    SEXP type = SET_VECTOR_ELT(result, 1, Rf_allocVector(INTSXP, static_cast<R_xlen_t>(count)));
+    for (std::size_t i = 0; i < count; ++i) {
+        REAL(index)[i] = static_cast<double>(cvhost_outliers_index(made)[i]);
+        INTEGER(type)[i] = cvhost_outliers_type(made)[i];
+    }
+    SET_VECTOR_ELT(result, 2, doubles_of(cvhost_outliers_effect(made), count));
+    SET_VECTOR_ELT(result, 3, doubles_of(cvhost_outliers_tstat(made), count));
+    SET_VECTOR_ELT(result, 4, Rf_ScalarReal(cvhost_outliers_critical_value(made)));
+    SET_VECTOR_ELT(result, 5, Rf_ScalarReal(static_cast<double>(cvhost_outliers_tested(made))));
+    SET_VECTOR_ELT(result, 6, Rf_ScalarInteger(cvhost_outliers_rounds(made)));
+    const std::int32_t flags = cvhost_outliers_flags(made);
+    SEXP flag = SET_VECTOR_ELT(result, 7, Rf_allocVector(LGLSXP, 4));
+    const std::int32_t bits[4] = {CVHOST_OUTLIERS_REACHED_BOUND, CVHOST_OUTLIERS_ROUNDS_EXHAUSTED,
+                                  CVHOST_OUTLIERS_SHORT_SERIES, CVHOST_OUTLIERS_HEAVY_TAILS};
+    for (int i = 0; i < 4; ++i) {
+        LOGICAL(flag)[i] = (flags & bits[i]) != 0 ? TRUE : FALSE;
+    }
+    SET_VECTOR_ELT(result, 8, Rf_ScalarReal(cvhost_outliers_excess_kurtosis(made)));
+    SET_VECTOR_ELT(result, 9, Rf_ScalarReal(cvhost_outliers_kurtosis_p_value(made)));
+    SET_VECTOR_ELT(result, 10, doubles_of(cvhost_outliers_adjusted(made), options.model.n));
+    SET_VECTOR_ELT(result, 11, fit_fields(cvhost_outliers_fit(made), options.model.n));
+    free_outliers(holder);
     UNPROTECT(2);
     return result;
 }
@@ -376,6 +515,7 @@ static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_outlier_statistics", reinterpret_cast<DL_FUNC>(&ljungcv_outlier_statistics), 5},
     {"C_locate_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_locate_outliers), 7},
     {"C_fit_arima", reinterpret_cast<DL_FUNC>(&ljungcv_fit_arima), 7},
+    {"C_find_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_find_outliers), 11},
     {nullptr, nullptr, 0},
 };
 
