@@ -95,8 +95,9 @@ def arima(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Sequence[int
     Parameters
     ----------
     y : array-like, masked array or pandas.Series of numbers
-        The series; NaN (or a masked or pandas-missing value) is a missing
-        value, skipped by the filter; its residual is NaN.
+        The series, read alike in every form (text, booleans, dates and other
+        objects are a TypeError); NaN, None, pd.NA or a masked value is a
+        missing value, skipped by the filter; its residual is NaN.
     order : (p, d, q)
         p, q from 0 to 5, d from 0 to 2.
     seasonal_order : (P, D, Q, s)
