@@ -38,10 +38,10 @@ import numpy.typing as npt
 
 from ._host import host
 from ._arima import ArimaResults, arima
-from ._outliers import OUTLIER_TYPES, Outlier, OutlierResults, outlier_statistics, outliers
+from ._outliers import OUTLIER_TYPES, Outlier, OutlierResults, OutlierWarning, outlier_statistics, outliers
 
 __all__ = ["arima", "ArimaResults", "critical_value", "evaluate", "assess", "limits", "reach", "module_info",
-           "outliers", "outlier_statistics", "Outlier", "OutlierResults", "OUTLIER_TYPES",
+           "outliers", "outlier_statistics", "Outlier", "OutlierResults", "OutlierWarning", "OUTLIER_TYPES",
            "Assessment", "Stretch", "Reach", "OutOfRangeWarning", "DomainWarning",
            "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT",
            "RANGE_HOLDS", "RANGE_BELOW_PREVIOUS_N", "RANGE_BELOW_LARGER_LEVEL", "RANGE_NO_VALUE",

@@ -10,15 +10,12 @@ from __future__ import annotations
 import ctypes
 import math
 import sys
-from typing import Any, List, Optional, Sequence, Tuple
+from typing import Any, List, Optional, Sequence
 
 import numpy as np
 
-from ._host import FIT_OPTIONS_VERSION, FitOptions, host
-
-# trend -> (include_mean, include_drift) of the C options; -1 is the core's
-# default, a mean exactly when d + D = 0.
-TRENDS = {None: (-1, 0), "n": (0, 0), "c": (1, 0), "t": (0, 1)}
+from ._host import host
+from ._model import model
 
 
 class ArimaResults:
@@ -98,8 +95,9 @@ def arima(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Sequence[int
     Parameters
     ----------
     y : array-like, masked array or pandas.Series of numbers
-        The series; NaN (or a masked or pandas-missing value) is a missing
-        value, skipped by the filter; its residual is NaN.
+        The series, read alike in every form (text, booleans, dates and other
+        objects are a TypeError); NaN, None, pd.NA or a masked value is a
+        missing value, skipped by the filter; its residual is NaN.
     order : (p, d, q)
         p, q from 0 to 5, d from 0 to 2.
     seasonal_order : (P, D, Q, s)
@@ -116,35 +114,19 @@ def arima(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Sequence[int
     Bad input is a ValueError (TypeError for what is not numbers) that names
     the argument and the rule.
     """
-    values, labels, name = _series(y, "y")
-    p, d, q = _integers(order, 3, "order", "(p, d, q)")
-    P, D, Q, s = _integers(seasonal_order, 4, "seasonal_order", "(P, D, Q, s)")
-    if trend not in TRENDS:
-        raise ValueError(f"trend must be None, 'n', 'c' or 't', not {trend!r}")
     if isinstance(maxiter, bool) or not isinstance(maxiter, (int, np.integer)):
         raise TypeError(f"maxiter must be an integer, not {maxiter!r}")
-    xreg, names = _regressors(exog, y, len(values))
-    encoded = [n.encode() for n in names]
-    name_array = (ctypes.c_char_p * max(len(encoded), 1))(*encoded)
-
+    request = model(y, order, seasonal_order, exog, trend)
+    request.options.max_iterations = int(maxiter) if -2**31 <= maxiter < 2**31 else 0
     lib = host().lib
-    options = FitOptions()
-    lib.cvhost_fit_options_init(ctypes.byref(options), FIT_OPTIONS_VERSION)
-    options.y, options.n = _address(values), len(values)
-    options.p, options.d, options.q = p, d, q
-    options.P, options.D, options.Q, options.period = P, D, Q, (s if s > 1 else 1)
-    options.xreg, options.xreg_columns = _address(xreg), len(names)
-    options.xreg_names = ctypes.cast(name_array, ctypes.POINTER(ctypes.c_char_p)) if names else None
-    options.include_mean, options.include_drift = TRENDS[trend]
-    options.max_iterations = int(maxiter) if -2**31 <= maxiter < 2**31 else 0
     fit = ctypes.c_void_p()
     message = ctypes.create_string_buffer(512)
-    status = lib.cvhost_fit_arima(ctypes.byref(options), ctypes.byref(fit), message, ctypes.sizeof(message))
+    status = lib.cvhost_fit_arima(ctypes.byref(request.options), ctypes.byref(fit), message,
+                                  ctypes.sizeof(message))
     if status != 0:
         raise ValueError(message.value.decode(errors="replace"))
     try:
-        spec = f"ARIMA({p},{d},{q})" + (f"({P},{D},{Q})[{s}]" if s > 1 else "")
-        return ArimaResults(fit, len(values), labels, name, spec)
+        return ArimaResults(fit, len(request.values), request.labels, request.name, request.spec)
     finally:
         lib.cvhost_fit_free(fit)
 
@@ -153,79 +135,3 @@ def _copy(pointer: Any, count: int) -> np.ndarray:
     if count == 0 or not pointer:
         return np.empty(0)
     return np.ctypeslib.as_array(pointer, shape=(count,)).copy()
-
-
-def _numbers(array: np.ndarray, name: str) -> None:
-    # Numbers only: no booleans, strings, objects, dates or timedeltas.
-    if array.dtype.kind not in "iuf":
-        raise TypeError(f"{name} must hold numbers, not {array.dtype}")
-
-
-def _series(y: Any, name: str) -> Tuple[np.ndarray, Any, Any]:
-    """y as a float64 vector with NaN for a missing value, its pandas index and name."""
-    pd = sys.modules.get("pandas")
-    if pd is not None and isinstance(y, pd.DataFrame):
-        if y.shape[1] != 1:
-            raise ValueError(f"{name} must be one series; this DataFrame has {y.shape[1]} columns")
-        y = y.iloc[:, 0]
-    if pd is not None and isinstance(y, pd.Series):
-        if not pd.api.types.is_numeric_dtype(y.dtype) or pd.api.types.is_bool_dtype(y.dtype):
-            raise TypeError(f"{name} must hold numbers, not {y.dtype}")
-        return np.ascontiguousarray(y.to_numpy(dtype=np.float64, na_value=np.nan)), y.index, y.name
-    if isinstance(y, np.ma.MaskedArray):
-        _numbers(np.asarray(y.data), name)
-        array = np.ma.filled(y.astype(np.float64), np.nan)
-    else:
-        array = np.asarray(y)
-        _numbers(array, name)
-    if array.ndim != 1:
-        raise ValueError(f"{name} must be one-dimensional, not of shape {array.shape}")
-    return np.ascontiguousarray(array, dtype=np.float64), None, None
-
-
-def _integers(values: Any, count: int, name: str, form: str) -> Tuple[int, ...]:
-    try:
-        items = tuple(values)
-    except TypeError:
-        items = ()
-    if len(items) != count or not all(isinstance(v, (int, np.integer)) and not isinstance(v, bool) for v in items):
-        raise ValueError(f"{name} must be {count} integers {form}, not {values!r}")
-    if not all(-2**31 <= v < 2**31 for v in items):
-        raise ValueError(f"{name} must be {count} integers {form} in range, not {values!r}")
-    return tuple(int(v) for v in items)
-
-
-def _regressors(exog: Any, y: Any, n: int) -> Tuple[np.ndarray, List[str]]:
-    """The regressors as one column-major block of doubles, and their names."""
-    if exog is None:
-        return np.empty(0), []
-    pd = sys.modules.get("pandas")
-    names: Optional[List[str]] = None
-    if pd is not None and isinstance(exog, (pd.Series, pd.DataFrame)):
-        if isinstance(y, (pd.Series, pd.DataFrame)) and not exog.index.equals(y.index):
-            raise ValueError("exog's index differs from y's: give both the same index")
-        frame = exog.to_frame() if isinstance(exog, pd.Series) else exog
-        for column, dtype in frame.dtypes.items():
-            if not pd.api.types.is_numeric_dtype(dtype) or pd.api.types.is_bool_dtype(dtype):
-                raise TypeError(f"exog column {column!r} must hold numbers, not {dtype}")
-        names = None if isinstance(exog, pd.Series) and exog.name is None else [str(c) for c in frame.columns]
-        matrix = frame.to_numpy(dtype=np.float64, na_value=np.nan)
-    else:
-        if isinstance(exog, np.ma.MaskedArray):
-            _numbers(np.asarray(exog.data), "exog")
-            matrix = np.ma.filled(exog.astype(np.float64), np.nan)
-        else:
-            matrix = np.asarray(exog)
-            _numbers(matrix, "exog")
-        matrix = np.asarray(matrix, dtype=np.float64)
-    if matrix.ndim == 1:
-        matrix = matrix.reshape(-1, 1)
-    if matrix.ndim != 2 or matrix.shape[0] != n:
-        raise ValueError(f"exog must have one row per value of y ({n}), not shape {matrix.shape}")
-    if names is None:
-        names = [f"x{j + 1}" for j in range(matrix.shape[1])]
-    return np.asfortranarray(matrix).ravel(order="F"), names
-
-
-def _address(array: np.ndarray) -> Optional[int]:
-    return array.__array_interface__["data"][0] if array.size else None

@@ -17,7 +17,7 @@ from pathlib import Path
 LIBRARY_DIR = Path(__file__).resolve().parent / "_lib"
 HOST_LIBRARY = LIBRARY_DIR / "libcvhost.so"
 MODULE_LIBRARY = LIBRARY_DIR / "libcvmodule.so"
-NEEDED_VERSION = 10300  # 1.3: the inverse look-up and the fit
+NEEDED_VERSION = 10300  # 1.3: the inverse look-up, the fit and the outlier procedure
 
 if not HOST_LIBRARY.is_file():
     # The libraries are built by the package's install step; a source tree
@@ -95,6 +95,20 @@ class Host:
         for name in ("converged", "iterations"):
             _bind(lib, f"cvhost_fit_{name}", ctypes.c_int, _void_p)
         _bind(lib, "cvhost_fit_message", ctypes.c_char_p, _void_p)
+
+        # The whole outlier procedure: its options, the call, the free and the accessors.
+        _bind(lib, "cvhost_outlier_options_init", ctypes.c_int32, ctypes.POINTER(OutlierOptions), ctypes.c_uint)
+        _bind(lib, "cvhost_find_outliers", ctypes.c_int32, _void_p, ctypes.POINTER(OutlierOptions),
+              ctypes.POINTER(_void_p), ctypes.c_char_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_outliers_free", None, _void_p)
+        _bind(lib, "cvhost_outliers_fit", _void_p, _void_p)
+        for name, restype in (("count", ctypes.c_size_t), ("index", ctypes.POINTER(ctypes.c_size_t)),
+                              ("type", ctypes.POINTER(ctypes.c_int32)), ("effect", _c_double_p),
+                              ("tstat", _c_double_p), ("adjusted", _c_double_p),
+                              ("critical_value", ctypes.c_double), ("tested", ctypes.c_size_t),
+                              ("rounds", ctypes.c_int), ("flags", ctypes.c_int32),
+                              ("excess_kurtosis", ctypes.c_double), ("kurtosis_p_value", ctypes.c_double)):
+            _bind(lib, f"cvhost_outliers_{name}", restype, _void_p)
 
         _bind(lib, "cvhost_reach", ctypes.c_int32, _void_p, ctypes.c_char_p, ctypes.c_double, ctypes.c_double,
               ctypes.POINTER(ctypes.c_int32), _c_double_p, _c_double_p, _c_double_p, _c_double_p,
@@ -179,6 +193,21 @@ class FitOptions(ctypes.Structure):
 
 
 FIT_OPTIONS_VERSION = 1
+
+#: int stop_requested(void *context): asked between the procedure's fits.
+STOP_REQUESTED = ctypes.CFUNCTYPE(ctypes.c_int, _void_p)
+
+
+class OutlierOptions(ctypes.Structure):
+    """cvhost_outlier_options, version 1 (cvhost.h)."""
+    _fields_ = [("version", ctypes.c_uint), ("model", FitOptions), ("types", ctypes.c_int32),
+                ("delta", ctypes.c_double), ("alpha", ctypes.c_double), ("method", ctypes.c_char_p),
+                ("critical_value", ctypes.c_double), ("max_rounds", ctypes.c_int),
+                ("stop_requested", STOP_REQUESTED), ("stop_context", _void_p)]
+
+
+OUTLIER_OPTIONS_VERSION = 1
+STATUS_STOPPED = 120837  #: the procedure stopped because stop_requested asked it to
 
 
 def host() -> Host:

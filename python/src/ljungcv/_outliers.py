@@ -1,33 +1,51 @@
-"""Outliers in a time series: an ARIMA fit, the module's critical value and the core's statistics.
+"""Outliers in a time series: the core's whole procedure, and its statistics for a model of one's own.
 
-The statistics and the locate stage are the core's (libcvhost's 1.2 calls);
-this module only fits the model (statsmodels), hands its residuals and pi
-weights over, and refits with the outliers found as regressors. statsmodels
-is imported by :func:`outliers` alone, so the rest of the package works
-without it.
+:func:`outliers` makes one call into the core (cvhost_find_outliers), which
+fits the model, locates the outliers, refits and drops, and holds every rule
+and default of the procedure; this file reads the arguments in (the model
+as :func:`ljungcv.arima` reads it), the results out, and turns the result's
+flags into warnings. :func:`outlier_statistics` is the statistics alone.
 """
 
 from __future__ import annotations
 
 import ctypes
 import math
+import numbers
+import signal
 import sys
+import threading
+import warnings
 from typing import Any, List, NamedTuple, Optional, Sequence, Tuple
 
 import numpy as np
 
-from ._host import host
+from ._arima import ArimaResults, _copy
+from ._host import OUTLIER_OPTIONS_VERSION, STATUS_STOPPED, STOP_REQUESTED, OutlierOptions, host
+from ._model import Model, address, model
 
-__all__ = ["outliers", "outlier_statistics", "Outlier", "OutlierResults", "OUTLIER_TYPES"]
+__all__ = ["outliers", "outlier_statistics", "Outlier", "OutlierResults", "OutlierWarning", "OUTLIER_TYPES"]
 
 #: The outlier types and their codes in the C interface (also bits of a set).
 OUTLIER_TYPES = {"IO": 1, "AO": 2, "LS": 4, "TC": 8}
 _TYPE_NAMES = {code: name for name, code in OUTLIER_TYPES.items()}
 _STATUS_OK = 0
-_STATUS_INVALID_ARGUMENT = 120836
 _MESSAGE_SIZE = 512
-_MIN_OBSERVATIONS = 5
-_MAX_ROUNDS = 10  # locate-and-refit rounds; each one only adds times not tried before
+# cvhost_outliers_flags' bits, by the result's field each sets.
+_FLAGS = {"reached_bound": 1, "rounds_exhausted": 2, "short_series": 4, "heavy_tails": 8}
+
+
+class OutlierWarning(UserWarning):
+    """What :func:`outliers` found may not mean what the level says.
+
+    One warning per condition the core reports; ``flag`` names the result's
+    field that is set (``"short_series"``, ``"heavy_tails"``,
+    ``"reached_bound"`` or ``"rounds_exhausted"``).
+    """
+
+    def __init__(self, message: str, flag: str = "") -> None:
+        super().__init__(message)
+        self.flag = flag
 
 
 class Outlier(NamedTuple):
@@ -42,42 +60,259 @@ class Outlier(NamedTuple):
 class OutlierResults:
     """What :func:`outliers` found.
 
-    ``outliers`` is a list of :class:`Outlier` in time order;
-    ``critical_value`` the threshold every outlier passed; ``fit`` the
-    final statsmodels results (with the outliers as regressors ``x1``,
-    ``x2``, ... in the order of ``outliers``); ``adjusted`` the series
-    without the outlier effects (a Series for a Series, else an array);
-    ``rounds`` the number of locate-and-refit rounds taken.
+    ``outliers``: a list of :class:`Outlier` in time order. ``critical_value``:
+    the threshold every outlier passed. ``tested``: the residuals tested (the
+    count the critical value is for). ``rounds``: the locate-and-refit rounds
+    taken. ``order``, ``seasonal_order``: the model. ``fit``: the final fit,
+    an :class:`ljungcv.ArimaResults` whose last coefficients are the
+    outliers' (named by type and 1-based time, ``"LS36"``). ``adjusted``: the
+    series without the outliers' effects (a Series for a Series, else an
+    array; missing values stay NaN). ``excess_kurtosis`` and
+    ``kurtosis_p_value``: the first fit's residuals against the normal law.
+    The flags ``reached_bound``, ``rounds_exhausted``, ``short_series`` and
+    ``heavy_tails`` are each warned of by :func:`outliers` when set.
     """
 
-    def __init__(self, outliers: List[Outlier], critical_value: float, fit: Any, adjusted: Any,
-                 order: Tuple[int, int, int], rounds: int, times: Optional[List[str]] = None) -> None:
-        self.outliers = outliers
-        self.critical_value = critical_value
-        self.fit = fit
-        self.adjusted = adjusted
-        self.order = order
-        self.rounds = rounds
-        self._times = times  # each outlier's time as the summary shows it
+    def __init__(self, result: Any, request: Model) -> None:
+        """Copies everything out of the core's result, which the caller frees."""
+        lib = host().lib
+        count = lib.cvhost_outliers_count(result)
+        index = _copy(lib.cvhost_outliers_index(result), count).astype(np.int64)
+        codes = _copy(lib.cvhost_outliers_type(result), count)
+        effect = _copy(lib.cvhost_outliers_effect(result), count)
+        tstat = _copy(lib.cvhost_outliers_tstat(result), count)
+        labels = request.labels
+        self.outliers: List[Outlier] = [
+            Outlier(int(i), _TYPE_NAMES[int(c)], float(e), float(t), None if labels is None else labels[int(i)])
+            for i, c, e, t in zip(index, codes, effect, tstat)]
+        self.critical_value: float = lib.cvhost_outliers_critical_value(result)
+        self.tested: int = lib.cvhost_outliers_tested(result)
+        self.rounds: int = lib.cvhost_outliers_rounds(result)
+        self.order: Tuple[int, int, int] = request.order
+        self.seasonal_order: Tuple[int, int, int, int] = request.seasonal_order
+        n = len(request.values)
+        self.fit = ArimaResults(lib.cvhost_outliers_fit(result), n, labels, request.name, request.spec)
+        adjusted = _copy(lib.cvhost_outliers_adjusted(result), n)
+        self.adjusted: Any = adjusted
+        if labels is not None:
+            self.adjusted = sys.modules["pandas"].Series(adjusted, index=labels, name=request.name)
+        self.excess_kurtosis: float = lib.cvhost_outliers_excess_kurtosis(result)
+        self.kurtosis_p_value: float = lib.cvhost_outliers_kurtosis_p_value(result)
+        flags = lib.cvhost_outliers_flags(result)
+        self.reached_bound: bool = bool(flags & _FLAGS["reached_bound"])
+        self.rounds_exhausted: bool = bool(flags & _FLAGS["rounds_exhausted"])
+        self.short_series: bool = bool(flags & _FLAGS["short_series"])
+        self.heavy_tails: bool = bool(flags & _FLAGS["heavy_tails"])
+        self._spec = request.spec
+        self._values = request.values.copy()
+        self._labels = labels
+
+    def notes(self) -> List[Tuple[str, str]]:
+        """(flag, sentence) for each flag that is set: the warnings' and the summary's words."""
+        notes = []
+        if self.short_series:
+            notes.append(("short_series", f"short series: with {self.tested} residuals tested, more outliers are "
+                          "reported than alpha says"))
+        if self.heavy_tails:
+            notes.append(("heavy_tails", f"heavy tails: the first fit's residuals have excess kurtosis "
+                          f"{self.excess_kurtosis:.3g} (p = {self.kurtosis_p_value:.3g}); the critical value "
+                          "assumes normal residuals"))
+        if self.reached_bound:
+            notes.append(("reached_bound", f"reached the bound: outliers were taken up to a fifth of the "
+                          f"{self.tested} residuals tested; the model or the threshold does not fit the series"))
+        if self.rounds_exhausted:
+            notes.append(("rounds_exhausted", f"rounds exhausted: the last of {self.rounds} rounds still found new "
+                          "outliers (max_rounds)"))
+        return notes
 
     def summary(self) -> str:
-        """The outliers as a small table, with the model and the critical value.
+        """The model, the critical value, the outliers as a table, and a line per flag set.
 
         Times are the index's labels, a date index's in its own frequency
         (2005-03 for a monthly series, 2005Q1 for a quarterly one).
         """
-        lines = [f"ARIMA{self.order}: {len(self.outliers)} outlier{'' if len(self.outliers) == 1 else 's'} "
-                 f"at critical value {self.critical_value:.4f}"]
+        count = len(self.outliers)
+        lines = [f"{self._spec}: {count} outlier{'' if count == 1 else 's'} at critical value "
+                 f"{self.critical_value:.4f}"]
         if self.outliers:
-            labels = self._times or [str(o.index if o.label is None else o.label) for o in self.outliers]
+            if self._labels is None:
+                labels = [str(o.index) for o in self.outliers]
+            else:
+                labels = _time_texts(self._labels, [o.index for o in self.outliers])
             width = max(5, *(len(label) for label in labels))
             lines.append(f"{'time':>{width}}  type  {'effect':>12}  {'t':>8}")
             for label, o in zip(labels, self.outliers):
                 lines.append(f"{label:>{width}}  {o.type:<4}  {o.effect:12.6g}  {o.tstat:8.3f}")
+        lines.extend(f"note: {sentence}" for _, sentence in self.notes())
         return "\n".join(lines)
+
+    def frame(self) -> Any:
+        """The outliers as a pandas DataFrame: index, type, effect, tstat, and label for a Series."""
+        import pandas as pd
+        columns = {"index": np.array([o.index for o in self.outliers], dtype=np.int64),
+                   "type": [o.type for o in self.outliers],
+                   "effect": np.array([o.effect for o in self.outliers], dtype=np.float64),
+                   "tstat": np.array([o.tstat for o in self.outliers], dtype=np.float64)}
+        if self._labels is not None:
+            columns["label"] = self._labels[[o.index for o in self.outliers]]
+        return pd.DataFrame(columns)
+
+    def plot(self, ax: Any = None) -> Any:
+        """Draw the series, the adjusted series and the outliers (matplotlib); returns the axes."""
+        try:
+            import matplotlib.pyplot as plt
+        except ImportError as error:
+            raise ImportError("OutlierResults.plot draws with matplotlib, which is not installed: install "
+                              "Debian's python3-matplotlib (apt-get install python3-matplotlib)") from error
+        if ax is None:
+            _, ax = plt.subplots()
+        x: Any = np.arange(len(self._values))
+        if self._labels is not None:
+            x = self._labels.to_timestamp() if hasattr(self._labels, "to_timestamp") else self._labels
+        ax.plot(x, self._values, color="grey", label="series")
+        ax.plot(x, np.asarray(self.adjusted, dtype=np.float64), color="tab:blue", label="adjusted")
+        where = [o.index for o in self.outliers]
+        ax.plot(x[where], self._values[where], linestyle="none", marker="o", color="tab:red", label="outliers")
+        for o in self.outliers:
+            ax.annotate(o.type, (x[o.index], self._values[o.index]), textcoords="offset points", xytext=(4, 4),
+                        color="tab:red")
+        ax.set_title(f"{self._spec}: outliers at critical value {self.critical_value:.4f}")
+        ax.legend()
+        return ax
 
     def __repr__(self) -> str:
         return self.summary()
+
+
+def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[Sequence[int]] = None, *,
+             exog: Any = None, trend: Optional[str] = None, alpha: Optional[float] = None,
+             method: Optional[str] = None, types: Optional[Sequence[str]] = None, delta: Optional[float] = None,
+             critical_value: Optional[float] = None, max_rounds: Optional[int] = None) -> OutlierResults:
+    """Find the outliers of a series under a regression with seasonal ARIMA errors.
+
+    The core fits the model (as :func:`ljungcv.arima` does), locates the
+    largest outlier statistic in the fit's standardized residuals while it
+    exceeds the critical value, refits with every outlier found as a
+    regressor on the series' scale (AO a pulse, LS a step, TC delta^j, IO
+    the model's psi weights), drops the weakest while its |t| is below the
+    critical value, and repeats until a round adds nothing. A (time, type)
+    once tried is not taken again.
+
+    Parameters
+    ----------
+    y, order, seasonal_order, exog, trend
+        The series and the model, as :func:`ljungcv.arima` takes them
+        (``seasonal_order`` None: no season). Missing values (NaN, None,
+        pd.NA, masked) are skipped; an infinite value is an error.
+    alpha : float, default 0.05
+        The level of the critical value LJUNGCV(m, alpha, method), m the
+        residuals tested (n less the d + D s values the differencing takes,
+        less the missing ones).
+    method : str, default the corrected method
+        LJUNGCV's method, as :func:`ljungcv.critical_value` takes it.
+    types : sequence of "AO", "LS", "TC", "IO", default ("AO", "LS", "TC")
+        The outlier types looked for.
+    delta : float, default 0.7
+        The decay of a temporary change, 0 < delta < 1.
+    critical_value : float, optional
+        A threshold of your own instead of LJUNGCV's (alpha and method are
+        then unused).
+    max_rounds : int, default 10
+        Locate-and-refit rounds, 1 to 100.
+
+    None for any of these means the core's default, given above. At most a
+    fifth of the tested residuals become outliers.
+
+    Returns
+    -------
+    OutlierResults
+
+    Warns
+    -----
+    OutlierWarning
+        One per condition: fewer than 30 residuals tested (more outliers are
+        reported than alpha says), heavy tails in the first fit's residuals
+        (a kurtosis test below 0.05: the critical value assumes normal
+        residuals), the count reached its bound (the model or the threshold
+        does not fit the series), the last round still found new outliers.
+
+    Raises
+    ------
+    ValueError, TypeError
+        Bad input, with the argument and the rule (TypeError for what is not
+        a number).
+    KeyboardInterrupt
+        Ctrl-C during the call: the core stops at its next fit.
+    """
+    request = model(y, order, seasonal_order, exog, trend)
+    lib = host().lib
+    options = OutlierOptions()
+    lib.cvhost_outlier_options_init(ctypes.byref(options), OUTLIER_OPTIONS_VERSION)
+    options.model = request.options
+    if types is not None:
+        options.types = _type_set(types)
+    if delta is not None:
+        options.delta = _real(delta, "delta")
+    if alpha is not None:
+        options.alpha = _real(alpha, "alpha")
+    if method is not None:
+        options.method = _method(method)
+    if critical_value is not None:
+        options.critical_value = _real(critical_value, "critical_value")
+        if math.isnan(options.critical_value):  # NaN in the options is LJUNGCV's threshold
+            raise ValueError("critical_value is nan: give a finite positive threshold, or None for LJUNGCV's")
+    if max_rounds is not None:
+        options.max_rounds = _int(max_rounds, "max_rounds")
+
+    result = ctypes.c_void_p()
+    message = ctypes.create_string_buffer(_MESSAGE_SIZE)
+    with _Interrupt() as interrupt:
+        options.stop_requested = interrupt.hook
+        status = lib.cvhost_find_outliers(host().handle, ctypes.byref(options), ctypes.byref(result), message,
+                                          _MESSAGE_SIZE)
+    try:
+        if interrupt.arrived or status == STATUS_STOPPED:
+            raise KeyboardInterrupt
+        if status != _STATUS_OK:
+            raise ValueError(message.value.decode(errors="replace"))
+        found = OutlierResults(result, request)
+    finally:
+        lib.cvhost_outliers_free(result)
+    for flag, sentence in found.notes():
+        warnings.warn(OutlierWarning(sentence, flag), stacklevel=2)
+    return found
+
+
+class _Interrupt:
+    """Ctrl-C while the core runs the procedure: asked for between fits, raised when the call is back.
+
+    A SIGINT during a foreign call is handled when Python code next runs in
+    the main thread: here the stop hook, which the core calls between fits.
+    Python's own handler would raise KeyboardInterrupt as the hook starts,
+    before any try in it, and ctypes would drop it; so for the call a handler
+    that notes the interrupt takes its place, and the hook answers with the
+    note. With a handler of the caller's own, or off the main thread, no
+    hook is set: the caller's handler runs once the call is back.
+    """
+
+    def __init__(self) -> None:
+        self.arrived = False
+        self.hook = STOP_REQUESTED()  # NULL: no hook
+        self._previous: Any = None
+
+    def __enter__(self) -> "_Interrupt":
+        if (threading.current_thread() is threading.main_thread()
+                and signal.getsignal(signal.SIGINT) is signal.default_int_handler):
+            self._previous = signal.signal(signal.SIGINT, self._note)
+            self.hook = STOP_REQUESTED(lambda context: int(self.arrived))
+        return self
+
+    def __exit__(self, *exception: Any) -> None:
+        if self._previous is not None:
+            signal.signal(signal.SIGINT, self._previous)
+
+    def _note(self, signum: int, frame: Any) -> None:
+        self.arrived = True
 
 
 def outlier_statistics(residuals: Any, pi: Any, type: str, delta: float = 0.7,
@@ -102,108 +337,16 @@ def outlier_statistics(residuals: Any, pi: Any, type: str, delta: float = 0.7,
     scale = math.nan if sigma is None else float(sigma)
     if sigma is not None and math.isnan(scale):
         raise ValueError("sigma must be a finite positive number, or None for the default")
-    lib = _outlier_library()
+    lib = host().lib
     effects = np.empty(e.size, dtype=np.float64)
     tstats = np.empty(e.size, dtype=np.float64)
     message = ctypes.create_string_buffer(_MESSAGE_SIZE)
-    status = lib.cvhost_outlier_statistics(e.size, _address(e), weights.size, _address(weights), code,
-                                           float(delta), scale, _address(effects), _address(tstats),
+    status = lib.cvhost_outlier_statistics(e.size, address(e), weights.size, address(weights), code,
+                                           float(delta), scale, address(effects), address(tstats),
                                            message, _MESSAGE_SIZE)
     if status != _STATUS_OK:
         raise ValueError(message.value.decode(errors="replace"))
     return effects, tstats
-
-
-def _locate(residuals: np.ndarray, pi: np.ndarray, types: int, delta: float, alpha: float,
-            method: Optional[str], critical_value: float) -> Tuple[List[Tuple[int, int, float, float]], float]:
-    """The core's locate stage: [(index, type code, effect, tstat)] in the order found, and the critical value."""
-    the_host = host()
-    lib = _outlier_library()
-    text = None if method is None else method.encode("utf-8")
-    capacity = 16
-    while True:
-        index = np.empty(capacity, dtype=np.uintp)
-        kind = np.empty(capacity, dtype=np.int32)
-        effect = np.empty(capacity, dtype=np.float64)
-        tstat = np.empty(capacity, dtype=np.float64)
-        count = ctypes.c_size_t()
-        used = ctypes.c_double()
-        message = ctypes.create_string_buffer(_MESSAGE_SIZE)
-        status = lib.cvhost_locate_outliers(the_host.handle, residuals.size, _address(residuals), pi.size,
-                                            _address(pi), types, delta, alpha, text, critical_value,
-                                            capacity, _address(index), _address(kind), _address(effect),
-                                            _address(tstat), ctypes.byref(count), ctypes.byref(used),
-                                            message, _MESSAGE_SIZE)
-        if status != _STATUS_OK:
-            raise ValueError(message.value.decode(errors="replace"))
-        if count.value <= capacity:
-            found = [(int(index[i]), int(kind[i]), float(effect[i]), float(tstat[i])) for i in range(count.value)]
-            return found, used.value
-        capacity = count.value
-
-
-def outliers(y: Any, order: Sequence[int] = (0, 0, 0), *, alpha: float = 0.05, method: Optional[str] = "C",
-             types: Sequence[str] = ("AO", "LS", "TC"), delta: float = 0.7,
-             critical_value: Optional[float] = None) -> OutlierResults:
-    """Find the outliers of a series under an ARIMA(p, d, q) model.
-
-    The model is fitted with statsmodels' ARIMA (a constant when d = 0).
-    Its residuals (from time d on: the first d belong to no innovation) and
-    its pi weights pi(B) = phi(B)(1 - B)^d / theta(B) go to the core's
-    locate stage, which takes the largest outlier statistic while it
-    exceeds the critical value. The model is then refitted with every
-    outlier found as a regressor on the series' scale (AO a pulse, LS a
-    step, TC a decay delta^j, IO the model's psi weights); while some
-    |t| is below the critical value, the least significant is dropped and
-    the model refitted. Locate and refit repeat on the new residuals until
-    no new outlier appears (at most 10 rounds); an outlier once dropped is
-    not taken again.
-
-    Parameters
-    ----------
-    y : array-like or pandas.Series
-        The series, at least 5 observations, none missing.
-    order : (p, d, q)
-        The ARIMA order.
-    alpha, method
-        The level and method of the critical value LJUNGCV(m, alpha,
-        method), m the number of residuals tested (n - d).
-    types : sequence of "AO", "LS", "TC", "IO"
-        The outlier types looked for.
-    delta : float
-        The decay of a temporary change, 0 < delta < 1.
-    critical_value : float or None
-        A threshold of your own instead of LJUNGCV's (alpha and method are
-        then unused).
-
-    Returns
-    -------
-    OutlierResults
-    """
-    series, labels = _series(y)
-    p, d, q = _order(order)
-    if series.size - d < _MIN_OBSERVATIONS:
-        raise ValueError(f"y has {series.size} observations; outlier detection needs at least "
-                         f"{_MIN_OBSERVATIONS + d} for d = {d}")
-    codes = _type_set(types)
-    delta = float(delta)
-    cval = math.nan if critical_value is None else float(critical_value)
-    if critical_value is not None and not (math.isfinite(cval) and cval > 0):
-        raise ValueError(f"critical_value must be a finite positive number, not {critical_value!r}")
-    if method is not None and not isinstance(method, str):
-        raise TypeError(f"method must be a string or None, not {type(method).__name__}")
-    arima = _arima_class()
-    fit = _fit(arima, series, (p, d, q))
-    chosen, fit, exog, cval, rounds = _procedure(arima, series, (p, d, q), fit, codes, delta, float(alpha),
-                                                 method, cval)
-    beta = _outlier_params(fit, fit.params, len(chosen))
-    tvalues = _outlier_params(fit, fit.tvalues, len(chosen))
-    adjusted = series - exog @ beta if chosen else series.copy()
-    found_list = [Outlier(time, _TYPE_NAMES[code], float(b), float(t),
-                          None if labels is None else labels[time])
-                  for (time, code), b, t in zip(chosen, beta, tvalues)]
-    times = None if labels is None else _time_texts(labels, [time for time, _ in chosen])
-    return OutlierResults(found_list, cval, fit, _like(y, adjusted), (p, d, q), rounds, times)
 
 
 def _time_texts(labels: Any, positions: List[int]) -> List[str]:
@@ -229,131 +372,31 @@ def _time_texts(labels: Any, positions: List[int]) -> List[str]:
     return [str(labels[position]) for position in positions]
 
 
-def _procedure(arima: Any, series: np.ndarray, order: Tuple[int, int, int], fit: Any, codes: int, delta: float,
-               alpha: float, method: Optional[str], cval: float
-               ) -> Tuple[List[Tuple[int, int]], Any, Optional[np.ndarray], float, int]:
-    """Locate and refit from the model's first fit: (time, type code) pairs in time order, the final
-    fit, its outlier regressors (None for none), the critical value and the rounds taken.
-
-    A separate step so that the size-and-power study can run several
-    thresholds on one first fit.
-    """
-    d = order[1]
-    chosen: List[Tuple[int, int]] = []   # the model's regressors, in time order
-    # Every (time, type code) ever taken; a level shift at the first time of
-    # an undifferenced series is its mean, which the model has already.
-    tried = {(0, OUTLIER_TYPES["LS"])}
-    exog = None
-    rounds = 0
-    while rounds < _MAX_ROUNDS:
-        rounds += 1
-        residuals = np.ascontiguousarray(np.asarray(fit.resid, dtype=np.float64)[d:])
-        pi = _pi_weights(fit, d, residuals.size - 1)
-        found, cval = _locate(residuals, pi, codes, delta, alpha, method, cval)
-        taken = {time for time, _ in chosen}
-        new = [(time + d, code) for time, code, _, _ in found
-               if time + d not in taken and (time + d, code) not in tried]
-        if not new:
-            break
-        tried.update(new)
-        chosen = sorted(chosen + new)
-        while chosen:
-            # An IO's path comes from the fit before: the regressors must be known to fit.
-            exog = _regressors(fit, series.size, d, chosen, delta)
-            fit = _fit(arima, series, order, exog)
-            t = np.abs(_outlier_params(fit, fit.tvalues, len(chosen)))
-            weakest = int(np.argmin(np.where(np.isnan(t), -1.0, t)))
-            if not (np.isnan(t[weakest]) or t[weakest] < cval):
-                break
-            del chosen[weakest]
-        if not chosen:
-            exog = None
-            fit = _fit(arima, series, order)
-    return chosen, fit, exog, cval, rounds
-
-
-def _fit(arima: Any, series: np.ndarray, order: Tuple[int, int, int], exog: Optional[np.ndarray] = None) -> Any:
-    # The observed information for the standard errors: the default outer
-    # product of gradients gives a pulse regressor, whose gradient lives at
-    # one time, a standard error many times too large.
-    return arima(series, order=order, exog=exog).fit(cov_type="oim")
-
-
-def _outlier_params(fit: Any, values: Any, count: int) -> np.ndarray:
-    """The entries of values (params, tvalues) that belong to the outlier regressors x1..x{count}."""
-    names = list(fit.param_names)
-    array = np.asarray(values, dtype=np.float64)
-    return np.array([array[names.index(f"x{i}")] for i in range(1, count + 1)], dtype=np.float64)
-
-
-def _regressors(model: Any, n: int, d: int, chosen: List[Tuple[int, int]], delta: float) -> np.ndarray:
-    """One column per outlier: its shape on the series' scale, starting at its time."""
-    exog = np.zeros((n, len(chosen)), dtype=np.float64)
-    psi = None
-    for column, (time, code) in enumerate(chosen):
-        span = n - time
-        if code == OUTLIER_TYPES["AO"]:
-            exog[time, column] = 1.0
-        elif code == OUTLIER_TYPES["LS"]:
-            exog[time:, column] = 1.0
-        elif code == OUTLIER_TYPES["TC"]:
-            exog[time:, column] = delta ** np.arange(span, dtype=np.float64)
-        else:
-            if psi is None:
-                psi = _psi_weights(model, d, n)
-            exog[time:, column] = psi[:span]
-    return exog
-
-
-def _model_polynomials(model: Any, d: int) -> Tuple[np.ndarray, np.ndarray]:
-    """phi(B)(1 - B)^d and theta(B) as coefficient arrays, lowest power first.
-
-    """
-    ar = np.asarray(model.arparams, dtype=np.float64)
-    ma = np.asarray(model.maparams, dtype=np.float64)
-    phi = np.concatenate(([1.0], -ar))
-    for _ in range(d):
-        phi = np.convolve(phi, [1.0, -1.0])
-    theta = np.concatenate(([1.0], ma))
-    return phi, theta
-
-
-def _series_ratio(numerator: np.ndarray, denominator: np.ndarray, terms: int) -> np.ndarray:
-    """The first `terms` coefficients of numerator(B) / denominator(B), denominator[0] = 1."""
-    c = np.zeros(terms, dtype=np.float64)
-    for j in range(terms):
-        value = numerator[j] if j < numerator.size else 0.0
-        for i in range(1, min(j, denominator.size - 1) + 1):
-            value -= denominator[i] * c[j - i]
-        c[j] = value
-    return c
-
-
-def _pi_weights(fit: Any, d: int, count: int) -> np.ndarray:
-    """pi_1..pi_count of the fitted model: pi(B) = 1 - pi_1 B - ... = phi(B)(1 - B)^d / theta(B)."""
-    phi, theta = _model_polynomials(fit, d)
-    return np.ascontiguousarray(-_series_ratio(phi, theta, count + 1)[1:])
-
-
-def _psi_weights(model: Any, d: int, count: int) -> np.ndarray:
-    """psi_0..psi_{count-1}: psi(B) = theta(B) / (phi(B)(1 - B)^d), the IO's path on the series."""
-    phi, theta = _model_polynomials(model, d)
-    return _series_ratio(theta, phi, count)
-
-
-def _arima_class() -> Any:
+def _real(value: Any, name: str) -> float:
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} must be a real number or None for the default, not {type(value).__name__} "
+                        f"{value!r}")
     try:
-        from statsmodels.tsa.arima.model import ARIMA
-    except ImportError as error:
-        raise ImportError("ljungcv.outliers fits its model with statsmodels, which is not installed: "
-                          "install Debian's python3-statsmodels (apt-get install python3-statsmodels) "
-                          "or pip install 'ljungcv[statsmodels]'") from error
-    return ARIMA
+        return float(value)
+    except OverflowError:  # an integer beyond the doubles: the core refuses the infinity
+        return math.inf if value > 0 else -math.inf
 
 
-def _outlier_library() -> Any:
-    # The host checked at load that the library is 1.2 or later.
-    return host().lib
+def _int(value: Any, name: str) -> int:
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, (int, np.integer)):
+        raise TypeError(f"{name} must be an integer or None for the default, not {type(value).__name__} "
+                        f"{value!r}")
+    if not -2**31 <= value < 2**31:  # the core's own range check sees a C int
+        raise ValueError(f"{name} {value} is out of range")
+    return int(value)
+
+
+def _method(method: Any) -> bytes:
+    if not isinstance(method, str):
+        raise TypeError(f"method must be a string or None for the default, not {type(method).__name__}")
+    if "\0" in method:  # would end the C text early and name another method
+        raise ValueError(f"unknown method {method!r}")
+    return method.encode("utf-8")
 
 
 def _type_code(name: Any) -> int:
@@ -366,57 +409,10 @@ def _type_code(name: Any) -> int:
 def _type_set(types: Any) -> int:
     if isinstance(types, str):
         types = (types,)
-    codes = [_type_code(name) for name in types]
-    if not codes:
-        raise ValueError("types is empty: give at least one of " + ", ".join(f'"{t}"' for t in OUTLIER_TYPES))
     result = 0
-    for code in codes:
-        result |= code
-    return result
-
-
-def _order(order: Any) -> Tuple[int, int, int]:
-    try:
-        values = tuple(order)
-    except TypeError:
-        values = ()
-    if len(values) != 3 or not all(isinstance(v, (int, np.integer)) and not isinstance(v, bool) and v >= 0
-                                   for v in values):
-        raise ValueError(f"order must be three non-negative integers (p, d, q), not {order!r}")
-    return int(values[0]), int(values[1]), int(values[2])
-
-
-def _series(y: Any) -> Tuple[np.ndarray, Optional[Any]]:
-    """y as a float64 vector, and the index labels of a pandas Series."""
-    labels = None
-    pd = sys.modules.get("pandas")
-    if pd is not None and isinstance(y, pd.DataFrame):
-        if y.shape[1] != 1:
-            raise ValueError(f"y must be one series; this DataFrame has {y.shape[1]} columns")
-        y = y.iloc[:, 0]
-    if pd is not None and isinstance(y, pd.Series):
-        labels = y.index
-        y = y.to_numpy(dtype=np.float64, na_value=np.nan)
-    array = np.asarray(y)
-    if array.dtype.kind not in "biuf":
-        raise TypeError(f"y must be numeric, not an array of {array.dtype}")
-    array = np.array(array, dtype=np.float64).reshape(-1) if array.ndim <= 1 else None
-    if array is None:
-        raise ValueError("y must be one-dimensional")
-    missing = np.flatnonzero(~np.isfinite(array))
-    if missing.size:
-        raise ValueError(f"y has {missing.size} missing or infinite value{'' if missing.size == 1 else 's'}, "
-                         f"the first at position {int(missing[0])}: fill or drop them first")
-    return array, labels
-
-
-def _like(y: Any, values: np.ndarray) -> Any:
-    pd = sys.modules.get("pandas")
-    if pd is not None and isinstance(y, pd.DataFrame):
-        y = y.iloc[:, 0]
-    if pd is not None and isinstance(y, pd.Series):
-        return pd.Series(values, index=y.index, name=y.name)
-    return values
+    for name in types:
+        result |= _type_code(name)
+    return result  # none: the core says that an empty set finds nothing
 
 
 def _doubles(x: Any, name: str) -> np.ndarray:
@@ -424,7 +420,3 @@ def _doubles(x: Any, name: str) -> np.ndarray:
     if array.ndim > 1 or array.dtype.kind not in "biuf":
         raise ValueError(f"{name} must be a one-dimensional array of numbers")
     return np.ascontiguousarray(array.reshape(-1), dtype=np.float64)
-
-
-def _address(array: np.ndarray) -> int:
-    return array.__array_interface__["data"][0] if array.size else 0
