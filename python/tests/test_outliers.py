@@ -35,7 +35,7 @@ CASES = [("AO", 0.7, None), ("LS", 0.7, None), ("TC", 0.7, None), ("IO", 0.7, No
          ("AO", 0.7, 1.3)]
 LOCATE_CASES = [(3.0, 0.05, "C"), (math.nan, 0.05, "C"), (math.nan, 0.01, "L")]
 TYPE_SET = ljungcv.OUTLIER_TYPES["AO"] | ljungcv.OUTLIER_TYPES["LS"] | ljungcv.OUTLIER_TYPES["TC"]
-# A planted outlier makes the first fit's tails heavy, which warns; the tests of warnings record their own.
+# The tests of warnings record their own.
 pytestmark = pytest.mark.filterwarnings("ignore::ljungcv.OutlierWarning")
 
 
@@ -310,9 +310,9 @@ def test_values_that_are_not_numbers_are_refused_alike_in_every_form():
     # The core's rules, in its words.
     (dict(alpha=0.5), ValueError, "alpha must be a level between 0 and 0.1"),
     (dict(delta=1.0), ValueError, "^delta: "),
-    (dict(critical_value=-1), ValueError, "^critical value: must be finite and positive"),
+    (dict(critical_value=-1), ValueError, "^critical_value: must be finite and positive"),
     (dict(types=()), ValueError, "^types: "),
-    (dict(max_rounds=0), ValueError, "^rounds: must be from 1 to 100"),
+    (dict(max_rounds=0), ValueError, "^max_rounds: must be from 1 to 100"),
     (dict(order=(6, 0, 0)), ValueError, "^p: must be from 0 to 5"),
 ])
 def test_bad_arguments_are_errors_that_name_the_argument(arguments, error, message):
@@ -352,17 +352,16 @@ def test_each_flag_warns_once_and_has_a_line_in_the_summary(case, flag, words):
     assert issubclass(ljungcv.OutlierWarning, UserWarning)
     assert f"note: {ours[0].message}" in found.summary().splitlines()
     if flag == "heavy_tails":
-        assert found.excess_kurtosis > 1 and found.kurtosis_p_value < 0.05
+        assert found.excess_kurtosis > 1 and found.kurtosis_p_value < 0.10
         assert f"p = {found.kurtosis_p_value:.3g}" in str(ours[0].message)
 
 
 def test_a_long_gaussian_series_warns_of_nothing():
-    # (A real outlier warns of heavy tails: the kurtosis is the first fit's.)
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         found = ljungcv.outliers(ar1(200, 5), (1, 0, 0))
     assert not (found.short_series or found.heavy_tails or found.reached_bound or found.rounds_exhausted)
-    assert found.outliers == [] and found.summary().count("\n") == 0 and 0.05 <= found.kurtosis_p_value <= 1
+    assert found.outliers == [] and found.summary().count("\n") == 0 and 0.10 <= found.kurtosis_p_value <= 1
 
 
 # ---- Faults of the former route: a constant series with a spike, a short series.

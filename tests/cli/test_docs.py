@@ -12,6 +12,7 @@ Usage: test_docs.py LJUNGCV README [unittest options]
 import glob
 import math
 import os
+import random
 import re
 import subprocess
 import sys
@@ -86,14 +87,17 @@ class Documents(unittest.TestCase):
         with open(os.path.join(self.directory.name, "series.txt"), "w") as f:
             f.write("n,alpha,method\n10,0.05,C\n100,0.01,L\n")
         # Series for outliers: a level with a spike, and a monthly series
-        # with a seasonal swing and a drop, both with a little noise.
-        noise = [((k * 7919) % 101) / 101 - 0.5 for k in range(120)]
-        with open(os.path.join(self.directory.name, "values.txt"), "w") as f:
-            f.write("".join(f"{10 + n + (6 if k == 30 else 0)}\n" for k, n in enumerate(noise[:60])))
+        # (a wandering level, a seasonal swing, noise) with a drop of 6.
+        draw = random.Random(12)
+        level, rows = 100.0, []
+        for k in range(120):
+            level += draw.gauss(0, 0.3)
+            value = level + 5 * math.sin(k * math.pi / 6) + draw.gauss(0, 1) - (6 if k >= 80 else 0)
+            rows.append(f"{2010 + k // 12}-{k % 12 + 1:02d},{value:.2f}\n")
         with open(os.path.join(self.directory.name, "monthly.csv"), "w") as f:
-            f.write("date,value\n" + "".join(
-                f"{2010 + k // 12}-{k % 12 + 1:02d},{100 + 10 * math.sin(k * math.pi / 6) + n - (8 if k >= 80 else 0)}\n"
-                for k, n in enumerate(noise)))
+            f.write("date,value\n" + "".join(rows))
+        with open(os.path.join(self.directory.name, "values.txt"), "w") as f:
+            f.write("".join(f"{10 + draw.gauss(0, 1) + (6 if k == 30 else 0):.2f}\n" for k in range(60)))
         os.makedirs(os.path.join(self.directory.name, "build"))
         lib = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(LJUNGCV))), "lib")
         os.symlink(lib, os.path.join(self.directory.name, "build", "lib"))

@@ -68,7 +68,7 @@ class OutlierResults:
     outliers' (named by type and 1-based time, ``"LS36"``). ``adjusted``: the
     series without the outliers' effects (a Series for a Series, else an
     array; missing values stay NaN). ``excess_kurtosis`` and
-    ``kurtosis_p_value``: the first fit's residuals against the normal law.
+    ``kurtosis_p_value``: the final fit's residuals, the outliers' times aside, against the normal law.
     The flags ``reached_bound``, ``rounds_exhausted``, ``short_series`` and
     ``heavy_tails`` are each warned of by :func:`outliers` when set.
     """
@@ -114,7 +114,7 @@ class OutlierResults:
             notes.append(("short_series", f"short series: with {self.tested} residuals tested, more outliers are "
                           "reported than alpha says"))
         if self.heavy_tails:
-            notes.append(("heavy_tails", f"heavy tails: the first fit's residuals have excess kurtosis "
+            notes.append(("heavy_tails", f"heavy tails: the residuals have excess kurtosis "
                           f"{self.excess_kurtosis:.3g} (p = {self.kurtosis_p_value:.3g}); the critical value "
                           "assumes normal residuals"))
         if self.reached_bound:
@@ -231,9 +231,9 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[
     -----
     OutlierWarning
         One per condition: fewer than 30 residuals tested (more outliers are
-        reported than alpha says), heavy tails in the first fit's residuals
-        (a kurtosis test below 0.05: the critical value assumes normal
-        residuals), the count reached its bound (the model or the threshold
+        reported than alpha says), heavy tails in the final fit's residuals
+        without the outliers' times (a kurtosis test below 0.10: the critical
+        value assumes normal residuals), the count reached its bound (the model or the threshold
         does not fit the series), the last round still found new outliers.
 
     Raises

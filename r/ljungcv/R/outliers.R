@@ -141,8 +141,8 @@ caution_texts <- function(result) {
                result$tested)
     },
     if (result$heavy_tails) {
-      gettextf(paste("the first fit's residuals have heavy tails (excess kurtosis %s, p-value %s): unless the",
-                     "outliers found explain them, the critical value, which assumes normal residuals, is too low"),
+      gettextf(paste("the residuals have heavy tails (excess kurtosis %s, p-value %s): the critical value,",
+                     "which assumes normal residuals, is then too low"),
                format(result$excess_kurtosis, digits = 3L), format(result$kurtosis_p_value, digits = 2L))
     },
     if (result$reached_bound) {

@@ -84,19 +84,17 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
 
   \strong{Warnings.} A warning says when the result deserves care: fewer
   than 30 residuals were tested (outliers are then reported more often
-  than \code{alpha} says); the first fit's residuals have heavy tails (a
-  kurtosis test below 0.05, with its p-value; the critical value assumes
-  normal residuals, though real outliers raise the kurtosis too); the
+  than \code{alpha} says); the final fit's residuals, the outliers' times
+  aside, have heavy tails (a kurtosis test below 0.10, with its p-value;
+  the critical value assumes normal residuals); the
   search stopped at the most outliers it takes; or the last round still
   found new outliers (raise \code{max_rounds}). The result carries each as
   a flag, and \code{print} repeats them.
 
-  \strong{Interrupting.} Ctrl-C (Esc in a GUI) stops the procedure at its
-  next refit; R then signals the interrupt as for any R code
-  (\code{tryCatch(..., interrupt = )} sees it). The procedure asks between
-  fits, so a single fit runs to its end first: a fit of a few hundred
-  values takes milliseconds, one of thousands with many regressors
-  seconds.
+  \strong{Interrupting.} Ctrl-C (Esc in a GUI) stops the procedure within
+  milliseconds: the core asks between the likelihood's evaluations and
+  before each outlier it looks for. R then signals the interrupt as for
+  any R code (\code{tryCatch(..., interrupt = )} sees it).
 }
 \value{
   An object of class \code{"ljungcv_outliers"}, a list with
@@ -120,8 +118,9 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
   \item{adjusted}{the series without the outlier effects, with the
     attributes of \code{x} (a \code{ts} stays a \code{ts}); missing values
     stay missing.}
-  \item{excess_kurtosis, kurtosis_p_value}{the first fit's residuals'
-    excess kurtosis and the one-sided p-value of tails that heavy.}
+  \item{excess_kurtosis, kurtosis_p_value}{the final fit's residuals'
+    excess kurtosis, the outliers' times aside, and the one-sided p-value
+    of tails that heavy.}
   \item{reached_bound, rounds_exhausted, short_series, heavy_tails}{\code{TRUE}
     or \code{FALSE}: the conditions the warnings name.}
   \item{x, call}{the series and the call.}
