@@ -1,4 +1,5 @@
-// Fuzzing the C interface's fit, cvhost_fit_arima, on any orders, period,
+// Fuzzing the C interface's fit, cvhost_fit_arima, and the outlier
+// procedure on the same model, cvhost_find_outliers, on any orders, period,
 // mean and drift flags, series length, NaN pattern and regressor, degenerate
 // series included (constant, one value repeated, a step). The series and the
 // message buffer are heap blocks of exactly their size, so ASan stops a read
@@ -23,6 +24,12 @@
 // Checked on every input:
 //   - the status is OK or INVALID_ARGUMENT; on INVALID_ARGUMENT the fit is
 //     NULL and the message a reason; on OK the message is "";
+//   - where the fit succeeds, the outlier procedure on the same model, with
+//     a threshold and types from the header: OK or INVALID_ARGUMENT, a
+//     result exactly on success, at least 5 residuals tested, at most a
+//     fifth of them outliers, at distinct ascending times that are not
+//     missing, of the types asked for, each |t| at or above the threshold,
+//     missing values still missing in the adjusted series;
 //   - a fit has p + q + P + Q coefficients plus its mean, drift and
 //     regressor, n residuals that are NaN where the series is, sigma2 >= 0,
 //     AIC = -2 log L + 2 (coefficients + 1), standard errors NaN or >= 0,
@@ -75,6 +82,47 @@ struct Values {
         return std::bit_cast<double>(bits);
     }
 };
+
+// The outlier procedure on a model the fit took: a threshold of the input's
+// (no module needed), types from the input, two rounds at most.
+void check_procedure(const cvhost_fit_options& model, const double* y, const std::uint8_t* h)
+{
+    cvhost_outlier_options o = CVHOST_OUTLIER_OPTIONS_INIT;
+    o.model = model;
+    o.types = 1 + h[9] % 15;
+    o.critical_value = 2.0 + 0.25 * (h[8] % 8);
+    o.max_rounds = 2;
+    char message[256];
+    cvhost_outliers* found = nullptr;
+    const std::int32_t status = cvhost_find_outliers(nullptr, &o, &found, message, sizeof message);
+    check(status == CVHOST_STATUS_OK || status == CVHOST_STATUS_INVALID_ARGUMENT,
+          "the procedure's status is OK or INVALID_ARGUMENT");
+    check((status == CVHOST_STATUS_OK) == (found != nullptr), "a result exactly on success");
+    if (found == nullptr) {
+        check(message[0] != '\0', "a refusal says why");
+        return;
+    }
+    const std::size_t n = model.n;
+    const std::size_t count = cvhost_outliers_count(found);
+    const std::size_t tested = cvhost_outliers_tested(found);
+    check(tested >= 5 && tested <= n, "at least 5 residuals tested, at most n");
+    check(count <= std::max<std::size_t>(1, tested / 5), "at most a fifth of the tested values are outliers");
+    const std::size_t* index = cvhost_outliers_index(found);
+    const std::int32_t* type = cvhost_outliers_type(found);
+    const double* tstat = cvhost_outliers_tstat(found);
+    for (std::size_t i = 0; i < count; ++i) {
+        check(index[i] < n && (i == 0 || index[i - 1] < index[i]), "outliers at distinct times in order");
+        check(!std::isnan(y[index[i]]), "no outlier at a missing value");
+        check((type[i] & o.types) == type[i] && type[i] != 0, "an outlier of a type asked for");
+        check(std::fabs(tstat[i]) >= o.critical_value, "every outlier kept passes the critical value");
+    }
+    const double* adjusted = cvhost_outliers_adjusted(found);
+    for (std::size_t t = 0; t < n; ++t) {
+        check(!std::isnan(y[t]) || std::isnan(adjusted[t]), "a missing value stays missing");
+    }
+    check(cvhost_fit_coefficient_count(cvhost_outliers_fit(found)) >= count, "the final fit holds the outliers");
+    cvhost_outliers_free(found);
+}
 
 }  // namespace
 
@@ -160,5 +208,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(cvhost_fit_converged(fit) == 1 || cvhost_fit_message(fit)[0] != '\0',
           "a fit that did not converge says why");
     cvhost_fit_free(fit);
+    check_procedure(o, y.get(), h);
     return 0;
 }
