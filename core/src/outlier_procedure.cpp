@@ -82,6 +82,16 @@ std::vector<double> outlier_path(const FoundOutlier& outlier, std::size_t n, dou
     return x;
 }
 
+// An estimate over its standard error. An exact fit's errors are 0: an
+// effect that is not 0 is then certain (infinite t), one that is 0 is none.
+double t_statistic(double estimate, double standard_error)
+{
+    if (standard_error == 0.0) {
+        return estimate == 0.0 ? NAN : std::copysign(INFINITY, estimate);
+    }
+    return estimate / standard_error;
+}
+
 struct Round {
     std::vector<FoundOutlier> kept;  // in time order; effects and t from `fit`
     std::vector<double> psi;         // the IO paths' weights in `fit`
@@ -133,7 +143,7 @@ public:
             std::size_t weakest = 0;
             double smallest = INFINITY;
             for (std::size_t i = 0; i < outliers.size(); ++i) {
-                const double t = round.fit.coefficients[first + i] / round.fit.standard_errors[first + i];
+                const double t = t_statistic(round.fit.coefficients[first + i], round.fit.standard_errors[first + i]);
                 round.kept[i].effect = round.fit.coefficients[first + i];
                 round.kept[i].t_statistic = t;
                 const double size = std::isnan(t) ? -1.0 : std::fabs(t);
@@ -190,6 +200,9 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
                             std::span<const ArimaRegressor> regressors, const OutlierOptions& options)
 {
     check_options(options);
+    if (y.empty()) {
+        throw ArimaInputError("y: is empty");
+    }
     const Procedure procedure(y, order, regressors, options);
     const std::size_t n = y.size();
 
@@ -238,7 +251,8 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
     }
 
     std::vector<double> residuals(n);
-    const std::unique_ptr<bool[]> unavailable(new bool[n]);
+    // n > 0 here; the max spares the static analysis a zero-sized array.
+    const auto unavailable = std::make_unique<bool[]>(std::max<std::size_t>(n, 1));
     while (result.rounds < options.max_rounds) {
         ++result.rounds;
         // Missing residuals are zero and left out; so are the kept outliers' times.
