@@ -58,6 +58,13 @@ FilterOutput filter_complete(const ArmaStateSpace& model, std::span<const double
             continue;
         const double ZW = W[0];
         const double F_next = F + ZW * ZW * M;
+        if (!(F_next > 0.0)) {
+            // F_t falls towards 1 from above; at a trial point near the
+            // invertibility boundary rounding can take it to 0 or below:
+            // the data have no density there.
+            out.sum_log_F = std::numeric_limits<double>::infinity();
+            return out;
+        }
         apply_transition(model, W, TW);
         for (std::size_t i = 0; i < r; ++i)
             Kbar[i] += TW[i] * (M * ZW);

@@ -2,6 +2,35 @@
 #include "unconstrained_search.h"
 
 #include <Eigen/Core>
+#include <LBFGSpp/BFGSMat.h>
+
+// LBFGS++'s update of its Hessian approximation, as the library writes it,
+// with the safeguard of the method's textbook form: a pair (s, y) whose
+// curvature s'y is not positive is skipped and the approximation kept. The
+// library divides by s'y; where the objective is flat up to rounding (a fit
+// that its regressors all but reproduce), s'y is 0. The pair is written and
+// s'y formed exactly as the library does, so every other step keeps its bits.
+template <>
+inline void LBFGSpp::BFGSMat<double, false>::add_correction(const RefConstVec& s, const RefConstVec& y)
+{
+    const int loc = m_ptr % m_m;
+    const Vector old_s = m_s.col(loc);
+    const Vector old_y = m_y.col(loc);
+    m_s.col(loc).noalias() = s;
+    m_y.col(loc).noalias() = y;
+    const double ys = m_s.col(loc).dot(m_y.col(loc));
+    if (!(ys > 0.0)) {
+        m_s.col(loc) = old_s;
+        m_y.col(loc) = old_y;
+        return;
+    }
+    m_ys[loc] = ys;
+    m_theta = m_y.col(loc).squaredNorm() / ys;
+    if (m_ncorr < m_m)
+        m_ncorr++;
+    m_ptr = loc + 1;
+}
+
 #include <LBFGS.h>
 #include <algorithm>
 #include <cmath>
