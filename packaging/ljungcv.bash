@@ -8,7 +8,7 @@ _ljungcv()
     local subcommand='' word words
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
         case $word in
-            table | eval | plot | limits | reach | info) subcommand=$word; break ;;
+            table | eval | plot | limits | reach | outliers | info) subcommand=$word; break ;;
         esac
     done
 
@@ -21,7 +21,7 @@ _ljungcv()
         --format)
             case $subcommand in
                 eval) words='csv json' ;;
-                reach) words='text csv json' ;;
+                reach | outliers) words='text csv json' ;;
                 *) words='text markdown latex csv json' ;;
             esac
             mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
@@ -30,7 +30,7 @@ _ljungcv()
             mapfile -t COMPREPLY < <(compgen -c -- "$cur")
             return ;;
         --module | -o | --output | --script | --n | --alpha | --digits | --width | --height | --font-size | \
-        --title | --timeout)
+        --title | --timeout | --order | --seasonal | --types | --delta | --critical-value)
             return ;;
     esac
 
@@ -43,12 +43,14 @@ _ljungcv()
                      --title --script --gnuplot --timeout --line --mark-n' ;;
         limits) words='-h --help --module --alpha --method' ;;
         reach) words='-h --help --module --alpha --method --format' ;;
+        outliers) words='-h --help --module --order --seasonal --alpha --method --types --delta --critical-value
+                         --format' ;;
         info) words='-h --help --module' ;;
     esac
     if [[ $cur != -* ]]; then
         case $subcommand in
-            '') words='table eval plot limits reach info' ;;
-            eval | reach) return ;;  # input files; thresholds
+            '') words='table eval plot limits reach outliers info' ;;
+            eval | reach | outliers) return ;;  # input files; thresholds
         esac
     fi
     mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")

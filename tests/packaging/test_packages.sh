@@ -39,7 +39,7 @@ check_completion() {  # check_completion LJUNGCV COMPLETION_FILE
   listed() { "$ljungcv" "$@" --help | grep -oE '^  -[-a-z0-9,]+' | tr ',' '\n' | sed 's/^ *//'; }
   [[ "$(completes '')" == "$("$ljungcv" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF {print $1}' | sort)" ]] ||
     fail "completion offers subcommands '$(completes '' | tr '\n' ' ')'"
-  for subcommand in '' table eval plot limits reach info; do
+  for subcommand in '' table eval plot limits reach outliers info; do
     [[ "$(completes $subcommand -)" == "$({ listed $subcommand; echo --module; } | sort -u)" ]] ||
       fail "completion of 'ljungcv $subcommand -' offers '$(completes $subcommand - | tr '\n' ' ')'"
   done
@@ -47,6 +47,10 @@ check_completion() {  # check_completion LJUNGCV COMPLETION_FILE
   for value in $(completes limits --method ''); do "$ljungcv" limits --alpha 0.05 --method "$value" >/dev/null; done
   for value in $(completes reach --method ''); do "$ljungcv" reach 3.5 --alpha 0.05 --method "$value" >/dev/null; done
   for value in $(completes reach --format ''); do "$ljungcv" reach 3.5 --alpha 0.05 --format "$value" >/dev/null; done
+  for value in $(completes outliers --format '') $(completes outliers --method ''); do
+    seq 1 12 | "$ljungcv" outliers --format "$value" >/dev/null 2>&1 ||
+      seq 1 12 | "$ljungcv" outliers --method "$value" >/dev/null
+  done
   for value in $(completes table --format ''); do "$ljungcv" table --n 2 --alpha 0.05 --format "$value" >/dev/null; done
   for value in $(completes eval --format '') $(completes eval --method ''); do
     echo '10 0.05' | "$ljungcv" eval --format "$value" >/dev/null 2>&1 ||
