@@ -12,10 +12,10 @@
 \details{
   Outlier detection in a time series flags a residual whose standardised
   size exceeds a critical value that grows with the length of the series.
-  Tools that take that value as an argument can be given LJUNGCV's, at any
-  level and with the small-sample correction, for example
-  \preformatted{tso(y, cval = ljungcv(length(y), 0.05))}
-  with the \pkg{tsoutliers} package.
+  \code{\link{ljungcv_outliers}} runs the whole procedure on a regression
+  with (seasonal) ARIMA errors (\code{\link{ljungcv_arima}}); any tool that
+  takes the critical value as an argument can be given LJUNGCV's too, at
+  any level and with the small-sample correction.
 
   The package carries the sources of the module, of the stand-in host that
   loads it as the host does, and of its C interface (\file{cvhost.h}), and
