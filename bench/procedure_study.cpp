@@ -27,7 +27,9 @@
 #include <string_view>
 #include <vector>
 
+#include "arma_simulation.h"
 #include "core/outlier_procedure.h"
+#include "planted_outliers.h"
 
 namespace {
 
@@ -37,25 +39,6 @@ struct Model {
     core::ArimaOrder order;
     std::size_t shortest;  // the fewest observations the model is studied at
 };
-
-std::vector<double> multiply(const std::vector<double>& a, const std::vector<double>& b)
-{
-    std::vector<double> c(a.size() + b.size() - 1, 0.0);
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        for (std::size_t j = 0; j < b.size(); ++j) {
-            c[i + j] += a[i] * b[j];
-        }
-    }
-    return c;
-}
-
-std::vector<double> seasonal(double coefficient)
-{
-    std::vector<double> polynomial(13, 0.0);
-    polynomial.front() = 1.0;
-    polynomial.back() = coefficient;
-    return polynomial;
-}
 
 // u from ar(B) u_t = ma(B) a_t with a_t normal, or Student-t with `df`
 // degrees of freedom scaled to variance 1, after 300 steps of burn-in.
@@ -93,27 +76,6 @@ struct Effect {
     double size = 0;
 };
 
-void plant(std::vector<double>& y, const Effect& effect)
-{
-    double power = 1.0;
-    for (std::size_t t = effect.at; t < y.size(); ++t) {
-        switch (effect.type) {
-        case core::OutlierType::additive:
-            y[t] += t == effect.at ? effect.size : 0.0;
-            break;
-        case core::OutlierType::level_shift:
-            y[t] += effect.size;
-            break;
-        case core::OutlierType::temporary_change:
-            y[t] += effect.size * power;
-            power *= core::DEFAULT_DELTA;
-            break;
-        case core::OutlierType::innovational:
-            break;
-        }
-    }
-}
-
 struct Tally {
     int series = 0, flagged = 0, heavy = 0, failed = 0, found = 0, opposite = 0;
     double seconds = 0;
@@ -150,8 +112,8 @@ int main(int argc, char** argv)
         {"AR(1) phi 0.5", {1.0, -0.5}, {1.0}, {1, 0, 0}, 10},
         {"AR(2) 0.5, 0.3", {1.0, -0.5, -0.3}, {1.0}, {2, 0, 0}, 20},
         {"IMA(1,1) theta 0.5", {1.0, -1.0}, {1.0, -0.5}, {0, 1, 1}, 10},
-        {"airline 0.4, 0.6", multiply({1.0, -1.0}, seasonal(-1.0)), multiply({1.0, -0.4}, seasonal(-0.6)),
-         {0, 1, 1, 0, 1, 1, 12}, 50},
+        {"airline 0.4, 0.6", multiply_lag_polynomials({1.0, -1.0}, seasonal_lag_polynomial(-1.0, 12)),
+         multiply_lag_polynomials({1.0, -0.4}, seasonal_lag_polynomial(-0.6, 12)), {0, 1, 1, 0, 1, 1, 12}, 50},
     };
     // Runs the procedure on `series` seeded series of a model with an effect
     // (or none: size 0) and innovations of df degrees of freedom (0: normal).
@@ -161,7 +123,7 @@ int main(int argc, char** argv)
         for (int s = 0; s < series; ++s) {
             std::vector<double> y = simulate(model, n, 1000003ULL * n + static_cast<std::uint64_t>(s), df);
             if (effect.size != 0.0) {
-                plant(y, effect);
+                plant_outlier(y, effect.type, effect.at, effect.size);
             }
             ++tally.series;
             try {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../support/arma_simulation.h"
+#include "../support/planted_outliers.h"
 #include "core/outlier_procedure.h"
 
 namespace {
@@ -20,47 +21,6 @@ using core::ModuleSession;
 using core::OutlierOptions;
 using core::OutlierResult;
 using core::OutlierType;
-
-std::vector<double> multiply(const std::vector<double>& a, const std::vector<double>& b)
-{
-    std::vector<double> c(a.size() + b.size() - 1, 0.0);
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        for (std::size_t j = 0; j < b.size(); ++j) {
-            c[i + j] += a[i] * b[j];
-        }
-    }
-    return c;
-}
-
-std::vector<double> seasonal(double coefficient, int period)
-{
-    std::vector<double> polynomial(static_cast<std::size_t>(period) + 1, 0.0);
-    polynomial.front() = 1.0;
-    polynomial.back() = coefficient;
-    return polynomial;
-}
-
-// x_t for an effect of `type` at T, as the procedure's regressors read.
-void plant(std::vector<double>& y, OutlierType type, std::size_t T, double size)
-{
-    double power = 1.0;
-    for (std::size_t t = T; t < y.size(); ++t) {
-        switch (type) {
-        case OutlierType::additive:
-            y[t] += t == T ? size : 0.0;
-            break;
-        case OutlierType::level_shift:
-            y[t] += size;
-            break;
-        case OutlierType::temporary_change:
-            y[t] += size * power;
-            power *= core::DEFAULT_DELTA;
-            break;
-        case OutlierType::innovational:
-            break;
-        }
-    }
-}
 
 class OutlierProcedure : public ::testing::Test {
 protected:
@@ -87,8 +47,10 @@ struct Planted {
 // estimated near its size; the adjusted series has it taken out.
 TEST_F(OutlierProcedure, FindsPlantedEffectsUnderEachModel)
 {
-    const std::vector<double> airline_ar = multiply({1.0, -1.0}, seasonal(-1.0, 12));
-    const std::vector<double> airline_ma = multiply({1.0, -0.4}, seasonal(-0.6, 12));
+    const std::vector<double> airline_ar =
+        multiply_lag_polynomials({1.0, -1.0}, seasonal_lag_polynomial(-1.0, 12));
+    const std::vector<double> airline_ma =
+        multiply_lag_polynomials({1.0, -0.4}, seasonal_lag_polynomial(-0.6, 12));
     const std::vector<Planted> cases = {
         {"AR(1)", {1.0, -0.6}, {1.0}, {1, 0, 0}, 200, OutlierType::additive, 80, 8.0},
         {"AR(1)", {1.0, -0.6}, {1.0}, {1, 0, 0}, 200, OutlierType::level_shift, 120, 6.0},
@@ -99,7 +61,7 @@ TEST_F(OutlierProcedure, FindsPlantedEffectsUnderEachModel)
     for (const Planted& c : cases) {
         for (std::uint64_t seed = 1; seed <= 3; ++seed) {
             std::vector<double> y = simulate_lag_model(c.ar, c.ma, c.n, seed, 1.0);
-            plant(y, c.type, c.at, c.size);
+            plant_outlier(y, c.type, c.at, c.size);
             const OutlierResult result = run(y, c.order);
             SCOPED_TRACE(std::string(c.model) + " " + core::outlier_type_name(c.type) + " seed " +
                          std::to_string(seed));
@@ -146,7 +108,7 @@ TEST_F(OutlierProcedure, HoldsItsScaleWhereResidualsAreFlatOrFew)
 TEST_F(OutlierProcedure, LeavesMissingValuesOut)
 {
     std::vector<double> y = simulate_lag_model({1.0, -0.5}, {1.0}, 120, 7, 1.0);
-    plant(y, OutlierType::additive, 60, 8.0);
+    plant_outlier(y, OutlierType::additive, 60, 8.0);
     const std::vector<std::size_t> gaps = {5, 59, 61, 100};
     for (const std::size_t t : gaps) {
         y[t] = NAN;

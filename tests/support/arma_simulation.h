@@ -31,4 +31,23 @@ inline std::vector<double> simulate_lag_model(const std::vector<double>& ar, con
     return {u.end() - static_cast<std::ptrdiff_t>(n), u.end()};
 }
 
+// The product of two lag polynomials (coefficients of B^0 first).
+inline std::vector<double> multiply_lag_polynomials(const std::vector<double>& a, const std::vector<double>& b)
+{
+    std::vector<double> c(a.size() + b.size() - 1, 0.0);
+    for (std::size_t i = 0; i < a.size(); ++i)
+        for (std::size_t j = 0; j < b.size(); ++j)
+            c[i + j] += a[i] * b[j];
+    return c;
+}
+
+// 1 + coefficient B^period.
+inline std::vector<double> seasonal_lag_polynomial(double coefficient, int period)
+{
+    std::vector<double> polynomial(static_cast<std::size_t>(period) + 1, 0.0);
+    polynomial.front() = 1.0;
+    polynomial.back() = coefficient;
+    return polynomial;
+}
+
 #endif
