@@ -486,12 +486,14 @@ def test_pandas_and_matplotlib_are_imported_only_by_what_needs_them():
 # ---- Ctrl-C.
 
 def test_ctrl_c_stops_the_call_and_raises_keyboard_interrupt():
-    # A SIGINT from a timer into a call of several seconds (77 outliers over 10 rounds, asked whether to
-    # stop before each fit, every 0.2 s at first); in a process of its own, whose end it may be.
+    # A SIGINT from a timer into a call of about 2 s (77 outliers over 10 rounds); in a process of its
+    # own, whose end it may be, with Python's own Ctrl-C handler even where the test runs with SIGINT
+    # ignored (a job a shell starts in the background inherits that, and Python then installs none).
     code = """if True:
         import json, os, signal, sys, threading, time, warnings
         import numpy as np, ljungcv
         warnings.simplefilter("ignore")
+        signal.signal(signal.SIGINT, signal.default_int_handler)
         y = np.random.default_rng(1).standard_normal(400)
         sent = []
         def interrupt():
