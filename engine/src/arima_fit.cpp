@@ -144,6 +144,8 @@ double sum_of_squares(const Problem& problem, const FilterOutput& f, std::span<c
 
 double concentrated_loglik(const FilterOutput& f, double S)
 {
+    if (f.used == 0 || !std::isfinite(f.sum_log_F))
+        return -std::numeric_limits<double>::infinity();  // no density at this point (see the filters)
     const auto N = static_cast<double>(f.used);
     return -0.5 * N * (std::log(2.0 * std::numbers::pi * S / N) + 1.0) - 0.5 * f.sum_log_F;
 }
