@@ -3,6 +3,7 @@
 // several threads at once giving the single-threaded bits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -60,15 +61,24 @@ std::vector<double> doubles(const std::vector<std::string>& texts)
     return values;
 }
 
+// The fixture holds the bits of the Linux build, which C, Python and R share
+// (one libm). The Windows build's log and exp are another library's, not
+// rounded alike, so there the fit agrees to rounding, not to the bit.
 void expect_bits(const double* actual, const std::vector<double>& expected, const std::string& what)
 {
     ASSERT_NE(actual, nullptr) << what;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (std::isnan(expected[i]))
             EXPECT_TRUE(std::isnan(actual[i])) << what << " [" << i << "]";
+#ifdef _WIN32
+        else
+            EXPECT_NEAR(actual[i], expected[i], 1e-8 * std::max(1.0, std::fabs(expected[i])))
+                << what << " [" << i << "]";
+#else
         else
             EXPECT_EQ(std::memcmp(&actual[i], &expected[i], sizeof(double)), 0)
                 << what << " [" << i << "]: " << actual[i] << " vs " << expected[i];
+#endif
     }
 }
 
@@ -207,7 +217,12 @@ TEST(FitArima, ThreadsFittingAtOnceGiveTheSingleThreadedBits)
     const std::vector<Case> cases = fixture();
     const Case& airline = cases.at(3);
     const Input in = input_of(airline);
-    const std::vector<double> expected = doubles(airline.fields.at("coef"));
+    // The bits of one fit on this thread, against which the others compare.
+    cvhost_fit* alone = nullptr;
+    ASSERT_EQ(cvhost_fit_arima(&in.options, &alone, nullptr, 0), CVHOST_STATUS_OK);
+    const std::vector<double> expected(cvhost_fit_coefficients(alone),
+                                       cvhost_fit_coefficients(alone) + cvhost_fit_coefficient_count(alone));
+    cvhost_fit_free(alone);
     std::vector<int> same(4, 0);
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < same.size(); ++i) {
