@@ -13,9 +13,9 @@ statsmodels (Debian's python3-statsmodels).
 """
 
 import argparse
-import importlib.util
 import statistics
 import time
+import types
 import warnings
 
 import numpy as np
@@ -46,9 +46,11 @@ def series(planted):
 
 def former_route(path):
     """The former module, loaded as a submodule of the installed package (it imports ._host)."""
-    spec = importlib.util.spec_from_file_location("ljungcv._former_outliers", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module = types.ModuleType("ljungcv._former_outliers")
+    module.__package__ = "ljungcv"
+    module.__file__ = str(path)
+    with open(path, encoding="utf-8") as file:
+        exec(compile(file.read(), str(path), "exec"), module.__dict__)
     return module.outliers
 
 

@@ -27,7 +27,7 @@ class ArimaResults:
     its own, not one of the ``params``.
     """
 
-    def __init__(self, fit: ctypes.c_void_p, n: int, labels: Any, name: Any, spec: str) -> None:
+    def __init__(self, fit: ctypes.c_void_p, n: int, labels: Any, name: Any, label: str) -> None:
         lib = host().lib
         k = lib.cvhost_fit_coefficient_count(fit)
         self.param_names: List[str] = [lib.cvhost_fit_coefficient_name(fit, i).decode() for i in range(k)]
@@ -46,7 +46,7 @@ class ArimaResults:
         w = lib.cvhost_fit_weight_count(fit)
         self.pi_weights: np.ndarray = _copy(lib.cvhost_fit_pi_weights(fit), w)  #: pi_1..pi_k
         self.psi_weights: np.ndarray = _copy(lib.cvhost_fit_psi_weights(fit), w)  #: psi_1..psi_k
-        self._spec = spec
+        self._label = label
         self._pandas = labels is not None
         resid = _copy(lib.cvhost_fit_residuals(fit), n)
         if self._pandas:
@@ -67,7 +67,7 @@ class ArimaResults:
     def summary(self) -> str:
         """The model, the fit's measures and a table of coefficients, as text."""
         params, bse = np.asarray(self.params), np.asarray(self.bse)
-        lines = [f"Regression with {self._spec} errors, exact maximum likelihood",
+        lines = [f"Regression with {self._label} errors, exact maximum likelihood",
                  f"No. observations: {self.nobs:>8d}    Log likelihood: {self.llf:14.4f}",
                  f"sigma2: {self.sigma2:18.6g}    AIC: {self.aic:23.4f}",
                  f"AICc: {self.aicc:20.4f}    BIC: {self.bic:23.4f}",
@@ -82,7 +82,7 @@ class ArimaResults:
         return "\n".join(lines)
 
     def __repr__(self) -> str:
-        return f"<ljungcv.ArimaResults {self._spec}, llf {self.llf:.4f}>"
+        return f"<ljungcv.ArimaResults {self._label}, llf {self.llf:.4f}>"
 
 
 def arima(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Sequence[int] = (0, 0, 0, 0),
@@ -126,7 +126,7 @@ def arima(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Sequence[int
     if status != 0:
         raise ValueError(message.value.decode(errors="replace"))
     try:
-        return ArimaResults(fit, len(request.values), request.labels, request.name, request.spec)
+        return ArimaResults(fit, len(request.values), request.labels, request.name, request.label)
     finally:
         lib.cvhost_fit_free(fit)
 

@@ -45,7 +45,7 @@ class Model:
         self.seasonal_order = seasonal_order
 
     @property
-    def spec(self) -> str:
+    def label(self) -> str:
         """The model as the summaries name it: ARIMA(0,1,1)(0,1,1)[12]."""
         (p, d, q), (P, D, Q, s) = self.order, self.seasonal_order
         return f"ARIMA({p},{d},{q})" + (f"({P},{D},{Q})[{s}]" if s > 1 else "")

@@ -91,7 +91,7 @@ class OutlierResults:
         self.order: Tuple[int, int, int] = request.order
         self.seasonal_order: Tuple[int, int, int, int] = request.seasonal_order
         n = len(request.values)
-        self.fit = ArimaResults(lib.cvhost_outliers_fit(result), n, labels, request.name, request.spec)
+        self.fit = ArimaResults(lib.cvhost_outliers_fit(result), n, labels, request.name, request.label)
         adjusted = _copy(lib.cvhost_outliers_adjusted(result), n)
         self.adjusted: Any = adjusted
         if labels is not None:
@@ -103,7 +103,7 @@ class OutlierResults:
         self.rounds_exhausted: bool = bool(flags & _FLAGS["rounds_exhausted"])
         self.short_series: bool = bool(flags & _FLAGS["short_series"])
         self.heavy_tails: bool = bool(flags & _FLAGS["heavy_tails"])
-        self._spec = request.spec
+        self._label = request.label
         self._values = request.values.copy()
         self._labels = labels
 
@@ -132,7 +132,7 @@ class OutlierResults:
         (2005-03 for a monthly series, 2005Q1 for a quarterly one).
         """
         count = len(self.outliers)
-        lines = [f"{self._spec}: {count} outlier{'' if count == 1 else 's'} at critical value "
+        lines = [f"{self._label}: {count} outlier{'' if count == 1 else 's'} at critical value "
                  f"{self.critical_value:.4f}"]
         if self.outliers:
             if self._labels is None:
@@ -176,7 +176,7 @@ class OutlierResults:
         for o in self.outliers:
             ax.annotate(o.type, (x[o.index], self._values[o.index]), textcoords="offset points", xytext=(4, 4),
                         color="tab:red")
-        ax.set_title(f"{self._spec}: outliers at critical value {self.critical_value:.4f}")
+        ax.set_title(f"{self._label}: outliers at critical value {self.critical_value:.4f}")
         ax.legend()
         return ax
 

@@ -7,7 +7,7 @@
 # (NA and NaN are missing values; the core refuses Inf, naming its position);
 # orders p, d, q, P, D, Q, period as the fit options take them; xreg a
 # column-major block and its names; mean -1 (one exactly when d + D = 0),
-# 0 or 1; arma the model as stats::arima's arma gives it (p, q, P, Q, s, d, D).
+# 0 or 1; arma the model in R's arma order (p, q, P, Q, s, d, D), as R users read it.
 model_arguments <- function(x, order, seasonal, xreg, include.mean) {
   if (!is.numeric(x) || is.matrix(x) && NCOL(x) != 1L) {
     stop("'x' must be one numeric series", call. = FALSE)
@@ -26,7 +26,8 @@ model_arguments <- function(x, order, seasonal, xreg, include.mean) {
   if (is.null(period) || length(period) == 1L && is.na(period)) {
     period <- stats::frequency(x)
   }
-  # The period matters only with a seasonal part, as in stats::arima.
+  # Without a seasonal part the series' frequency is no part of the model: it
+  # is not read (a ts of frequency 365.25 takes a non-seasonal model).
   engine_period <- if (all(seasonal_order == 0L)) 1L else whole_numbers(period, 1L, "seasonal$period")
   regressors <- regressor_matrix(xreg, length(y))
   list(y = y, orders = c(order, seasonal_order, engine_period), xreg = regressors$values,
@@ -51,7 +52,7 @@ whole_numbers <- function(x, count, name) {
 }
 
 # The regressors as one column-major block and their names (a single
-# unnamed one is "xreg", several are "xreg1", "xreg2", ..., as in stats::arima).
+# unnamed one is "xreg", several are "xreg1", "xreg2", ..., the names R users know).
 regressor_matrix <- function(xreg, n) {
   if (is.null(xreg)) {
     return(list(values = NULL, names = character(0)))

@@ -125,7 +125,7 @@ calendar_times <- function(x, index) {
   else paste0(year, " (", cycle, ")")
 }
 
-# "ARIMA(1,0,0)" or "ARIMA(0,1,1)(0,1,1)[12]", from stats::arima's arma.
+# "ARIMA(1,0,0)" or "ARIMA(0,1,1)(0,1,1)[12]", from the arma vector.
 model_label <- function(arma) {
   label <- sprintf("ARIMA(%d,%d,%d)", arma[1L], arma[6L], arma[2L])
   if (any(arma[c(3L, 4L, 7L)] > 0L)) {

@@ -47,14 +47,14 @@ test_that("the statistics refuse bad input, saying why", {
   expect_error(ljungcv_outlier_statistics(e, 0.5, c("AO", "LS")), "'type' must be one of")
 })
 
-# The procedure fixture's cases: list(spec, y, xreg, outliers, critical_value,
+# The procedure fixture's cases: list(settings, y, xreg, outliers, critical_value,
 # tested, adjusted), each field its words after the keyword.
 procedure_fixture <- function() {
   lines <- readLines(test_path("procedure-fixture.txt"))
   cases <- list()
   for (f in strsplit(lines[!startsWith(lines, "#")], " ", fixed = TRUE)) {
     if (f[1L] == "case") {
-      cases[[f[2L]]] <- list(spec = f[-(1:2)])
+      cases[[f[2L]]] <- list(settings = f[-(1:2)])
     } else {
       cases[[length(cases)]][[f[1L]]] <- f[-1L]
     }
@@ -76,16 +76,16 @@ test_that("the procedure gives the fixture's bits, as the command and Python do,
   types <- ljungcv:::OUTLIER_TYPES
   for (name in names(cases)) {
     case <- cases[[name]]
-    spec <- case$spec  # p d q P D Q period types delta alpha method critical_value
-    orders <- as.integer(spec[1:7])
+    settings <- case$settings  # p d q P D Q period types delta alpha method critical_value
+    orders <- as.integer(settings[1:7])
     y <- hex(case$y)
     y[is.nan(y)] <- NA  # R's missing value; the core takes either
     found <- suppressWarnings(ljungcv_outliers(
       y, order = orders[1:3], seasonal = list(order = orders[4:6], period = orders[7L]),
       xreg = if (!is.null(case$xreg)) cbind(step = hex(case$xreg)),
-      types = names(types)[bitwAnd(as.integer(spec[8L]), types) != 0L], delta = hex(spec[9L]),
-      alpha = hex(spec[10L]), method = if (spec[11L] != "-") spec[11L],
-      critical_value = if (spec[12L] != "-") hex(spec[12L])))
+      types = names(types)[bitwAnd(as.integer(settings[8L]), types) != 0L], delta = hex(settings[9L]),
+      alpha = hex(settings[10L]), method = if (settings[11L] != "-") settings[11L],
+      critical_value = if (settings[12L] != "-") hex(settings[12L])))
     parts <- matrix(unlist(strsplit(case$outliers, ":", fixed = TRUE)), nrow = 4L)
     o <- found$outliers
     expect_identical(o$index, as.integer(parts[1L, ]) + 1L, label = name)
