@@ -32,20 +32,28 @@ namespace ljungcv {
 
 namespace {
 
+// The items of "a,b,c", empty ones kept (the checks name them).
+std::vector<std::string_view> comma_items(std::string_view text)
+{
+    std::vector<std::string_view> items;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        items.push_back(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        if (comma == std::string_view::npos) {
+            return items;
+        }
+        start = comma + 1;
+    }
+}
+
 // "1,0,0" as `count` whole numbers, each from 0 to 366.
 std::vector<int> whole_numbers(std::string_view option, std::string_view text, std::size_t count,
                                std::string_view form)
 {
     std::vector<int> numbers;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = text.find(',', start);
-        const std::string_view item = text.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    for (const std::string_view item : comma_items(text)) {
         numbers.push_back(checked_whole_number(option, item, 0, 366));
-        if (comma == std::string_view::npos) {
-            break;
-        }
-        start = comma + 1;
     }
     if (numbers.size() != count) {
         throw OptionError(fmt::format("{} '{}' is not {} ({} whole numbers separated by commas)", option,
@@ -56,25 +64,14 @@ std::vector<int> whole_numbers(std::string_view option, std::string_view text, s
 
 OutlierTypes checked_types(std::string_view text)
 {
-    std::vector<OutlierType> types;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = text.find(',', start);
-        const std::string_view item = text.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    std::int32_t bits = 0;
+    for (const std::string_view item : comma_items(text)) {
         const std::optional<OutlierType> type = outlier_type_named(item);
         if (!type) {
             throw OptionError(fmt::format("--types: '{}' is not an outlier type (AO, IO, LS or TC, any case)",
                                           platform::escape_controls(item)));
         }
-        types.push_back(*type);
-        if (comma == std::string_view::npos) {
-            break;
-        }
-        start = comma + 1;
-    }
-    std::int32_t bits = 0;
-    for (const OutlierType type : types) {
-        bits |= static_cast<std::int32_t>(type);
+        bits |= static_cast<std::int32_t>(*type);
     }
     return *OutlierTypes::of_bits(bits);
 }
