@@ -75,7 +75,7 @@ void statistics(benchmark::State& state, OutlierType type)
     std::vector<double> tstats(n);
     for (auto _ : state) {
         benchmark::DoNotOptimize(e.data());
-        core::outlier_statistics(e, pi, type, core::DEFAULT_DELTA, std::nullopt, effects, tstats);
+        core::outlier_statistics(e, pi, type, core::DEFAULT_DELTA, 0, std::nullopt, effects, tstats);
         benchmark::DoNotOptimize(tstats.data());
     }
 }
@@ -89,7 +89,7 @@ void locate(benchmark::State& state, bool with_outliers)
     std::size_t found = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(e.data());
-        found = core::locate_outliers(e, pi, THREE, core::DEFAULT_DELTA, cv).size();
+        found = core::locate_outliers(e, pi, THREE, core::DEFAULT_DELTA, 0, cv).size();
         benchmark::DoNotOptimize(found);
     }
     state.counters["found"] = static_cast<double>(found);

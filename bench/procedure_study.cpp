@@ -1,7 +1,7 @@
 // The outlier procedure's size and power on seeded series (a study, not a
 // test: it takes minutes at full size).
 //
-//   procedure_study [--series N] [--only size|tails|power|shifts]
+//   procedure_study [--series N] [--only size|tails|power|shifts|seasonal]
 //
 // Prints Markdown tables, each share over N seeded series (default 1000):
 // size:   outlier-free series with normal innovations, by model and n: the
@@ -16,6 +16,10 @@
 // shifts: a 5 sigma level shift, under AR(2) and the airline model, with
 //         the drop step at the locate stage's level and at 0.10: the share
 //         found, an opposite LS a period later, and the size.
+// seasonal: the airline model with the seasonal level shift among the
+//         types: the share with an outlier on outlier-free series, and a 5
+//         sigma SLS and LS found at their time as their type, with and
+//         without SLS among the types.
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -123,7 +127,8 @@ int main(int argc, char** argv)
         for (int s = 0; s < series; ++s) {
             std::vector<double> y = simulate(model, n, 1000003ULL * n + static_cast<std::uint64_t>(s), df);
             if (effect.size != 0.0) {
-                plant_outlier(y, effect.type, effect.at, effect.size);
+                plant_outlier(y, effect.type, effect.at, effect.size,
+                              static_cast<std::size_t>(model.order.period));
             }
             ++tally.series;
             try {
@@ -228,6 +233,24 @@ int main(int argc, char** argv)
             std::printf("| %s | 144 | %.2f | %.3f | %.3f | %.3f |\n", models[4].name, retention,
                         airline.share(airline.found), airline.share(airline.opposite),
                         airline_size.share(airline_size.flagged));
+            std::fflush(stdout);
+        }
+        std::printf("\n");
+    }
+    if (only.empty() || only == "seasonal") {
+        const core::OutlierType SLS = core::OutlierType::seasonal_level_shift;
+        core::OutlierOptions seasonal = with(0.05, "C", 0);
+        seasonal.types = {core::OutlierType::additive, core::OutlierType::level_shift,
+                          core::OutlierType::temporary_change, SLS};
+        std::printf("| airline, n = 144 | types | any outlier without one | 5 sigma SLS found | 5 sigma LS found |\n"
+                    "|---|---|---:|---:|---:|\n");
+        for (const bool with_sls : {false, true}) {
+            const core::OutlierOptions options = with_sls ? seasonal : with(0.05, "C", 0);
+            const Tally size = run(models[4], 144, 0, {}, options);
+            const Tally sls = run(models[4], 144, 0, {SLS, 72, 5.0}, options);
+            const Tally ls = run(models[4], 144, 0, {core::OutlierType::level_shift, 72, 5.0}, options);
+            std::printf("| | %s | %.3f | %.3f | %.3f |\n", with_sls ? "AO, LS, TC, SLS" : "AO, LS, TC",
+                        size.share(size.flagged), sls.share(sls.found), ls.share(ls.found));
             std::fflush(stdout);
         }
     }

@@ -45,7 +45,8 @@ static_assert(CVHOST_REACH_CROSSES == static_cast<int>(core::Reach::crosses) &&
 static_assert(CVHOST_OUTLIER_IO == static_cast<int>(core::OutlierType::innovational) &&
               CVHOST_OUTLIER_AO == static_cast<int>(core::OutlierType::additive) &&
               CVHOST_OUTLIER_LS == static_cast<int>(core::OutlierType::level_shift) &&
-              CVHOST_OUTLIER_TC == static_cast<int>(core::OutlierType::temporary_change));
+              CVHOST_OUTLIER_TC == static_cast<int>(core::OutlierType::temporary_change) &&
+              CVHOST_OUTLIER_SLS == static_cast<int>(core::OutlierType::seasonal_level_shift));
 
 using cvhost_internal::status_of_call;
 using cvhost_internal::write_message;
@@ -396,6 +397,15 @@ std::span<double> output(std::size_t n, double* values)
 
 const char* const TYPE_CODES = "CVHOST_OUTLIER_IO (1), _AO (2), _LS (4) or _TC (8)";
 
+// These calls take no period, which a seasonal level shift needs.
+void refuse_seasonal(bool asked)
+{
+    if (asked) {
+        throw core::OutlierInputError("CVHOST_OUTLIER_SLS (16) needs the model's seasonal period, which this call "
+                                      "does not take: cvhost_find_outliers does");
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -407,11 +417,12 @@ std::int32_t cvhost_outlier_statistics(std::size_t n, const double* residuals, s
     return outlier_call(message, message_size, [&] {
         check_arrays(n, residuals, k, pi);
         const std::optional<core::OutlierType> outlier = core::outlier_type_of(type);
+        refuse_seasonal(outlier == core::OutlierType::seasonal_level_shift);
         if (!outlier) {
             throw core::OutlierInputError("type " + std::to_string(type) + " is not one outlier type: " +
                                             TYPE_CODES);
         }
-        core::outlier_statistics({residuals, n}, weights(k, pi), *outlier, delta,
+        core::outlier_statistics({residuals, n}, weights(k, pi), *outlier, delta, 0,
                                    std::isnan(sigma) ? std::nullopt : std::optional<double>(sigma),
                                    output(n, effects), output(n, tstats));
     });
@@ -437,8 +448,9 @@ std::int32_t cvhost_locate_outliers(cvhost* host, std::size_t n, const double* r
             throw core::OutlierInputError("types " + std::to_string(types) +
                                             " has a bit that names no outlier type: an OR of " + TYPE_CODES);
         }
+        refuse_seasonal(set->contains(core::OutlierType::seasonal_level_shift));
         const std::span<const double> e(residuals, n);
-        core::check_outlier_input(e, weights(k, pi), *set, delta);
+        core::check_outlier_input(e, weights(k, pi), *set, delta, 0);
         double threshold = critical_value;
         if (std::isnan(critical_value)) {
             if (host == nullptr) {
@@ -454,7 +466,7 @@ std::int32_t cvhost_locate_outliers(cvhost* host, std::size_t n, const double* r
             threshold = core::outlier_critical_value(*curve, method_text(method), n, alpha);
         }
         const std::vector<core::Outlier> found =
-            core::locate_outliers(e, weights(k, pi), *set, delta, threshold);
+            core::locate_outliers(e, weights(k, pi), *set, delta, 0, threshold);
         for (std::size_t i = 0; i < found.size() && i < capacity; ++i) {
             if (index != nullptr) {
                 index[i] = found[i].index;

@@ -41,7 +41,7 @@ core::OutlierOptions options_of(const cvhost_outlier_options& o)
     if (!types) {
         throw core::OutlierInputError("types: " + std::to_string(o.types) +
                                       " has a bit that names no outlier type: an OR of CVHOST_OUTLIER_IO (1), "
-                                      "_AO (2), _LS (4) or _TC (8)");
+                                      "_AO (2), _LS (4), _TC (8) or _SLS (16)");
     }
     options.types = *types;
     options.delta = o.delta;

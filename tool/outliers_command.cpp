@@ -68,7 +68,7 @@ OutlierTypes checked_types(std::string_view text)
     for (const std::string_view item : comma_items(text)) {
         const std::optional<OutlierType> type = outlier_type_named(item);
         if (!type) {
-            throw OptionError(fmt::format("--types: '{}' is not an outlier type (AO, IO, LS or TC, any case)",
+            throw OptionError(fmt::format("--types: '{}' is not an outlier type (AO, IO, LS, TC or SLS, any case)",
                                           platform::escape_controls(item)));
         }
         bits |= static_cast<std::int32_t>(*type);

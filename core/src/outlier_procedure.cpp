@@ -5,8 +5,8 @@
 //      weights, at the times whose residual exists; take the largest while
 //      it exceeds the critical value.
 //   3. Refit with every outlier kept so far and the new ones as regressors
-//      on the series' scale (AO a pulse, LS a step, TC delta^j, IO the
-//      model's psi weights); while the weakest has |t| below the critical
+//      on the series' scale (AO a pulse, LS a step, TC delta^j, SLS a
+//      step in one season, IO the model's psi weights); while the weakest has |t| below the critical
 //      value, drop it and refit.
 //   4. Repeat from 2 on the new fit's residuals until a round adds nothing,
 //      for at most max_rounds rounds. A (time, type) once tried is not
@@ -33,7 +33,7 @@ namespace {
 // The fewest residuals the locate stage is run on.
 constexpr std::size_t MIN_TESTED = 5;
 
-void check_options(const OutlierOptions& options)
+void check_options(const OutlierOptions& options, const ArimaOrder& order)
 {
     if (options.types.empty()) {
         throw OutlierInputError("types: no outlier type to look for");
@@ -41,6 +41,9 @@ void check_options(const OutlierOptions& options)
     if (options.types.contains(OutlierType::temporary_change) && !(options.delta > 0.0 && options.delta < 1.0)) {
         throw OutlierInputError("delta: the temporary change's decay must lie strictly between 0 and 1, got " +
                                 format_shortest(options.delta));
+    }
+    if (options.types.contains(OutlierType::seasonal_level_shift) && order.period < 2) {
+        throw OutlierInputError("types: a seasonal level shift (SLS) needs a seasonal model, a period of at least 2");
     }
     if (options.critical_value && !(std::isfinite(*options.critical_value) && *options.critical_value > 0.0)) {
         throw OutlierInputError("critical_value: must be finite and positive, got " +
@@ -52,7 +55,7 @@ void check_options(const OutlierOptions& options)
 }
 
 // An outlier's path on the series, x_t for t = 0..n-1.
-std::vector<double> outlier_path(const FoundOutlier& outlier, std::size_t n, double delta,
+std::vector<double> outlier_path(const FoundOutlier& outlier, std::size_t n, double delta, std::size_t period,
                                  std::span<const double> psi)
 {
     std::vector<double> x(n, 0.0);
@@ -72,6 +75,11 @@ std::vector<double> outlier_path(const FoundOutlier& outlier, std::size_t n, dou
         }
         break;
     }
+    case OutlierType::seasonal_level_shift:
+        for (std::size_t t = T; t < n; t += period) {
+            x[t] = 1.0;
+        }
+        break;
     case OutlierType::innovational:
         x[T] = 1.0;
         for (std::size_t j = 1; T + j < n && j <= psi.size(); ++j) {
@@ -113,7 +121,7 @@ public:
         }
         std::vector<ArimaRegressor> columns = regressors_;
         for (const FoundOutlier& outlier : outliers) {
-            columns.push_back({outlier_regressor_name(outlier), outlier_path(outlier, y_.size(), options_.delta, psi)});
+            columns.push_back({outlier_regressor_name(outlier), outlier_path(outlier, y_.size(), options_.delta, period(), psi)});
         }
         ArimaOptions fit_options;
         fit_options.include_mean = options_.include_mean;
@@ -159,6 +167,9 @@ public:
         }
     }
 
+    // The seasonal level shift's period (1 for a model without seasons).
+    std::size_t period() const { return static_cast<std::size_t>(order_.period); }
+
 private:
     std::span<const double> y_;
     ArimaOrder order_;
@@ -199,7 +210,7 @@ std::string outlier_regressor_name(const FoundOutlier& outlier)
 OutlierResult find_outliers(const LoadedModule* module, std::span<const double> y, const ArimaOrder& order,
                             std::span<const ArimaRegressor> regressors, const OutlierOptions& options)
 {
-    check_options(options);
+    check_options(options, order);
     if (y.empty()) {
         throw ArimaInputError("y: is empty");
     }
@@ -271,7 +282,7 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
         std::vector<Outlier> found;
         try {
             found = locate_outliers(residuals, current.fit.pi_weights, options.types, options.delta,
-                                    result.critical_value,
+                                    procedure.period(), result.critical_value,
                                     {std::span<const bool>(unavailable.get(), n), room, std::sqrt(current.fit.sigma2),
                                      options.stop_requested});
         } catch (const LocateStopped&) {
@@ -300,7 +311,7 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
     result.reached_bound = result.reached_bound && result.outliers.size() >= bound;
     result.adjusted.assign(y.begin(), y.end());
     for (const FoundOutlier& outlier : result.outliers) {
-        const std::vector<double> x = outlier_path(outlier, n, options.delta, current.psi);
+        const std::vector<double> x = outlier_path(outlier, n, options.delta, procedure.period(), current.psi);
         for (std::size_t t = outlier.index; t < n; ++t) {
             result.adjusted[t] -= outlier.effect * x[t];
         }

@@ -18,11 +18,13 @@ namespace core::outlier_detail {
 void check_residuals(std::span<const double> residuals);
 void check_weights(std::span<const double> pi);
 void check_delta(double delta);
+void check_period(std::size_t period);
 
 // The regressor of an outlier of one type at time T, x_{T+j} for j = 0, 1,
 // ..., which depends on j only, and its sums of squares.
 struct Regressor {
     OutlierType type = OutlierType::additive;
+    std::size_t period = 0;  // the seasonal level shift's
     // x_0..x_{len-1}; the trailing zeros (after the last nonzero value, up
     // to j = n - 1) are left out, since they add nothing to a sum.
     std::vector<double> x;
@@ -33,7 +35,8 @@ struct Regressor {
     double sum_of_squares(std::size_t m) const { return squares[std::min(m, x.size()) - 1]; }
 };
 
-Regressor make_regressor(OutlierType type, std::span<const double> pi, double delta, std::size_t n);
+Regressor make_regressor(OutlierType type, std::span<const double> pi, double delta, std::size_t period,
+                         std::size_t n);
 
 // dot[T] = sum over j < min(n - T, x.size()) of e_{T+j} x_j, for T = 0..n-1,
 // each summed in the order of j, as the formula reads.

@@ -48,7 +48,7 @@ double working_sigma(std::span<const double> work, const std::vector<bool>& left
 }  // namespace
 
 void check_outlier_input(std::span<const double> residuals, std::span<const double> pi, OutlierTypes types,
-                         double delta)
+                         double delta, std::size_t period)
 {
     check_residuals(residuals);
     check_weights(pi);
@@ -58,13 +58,16 @@ void check_outlier_input(std::span<const double> residuals, std::span<const doub
     if (types.contains(OutlierType::temporary_change)) {
         check_delta(delta);
     }
+    if (types.contains(OutlierType::seasonal_level_shift)) {
+        check_period(period);
+    }
 }
 
 std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::span<const double> pi,
-                                     OutlierTypes types, double delta, double critical_value,
+                                     OutlierTypes types, double delta, std::size_t period, double critical_value,
                                      const LocateLimits& limits)
 {
-    check_outlier_input(residuals, pi, types, delta);
+    check_outlier_input(residuals, pi, types, delta, period);
     if (!(std::isfinite(critical_value) && critical_value > 0.0)) {
         throw OutlierInputError("critical value " + format_shortest(critical_value) + " is not finite and positive");
     }
@@ -73,7 +76,7 @@ std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::spa
     std::vector<Regressor> regressors;
     for (const OutlierType type : OUTLIER_TYPES) {
         if (types.contains(type)) {
-            regressors.push_back(make_regressor(type, pi, delta, n));
+            regressors.push_back(make_regressor(type, pi, delta, period, n));
         }
     }
     std::vector<double> work(residuals.begin(), residuals.end());

@@ -1,7 +1,7 @@
 // The outlier statistics of intervention analysis on a fitted model's
 // residuals: the standard regressors of an innovational, additive,
-// level-shift and temporary-change outlier on the model's pi weights, the
-// least-squares effect of each and its t statistic.
+// level-shift, temporary-change and seasonal level-shift outlier on the
+// model's pi weights, the least-squares effect of each and its t statistic.
 //
 // The model's filter is pi(B) = 1 - pi_1 B - pi_2 B^2 - ..., so that its
 // residuals are e_t = pi(B) y_t. An outlier of size w at time T adds w x_t
@@ -11,8 +11,12 @@
 //   AO (additive)          x_T = 1, x_{T+j} = -pi_j
 //   LS (level shift)       x_{T+j} = 1 - (pi_1 + ... + pi_j)
 //   TC (temporary change)  x_{T+j} = delta^j - sum_{i=1..j} delta^(j-i) pi_i
+//   SLS (seasonal level    x_{T+j} = sum over m >= 0, ms <= j, of p_{j-ms},
+//        shift, period s)            p_0 = 1, p_i = -pi_i
 //
-// (pi_j = 0 past the k weights given). Regressing e_T..e_{n-1} on x gives the
+// (pi_j = 0 past the k weights given). The seasonal level shift is a step in
+// one season only: the series moves at T, T + s, T + 2s, ..., the seasonal
+// counterpart of the level shift's step at every time from T. Regressing e_T..e_{n-1} on x gives the
 // effect and its statistic
 //
 //   w(T)   = sum_t e_t x_t / S(T),   S(T) = sum_t x_t^2,   t = T..n-1,
@@ -23,10 +27,13 @@
 // n - T values, and w(T) = sum_j e_{T+j} x_j / S(T). The cost is one dot
 // product per time, O(n^2) per type, in O(n + k) memory. The TC sequence
 // comes from its recurrence x_j = delta x_{j-1} - pi_j, which equals the
-// sum above term by term up to rounding.
+// sum above term by term up to rounding, and the SLS sequence from
+// x_j = p_j + x_{j-s}.
 //
 // A level shift at the last point has the additive outlier's regressor
-// (x_{n-1} = 1 and nothing after); it is left out: effect and statistic NaN.
+// (x_{n-1} = 1 and nothing after), and so has a seasonal level shift at a
+// time T > n - 1 - s, whose step never recurs within the series: they are
+// left out, effect and statistic NaN.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -87,6 +94,14 @@ void check_weights(std::span<const double> pi)
     }
 }
 
+void check_period(std::size_t period)
+{
+    if (period < 2) {
+        throw OutlierInputError("period = " + std::to_string(period) +
+                                ": a seasonal level shift needs the seasonal period, at least 2");
+    }
+}
+
 void check_delta(double delta)
 {
     if (!(delta > 0.0 && delta < 1.0)) {
@@ -95,10 +110,12 @@ void check_delta(double delta)
     }
 }
 
-Regressor make_regressor(OutlierType type, std::span<const double> pi, double delta, std::size_t n)
+Regressor make_regressor(OutlierType type, std::span<const double> pi, double delta, std::size_t period,
+                         std::size_t n)
 {
     Regressor r;
     r.type = type;
+    r.period = period;
     r.x.assign(n, 0.0);
     // pi_j for j = 1..k, 0 past them.
     const auto weight = [&](std::size_t j) { return j <= pi.size() ? pi[j - 1] : 0.0; };
@@ -122,6 +139,12 @@ Regressor make_regressor(OutlierType type, std::span<const double> pi, double de
     case OutlierType::temporary_change:
         for (std::size_t j = 1; j < n; ++j) {
             r.x[j] = delta * r.x[j - 1] - weight(j);
+        }
+        break;
+    case OutlierType::seasonal_level_shift:
+        for (std::size_t j = 1; j < n; ++j) {
+            const double own = -weight(j);  // p_j
+            r.x[j] = j >= period ? own + r.x[j - period] : own;
         }
         break;
     }
@@ -191,7 +214,10 @@ void correlate(std::span<const double> e, std::span<const double> x, std::span<d
 
 Estimate estimate(const Regressor& regressor, std::size_t n, std::size_t T, double dot, double sigma)
 {
-    if (regressor.type == OutlierType::level_shift && T + 1 == n) {
+    const bool recurs = regressor.type == OutlierType::level_shift             ? T + 1 < n
+                        : regressor.type == OutlierType::seasonal_level_shift ? T + regressor.period < n
+                                                                              : true;
+    if (!recurs) {
         const double nan = std::numeric_limits<double>::quiet_NaN();
         return {nan, nan};
     }
@@ -243,9 +269,11 @@ const char* outlier_type_name(OutlierType type)
     case OutlierType::level_shift:
         return "LS";
     case OutlierType::temporary_change:
+        return "TC";
+    case OutlierType::seasonal_level_shift:
         break;
     }
-    return "TC";
+    return "SLS";
 }
 
 std::optional<OutlierType> outlier_type_of(std::int32_t code)
@@ -292,13 +320,16 @@ double default_sigma(std::span<const double> residuals)
 }
 
 void outlier_statistics(std::span<const double> residuals, std::span<const double> pi, OutlierType type,
-                        double delta, std::optional<double> sigma, std::span<double> effects,
+                        double delta, std::size_t period, std::optional<double> sigma, std::span<double> effects,
                         std::span<double> statistics)
 {
     check_residuals(residuals);
     check_weights(pi);
     if (type == OutlierType::temporary_change) {
         check_delta(delta);
+    }
+    if (type == OutlierType::seasonal_level_shift) {
+        check_period(period);
     }
     const std::size_t n = residuals.size();
     for (const std::span<double> out : {effects, statistics}) {
@@ -322,7 +353,7 @@ void outlier_statistics(std::span<const double> residuals, std::span<const doubl
                                     format_shortest(scale) + "; give sigma");
         }
     }
-    const Regressor regressor = make_regressor(type, pi, delta, n);
+    const Regressor regressor = make_regressor(type, pi, delta, period, n);
     std::vector<double> dot(n);
     correlate(residuals, regressor.x, dot);
     for (std::size_t T = 0; T < n; ++T) {

@@ -94,6 +94,8 @@ def test_bad_input_to_the_statistics_is_a_value_error():
     residuals, pi = fixture_inputs()
     with pytest.raises(ValueError, match="unknown outlier type 'XO'"):
         ljungcv.outlier_statistics(residuals, pi, "XO")
+    with pytest.raises(ValueError, match="needs the model's period"):
+        ljungcv.outlier_statistics(residuals, pi, "sls")
     for bad in (np.nan, np.inf):
         with pytest.raises(ValueError):
             ljungcv.outlier_statistics(np.r_[residuals[:5], bad], pi, "AO")
@@ -153,6 +155,9 @@ def procedure_cases():
     y = simulate(5, 20)
     y[12] += 5
     cases.append(("noise_own_threshold", y, (0, 0, 0, 0, 0, 0, 1), None, 14, 0.4, 0.05, None, 3.0))
+    y = simulate(6, 96, ma=(-0.4,), d=1, D=1, s=12)
+    y[40::12] += 7  # one month's level moves
+    cases.append(("airline_sls", y, (0, 1, 1, 0, 1, 1, 12), None, 30, 0.7, 0.05, None, None))
     return cases
 
 

@@ -18,7 +18,7 @@ import unittest
 
 LJUNGCV = None
 FIXTURE = None
-TYPES = {1: "IO", 2: "AO", 4: "LS", 8: "TC"}
+TYPES = {1: "IO", 2: "AO", 4: "LS", 8: "TC", 16: "SLS"}
 
 
 def fixture_cases():

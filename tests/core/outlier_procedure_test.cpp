@@ -40,6 +40,7 @@ struct Planted {
     OutlierType type;
     std::size_t at;
     double size;  // in innovation standard deviations
+    core::OutlierTypes types = core::DEFAULT_OUTLIER_TYPES;
 };
 
 // A large effect of each type under a stationary, an integrated and a
@@ -57,12 +58,17 @@ TEST_F(OutlierProcedure, FindsPlantedEffectsUnderEachModel)
         {"AR(1)", {1.0, -0.6}, {1.0}, {1, 0, 0}, 200, OutlierType::temporary_change, 50, 8.0},
         {"IMA(1,1)", {1.0, -1.0}, {1.0, -0.5}, {0, 1, 1}, 150, OutlierType::additive, 70, 7.0},
         {"airline", airline_ar, airline_ma, {0, 1, 1, 0, 1, 1, 12}, 144, OutlierType::level_shift, 90, 6.0},
+        {"airline", airline_ar, airline_ma, {0, 1, 1, 0, 1, 1, 12}, 144, OutlierType::seasonal_level_shift, 70, 8.0,
+         {OutlierType::additive, OutlierType::level_shift, OutlierType::temporary_change,
+          OutlierType::seasonal_level_shift}},
     };
     for (const Planted& c : cases) {
         for (std::uint64_t seed = 1; seed <= 3; ++seed) {
             std::vector<double> y = simulate_lag_model(c.ar, c.ma, c.n, seed, 1.0);
-            plant_outlier(y, c.type, c.at, c.size);
-            const OutlierResult result = run(y, c.order);
+            plant_outlier(y, c.type, c.at, c.size, static_cast<std::size_t>(c.order.period));
+            OutlierOptions options;
+            options.types = c.types;
+            const OutlierResult result = run(y, c.order, options);
             SCOPED_TRACE(std::string(c.model) + " " + core::outlier_type_name(c.type) + " seed " +
                          std::to_string(seed));
             bool found = false;

@@ -48,6 +48,9 @@ double weight(const std::vector<double>& pi, std::size_t j)
     return j >= 1 && j <= pi.size() ? pi[j - 1] : 0.0;
 }
 
+// The seasonal level shift's period in these tests.
+constexpr std::size_t PERIOD = 3;
+
 // The regressor of `type` at time T + j, straight from its definition.
 double regressor(OutlierType type, const std::vector<double>& pi, double delta, std::size_t j)
 {
@@ -69,6 +72,15 @@ double regressor(OutlierType type, const std::vector<double>& pi, double delta, 
             sum += std::pow(delta, static_cast<double>(j - i)) * weight(pi, i);
         }
         return std::pow(delta, static_cast<double>(j)) - sum;
+    }
+    case OutlierType::seasonal_level_shift: {
+        // A unit at j, j - s, j - 2s, ... through 1 - pi_1 B - pi_2 B^2 - ...
+        double sum = 0.0;
+        for (std::size_t m = 0; m * PERIOD <= j; ++m) {
+            const std::size_t i = j - m * PERIOD;
+            sum += i == 0 ? 1.0 : -weight(pi, i);
+        }
+        return sum;
     }
     }
     return NaN;
@@ -102,7 +114,8 @@ Direct direct(const std::vector<double>& e, const std::vector<double>& pi, Outli
     const std::size_t n = e.size();
     Direct d;
     for (std::size_t T = 0; T < n; ++T) {
-        if (type == OutlierType::level_shift && T == n - 1) {
+        if ((type == OutlierType::level_shift && T == n - 1) ||
+            (type == OutlierType::seasonal_level_shift && T + PERIOD >= n)) {
             d.effects.push_back(NaN);
             d.statistics.push_back(NaN);
             continue;
@@ -123,13 +136,13 @@ Direct direct(const std::vector<double>& e, const std::vector<double>& pi, Outli
 
 // IO, AO and LS are summed in the formula's order and agree to the bit (a
 // zero's sign aside: the core skips the regressor's trailing zeros). The TC
-// regressor comes from its recurrence, not from powers of delta, and agrees
-// to a relative 1e-12.
+// and SLS regressors come from their recurrences, not from powers of delta
+// or sums over the seasons, and agree to a relative 1e-12.
 void expect_agree(double core, double formula, OutlierType type, const std::string& where)
 {
     if (std::isnan(formula)) {
         EXPECT_TRUE(std::isnan(core)) << where;
-    } else if (type == OutlierType::temporary_change) {
+    } else if (type == OutlierType::temporary_change || type == OutlierType::seasonal_level_shift) {
         EXPECT_NEAR(core, formula, 1e-12 * std::max(1.0, std::fabs(formula))) << where;
     } else {
         EXPECT_EQ(core, formula) << where;
@@ -155,8 +168,8 @@ TEST(OutlierStatistics, AgreeWithTheFormulas)
                 for (const OutlierType type : OUTLIER_TYPES) {
                     std::vector<double> effects(n);
                     std::vector<double> statistics(n);
-                    outlier_statistics(e, pi, type, delta, n > 2 ? std::nullopt : std::optional<double>(sigma),
-                                       effects, statistics);
+                    outlier_statistics(e, pi, type, delta, PERIOD,
+                                       n > 2 ? std::nullopt : std::optional<double>(sigma), effects, statistics);
                     const Direct d = direct(e, pi, type, delta, sigma);
                     for (std::size_t T = 0; T < n; ++T) {
                         const std::string where = std::string(outlier_type_name(type)) + " n=" + std::to_string(n) +
@@ -195,6 +208,7 @@ struct ErrorCase {
     double delta;
     std::optional<double> sigma;
     const char* message;  // "" when the input is good
+    std::size_t period = 4;
 };
 
 TEST(OutlierStatistics, RejectInputWithAReason)
@@ -216,6 +230,8 @@ TEST(OutlierStatistics, RejectInputWithAReason)
         {"delta NaN", e, {}, TC, NaN, 1.0,
          "delta = nan is outside (0, 1): a temporary change decays by the factor delta each step"},
         {"delta unread by AO", e, {}, AO, 5.0, 1.0, ""},
+        {"period 1", e, {}, OutlierType::seasonal_level_shift, 0.7, 1.0,
+         "period = 1: a seasonal level shift needs the seasonal period, at least 2", 1},
         {"sigma 0", e, {}, AO, 0.7, 0.0, "sigma = 0 is not a finite positive scale"},
         {"sigma negative", e, {}, AO, 0.7, -2.0, "sigma = -2 is not a finite positive scale"},
         {"sigma infinite", e, {}, AO, 0.7, INF, "sigma = inf is not a finite positive scale"},
@@ -226,7 +242,7 @@ TEST(OutlierStatistics, RejectInputWithAReason)
     for (const ErrorCase& c : cases) {
         std::vector<double> statistics(c.residuals.size());
         try {
-            outlier_statistics(c.residuals, c.pi, c.type, c.delta, c.sigma, {}, statistics);
+            outlier_statistics(c.residuals, c.pi, c.type, c.delta, c.period, c.sigma, {}, statistics);
             EXPECT_STREQ("", c.message) << c.what;
         } catch (const OutlierInputError& error) {
             EXPECT_STREQ(error.what(), c.message) << c.what;
@@ -274,7 +290,7 @@ protected:
 
     std::vector<Outlier> locate(const std::vector<double>& e, double critical_value) const
     {
-        std::vector<Outlier> found = locate_outliers(e, pi, types, DEFAULT_DELTA, critical_value);
+        std::vector<Outlier> found = locate_outliers(e, pi, types, DEFAULT_DELTA, 0, critical_value);
         // Whatever the series: each time once, each statistic above the value.
         std::vector<bool> seen(e.size(), false);
         for (const Outlier& o : found) {
@@ -344,7 +360,7 @@ TEST_F(Locate, TakesTheLargestStatisticFirst)
         }
         std::vector<double> effects(N);
         std::vector<double> statistics(N);
-        outlier_statistics(e, pi, type, DEFAULT_DELTA, std::nullopt, effects, statistics);
+        outlier_statistics(e, pi, type, DEFAULT_DELTA, 0, std::nullopt, effects, statistics);
         for (std::size_t T = 0; T < N; ++T) {
             if (std::fabs(statistics[T]) > largest) {
                 largest = std::fabs(statistics[T]);
@@ -377,9 +393,9 @@ TEST_F(Locate, CriticalValueErrorsAreTheFunctionsOwn)
     }
     const std::vector<double> e = {1, -1, 2, 0.5};
     for (const double bad : {0.0, -1.0, INF, NaN}) {
-        EXPECT_THROW(locate_outliers(e, pi, types, 0.7, bad), OutlierInputError) << bad;
+        EXPECT_THROW(locate_outliers(e, pi, types, 0.7, 0, bad), OutlierInputError) << bad;
     }
-    EXPECT_THROW(locate_outliers(e, pi, OutlierTypes{}, 0.7, 3.0), OutlierInputError);
+    EXPECT_THROW(locate_outliers(e, pi, OutlierTypes{}, 0.7, 0, 3.0), OutlierInputError);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST(CvhostOutliers, StatisticsAreTheCoresBits)
             EXPECT_STREQ(message, "");
             std::vector<double> core_effects(s.n());
             std::vector<double> core_tstats(s.n());
-            core::outlier_statistics(s.e, s.pi, *core::outlier_type_of(type), 0.6,
+            core::outlier_statistics(s.e, s.pi, *core::outlier_type_of(type), 0.6, 0,
                                        std::isnan(sigma) ? std::nullopt : std::optional<double>(sigma),
                                        core_effects, core_tstats);
             // Either output alone, the other NULL.
@@ -98,7 +98,7 @@ TEST(CvhostOutliers, LocatesWithTheModulesCriticalValue)
         double expected_cv = 0;
         ASSERT_EQ(cvhost_ljungcv(handle.host, 120, 0.05, method, &expected_cv, nullptr), CVHOST_STATUS_OK);
         const std::vector<core::Outlier> core =
-            core::locate_outliers(s.e, s.pi, *core::OutlierTypes::of_bits(types), 0.7, expected_cv);
+            core::locate_outliers(s.e, s.pi, *core::OutlierTypes::of_bits(types), 0.7, 0, expected_cv);
         ASSERT_GE(core.size(), 2U);
 
         std::vector<std::size_t> index(core.size());
@@ -175,7 +175,10 @@ TEST(CvhostOutliers, RejectsInputWithAReason)
         {"n 0", H, 0, true, 0, false, AO, 0.7, NaN, 0.05, nullptr, NaN, INVALID, "no residuals (n = 0)"},
         {"NULL residuals", H, 5, false, 0, false, AO, 0.7, NaN, 0.05, nullptr, NaN, INVALID, "residuals is NULL"},
         {"NULL pi", H, 5, true, 2, false, AO, 0.7, NaN, 0.05, nullptr, NaN, INVALID, "pi is NULL but k = 2"},
-        {"type 16", H, 5, true, 0, false, 16, 0.7, NaN, 0.05, nullptr, NaN, INVALID, nullptr},
+        {"type 32", H, 5, true, 0, false, 32, 0.7, NaN, 0.05, nullptr, NaN, INVALID, nullptr},
+        {"SLS, without a period", H, 5, true, 0, false, CVHOST_OUTLIER_SLS, 0.7, NaN, 0.05, nullptr, NaN, INVALID,
+         "CVHOST_OUTLIER_SLS (16) needs the model's seasonal period, which this call does not take: "
+         "cvhost_find_outliers does"},
     };
     const Series s;
     for (const Rejected& c : cases) {
@@ -216,9 +219,9 @@ TEST(CvhostOutliers, RejectsInputWithAReason)
     };
     EXPECT_EQ(locate(H, 0, 0.05, nullptr, NaN), INVALID);
     EXPECT_STREQ(message, "no outlier type to look for");
-    EXPECT_EQ(locate(H, 16 | AO, 0.05, nullptr, NaN), INVALID);
+    EXPECT_EQ(locate(H, 32 | AO, 0.05, nullptr, NaN), INVALID);
     EXPECT_STREQ(message,
-                 "types 18 has a bit that names no outlier type: an OR of CVHOST_OUTLIER_IO (1), _AO (2), _LS (4) or "
+                 "types 34 has a bit that names no outlier type: an OR of CVHOST_OUTLIER_IO (1), _AO (2), _LS (4) or "
                  "_TC (8)");
     EXPECT_EQ(locate(nullptr, AO, 0.05, nullptr, NaN), INVALID);
     EXPECT_STREQ(message, "host is NULL: LJUNGCV's critical value needs the module (or give critical_value)");

@@ -119,8 +119,10 @@ TEST_F(Procedure, RefusesBadInputAndStopsOnRequest)
     const std::vector<Case> cases = {
         {"version", [](cvhost_outlier_options& o) { o.version = 9; }, false, CVHOST_STATUS_INVALID_ARGUMENT,
          "options: version 9"},
-        {"type bit", [](cvhost_outlier_options& o) { o.types = 16; }, false, CVHOST_STATUS_INVALID_ARGUMENT,
-         "types: 16"},
+        {"type bit", [](cvhost_outlier_options& o) { o.types = 32; }, false, CVHOST_STATUS_INVALID_ARGUMENT,
+         "types: 32"},
+        {"SLS without seasons", [](cvhost_outlier_options& o) { o.types = CVHOST_OUTLIER_SLS; }, false,
+         CVHOST_STATUS_INVALID_ARGUMENT, "types: a seasonal level shift (SLS) needs a seasonal model"},
         {"no type", [](cvhost_outlier_options& o) { o.types = 0; }, false, CVHOST_STATUS_INVALID_ARGUMENT,
          "types: no outlier type"},
         {"model", [](cvhost_outlier_options& o) { o.model.p = 6; }, false, CVHOST_STATUS_INVALID_ARGUMENT, "p: "},

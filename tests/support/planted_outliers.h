@@ -1,6 +1,7 @@
 // An outlier's effect added to a series, as the outlier procedure's
 // regressors read it: an AO a pulse, an LS a step, a TC a decay by the
-// core's default delta (an IO depends on the model, and is not planted here).
+// core's default delta, an SLS a step in the season of `at` (an IO depends
+// on the model, and is not planted here).
 #ifndef CVMODULE_TESTS_PLANTED_OUTLIERS_H
 #define CVMODULE_TESTS_PLANTED_OUTLIERS_H
 
@@ -9,7 +10,8 @@
 
 #include "core/outliers.h"
 
-inline void plant_outlier(std::vector<double>& y, core::OutlierType type, std::size_t at, double size)
+inline void plant_outlier(std::vector<double>& y, core::OutlierType type, std::size_t at, double size,
+                          std::size_t period = 1)
 {
     double power = 1.0;
     for (std::size_t t = at; t < y.size(); ++t) {
@@ -23,6 +25,9 @@ inline void plant_outlier(std::vector<double>& y, core::OutlierType type, std::s
         case core::OutlierType::temporary_change:
             y[t] += size * power;
             power *= core::DEFAULT_DELTA;
+            break;
+        case core::OutlierType::seasonal_level_shift:
+            y[t] += (t - at) % period == 0 ? size : 0.0;
             break;
         case core::OutlierType::innovational:
             break;

@@ -1,6 +1,6 @@
 // Outliers in the residuals of a fitted time-series model: the statistic of
-// an innovational, additive, level-shift or temporary-change outlier at every
-// time, and the locate stage that takes the largest while it exceeds the
+// an innovational, additive, level-shift, temporary-change or seasonal
+// level-shift outlier at every time, and the locate stage that takes the largest while it exceeds the
 // critical value. The model is the caller's: it hands down the residuals
 // e_0..e_{n-1} and the pi weights pi_1..pi_k of its filter
 // e_t = y_t - sum_j pi_j y_{t-j}; no model is fitted here.
@@ -24,16 +24,24 @@ namespace core {
 
 // The numbers are the C interface's CVHOST_OUTLIER_* values, and bits of a
 // set of types.
-enum class OutlierType : std::int32_t { innovational = 1, additive = 2, level_shift = 4, temporary_change = 8 };
+enum class OutlierType : std::int32_t {
+    innovational = 1,
+    additive = 2,
+    level_shift = 4,
+    temporary_change = 8,
+    seasonal_level_shift = 16,
+};
 
 // Every type in the order the locate stage tries them (ties go to the
 // first). The additive outlier comes first: at the last time the
 // innovational outlier and the temporary change have its regressor, and the
-// simpler effect is the one to report.
-inline constexpr std::array<OutlierType, 4> OUTLIER_TYPES = {
-    OutlierType::additive, OutlierType::innovational, OutlierType::level_shift, OutlierType::temporary_change};
+// simpler effect is the one to report. The seasonal level shift comes last:
+// in a period whose seasons are one apart it is the level shift.
+inline constexpr std::array<OutlierType, 5> OUTLIER_TYPES = {
+    OutlierType::additive, OutlierType::innovational, OutlierType::level_shift, OutlierType::temporary_change,
+    OutlierType::seasonal_level_shift};
 
-// "IO", "AO", "LS" or "TC".
+// "IO", "AO", "LS", "TC" or "SLS".
 const char* outlier_type_name(OutlierType type);
 // The type of a CVHOST_OUTLIER_* number, or nothing.
 std::optional<OutlierType> outlier_type_of(std::int32_t code);
@@ -96,15 +104,18 @@ double default_sigma(std::span<const double> residuals);
 // T = 0..n-1 (n = residuals.size()): effects[T] = w(T), statistics[T] =
 // tau(T); either span may be empty (not wanted), else it holds n values.
 // pi holds pi_1..pi_k (k may be 0); delta is the temporary change's decay,
-// read for that type only; sigma is the residual scale, default_sigma when
-// not given. A level shift at the last point is an additive outlier: its
-// effect and statistic there are NaN. Where a sum overflows, the effect or
-// the statistic is NaN or infinite.
+// read for that type only; period is the seasonal level shift's s, read for
+// that type only; sigma is the residual scale, default_sigma when not given.
+// A level shift at the last point is an additive outlier, and so is a
+// seasonal level shift in the last period (its step recurs past the end):
+// their effects and statistics there are NaN. Where a sum overflows, the
+// effect or the statistic is NaN or infinite.
 // Throws OutlierInputError for no residuals, a residual or weight that is
-// not finite, a delta outside (0, 1), a sigma that is not finite and
-// positive, or a default sigma of 0.
+// not finite, a delta outside (0, 1), a period below 2 for the seasonal
+// level shift, a sigma that is not finite and positive, or a default sigma
+// of 0.
 void outlier_statistics(std::span<const double> residuals, std::span<const double> pi, OutlierType type,
-                        double delta, std::optional<double> sigma, std::span<double> effects,
+                        double delta, std::size_t period, std::optional<double> sigma, std::span<double> effects,
                         std::span<double> statistics);
 
 // One outlier the locate stage found: its time (0-based), its type, its
@@ -120,9 +131,10 @@ struct Outlier {
 
 // Throws OutlierInputError where locate_outliers would for its input:
 // no residuals, a residual or weight that is not finite, an empty type set,
-// a delta outside (0, 1) with the temporary change in the set.
+// a delta outside (0, 1) with the temporary change in the set, a period
+// below 2 with the seasonal level shift in it.
 void check_outlier_input(std::span<const double> residuals, std::span<const double> pi, OutlierTypes types,
-                         double delta);
+                         double delta, std::size_t period);
 
 // Which times the locate stage may take, and how many.
 struct LocateLimits {
@@ -159,7 +171,7 @@ public:
 // set, a critical value that is not finite and positive, or a default sigma
 // of 0 on the way.
 std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::span<const double> pi,
-                                     OutlierTypes types, double delta, double critical_value,
+                                     OutlierTypes types, double delta, std::size_t period, double critical_value,
                                      const LocateLimits& limits = {});
 
 // LJUNGCV(n, alpha [, method_text]) for a series of n residuals, through the

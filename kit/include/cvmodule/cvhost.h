@@ -183,6 +183,9 @@ CVHOST_API void cvhost_level_range(double *lowest, double *highest);
 #define CVHOST_OUTLIER_AO 2 /* additive */
 #define CVHOST_OUTLIER_LS 4 /* level shift */
 #define CVHOST_OUTLIER_TC 8 /* temporary change */
+/* A seasonal level shift (a step in one season: at T, T + s, T + 2s, ...) needs the model's
+   period s: cvhost_find_outliers takes it; the two calls below have no period and refuse it. */
+#define CVHOST_OUTLIER_SLS 16
 
 /* For every time T = 0..n-1, the effect and the statistic of an outlier of `type` (one
    CVHOST_OUTLIER_* value) at T, given residuals[0..n-1] of a fitted model, its pi weights
@@ -344,7 +347,8 @@ CVHOST_API int cvhost_fit_iterations(const cvhost_fit *fit);
 /* Fits the model, locates outliers in its standardized residuals (the
    statistics and the locate stage above, on the fit's residuals and pi
    weights), refits with every outlier found as a regressor on the series'
-   scale (AO a pulse, LS a step, TC delta^j, IO the model's psi weights),
+   scale (AO a pulse, LS a step, TC delta^j, SLS a step in one season,
+   IO the model's psi weights),
    drops the weakest while its |t| is below the critical value, and repeats
    until a round adds nothing. The critical value is LJUNGCV(m, alpha,
    method), m the residuals tested (n less the d + D s the differencing
@@ -362,7 +366,8 @@ CVHOST_API int cvhost_fit_iterations(const cvhost_fit *fit);
 typedef struct cvhost_outlier_options {
     unsigned int version;        /* CVHOST_OUTLIER_OPTIONS_VERSION */
     cvhost_fit_options model;    /* the series, the model and its regressors; weights is not read */
-    int32_t types;               /* an OR of CVHOST_OUTLIER_* bits; AO | LS | TC by default */
+    int32_t types;               /* an OR of CVHOST_OUTLIER_* bits; AO | LS | TC by default;
+                                    SLS only with a seasonal model (period >= 2) */
     double delta;                /* the temporary change's decay, 0 < delta < 1 */
     double alpha;                /* the level of LJUNGCV's critical value */
     const char *method;          /* LJUNGCV's method text; NULL: the function's default (corrected) */

@@ -27,7 +27,7 @@ from ._model import Model, address, model
 __all__ = ["outliers", "outlier_statistics", "Outlier", "OutlierResults", "OutlierWarning", "OUTLIER_TYPES"]
 
 #: The outlier types and their codes in the C interface (also bits of a set).
-OUTLIER_TYPES = {"IO": 1, "AO": 2, "LS": 4, "TC": 8}
+OUTLIER_TYPES = {"IO": 1, "AO": 2, "LS": 4, "TC": 8, "SLS": 16}
 _TYPE_NAMES = {code: name for name, code in OUTLIER_TYPES.items()}
 _STATUS_OK = 0
 _MESSAGE_SIZE = 512
@@ -51,7 +51,7 @@ class OutlierWarning(UserWarning):
 class Outlier(NamedTuple):
     """One outlier: where, of which type, how large, how significant."""
     index: int     #: 0-based position in the series
-    type: str      #: "AO", "LS", "TC" or "IO"
+    type: str      #: "AO", "LS", "TC", "IO" or "SLS"
     effect: float  #: its size on the series' scale, from the final fit
     tstat: float   #: its t statistic in the final fit
     label: Any = None  #: the index label of a pandas Series, else None
@@ -210,8 +210,9 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[
         less the missing ones).
     method : str, default the corrected method
         LJUNGCV's method, as :func:`ljungcv.critical_value` takes it.
-    types : sequence of "AO", "LS", "TC", "IO", default ("AO", "LS", "TC")
-        The outlier types looked for.
+    types : sequence of "AO", "LS", "TC", "IO", "SLS", default ("AO", "LS", "TC")
+        The outlier types looked for. "SLS", a seasonal level shift (a step
+        in one season: at T, T + s, T + 2s, ...), needs a seasonal model.
     delta : float, default 0.7
         The decay of a temporary change, 0 < delta < 1.
     critical_value : float, optional
@@ -332,6 +333,9 @@ def outlier_statistics(residuals: Any, pi: Any, type: str, delta: float = 0.7,
     that is not finite and positive, or no residuals.
     """
     code = _type_code(type)
+    if code == OUTLIER_TYPES["SLS"]:
+        raise ValueError("a seasonal level shift (SLS) needs the model's period, which outlier_statistics "
+                         "does not take: ljungcv.outliers looks for it")
     e = _doubles(residuals, "residuals")
     weights = _doubles(pi, "pi")
     scale = math.nan if sigma is None else float(sigma)

@@ -4,18 +4,19 @@
 # out, with R's positions, missing values and the series' own calendar.
 # The statistics alone (ljungcv_outlier_statistics) are the 1.2 call.
 
-OUTLIER_TYPES <- c(IO = 1L, AO = 2L, LS = 4L, TC = 8L)  # the C interface's CVHOST_OUTLIER_* codes
+OUTLIER_TYPES <- c(IO = 1L, AO = 2L, LS = 4L, TC = 8L, SLS = 16L)  # the C interface's CVHOST_OUTLIER_* codes
+TYPE_LIST <- "\"AO\", \"LS\", \"TC\", \"IO\", \"SLS\""
 
 quoted <- function(text) encodeString(text, quote = "\"")  # control bytes escaped
 
 outlier_type_codes <- function(types, name = "types") {
   if (!is.character(types) || anyNA(types) || length(types) == 0L) {
-    stop(gettextf("'%s' must be one or more of \"AO\", \"LS\", \"TC\", \"IO\"", name), call. = FALSE)
+    stop(gettextf("'%s' must be one or more of %s", name, TYPE_LIST), call. = FALSE)
   }
   codes <- OUTLIER_TYPES[toupper(types)]
   if (anyNA(codes)) {
-    stop(gettextf("unknown outlier type %s: the types are \"AO\", \"LS\", \"TC\", \"IO\"",
-                  quoted(types[is.na(codes)][1L])), call. = FALSE)
+    stop(gettextf("unknown outlier type %s: the types are %s", quoted(types[is.na(codes)][1L]), TYPE_LIST),
+         call. = FALSE)
   }
   unname(codes)
 }
@@ -32,9 +33,13 @@ ljungcv_outlier_statistics <- function(residuals, pi, type, delta = 0.7, sigma =
   e <- numeric_argument(residuals, "residuals")
   weights <- numeric_argument(pi, "pi")
   if (length(type) != 1L) {
-    stop("'type' must be one of \"AO\", \"LS\", \"TC\", \"IO\"", call. = FALSE)
+    stop(gettextf("'type' must be one of %s", TYPE_LIST), call. = FALSE)
   }
   code <- outlier_type_codes(type, "type")
+  if (code == OUTLIER_TYPES[["SLS"]]) {
+    stop("a seasonal level shift (\"SLS\") needs the model's period, which ljungcv_outlier_statistics ",
+         "does not take: ljungcv_outliers looks for it", call. = FALSE)
+  }
   scale <- if (is.null(sigma)) NaN else single_number(sigma, "sigma")
   result <- .Call(C_outlier_statistics, e, weights, code, single_number(delta, "delta"), scale)
   list(effects = result[[1L]], tstats = result[[2L]])

@@ -14,7 +14,9 @@ ljungcv_outlier_statistics(residuals, pi, type, delta = 0.7, sigma = NULL)
   \item{pi}{its pi weights \eqn{\pi_1, \dots, \pi_k}{pi_1, ..., pi_k}
     (\eqn{e_t = y_t - \sum_j \pi_j y_{t-j}}{e_t = y_t - sum_j pi_j y_(t-j)});
     \code{numeric(0)} for none.}
-  \item{type}{\code{"AO"}, \code{"LS"}, \code{"TC"} or \code{"IO"}.}
+  \item{type}{\code{"AO"}, \code{"LS"}, \code{"TC"} or \code{"IO"} (a
+    seasonal level shift needs the model's period: \code{\link{ljungcv_outliers}}
+    looks for it).}
   \item{delta}{the decay of a temporary change, between 0 and 1.}
   \item{sigma}{the residual scale, or \code{NULL} for 1.4826 times the
     median absolute deviation of the residuals from their median.}

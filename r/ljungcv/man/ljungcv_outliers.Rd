@@ -48,8 +48,10 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
     \code{\link{ljungcv}}; \code{NULL}: the function's default, the
     corrected method (\code{"C"}).}
   \item{types}{the outlier types looked for, any of \code{"AO"} (additive),
-    \code{"LS"} (level shift), \code{"TC"} (temporary change) and
-    \code{"IO"} (innovational); \code{NULL}: \code{c("AO", "LS", "TC")}.}
+    \code{"LS"} (level shift), \code{"TC"} (temporary change),
+    \code{"IO"} (innovational) and, for a seasonal model, \code{"SLS"}
+    (seasonal level shift: a step in one season, at T, T + s, T + 2s, ...);
+    \code{NULL}: \code{c("AO", "LS", "TC")}.}
   \item{delta}{the decay of a temporary change, strictly between 0 and 1;
     \code{NULL}: 0.7.}
   \item{critical_value}{a threshold of your own, finite and positive, in

@@ -39,6 +39,7 @@ test_that("the statistics and the locate stage give the fixture's bits, as in Py
 test_that("the statistics refuse bad input, saying why", {
   e <- c(0.5, -1, 2, 0.1, -0.3, 1.2)
   expect_error(ljungcv_outlier_statistics(e, 0.5, "XO"), "unknown outlier type \"XO\"")
+  expect_error(ljungcv_outlier_statistics(e, 0.5, "sls"), "needs the model's period")
   expect_error(ljungcv_outlier_statistics(c(e, NA), 0.5, "AO"))
   expect_error(ljungcv_outlier_statistics(e, c(0.5, Inf), "AO"))
   expect_error(ljungcv_outlier_statistics(e, 0.5, "TC", delta = 1))
@@ -72,7 +73,7 @@ expect_fixture_bits <- function(actual, text, label) {
 
 test_that("the procedure gives the fixture's bits, as the command and Python do, at 1-based positions", {
   cases <- procedure_fixture()
-  expect_length(cases, 5L)
+  expect_length(cases, 6L)
   types <- ljungcv:::OUTLIER_TYPES
   for (name in names(cases)) {
     case <- cases[[name]]
