@@ -17,6 +17,7 @@ ArimaFit fit_arima(std::span<const double> y, const ArimaOrder& order, std::span
     fit.max_iterations = options.max_iterations;
     fit.pi_weights = options.weights.value_or(default_weight_count(y.size()));
     fit.stop_requested = options.stop_requested;
+    fit.fixed_arma = options.fixed_arma;
     return engine::fit_arima(y, order, regressors, fit);
 }
 

@@ -114,7 +114,10 @@ public:
     {
     }
 
-    ArimaFit fit(const std::vector<FoundOutlier>& outliers, std::span<const double> psi) const
+    // The model with `outliers` as regressors; with `arma`, its ARMA
+    // coefficients held there and the regression alone fitted.
+    ArimaFit fit(const std::vector<FoundOutlier>& outliers, std::span<const double> psi,
+                 std::optional<std::vector<double>> arma = std::nullopt) const
     {
         if (options_.stop_requested && options_.stop_requested()) {
             throw OutlierStopped();
@@ -128,6 +131,7 @@ public:
         fit_options.include_drift = options_.include_drift;
         fit_options.max_iterations = options_.max_iterations;
         fit_options.stop_requested = options_.stop_requested;
+        fit_options.fixed_arma = std::move(arma);
         try {
             return fit_arima(y_, order_, columns, fit_options);
         } catch (const ArimaStopped&) {
@@ -138,12 +142,23 @@ public:
     // Refits with `outliers`, dropping the weakest while its |t| is below
     // the critical value (a t that cannot be formed is the weakest). An
     // IO's path is the psi weights of the fit it was found on.
+    //
+    // A drop refits the regression alone, the ARMA part held at the last
+    // full fit's: one filter pass instead of a search, where a long series
+    // with many candidates would otherwise pay a whole fit per drop. Once
+    // every t passes, a full fit with what is left has the last word, and
+    // drops again if it must; the result is always a full fit.
     Round refit(std::vector<FoundOutlier> outliers, std::span<const double> psi, double critical_value) const
     {
         std::sort(outliers.begin(), outliers.end(),
                   [](const FoundOutlier& a, const FoundOutlier& b) { return a.index < b.index; });
+        std::optional<std::vector<double>> held;  // the last full fit's ARMA coefficients, after a drop
         while (true) {
-            Round round{outliers, {psi.begin(), psi.end()}, fit(outliers, psi)};
+            Round round{outliers, {psi.begin(), psi.end()}, fit(outliers, psi, held)};
+            if (held && !(round.fit.sigma2 > 0.0)) {
+                held.reset();  // no estimate with the ARMA part held (an exact fit): fit it all
+                continue;
+            }
             if (outliers.empty()) {
                 return round;
             }
@@ -161,10 +176,24 @@ public:
                 }
             }
             if (smallest >= critical_value) {
-                return round;
+                if (!held) {
+                    return round;
+                }
+                held.reset();
+                continue;
+            }
+            if (!held) {
+                held.emplace(round.fit.coefficients.begin(),
+                             round.fit.coefficients.begin() + static_cast<std::ptrdiff_t>(arma_count()));
             }
             outliers.erase(outliers.begin() + static_cast<std::ptrdiff_t>(weakest));
         }
+    }
+
+    // How many ARMA coefficients the fit has; they come first.
+    std::size_t arma_count() const
+    {
+        return static_cast<std::size_t>(order_.p + order_.q + order_.P + order_.Q);
     }
 
     // The seasonal level shift's period (1 for a model without seasons).
