@@ -149,7 +149,8 @@ double upper_quantile(std::span<const double> sorted_maxima, double alpha)
     return sorted_maxima[sorted_maxima.size() - 1 - std::min(above, sorted_maxima.size() - 1)];
 }
 
-Calibration calibrate(std::span<const double> tail_residuals, const LocateSetup& setup, double alpha,
+Calibration calibrate(std::span<const double> residuals, std::span<const std::size_t> censored,
+                      const LocateSetup& setup, double alpha,
                       double retention_alpha, int resamples, std::uint64_t seed,
                       const std::function<bool()>& stop_requested)
 {
@@ -160,7 +161,19 @@ Calibration calibrate(std::span<const double> tail_residuals, const LocateSetup&
                                 format_shortest(std::round(work / 1e9)) + "e9 operations, more than the " +
                                 format_shortest(MOST_WORK / 1e9) + "e9 a calibration may take; ask for fewer");
     }
-    const StudentTFit tails = fit_student_t(tail_residuals);
+    std::vector<double> exact(residuals.begin(), residuals.end());
+    std::size_t beyond = 0;
+    for (const std::size_t t : censored) {
+        if (t < exact.size() && std::isfinite(exact[t])) {
+            exact[t] = NAN;
+            ++beyond;
+        }
+    }
+    double largest = 0.0;
+    for (const double e : exact) {
+        largest = std::isfinite(e) ? std::max(largest, std::fabs(e)) : largest;
+    }
+    const StudentTFit tails = fit_student_t(exact, beyond, largest);
     const double dof = tails.dof;
     const InnovationDraw draw = [dof](RandomDraws& random, std::span<double> e) {
         for (double& value : e) {

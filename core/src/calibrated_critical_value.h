@@ -10,6 +10,7 @@
 #ifndef CORE_CALIBRATED_CRITICAL_VALUE_H
 #define CORE_CALIBRATED_CRITICAL_VALUE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -57,12 +58,14 @@ struct Calibration {
     double tail_dof = 0;        // the fitted nu; infinite: normal innovations
 };
 
-// Fits Student's t law to `tail_residuals` (its finite values), draws
+// Fits Student's t law to the finite `residuals` outside `censored` (times)
+// and the censored ones as beyond the largest |e| of the rest, draws
 // `resamples` series of t(nu) innovations (normal ones where the fit says
 // normal) from the seed, and returns their maxima's quantiles at alpha and
 // retention_alpha. Throws OutlierInputError naming resamples when the draws
 // would take more than MOST_WORK, OutlierStopped as simulated_maxima.
-Calibration calibrate(std::span<const double> tail_residuals, const LocateSetup& setup, double alpha,
+Calibration calibrate(std::span<const double> residuals, std::span<const std::size_t> censored,
+                      const LocateSetup& setup, double alpha,
                       double retention_alpha, int resamples, std::uint64_t seed,
                       const std::function<bool()>& stop_requested);
 
