@@ -93,7 +93,7 @@ void correlate_by_shape(std::span<const double> e, const Shape& shape, std::vect
 double simulation_work(const LocateSetup& setup, int resamples)
 {
     const std::size_t n = setup.left_out.size();
-    double per_draw = 0.0;
+    double per_draw = static_cast<double>(n) * DRAW_WORK;
     for (const Shape& shape : shapes(setup, n)) {
         per_draw += static_cast<double>(n) * static_cast<double>(std::min(shape.head, n) + 2);
     }

@@ -35,11 +35,13 @@ struct LocateSetup {
 // Fills its span (one value per time) with a draw of the innovations.
 using InnovationDraw = std::function<void(RandomDraws&, std::span<double>)>;
 
-// The most multiply-adds a calibration may take (about a minute on one
-// core); more is refused rather than left to run.
-inline constexpr double MOST_WORK = 1e11;
+// The most work a calibration may take, in multiply-adds (a draw and its
+// scale counted as DRAW_WORK per value): about a minute on one core at the
+// 3 ns each measured. More is refused rather than left to run.
+inline constexpr double MOST_WORK = 2e10;
+inline constexpr double DRAW_WORK = 20;
 
-// The multiply-adds of `resamples` draws under `setup`.
+// The work of `resamples` draws under `setup`.
 double simulation_work(const LocateSetup& setup, int resamples);
 
 // The largest |tau| over the types and the free times of each of
