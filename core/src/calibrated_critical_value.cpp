@@ -176,9 +176,7 @@ Calibration calibrate(std::span<const double> residuals, std::span<const std::si
     const StudentTFit tails = fit_student_t(exact, beyond, largest);
     const double dof = tails.dof;
     const InnovationDraw draw = [dof](RandomDraws& random, std::span<double> e) {
-        for (double& value : e) {
-            value = random.student_t(dof);
-        }
+        std::generate(e.begin(), e.end(), [&] { return random.student_t(dof); });
     };
     const std::vector<double> maxima = simulated_maxima(setup, draw, resamples, seed, stop_requested);
     return {upper_quantile(maxima, alpha), upper_quantile(maxima, retention_alpha), dof};

@@ -33,7 +33,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <numbers>
+#include <numeric>
 #include <vector>
 
 namespace core::calibration {
@@ -86,11 +88,13 @@ double golden_maximum(F f, double a, double b, double tolerance)
 double incomplete_beta_fraction(double z, double a, double b)
 {
     constexpr double tiny = 1e-300;
+    // Lentz's C and D carry from one term to the next.
     double h = 1.0;
-    double C = 1.0;
-    double D = 0.0;
+    double C = 1.0;  // cppcheck-suppress variableScope
+    double D = 0.0;  // cppcheck-suppress variableScope
     for (int j = 1; j <= MAX_FRACTION_TERMS; ++j) {
-        const double m = static_cast<double>(j / 2);
+        const int half = j / 2;  // m of the term d_j, j = 2m or 2m + 1
+        const double m = half;
         const double d = j % 2 == 1 ? -(a + m) * (a + b + m) * z / ((a + 2.0 * m) * (a + 2.0 * m + 1.0))
                                     : m * (b - m) * z / ((a + 2.0 * m - 1.0) * (a + 2.0 * m));
         D = 1.0 + d * D;
@@ -154,11 +158,7 @@ Profile profile(const Sample& x, double nu)
 {
     const std::vector<double>& squares = x.squares;
     const double m = static_cast<double>(squares.size());
-    double mean_square = 0.0;
-    for (const double e2 : squares) {
-        mean_square += e2;
-    }
-    double s2 = mean_square / m;
+    double s2 = std::accumulate(squares.begin(), squares.end(), 0.0) / m;
     for (int step = 0; step < MAX_SCALE_STEPS; ++step) {
         double sum = 0.0;
         for (const double e2 : squares) {
@@ -223,7 +223,7 @@ StudentTFit fit_student_t(std::span<const double> residuals, std::size_t beyond,
     const double high = std::log(LIGHTEST_DOF);
     const double step = (high - low) / (GRID_POINTS - 1);
     int best = 0;
-    double best_loglik = -INFINITY;
+    double best_loglik = -std::numeric_limits<double>::infinity();
     for (int i = 0; i < GRID_POINTS; ++i) {
         const double l = profile(sample, std::exp(low + step * i)).loglik;
         if (l > best_loglik) {
