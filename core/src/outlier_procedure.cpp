@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "calibrated_critical_value.h"
 #include "core/numbers.h"
 #include "kurtosis_test.h"
 
@@ -32,6 +33,30 @@ namespace {
 
 // The fewest residuals the locate stage is run on.
 constexpr std::size_t MIN_TESTED = 5;
+
+void check_resampling(const OutlierOptions& options)
+{
+    const int B = options.resamples;
+    if (B == 0) {
+        return;
+    }
+    if (B < FEWEST_RESAMPLES || B > MOST_RESAMPLES) {
+        throw OutlierInputError("resamples: must be 0 (LJUNGCV's critical value) or from " +
+                                std::to_string(FEWEST_RESAMPLES) + " to " + std::to_string(MOST_RESAMPLES) + ", got " +
+                                std::to_string(B));
+    }
+    if (options.critical_value) {
+        throw OutlierInputError("resamples: calibrates the critical value, and critical_value gives one; "
+                                "ask for one or the other");
+    }
+    // A quantile read from fewer than 10 draws beyond it moves too much from seed to seed.
+    for (const double level : {options.alpha, options.retention_alpha.value_or(options.alpha)}) {
+        if (!(level * B >= 10.0)) {
+            throw OutlierInputError("resamples: " + std::to_string(B) + " draws cannot calibrate the level " +
+                                    format_shortest(level) + "; it takes at least 10 / level draws");
+        }
+    }
+}
 
 void check_options(const OutlierOptions& options, const ArimaOrder& order)
 {
@@ -52,6 +77,7 @@ void check_options(const OutlierOptions& options, const ArimaOrder& order)
     if (options.max_rounds < 1 || options.max_rounds > 100) {
         throw OutlierInputError("max_rounds: must be from 1 to 100, got " + std::to_string(options.max_rounds));
     }
+    check_resampling(options);
 }
 
 // An outlier's path on the series, x_t for t = 0..n-1.
@@ -279,6 +305,28 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
         }
     }
     retention = retention.value_or(result.critical_value);
+    if (options.resamples > 0) {
+        // The first pass at LJUNGCV's value; its outliers' times are the censored residuals.
+        OutlierOptions first_pass = options;
+        first_pass.resamples = 0;
+        const OutlierResult pass = find_outliers(module, y, order, regressors, first_pass);
+        std::vector<std::size_t> censored;
+        for (const FoundOutlier& outlier : pass.outliers) {
+            censored.push_back(outlier.index);
+        }
+        const auto flags = std::make_unique<bool[]>(n);
+        std::copy(left_out.begin(), left_out.end(), flags.get());
+        const calibration::Calibration calibrated = calibration::calibrate(
+            pass.fit.residuals, censored,
+            {current.fit.pi_weights, options.types, options.delta, std::span<const bool>(flags.get(), n),
+             procedure.period()},
+            options.alpha, options.retention_alpha.value_or(options.alpha), options.resamples, options.seed,
+            options.stop_requested);
+        result.critical_value = calibrated.critical_value;
+        retention = calibrated.retention;
+        result.calibrated = true;
+        result.tail_dof = calibrated.tail_dof;
+    }
     const std::size_t bound =
         std::max<std::size_t>(1, static_cast<std::size_t>(MAX_OUTLIER_SHARE * static_cast<double>(result.tested)));
 

@@ -67,6 +67,9 @@ Regressor make_regressor(OutlierType type, std::span<const double> pi, double de
 // cheaper by FFT than term by term.
 void plan_correlation(Regressor& regressor, std::size_t n);
 
+// The multiply-adds a correlation with n residuals costs, about.
+double correlation_work(const Regressor& regressor, std::size_t n);
+
 // dot[T] = sum over j < n - T of e_{T+j} x_j, for T = 0..n-1, for each
 // regressor at once (dots[r] for regressors[r], each of n values).
 void correlate(std::span<const double> e, std::span<const Regressor> regressors,

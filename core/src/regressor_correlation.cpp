@@ -146,6 +146,17 @@ void add_tail(std::span<const double> e, const Regressor& r, std::vector<double>
 
 }  // namespace
 
+double correlation_work(const Regressor& regressor, std::size_t n)
+{
+    const auto count = static_cast<double>(n);
+    const auto L = static_cast<double>(fft_size(n));
+    const double head = regressor.spectrum.empty() ? count * static_cast<double>(regressor.head.size())
+                                                   : FFT_COST * L * std::log2(L);
+    const double tail = regressor.tail == Regressor::Tail::periodic ? count * static_cast<double>(regressor.period)
+                                                                     : count;
+    return head + tail;
+}
+
 void plan_correlation(Regressor& regressor, std::size_t n)
 {
     regressor.spectrum.clear();
