@@ -94,6 +94,8 @@ struct OutliersOptions {
     std::optional<std::string> types;       // AO,LS,TC
     std::optional<std::string> delta;
     std::optional<std::string> critical_value;
+    std::optional<std::string> resamples;   // a critical value calibrated by resampling
+    std::optional<std::string> seed;        // the draws' seed
     std::string format = "text";            // text, csv or json
 };
 int run_outliers(const std::filesystem::path& module, const OutliersOptions& options, std::ostream& err);

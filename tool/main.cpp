@@ -355,6 +355,11 @@ int run(int argc, char** argv)
     outliers->add_option("--delta", outliers_options.delta,
                          "the temporary change's decay (default " + core::format_shortest(core::DEFAULT_DELTA) + ")");
     outliers->add_option("--critical-value", outliers_options.critical_value, "a threshold instead of LJUNGCV's");
+    outliers->add_option("--resamples", outliers_options.resamples,
+                         "calibrate the critical value for the series' tails from this many drawn series (" +
+                             std::to_string(core::DEFAULT_RESAMPLES) + " is a good count)");
+    outliers->add_option("--seed", outliers_options.seed,
+                         "the draws' seed (default " + std::to_string(core::DEFAULT_RESAMPLING_SEED) + ")");
     outliers->add_option("--format", outliers_options.format, format_names(FormatCommand::outliers))
         ->default_str("text");
     outliers->footer(fmt::format(fmt::runtime(OUTLIERS_FOOTER), fmt::arg("max_values", MAX_SERIES_VALUES)));

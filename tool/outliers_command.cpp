@@ -3,6 +3,9 @@
 // series with its adjusted values and outliers as CSV, or all of it as one
 // JSON document. Nothing is written unless the procedure gave a result.
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <limits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -82,6 +85,18 @@ struct Request {
     OutputFormat format = OutputFormat::text;
 };
 
+// --seed: a whole number from 0 to 2^64 - 1, every digit of it read.
+std::uint64_t checked_seed(std::string_view text)
+{
+    std::uint64_t seed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        throw OptionError(fmt::format("--seed '{}' is not a whole number from 0 to {}",
+                                      platform::escape_controls(text), std::numeric_limits<std::uint64_t>::max()));
+    }
+    return seed;
+}
+
 Request checked_request(const OutliersOptions& given)
 {
     Request request;
@@ -110,6 +125,13 @@ Request checked_request(const OutliersOptions& given)
     }
     if (given.critical_value) {
         request.options.critical_value = checked_number("--critical-value", *given.critical_value);
+    }
+    if (given.resamples) {
+        // The core checks the count against the level; here only that it is one.
+        request.options.resamples = checked_whole_number("--resamples", *given.resamples, 0, 1000000000);
+    }
+    if (given.seed) {
+        request.options.seed = checked_seed(*given.seed);
     }
     request.format = checked_format(given.format, FormatCommand::outliers);
     return request;
@@ -146,11 +168,14 @@ void write_text(platform::OutputBuffer& out, const Series& series, const Request
                 const OutlierResult& result)
 {
     const std::size_t count = result.outliers.size();
-    out.text(fmt::format("Regression with {} errors: {} values, {} tested, {} outlier{} at critical value {} "
+    out.text(fmt::format("Regression with {} errors: {} values, {} tested, {} outlier{} at critical value {}{} "
                          "({} round{})\n",
                          model_name(request.order), series.values.size(), result.tested, count,
-                         count == 1 ? "" : "s", format_fixed(result.critical_value, 4), result.rounds,
-                         result.rounds == 1 ? "" : "s"));
+                         count == 1 ? "" : "s", format_fixed(result.critical_value, 4),
+                         result.calibrated ? fmt::format(" calibrated by resampling (t with {:.3g} degrees of freedom)",
+                                                         result.tail_dof)
+                                           : std::string(),
+                         result.rounds, result.rounds == 1 ? "" : "s"));
     if (count > 0) {
         std::size_t width = 4;
         for (const FoundOutlier& o : result.outliers) {
@@ -246,6 +271,8 @@ void write_json(platform::OutputBuffer& out, const Series& series, const Request
           {"bic", number(result.fit.bic)},
           {"converged", result.fit.converged}}},
         {"critical_value", number(result.critical_value)},
+        {"calibrated", result.calibrated},
+        {"tail_dof", number(result.tail_dof)},
         {"n", series.values.size()},
         {"tested", result.tested},
         {"rounds", result.rounds},
@@ -291,7 +318,7 @@ std::vector<std::string> notes(const OutlierResult& result)
     if (result.heavy_tails) {
         said.push_back(fmt::format("the residuals' tails are heavier than normal (excess kurtosis {:.3g}, p = {:.3g}): "
                                    "the critical value assumes normal residuals, and with heavy tails it reports "
-                                   "outliers in more series than alpha says",
+                                   "outliers in more series than alpha says (--resamples calibrates it for them)",
                                    result.excess_kurtosis, result.kurtosis_p_value));
     }
     if (result.reached_bound) {

@@ -401,7 +401,7 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
     const KurtosisTest tails = kurtosis_test(left);
     result.excess_kurtosis = tails.excess;
     result.kurtosis_p_value = tails.p_value;
-    result.heavy_tails = tails.p_value < HEAVY_TAILS_LEVEL;
+    result.heavy_tails = tails.p_value < HEAVY_TAILS_LEVEL && !result.calibrated;
     result.fit = std::move(current.fit);
     return result;
 }

@@ -132,7 +132,8 @@ def simulate(seed, n, ar=(), ma=(), d=0, D=0, s=1, burn=300):
 
 
 def procedure_cases():
-    """(name, y, (p, d, q, P, D, Q, period), xreg, type bits, delta, alpha, method, critical_value)."""
+    """(name, y, (p, d, q, P, D, Q, period), xreg, type bits, delta, alpha, method, critical_value), and
+    (resamples, seed) last where the critical value is calibrated."""
     cases = []
     y = simulate(1, 120, ar=(0.6,))
     y[30] += 6
@@ -158,21 +159,28 @@ def procedure_cases():
     y = simulate(6, 96, ma=(-0.4,), d=1, D=1, s=12)
     y[40::12] += 7  # one month's level moves
     cases.append(("airline_sls", y, (0, 1, 1, 0, 1, 1, 12), None, 30, 0.7, 0.05, None, None))
+    y = simulate(7, 120, ar=(0.5,)) + np.random.default_rng(7).standard_t(3, 120)
+    y[60] += 12
+    cases.append(("ar1_t3_calibrated", y, (1, 0, 0, 0, 0, 0, 1), None, 14, 0.7, 0.05, None, None, (200, 11)))
     return cases
 
 
 def procedure_lines():
     """Each case's model, options and series, and what ljungcv.outliers found, one line per field."""
     lines = []
-    for name, y, model, xreg, types, delta, alpha, method, critical_value in procedure_cases():
+    for name, y, model, xreg, types, delta, alpha, method, critical_value, *resampling in procedure_cases():
         p, d, q, P, D, Q, s = model
+        resamples, seed = resampling[0] if resampling else (None, None)
         with warnings.catch_warnings():
             warnings.simplefilter("ignore", ljungcv.OutlierWarning)  # when run to rewrite the file
             found = ljungcv.outliers(y, (p, d, q), (P, D, Q, s), exog=xreg, alpha=alpha, method=method,
                                      types=[t for t, bit in ljungcv.OUTLIER_TYPES.items() if types & bit],
-                                     delta=delta, critical_value=critical_value)
+                                     delta=delta, critical_value=critical_value, resamples=resamples, seed=seed)
+        assert found.calibrated == bool(resampling)
         lines.append(f"case {name} {' '.join(map(str, model))} {types} {hexed(delta)} {hexed(alpha)} "
                      f"{method or '-'} {'-' if critical_value is None else hexed(critical_value)}")
+        if resampling:
+            lines.append(f"resampling {resamples} {seed}")
         lines.append("y " + " ".join(hexed(v) for v in y))
         if xreg is not None:
             lines.append("xreg " + " ".join(hexed(v) for v in xreg))
@@ -188,6 +196,7 @@ PROCEDURE_HEADER = (
     "# The outlier procedure's results through the C call, as hex doubles: the command's, Python's and\n"
     "# R's tests check these bits. Each case: its model and options, the series, what was found.\n"
     "# case NAME p d q P D Q period types delta alpha method critical_value (- for none)\n"
+    "# resampling RESAMPLES SEED (a calibrated critical value, where given);\n"
     "# y VALUES; xreg VALUES (one regressor, 'step'); outliers INDEX:TYPE:EFFECT:TSTAT ...;\n"
     "# critical_value, tested, adjusted\n")
 

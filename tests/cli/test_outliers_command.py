@@ -33,10 +33,12 @@ def fixture_cases():
                 case = {"name": values[0], "order": values[1:4], "seasonal": values[4:8],
                         "types": int(values[8]), "delta": float.fromhex(values[9]),
                         "alpha": float.fromhex(values[10]), "method": values[11],
-                        "critical_value": values[12]}
+                        "threshold": values[12]}  # the caller's; "critical_value" is the one used
                 cases.append(case)
             elif field in ("y", "adjusted", "xreg"):
                 case[field] = [math.nan if v == "NaN" else float.fromhex(v) for v in values]
+            elif field == "resampling":
+                case[field] = values
             elif field == "outliers":
                 case[field] = [(int(i), TYPES[int(t)], float.fromhex(e), float.fromhex(s))
                                for i, t, e, s in (v.split(":") for v in values)]
@@ -56,8 +58,10 @@ def options_of(case):
         args += ["--seasonal", ",".join(case["seasonal"])]
     if case["method"] != "-":
         args += ["--method", case["method"]]
-    if case["critical_value"] != "-":
-        args += ["--critical-value", repr(float.fromhex(case["critical_value"]))]
+    if case["threshold"] != "-":
+        args += ["--critical-value", repr(float.fromhex(case["threshold"]))]
+    if "resampling" in case:
+        args += ["--resamples", case["resampling"][0], "--seed", case["resampling"][1]]
     return args
 
 

@@ -102,8 +102,10 @@ struct OutlierResult {
     // The final fit's residuals, the outliers' times aside, against the
     // normal law whose tails the critical value assumes: their excess
     // kurtosis, the one-sided p-value of tails that heavy, and whether it is
-    // below HEAVY_TAILS_LEVEL. Not the first fit's: a real outlier makes
-    // those heavy-tailed too, and the warning is about the noise.
+    // below HEAVY_TAILS_LEVEL with a critical value that assumed normal
+    // tails (a calibrated one allowed for them: nothing to warn of). Not the
+    // first fit's: a real outlier makes those heavy-tailed too, and the
+    // warning is about the noise.
     double excess_kurtosis = 0;
     double kurtosis_p_value = 1;
     bool heavy_tails = false;

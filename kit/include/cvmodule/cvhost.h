@@ -440,7 +440,8 @@ CVHOST_API int cvhost_outliers_rounds(const cvhost_outliers *result);
 #define CVHOST_OUTLIERS_REACHED_BOUND 1    /* stopped at the most outliers it takes, a fifth of m */
 #define CVHOST_OUTLIERS_ROUNDS_EXHAUSTED 2 /* the last round still found new outliers */
 #define CVHOST_OUTLIERS_SHORT_SERIES 4     /* m below 30: more outliers are found than alpha says */
-#define CVHOST_OUTLIERS_HEAVY_TAILS 8      /* the residuals' kurtosis test is below 0.10 */
+#define CVHOST_OUTLIERS_HEAVY_TAILS 8      /* the residuals' kurtosis test is below 0.10, and the
+                                              critical value was not calibrated for their tails */
 CVHOST_API int32_t cvhost_outliers_flags(const cvhost_outliers *result);
 /* The final fit's residuals, the outliers' times aside: excess kurtosis and the one-sided
    p-value of tails that heavy. */

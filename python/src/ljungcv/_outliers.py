@@ -69,6 +69,9 @@ class OutlierResults:
     series without the outliers' effects (a Series for a Series, else an
     array; missing values stay NaN). ``excess_kurtosis`` and
     ``kurtosis_p_value``: the final fit's residuals, the outliers' times aside, against the normal law.
+    ``calibrated``: the critical value was calibrated by resampling, and
+    ``tail_dof`` the degrees of freedom of the t law drawn (inf: normal;
+    NaN when not calibrated).
     The flags ``reached_bound``, ``rounds_exhausted``, ``short_series`` and
     ``heavy_tails`` are each warned of by :func:`outliers` when set.
     """
@@ -98,6 +101,8 @@ class OutlierResults:
             self.adjusted = sys.modules["pandas"].Series(adjusted, index=labels, name=request.name)
         self.excess_kurtosis: float = lib.cvhost_outliers_excess_kurtosis(result)
         self.kurtosis_p_value: float = lib.cvhost_outliers_kurtosis_p_value(result)
+        self.calibrated: bool = bool(lib.cvhost_outliers_calibrated(result))
+        self.tail_dof: float = lib.cvhost_outliers_tail_dof(result)
         flags = lib.cvhost_outliers_flags(result)
         self.reached_bound: bool = bool(flags & _FLAGS["reached_bound"])
         self.rounds_exhausted: bool = bool(flags & _FLAGS["rounds_exhausted"])
@@ -116,7 +121,7 @@ class OutlierResults:
         if self.heavy_tails:
             notes.append(("heavy_tails", f"heavy tails: the residuals have excess kurtosis "
                           f"{self.excess_kurtosis:.3g} (p = {self.kurtosis_p_value:.3g}); the critical value "
-                          "assumes normal residuals"))
+                          "assumes normal residuals (resamples= calibrates it for these tails)"))
         if self.reached_bound:
             notes.append(("reached_bound", f"reached the bound: outliers were taken up to a fifth of the "
                           f"{self.tested} residuals tested; the model or the threshold does not fit the series"))
@@ -133,7 +138,8 @@ class OutlierResults:
         """
         count = len(self.outliers)
         lines = [f"{self._label}: {count} outlier{'' if count == 1 else 's'} at critical value "
-                 f"{self.critical_value:.4f}"]
+                 f"{self.critical_value:.4f}" + (f" (calibrated by resampling, t with {self.tail_dof:.3g} "
+                                                 "degrees of freedom)" if self.calibrated else "")]
         if self.outliers:
             if self._labels is None:
                 labels = [str(o.index) for o in self.outliers]
@@ -187,7 +193,8 @@ class OutlierResults:
 def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[Sequence[int]] = None, *,
              exog: Any = None, trend: Optional[str] = None, alpha: Optional[float] = None,
              method: Optional[str] = None, types: Optional[Sequence[str]] = None, delta: Optional[float] = None,
-             critical_value: Optional[float] = None, max_rounds: Optional[int] = None) -> OutlierResults:
+             critical_value: Optional[float] = None, max_rounds: Optional[int] = None,
+             resamples: Optional[int] = None, seed: Optional[int] = None) -> OutlierResults:
     """Find the outliers of a series under a regression with seasonal ARIMA errors.
 
     The core fits the model (as :func:`ljungcv.arima` does), locates the
@@ -220,6 +227,16 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[
         then unused).
     max_rounds : int, default 10
         Locate-and-refit rounds, 1 to 100.
+    resamples : int, optional
+        Calibrate the critical value for the series' own tails instead of
+        LJUNGCV's, which assumes normal residuals: a first pass at LJUNGCV's
+        value, a Student t law fitted to what its final model leaves (its
+        outliers counted as beyond the largest other residual), and the
+        1 - alpha quantile of the largest outlier statistic on ``resamples``
+        drawn series of those innovations (100 to 100000, at least
+        10 / alpha; 1000 is a good count). Not with ``critical_value``.
+    seed : int, default the core's
+        The draws' seed (0 to 2**64 - 1): the same seed gives the same bits.
 
     None for any of these means the core's default, given above. At most a
     fifth of the tested residuals become outliers.
@@ -264,6 +281,10 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[
             raise ValueError("critical_value is nan: give a finite positive threshold, or None for LJUNGCV's")
     if max_rounds is not None:
         options.max_rounds = _int(max_rounds, "max_rounds")
+    if resamples is not None:
+        options.resamples = _int(resamples, "resamples")
+    if seed is not None:
+        options.seed = _seed(seed)
 
     result = ctypes.c_void_p()
     message = ctypes.create_string_buffer(_MESSAGE_SIZE)
@@ -392,6 +413,14 @@ def _int(value: Any, name: str) -> int:
                         f"{value!r}")
     if not -2**31 <= value < 2**31:  # the core's own range check sees a C int
         raise ValueError(f"{name} {value} is out of range")
+    return int(value)
+
+
+def _seed(value: Any) -> int:
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, (int, np.integer)):
+        raise TypeError(f"seed must be an integer or None for the default, not {type(value).__name__} {value!r}")
+    if not 0 <= value < 2**64:
+        raise ValueError(f"seed {value} is out of range: 0 to 2**64 - 1")
     return int(value)
 
 

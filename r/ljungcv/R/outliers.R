@@ -48,7 +48,8 @@ ljungcv_outlier_statistics <- function(residuals, pi, type, delta = 0.7, sigma =
 
 ljungcv_outliers <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c(0L, 0L, 0L), period = NA),
                              xreg = NULL, include.mean = NA, alpha = NULL, method = NULL, types = NULL,
-                             delta = NULL, critical_value = NULL, max_rounds = NULL) {
+                             delta = NULL, critical_value = NULL, max_rounds = NULL, resamples = NULL,
+                             seed = NULL) {
   call <- match.call()
   series <- deparse1(substitute(x))
   model <- model_arguments(x, order, seasonal, xreg, include.mean)
@@ -61,7 +62,9 @@ ljungcv_outliers <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c
   number <- function(value, name) if (is.null(value)) NULL else single_number(value, name)
   found <- .Call(C_find_outliers, model$y, model$orders, model$xreg, model$xreg_names, model$mean, type_set,
                  number(delta, "delta"), number(alpha, "alpha"), method, number(critical_value, "critical_value"),
-                 if (is.null(max_rounds)) NULL else whole_numbers(max_rounds, 1L, "max_rounds"))
+                 if (is.null(max_rounds)) NULL else whole_numbers(max_rounds, 1L, "max_rounds"),
+                 if (is.null(resamples)) NULL else whole_numbers(resamples, 1L, "resamples"),
+                 if (is.null(seed)) NULL else seed_argument(seed))
   if (is.null(found)) {
     signal_interrupt()
   }
@@ -69,7 +72,7 @@ ljungcv_outliers <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c
     stop(in_r_terms(found), call. = FALSE)
   }
   names(found) <- c("index", "type", "effect", "tstat", "critical_value", "tested", "rounds", "flags",
-                    "excess_kurtosis", "kurtosis_p_value", "adjusted", "fit")
+                    "excess_kurtosis", "kurtosis_p_value", "adjusted", "fit", "calibrated", "tail_dof")
   index <- as.integer(found$index) + 1L
   outliers <- data.frame(index = index, time = calendar_times(x, index),
                          type = names(OUTLIER_TYPES)[match(found$type, OUTLIER_TYPES)], effect = found$effect,
@@ -92,11 +95,21 @@ ljungcv_outliers <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c
     rounds_exhausted = found$flags[2L],
     short_series = found$flags[3L],
     heavy_tails = found$flags[4L],
+    calibrated = found$calibrated,
+    tail_dof = found$tail_dof,
     x = x,
     call = call
   ), class = "ljungcv_outliers")
   for (text in caution_texts(result)) warning(text, call. = FALSE)
   result
+}
+
+# The draws' seed: a whole number R holds exactly, 0 to 2^53.
+seed_argument <- function(seed) {
+  if (!is.numeric(seed) || length(seed) != 1L || is.na(seed) || seed != round(seed) || seed < 0 || seed > 2^53) {
+    stop("'seed' must be a whole number from 0 to 2^53", call. = FALSE)
+  }
+  as.double(seed)
 }
 
 # What R does on Ctrl-C, once the core has stopped and freed what it held:
@@ -147,7 +160,7 @@ caution_texts <- function(result) {
     },
     if (result$heavy_tails) {
       gettextf(paste("the residuals have heavy tails (excess kurtosis %s, p-value %s): the critical value,",
-                     "which assumes normal residuals, is then too low"),
+                     "which assumes normal residuals, is then too low ('resamples' calibrates it for them)"),
                format(result$excess_kurtosis, digits = 3L), format(result$kurtosis_p_value, digits = 2L))
     },
     if (result$reached_bound) {
@@ -167,9 +180,12 @@ series_name <- function(object) {
 
 print.ljungcv_outliers <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
   count <- nrow(x$outliers)
-  cat(sprintf("%s: %d outlier%s among %d residuals tested, critical value %s, %d round%s\n", model_label(x$arma),
-              count, if (count == 1L) "" else "s", x$tested, format(x$critical_value, digits = digits), x$rounds,
-              if (x$rounds == 1L) "" else "s"))
+  calibrated <- if (isTRUE(x$calibrated)) {
+    sprintf(" (calibrated by resampling, t with %s degrees of freedom)", format(x$tail_dof, digits = 3L))
+  } else ""
+  cat(sprintf("%s: %d outlier%s among %d residuals tested, critical value %s%s, %d round%s\n", model_label(x$arma),
+              count, if (count == 1L) "" else "s", x$tested, format(x$critical_value, digits = digits), calibrated,
+              x$rounds, if (x$rounds == 1L) "" else "s"))
   if (count > 0L) print(x$outliers, digits = digits, row.names = FALSE)
   for (text in caution_texts(x)) cat("Note: ", text, "\n", sep = "")
   invisible(x)

@@ -21,7 +21,7 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
                  seasonal = list(order = c(0L, 0L, 0L), period = NA),
                  xreg = NULL, include.mean = NA, alpha = NULL, method = NULL,
                  types = NULL, delta = NULL, critical_value = NULL,
-                 max_rounds = NULL)
+                 max_rounds = NULL, resamples = NULL, seed = NULL)
 
 \method{print}{ljungcv_outliers}(x, digits = max(3L, getOption("digits") - 3L), \dots)
 \method{summary}{ljungcv_outliers}(object, \dots)
@@ -58,6 +58,16 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
     place of \code{ljungcv(m, alpha, method)}; \code{NULL}: LJUNGCV's.}
   \item{max_rounds}{the most locate-and-refit rounds, 1 to 100;
     \code{NULL}: 10.}
+  \item{resamples}{calibrate the critical value for the series' own tails
+    instead of LJUNGCV's, which assumes normal residuals: a Student t law is
+    fitted to the residuals of a first pass (its outliers counted as beyond
+    the largest other residual) and the critical value is the
+    \eqn{1 - \alpha}{1 - alpha} quantile of the largest outlier statistic on
+    \code{resamples} series drawn from it; 100 to 100000 and at least
+    \eqn{10/\alpha}{10/alpha} (1000 is a good count); not with
+    \code{critical_value}. \code{NULL}: LJUNGCV's value.}
+  \item{seed}{the draws' seed, a whole number from 0 to \eqn{2^{53}}{2^53}:
+    the same seed gives the same result; \code{NULL}: the core's.}
   \item{object}{the result of \code{ljungcv_outliers}.}
   \item{digits}{significant digits printed.}
   \item{main, xlab, ylab}{the plot's titles; \code{NULL} for a title that
@@ -88,7 +98,8 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
   than 30 residuals were tested (outliers are then reported more often
   than \code{alpha} says); the final fit's residuals, the outliers' times
   aside, have heavy tails (a kurtosis test below 0.10, with its p-value;
-  the critical value assumes normal residuals); the
+  the critical value assumes normal residuals, and \code{resamples}
+  calibrates it for such tails); the
   search stopped at the most outliers it takes; or the last round still
   found new outliers (raise \code{max_rounds}). The result carries each as
   a flag, and \code{print} repeats them.
@@ -125,6 +136,9 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
     of tails that heavy.}
   \item{reached_bound, rounds_exhausted, short_series, heavy_tails}{\code{TRUE}
     or \code{FALSE}: the conditions the warnings name.}
+  \item{calibrated, tail_dof}{whether the critical value was calibrated by
+    resampling, and the degrees of freedom of the t law drawn (\code{Inf}:
+    normal; \code{NaN} without calibration).}
   \item{x, call}{the series and the call.}
   \code{print} shows the model, the counts, the critical value, the outliers
   and the warnings' notes. The summary adds the final model and names the

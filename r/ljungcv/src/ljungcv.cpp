@@ -430,14 +430,16 @@ static SEXP ljungcv_fit_arima(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP m
 
 // The whole outlier procedure on y under the model (see model_options).
 // types (an OR of CVHOST_OUTLIER_* bits), delta, alpha, method,
-// critical_value and max_rounds: NULL takes the C interface's default.
+// critical_value, max_rounds, resamples and seed (a whole double): NULL
+// takes the C interface's default.
 // Returns list(index (0-based), type (a CVHOST_OUTLIER_* code), effect,
 // tstat, critical_value, tested, rounds, flags (reached bound, rounds
 // exhausted, short series, heavy tails), excess_kurtosis,
-// kurtosis_p_value, adjusted, fit (fit_fields)); the core's reason as a
-// text when it refuses; NULL when the user interrupted it.
+// kurtosis_p_value, adjusted, fit (fit_fields), calibrated, tail_dof); the
+// core's reason as a text when it refuses; NULL when the user interrupted it.
 static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP mean, SEXP types, SEXP delta,
-                                  SEXP alpha, SEXP method, SEXP critical_value, SEXP max_rounds)
+                                  SEXP alpha, SEXP method, SEXP critical_value, SEXP max_rounds, SEXP resamples,
+                                  SEXP seed)
 {
     cvhost_outlier_options options;
     cvhost_outlier_options_init(&options, CVHOST_OUTLIER_OPTIONS_VERSION);
@@ -460,6 +462,12 @@ static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SE
     if (!Rf_isNull(max_rounds)) {
         options.max_rounds = Rf_asInteger(max_rounds);
     }
+    if (!Rf_isNull(resamples)) {
+        options.resamples = Rf_asInteger(resamples);
+    }
+    if (!Rf_isNull(seed)) {
+        options.seed = static_cast<std::uint64_t>(Rf_asReal(seed));  // R checked: a whole number, 0 to 2^53
+    }
     options.stop_requested = interrupt_pending;
     cvhost_outliers* made = nullptr;
     char message[512] = "";
@@ -473,7 +481,7 @@ static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SE
     SEXP holder = PROTECT(R_MakeExternalPtr(made, R_NilValue, R_NilValue));
     R_RegisterCFinalizerEx(holder, free_outliers, TRUE);
     const std::size_t count = cvhost_outliers_count(made);
-    SEXP result = PROTECT(Rf_allocVector(VECSXP, 12));
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 14));
     SEXP index = SET_VECTOR_ELT(result, 0, Rf_allocVector(REALSXP, static_cast<R_xlen_t>(count)));
     SEXP type = SET_VECTOR_ELT(result, 1, Rf_allocVector(INTSXP, static_cast<R_xlen_t>(count)));
     for (std::size_t i = 0; i < count; ++i) {
@@ -496,6 +504,8 @@ static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SE
     SET_VECTOR_ELT(result, 9, Rf_ScalarReal(cvhost_outliers_kurtosis_p_value(made)));
     SET_VECTOR_ELT(result, 10, doubles_of(cvhost_outliers_adjusted(made), options.model.n));
     SET_VECTOR_ELT(result, 11, fit_fields(cvhost_outliers_fit(made), options.model.n));
+    SET_VECTOR_ELT(result, 12, Rf_ScalarLogical(cvhost_outliers_calibrated(made) != 0 ? TRUE : FALSE));
+    SET_VECTOR_ELT(result, 13, Rf_ScalarReal(cvhost_outliers_tail_dof(made)));
     free_outliers(holder);
     UNPROTECT(2);
     return result;
@@ -512,7 +522,7 @@ static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_outlier_statistics", reinterpret_cast<DL_FUNC>(&ljungcv_outlier_statistics), 5},
     {"C_locate_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_locate_outliers), 7},
     {"C_fit_arima", reinterpret_cast<DL_FUNC>(&ljungcv_fit_arima), 7},
-    {"C_find_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_find_outliers), 11},
+    {"C_find_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_find_outliers), 13},
     {nullptr, nullptr, 0},
 };
 

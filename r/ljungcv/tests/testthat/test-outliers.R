@@ -73,7 +73,7 @@ expect_fixture_bits <- function(actual, text, label) {
 
 test_that("the procedure gives the fixture's bits, as the command and Python do, at 1-based positions", {
   cases <- procedure_fixture()
-  expect_length(cases, 6L)
+  expect_length(cases, 7L)
   types <- ljungcv:::OUTLIER_TYPES
   for (name in names(cases)) {
     case <- cases[[name]]
@@ -86,7 +86,9 @@ test_that("the procedure gives the fixture's bits, as the command and Python do,
       xreg = if (!is.null(case$xreg)) cbind(step = hex(case$xreg)),
       types = names(types)[bitwAnd(as.integer(settings[8L]), types) != 0L], delta = hex(settings[9L]),
       alpha = hex(settings[10L]), method = if (settings[11L] != "-") settings[11L],
-      critical_value = if (settings[12L] != "-") hex(settings[12L])))
+      critical_value = if (settings[12L] != "-") hex(settings[12L]),
+      resamples = if (!is.null(case$resampling)) as.integer(case$resampling[1L]),
+      seed = if (!is.null(case$resampling)) as.numeric(case$resampling[2L])))
     parts <- matrix(unlist(strsplit(case$outliers, ":", fixed = TRUE)), nrow = 4L)
     o <- found$outliers
     expect_identical(o$index, as.integer(parts[1L, ]) + 1L, label = name)
