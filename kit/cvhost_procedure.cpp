@@ -53,7 +53,8 @@ core::OutlierOptions options_of(const cvhost_outlier_options& o)
 
 namespace cvhost_internal {
 
-OutlierRequest outlier_request(cvhost* host, const cvhost_outlier_options* options, const cvhost_fit_options* model)
+OutlierRequest outlier_request(const cvhost* host, const cvhost_outlier_options* options,
+                               const cvhost_fit_options* model)
 {
     if (options == nullptr) {
         throw core::OutlierInputError("options: is NULL");

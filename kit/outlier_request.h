@@ -21,7 +21,8 @@ struct OutlierRequest {
 // The procedure of `options` on the series and model of `model` (the
 // batch passes the options' model without its series). Throws
 // core::OutlierInputError or core::ArimaInputError naming the field.
-OutlierRequest outlier_request(cvhost* host, const cvhost_outlier_options* options, const cvhost_fit_options* model);
+OutlierRequest outlier_request(const cvhost* host, const cvhost_outlier_options* options,
+                               const cvhost_fit_options* model);
 
 // The result object of what the procedure found.
 std::unique_ptr<cvhost_outliers> outliers_of(core::OutlierResult result);

@@ -157,8 +157,8 @@ struct Chunk {
 Chunk read_chunk(KeyedSeriesReader& reader)
 {
     Chunk chunk;
-    std::size_t values = 0;
     try {
+        std::size_t values = 0;
         while (chunk.series.size() < OUTLIERS_BY_CHUNK_SERIES && values < CHUNK_VALUES) {
             std::optional<KeyedSeries> next = reader.next();
             if (!next) {

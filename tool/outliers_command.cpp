@@ -252,7 +252,7 @@ nlohmann::ordered_json outliers_document(const Series& series, const OutliersReq
                           {"value", number(series.values[t])},
                           {"adjusted", number(result.adjusted[t])}});
     }
-    const json document = {
+    json document = {
         {"model",
          {{"order", {o.p, o.d, o.q}},
           {"seasonal", {o.P, o.D, o.Q, o.period}},

@@ -243,6 +243,7 @@ void check_shared_outlier_input(const LoadedModule* module, const ArimaOrder& or
             try {
                 outlier_critical_value(*curve, options.method, SHORTEST_HOLDING_LEVEL, *alpha);
             } catch (const NoCriticalValue&) {
+                // a count without a value is the series' own outcome
             }
         }
     }
