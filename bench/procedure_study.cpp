@@ -1,16 +1,19 @@
 // The outlier procedure's size and power on seeded series (a study, not a
 // test: it takes minutes at full size).
 //
-//   procedure_study [--series N] [--only size|tails|power|shifts|seasonal]
+//   procedure_study [--series N] [--only size|tails|power|shifts|seasonal|calibration] [--ways TEXT]
 //
 // Prints Markdown tables, each share over N seeded series (default 1000):
 // size:   outlier-free series with normal innovations, by model and n: the
 //         share in which the procedure reports an outlier at C and L, 0.05
 //         and 0.01, and at a fixed 3.5; the share that warn of heavy tails;
 //         the time a series takes.
-// tails:  AR(1) with t(5) innovations, and normal AR(1) with one real 6
-//         sigma AO: the share with an outlier and the share warned of
-//         heavy tails.
+// tails:  AR(1) with t(5) innovations, normal AR(1), and normal AR(1)
+//         with one real 6 sigma AO: the share with an outlier at LJUNGCV's
+//         critical value and at one calibrated by resampling, the AO found,
+//         the share warned of heavy tails, the time a series takes.
+// calibration (only when asked for): the ways of calibrating tried, each
+//         on the same series (--ways TEXT keeps those whose name holds it).
 // power:  an AO, LS or TC of 3.5, 4.5 and 6 sigma at t = 75 of 150: the
 //         share found at its time with its type.
 // shifts: a 5 sigma level shift, under AR(2) and the airline model, with
@@ -20,7 +23,9 @@
 //         types: the share with an outlier on outlier-free series, and a 5
 //         sigma SLS and LS found at their time as their type, with and
 //         without SLS among the types.
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -32,8 +37,11 @@
 #include <vector>
 
 #include "arma_simulation.h"
+#include "calibrated_critical_value.h"
+#include "core/arima.h"
 #include "core/outlier_procedure.h"
 #include "planted_outliers.h"
+#include "student_t_fit.h"
 
 namespace {
 
@@ -93,18 +101,117 @@ double margin(double share, int series)
     return 1.96 * std::sqrt(share * (1.0 - share) / series);
 }
 
+// The ways of calibrating the critical value the study compares. Each
+// draws innovations from the tails of a pool of residuals: the first fit's
+// ("raw") or the final fit's of a first pass at LJUNGCV's value, the
+// outliers' times left out ("cleaned").
+enum class Draws { student_t, smoothed_pareto, bootstrap };
+
+// The generalized Pareto law of the exceedances of |e| over its 0.9
+// quantile, by probability-weighted moments (Hosking and Wallis 1987):
+// a0 = mean of y, a1 = mean of (1 - p_i) y_(i), p_i = (i - 0.35) / m;
+// shape xi = 2 - a0 / (a0 - 2 a1), scale sigma = 2 a0 a1 / (a0 - 2 a1).
+struct ParetoTails {
+    std::vector<double> pool;  // the residuals
+    double threshold = 0, xi = 0, sigma = 0;
+};
+
+ParetoTails pareto_tails(std::vector<double> pool)
+{
+    ParetoTails tails;
+    std::vector<double> size;
+    for (const double e : pool) {
+        size.push_back(std::fabs(e));
+    }
+    std::sort(size.begin(), size.end());
+    tails.threshold = size[static_cast<std::size_t>(0.9 * static_cast<double>(size.size()))];
+    std::vector<double> y;
+    for (const double a : size) {
+        if (a > tails.threshold) {
+            y.push_back(a - tails.threshold);
+        }
+    }
+    const double m = static_cast<double>(y.size());
+    double a0 = 0, a1 = 0;
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        a0 += y[i] / m;
+        a1 += (1.0 - (static_cast<double>(i + 1) - 0.35) / m) * y[i] / m;
+    }
+    tails.xi = std::min(0.9, 2.0 - a0 / (a0 - 2.0 * a1));
+    tails.sigma = 2.0 * a0 * a1 / (a0 - 2.0 * a1);
+    tails.pool = std::move(pool);
+    return tails;
+}
+
+// The 1 - alpha quantile of the first locate round's largest |tau| on
+// `resamples` series drawn from `pool` (finite residuals) the given way,
+// with the first fit's pi weights and times left out.
+// A censored pool counts `beyond` more residuals of which only |e| above
+// the pool's largest is known (the t fit alone reads it); `share` of the
+// pool's largest are censored too.
+double trial_critical_value(Draws way, std::vector<double> pool, std::size_t beyond, double pretest, double share,
+                            const core::ArimaFit& first, int resamples)
+{
+    namespace cal = core::calibration;
+    std::vector<bool> left(first.residuals.size());
+    for (std::size_t t = 0; t < left.size(); ++t) {
+        left[t] = !std::isfinite(first.residuals[t]);
+    }
+    const auto flags = std::make_unique<bool[]>(left.size());
+    std::copy(left.begin(), left.end(), flags.get());
+    const cal::LocateSetup setup{first.pi_weights, core::DEFAULT_OUTLIER_TYPES, core::DEFAULT_DELTA,
+                                 std::span<const bool>(flags.get(), left.size())};
+    cal::InnovationDraw draw;
+    if (way == Draws::student_t) {
+        std::sort(pool.begin(), pool.end(), [](double a, double b) { return std::fabs(a) < std::fabs(b); });
+        const auto extra = static_cast<std::size_t>(std::ceil(share * static_cast<double>(pool.size())));
+        pool.resize(pool.size() - extra);
+        beyond += extra;
+        double largest = 0;
+        for (const double e : pool) {
+            largest = std::max(largest, std::fabs(e));
+        }
+        const cal::StudentTFit fit = cal::fit_student_t(pool, beyond, largest);
+        const double dof = fit.likelihood_ratio > pretest ? fit.dof : INFINITY;
+        draw = [dof](cal::RandomDraws& random, std::span<double> e) {
+            for (double& v : e) {
+                v = random.student_t(dof);
+            }
+        };
+    } else {
+        const ParetoTails tails = pareto_tails(pool);
+        const bool smoothed = way == Draws::smoothed_pareto;
+        draw = [tails, smoothed](cal::RandomDraws& random, std::span<double> e) {
+            for (double& v : e) {
+                v = tails.pool[random.index(tails.pool.size())];
+                if (smoothed && std::fabs(v) > tails.threshold) {
+                    const double u = random.uniform();
+                    const double y = tails.xi == 0.0 ? -tails.sigma * std::log(u)
+                                                     : tails.sigma / tails.xi * (std::pow(u, -tails.xi) - 1.0);
+                    v = std::copysign(tails.threshold + y, v);
+                }
+            }
+        };
+    }
+    return cal::upper_quantile(cal::simulated_maxima(setup, draw, resamples, 12345, {}), 0.05);
+}
+
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     int series = 1000;
     std::string only;
+    std::string ways_named;  // the calibration section: only the ways whose name holds this text
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view option = argv[i];
         if (option == "--series") {
             series = std::atoi(argv[i + 1]);
         } else if (option == "--only") {
             only = argv[i + 1];
+        } else if (option == "--ways") {
+            ways_named = argv[i + 1];
         } else {
             std::fprintf(stderr, "procedure_study: unknown option %s\n", argv[i]);
             return 2;
@@ -190,17 +297,134 @@ int main(int argc, char** argv)
                     margin(0.05, series));
     }
     if (only.empty() || only == "tails") {
-        std::printf("| series | n | outlier at C 0.05 | heavy-tail warning |\n|---|---:|---:|---:|\n");
+        // LJUNGCV's critical value against the calibrated one (resamples =
+        // 1000, the default seed): the share with an outlier, with the
+        // planted AO found at its time, warned of heavy tails; ms per series.
+        core::OutlierOptions calibrated = with(0.05, "C", 0);
+        calibrated.resamples = core::DEFAULT_RESAMPLES;
+        std::printf("| series | n | outlier at C 0.05 | calibrated | AO found, C / calibrated | heavy-tail warning | "
+                    "ms, C / calibrated |\n|---|---:|---:|---:|---:|---:|---:|\n");
         for (const std::size_t n : {100, 300}) {
-            const Tally t5 = run(models[1], n, 5.0, {}, with(0.05, "C", 0));
-            std::printf("| AR(1), t(5) innovations | %zu | %.3f | %.3f |\n", n, t5.share(t5.flagged),
-                        t5.share(t5.heavy));
-            const Tally spike = run(models[1], n, 0, {core::OutlierType::additive, n / 2, 6.0}, with(0.05, "C", 0));
-            std::printf("| AR(1), normal, one 6 sigma AO | %zu | %.3f | %.3f |\n", n, spike.share(spike.flagged),
-                        spike.share(spike.heavy));
-            std::fflush(stdout);
+            struct Kind {
+                const char* name;
+                double df;
+                Effect effect;
+            };
+            for (const Kind& kind : {Kind{"AR(1), t(5) innovations", 5.0, {}}, Kind{"AR(1), normal", 0.0, {}},
+                                     Kind{"AR(1), normal, one 6 sigma AO", 0.0,
+                                          {core::OutlierType::additive, n / 2, 6.0}}}) {
+                const Tally c = run(models[1], n, kind.df, kind.effect, with(0.05, "C", 0));
+                const Tally r = run(models[1], n, kind.df, kind.effect, calibrated);
+                std::printf("| %s | %zu | %.3f | %.3f |", kind.name, n, c.share(c.flagged), r.share(r.flagged));
+                if (kind.effect.size != 0.0) {
+                    std::printf(" %.3f / %.3f |", c.share(c.found), r.share(r.found));
+                } else {
+                    std::printf(" |");
+                }
+                std::printf(" %.3f | %.1f / %.1f |\n", c.share(c.heavy), 1e3 * c.seconds / c.series,
+                            1e3 * r.seconds / r.series);
+                std::fflush(stdout);
+            }
         }
         std::printf("\n");
+    }
+    if (only == "calibration") {
+        // Each way of calibrating, on each kind of series: the share with an
+        // outlier (and with the planted AO found at its time).
+        struct Way {
+            const char* name;
+            Draws draws;
+            bool cleaned;
+            bool censored = false;
+            double pretest = 0;  // the likelihood ratio below which the draws are normal
+            double share = 0;    // of the largest residuals censored besides the outliers'
+        };
+        std::vector<Way> ways = {{"t raw", Draws::student_t, false},
+                                       {"t cleaned", Draws::student_t, true},
+                                       {"t cleaned, censored", Draws::student_t, true, true},
+                                       {"t cleaned, censored, LR > 1.64", Draws::student_t, true, true, 1.642},
+                                       {"t cleaned, censored, LR > 2.71", Draws::student_t, true, true, 2.706},
+                                       {"t cleaned, censored + 1%", Draws::student_t, true, true, 0, 0.01},
+                                       {"t cleaned, censored + 3%", Draws::student_t, true, true, 0, 0.03},
+                                       {"Pareto raw", Draws::smoothed_pareto, false},
+                                       {"Pareto cleaned", Draws::smoothed_pareto, true},
+                                       {"bootstrap raw", Draws::bootstrap, false},
+                                       {"bootstrap cleaned", Draws::bootstrap, true}};
+        std::erase_if(ways, [&](const Way& way) { return std::string_view(way.name).find(ways_named) == std::string_view::npos; });
+        std::printf("| series | n | LJUNGCV |");
+        for (const Way& way : ways) {
+            std::printf(" %s |", way.name);
+        }
+        std::printf("\n|---|---:|---:|");
+        for (std::size_t w = 0; w < ways.size(); ++w) {
+            std::printf("---:|");
+        }
+        std::printf("\n");
+        struct Kind {
+            const char* name;
+            double df;
+            double spike;
+        };
+        for (const Kind& kind : {Kind{"t(5)", 5.0, 0.0}, Kind{"normal", 0.0, 0.0}, Kind{"normal, 6 sigma AO", 0.0, 6.0}}) {
+            for (const std::size_t n : {100, 300}) {
+                std::vector<int> flagged(ways.size() + 1), found(ways.size() + 1);
+                std::vector<double> seconds(ways.size());
+                for (int s = 0; s < series; ++s) {
+                    std::vector<double> y = simulate(models[1], n, 1000003ULL * n + static_cast<std::uint64_t>(s), kind.df);
+                    if (kind.spike != 0.0) {
+                        plant_outlier(y, core::OutlierType::additive, n / 2, kind.spike);
+                    }
+                    const auto tally = [&](std::size_t column, const core::OutlierResult& r) {
+                        flagged[column] += r.outliers.empty() ? 0 : 1;
+                        for (const core::FoundOutlier& o : r.outliers) {
+                            found[column] += o.index == n / 2 && o.type == core::OutlierType::additive ? 1 : 0;
+                        }
+                    };
+                    try {
+                        const core::ArimaFit first = core::fit_arima(y, models[1].order, {}, {});
+                        const core::OutlierResult base = core::find_outliers(&session, y, models[1].order, {}, with(0.05, "C", 0));
+                        tally(0, base);
+                        std::vector<double> raw, cleaned = base.fit.residuals;
+                        for (const core::FoundOutlier& o : base.outliers) {
+                            cleaned[o.index] = NAN;
+                        }
+                        for (const double e : first.residuals) {
+                            if (std::isfinite(e)) {
+                                raw.push_back(e);
+                            }
+                        }
+                        std::erase_if(cleaned, [](double e) { return !std::isfinite(e); });
+                        for (std::size_t w = 0; w < ways.size(); ++w) {
+                            const auto start = std::chrono::steady_clock::now();
+                            const double c = trial_critical_value(ways[w].draws, ways[w].cleaned ? cleaned : raw,
+                                                                  ways[w].censored ? base.outliers.size() : 0, ways[w].pretest,
+                                                                  ways[w].share, first, 1000);
+                            seconds[w] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                            tally(w + 1, core::find_outliers(&session, y, models[1].order, {}, with(0.05, "C", c)));
+                        }
+                    } catch (const std::exception& error) {
+                        std::fprintf(stderr, "calibration n=%zu series %d: %s\n", n, s, error.what());
+                    }
+                }
+                std::printf("| AR(1), %s | %zu |", kind.name, n);
+                for (std::size_t w = 0; w <= ways.size(); ++w) {
+                    if (kind.spike != 0.0) {
+                        std::printf(" %.3f (%.3f) |", static_cast<double>(flagged[w]) / series,
+                                    static_cast<double>(found[w]) / series);
+                    } else {
+                        std::printf(" %.3f |", static_cast<double>(flagged[w]) / series);
+                    }
+                }
+                std::printf("\n");
+                std::fprintf(stderr, "ms per calibration, n = %zu:", n);
+                for (std::size_t w = 0; w < ways.size(); ++w) {
+                    std::fprintf(stderr, " %s %.1f;", ways[w].name, 1e3 * seconds[w] / series);
+                }
+                std::fprintf(stderr, "\n");
+                std::fflush(stdout);
+            }
+        }
+        std::printf("\n(AO rows: share with an outlier, and in brackets with the AO found at its time)\n\n");
     }
     if (only.empty() || only == "power") {
         std::printf("| model | type | 3.5 sigma | 4.5 sigma | 6 sigma |\n|---|---|---:|---:|---:|\n");

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -24,7 +25,10 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-const cvhost_outlier_options kVersion1Defaults = CVHOST_OUTLIER_OPTIONS_INIT;
+const cvhost_outlier_options kDefaults = CVHOST_OUTLIER_OPTIONS_INIT;
+
+// The bytes of a version 1 struct: the fields before version 2's first.
+constexpr std::size_t kVersion1Size = offsetof(cvhost_outlier_options, resamples);
 
 core::OutlierOptions options_of(const cvhost_outlier_options& o)
 {
@@ -43,6 +47,10 @@ core::OutlierOptions options_of(const cvhost_outlier_options& o)
         options.critical_value = o.critical_value;
     }
     options.max_rounds = o.max_rounds;
+    if (o.version >= 2) {
+        options.resamples = o.resamples;
+        options.seed = o.seed;
+    }
     if (o.stop_requested != nullptr) {
         options.stop_requested = [stop = o.stop_requested, context = o.stop_context] { return stop(context) != 0; };
     }
@@ -59,9 +67,9 @@ OutlierRequest outlier_request(const cvhost* host, const cvhost_outlier_options*
     if (options == nullptr) {
         throw core::OutlierInputError("options: is NULL");
     }
-    if (options->version != CVHOST_OUTLIER_OPTIONS_VERSION) {
+    if (options->version != 1 && options->version != 2) {
         throw core::OutlierInputError("options: version " + std::to_string(options->version) +
-                                      " is not one this library knows (1; start from CVHOST_OUTLIER_OPTIONS_INIT)");
+                                      " is not one this library knows (1 or 2; start from CVHOST_OUTLIER_OPTIONS_INIT)");
     }
     core::OutlierOptions procedure = options_of(*options);
     if (host == nullptr && !procedure.critical_value) {
@@ -114,10 +122,16 @@ extern "C" {
 
 std::int32_t cvhost_outlier_options_init(cvhost_outlier_options* options, unsigned int version)
 {
-    if (options == nullptr || version != CVHOST_OUTLIER_OPTIONS_VERSION) {
+    if (options == nullptr || (version != 1 && version != 2)) {
         return CVHOST_STATUS_INVALID_ARGUMENT;
     }
-    *options = kVersion1Defaults;
+    if (version == 1) {
+        // A version 1 caller's struct ends before the resampling fields.
+        std::memcpy(static_cast<void*>(options), &kDefaults, kVersion1Size);
+        options->version = 1;
+    } else {
+        *options = kDefaults;
+    }
     return CVHOST_STATUS_OK;
 }
 
@@ -206,6 +220,16 @@ double cvhost_outliers_excess_kurtosis(const cvhost_outliers* result)
 double cvhost_outliers_kurtosis_p_value(const cvhost_outliers* result)
 {
     return result != nullptr ? result->result.kurtosis_p_value : kNaN;
+}
+
+int cvhost_outliers_calibrated(const cvhost_outliers* result)
+{
+    return result != nullptr && result->result.calibrated ? 1 : 0;
+}
+
+double cvhost_outliers_tail_dof(const cvhost_outliers* result)
+{
+    return result != nullptr ? result->result.tail_dof : kNaN;
 }
 
 const double* cvhost_outliers_adjusted(const cvhost_outliers* result)

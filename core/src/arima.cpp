@@ -18,6 +18,7 @@ engine::FitOptions engine_options(const ArimaOptions& options, std::size_t n)
     fit.max_iterations = options.max_iterations;
     fit.pi_weights = options.weights.value_or(default_weight_count(n));
     fit.stop_requested = options.stop_requested;
+    fit.fixed_arma = options.fixed_arma;
     return fit;
 }
 

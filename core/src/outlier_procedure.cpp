@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "calibrated_critical_value.h"
 #include "core/numbers.h"
 #include "kurtosis_test.h"
 
@@ -32,6 +33,30 @@ namespace {
 
 // The fewest residuals the locate stage is run on.
 constexpr std::size_t MIN_TESTED = 5;
+
+void check_resampling(const OutlierOptions& options)
+{
+    const int B = options.resamples;
+    if (B == 0) {
+        return;
+    }
+    if (B < FEWEST_RESAMPLES || B > MOST_RESAMPLES) {
+        throw OutlierInputError("resamples: must be 0 (LJUNGCV's critical value) or from " +
+                                std::to_string(FEWEST_RESAMPLES) + " to " + std::to_string(MOST_RESAMPLES) + ", got " +
+                                std::to_string(B));
+    }
+    if (options.critical_value) {
+        throw OutlierInputError("resamples: calibrates the critical value, and critical_value gives one; "
+                                "ask for one or the other");
+    }
+    // A quantile read from fewer than 10 draws beyond it moves too much from seed to seed.
+    for (const double level : {options.alpha, options.retention_alpha.value_or(options.alpha)}) {
+        if (!(level * B >= 10.0)) {
+            throw OutlierInputError("resamples: " + std::to_string(B) + " draws cannot calibrate the level " +
+                                    format_shortest(level) + "; it takes at least 10 / level draws");
+        }
+    }
+}
 
 void check_options(const OutlierOptions& options, const ArimaOrder& order)
 {
@@ -52,6 +77,7 @@ void check_options(const OutlierOptions& options, const ArimaOrder& order)
     if (options.max_rounds < 1 || options.max_rounds > 100) {
         throw OutlierInputError("max_rounds: must be from 1 to 100, got " + std::to_string(options.max_rounds));
     }
+    check_resampling(options);
 }
 
 // An outlier's path on the series, x_t for t = 0..n-1.
@@ -114,7 +140,10 @@ public:
     {
     }
 
-    ArimaFit fit(const std::vector<FoundOutlier>& outliers, std::span<const double> psi) const
+    // The model with `outliers` as regressors; with `arma`, its ARMA
+    // coefficients held there and the regression alone fitted.
+    ArimaFit fit(const std::vector<FoundOutlier>& outliers, std::span<const double> psi,
+                 std::optional<std::vector<double>> arma = std::nullopt) const
     {
         if (options_.stop_requested && options_.stop_requested()) {
             throw OutlierStopped();
@@ -128,6 +157,7 @@ public:
         fit_options.include_drift = options_.include_drift;
         fit_options.max_iterations = options_.max_iterations;
         fit_options.stop_requested = options_.stop_requested;
+        fit_options.fixed_arma = std::move(arma);
         try {
             return fit_arima(y_, order_, columns, fit_options);
         } catch (const ArimaStopped&) {
@@ -138,12 +168,23 @@ public:
     // Refits with `outliers`, dropping the weakest while its |t| is below
     // the critical value (a t that cannot be formed is the weakest). An
     // IO's path is the psi weights of the fit it was found on.
+    //
+    // A drop refits the regression alone, the ARMA part held at the last
+    // full fit's: one filter pass instead of a search, where a long series
+    // with many candidates would otherwise pay a whole fit per drop. Once
+    // every t passes, a full fit with what is left has the last word, and
+    // drops again if it must; the result is always a full fit.
     Round refit(std::vector<FoundOutlier> outliers, std::span<const double> psi, double critical_value) const
     {
         std::sort(outliers.begin(), outliers.end(),
                   [](const FoundOutlier& a, const FoundOutlier& b) { return a.index < b.index; });
+        std::optional<std::vector<double>> held;  // the last full fit's ARMA coefficients, after a drop
         while (true) {
-            Round round{outliers, {psi.begin(), psi.end()}, fit(outliers, psi)};
+            Round round{outliers, {psi.begin(), psi.end()}, fit(outliers, psi, held)};
+            if (held && !(round.fit.sigma2 > 0.0)) {
+                held.reset();  // no estimate with the ARMA part held (an exact fit): fit it all
+                continue;
+            }
             if (outliers.empty()) {
                 return round;
             }
@@ -161,10 +202,24 @@ public:
                 }
             }
             if (smallest >= critical_value) {
-                return round;
+                if (!held) {
+                    return round;
+                }
+                held.reset();
+                continue;
+            }
+            if (!held) {
+                held.emplace(round.fit.coefficients.begin(),
+                             round.fit.coefficients.begin() + static_cast<std::ptrdiff_t>(arma_count()));
             }
             outliers.erase(outliers.begin() + static_cast<std::ptrdiff_t>(weakest));
         }
+    }
+
+    // How many ARMA coefficients the fit has; they come first.
+    std::size_t arma_count() const
+    {
+        return static_cast<std::size_t>(order_.p + order_.q + order_.P + order_.Q);
     }
 
     // The seasonal level shift's period (1 for a model without seasons).
@@ -285,6 +340,28 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
         }
     }
     retention = retention.value_or(result.critical_value);
+    if (options.resamples > 0) {
+        // The first pass at LJUNGCV's value; its outliers' times are the censored residuals.
+        OutlierOptions first_pass = options;
+        first_pass.resamples = 0;
+        const OutlierResult pass = find_outliers(module, y, order, regressors, first_pass);
+        std::vector<std::size_t> censored;
+        for (const FoundOutlier& outlier : pass.outliers) {
+            censored.push_back(outlier.index);
+        }
+        const auto flags = std::make_unique<bool[]>(n);
+        std::copy(left_out.begin(), left_out.end(), flags.get());
+        const calibration::Calibration calibrated = calibration::calibrate(
+            pass.fit.residuals, censored,
+            {current.fit.pi_weights, options.types, options.delta, std::span<const bool>(flags.get(), n),
+             procedure.period()},
+            options.alpha, options.retention_alpha.value_or(options.alpha), options.resamples, options.seed,
+            options.stop_requested);
+        result.critical_value = calibrated.critical_value;
+        retention = calibrated.retention;
+        result.calibrated = true;
+        result.tail_dof = calibrated.tail_dof;
+    }
     const std::size_t bound =
         std::max<std::size_t>(1, static_cast<std::size_t>(MAX_OUTLIER_SHARE * static_cast<double>(result.tested)));
 

@@ -3,7 +3,8 @@
 // the critical value, keep it, take its effect out of the residuals and look
 // again with the scale re-estimated from what is left. Removing an effect
 // changes the residuals from its time on, so every round forms the
-// statistics afresh: O(n^2) per type and round, O(n + k) memory.
+// statistics afresh: O(n k) or O(n log n) per type and round (see
+// regressor_correlation.cpp), O(n) memory per type.
 //
 // The critical value is LJUNGCV(n, alpha [, method]) for the series' n, the
 // threshold the largest of n statistics exceeds with probability alpha when
@@ -80,7 +81,8 @@ std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::spa
         }
     }
     std::vector<double> work(residuals.begin(), residuals.end());
-    std::vector<double> dot(n);
+    std::vector<std::vector<double>> dots(regressors.size());
+    std::vector<double> path(n);
     std::vector<double> scratch;
     if (!limits.left_out.empty() && limits.left_out.size() != n) {
         throw OutlierInputError("the times left out are " + std::to_string(limits.left_out.size()) +
@@ -107,13 +109,14 @@ std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::spa
         double largest = critical_value;
         const Regressor* chosen = nullptr;
         Outlier best;
-        for (const Regressor& regressor : regressors) {
-            correlate(work, regressor.x, dot);
+        correlate(work, regressors, dots);
+        for (std::size_t r = 0; r < regressors.size(); ++r) {
+            const Regressor& regressor = regressors[r];
             for (std::size_t T = 0; T < n; ++T) {
                 if (taken[T]) {
                     continue;
                 }
-                const Estimate at = estimate(regressor, n, T, dot[T], sigma);
+                const Estimate at = estimate(regressor, n, T, dots[r][T], sigma);
                 if (std::fabs(at.statistic) > largest) {
                     largest = std::fabs(at.statistic);
                     chosen = &regressor;
@@ -126,10 +129,11 @@ std::vector<Outlier> locate_outliers(std::span<const double> residuals, std::spa
         }
         found.push_back(best);
         taken[best.index] = true;
-        // e_t -= w x_t for t >= T; past the regressor's length x is 0.
-        const std::size_t m = std::min(n - best.index, chosen->x.size());
-        for (std::size_t j = 0; j < m; ++j) {
-            work[best.index + j] -= best.effect * chosen->x[j];
+        // e_t -= w x_t for t >= T.
+        const std::span<double> x(path.data(), n - best.index);
+        chosen->values(x);
+        for (std::size_t j = 0; j < x.size(); ++j) {
+            work[best.index + j] -= best.effect * x[j];
         }
     }
     return found;

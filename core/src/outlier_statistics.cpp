@@ -16,19 +16,24 @@
 //
 // (pi_j = 0 past the k weights given). The seasonal level shift is a step in
 // one season only: the series moves at T, T + s, T + 2s, ..., the seasonal
-// counterpart of the level shift's step at every time from T. Regressing e_T..e_{n-1} on x gives the
-// effect and its statistic
+// counterpart of the level shift's step at every time from T. Regressing
+// e_T..e_{n-1} on x gives the effect and its statistic
 //
 //   w(T)   = sum_t e_t x_t / S(T),   S(T) = sum_t x_t^2,   t = T..n-1,
 //   tau(T) = w(T) sqrt(S(T)) / sigma.
 //
 // x_{T+j} depends on j only, so each type's sequence x_0..x_{n-1} and its
 // running sum of squares are formed once: S(T) is the sum over the first
-// n - T values, and w(T) = sum_j e_{T+j} x_j / S(T). The cost is one dot
-// product per time, O(n^2) per type, in O(n + k) memory. The TC sequence
-// comes from its recurrence x_j = delta x_{j-1} - pi_j, which equals the
-// sum above term by term up to rounding, and the SLS sequence from
+// n - T values, and w(T) = sum_j e_{T+j} x_j / S(T). The TC sequence comes
+// from its recurrence x_j = delta x_{j-1} - pi_j, which equals the sum
+// above term by term up to rounding, and the SLS sequence from
 // x_j = p_j + x_{j-s}.
+//
+// Past the last weight that can matter (effective_weights) every sequence
+// follows a rule of its own: IO and AO are 0, LS constant, TC geometric by
+// delta, SLS periodic. The sums over that tail come from running sums of
+// the residuals (regressor_correlation.cpp), so a statistic at every time
+// costs O(n k) or O(n log n) per type, not O(n^2).
 //
 // A level shift at the last point has the additive outlier's regressor
 // (x_{n-1} = 1 and nothing after), and so has a seasonal level shift at a
@@ -110,105 +115,101 @@ void check_delta(double delta)
     }
 }
 
+std::size_t effective_weights(std::span<const double> pi, std::size_t n)
+{
+    const double tolerance = PI_TAIL_TOLERANCE / static_cast<double>(std::max<std::size_t>(n, 1));
+    std::size_t k = std::min(pi.size(), n == 0 ? 0 : n - 1);
+    double tail = 0.0;  // sum of |pi_j| for j > k
+    while (k > 0 && tail + std::fabs(pi[k - 1]) <= tolerance) {
+        tail += std::fabs(pi[k - 1]);
+        --k;
+    }
+    return k;
+}
+
 Regressor make_regressor(OutlierType type, std::span<const double> pi, double delta, std::size_t period,
                          std::size_t n)
 {
     Regressor r;
     r.type = type;
     r.period = period;
-    r.x.assign(n, 0.0);
-    // pi_j for j = 1..k, 0 past them.
-    const auto weight = [&](std::size_t j) { return j <= pi.size() ? pi[j - 1] : 0.0; };
-    r.x[0] = 1.0;
+    const std::size_t k = effective_weights(pi, n);
+    // x_0..x_k follow the weights; past them the tail's rule holds.
+    std::size_t length = k + 1;
     switch (type) {
     case OutlierType::innovational:
+        length = 1;
         break;
     case OutlierType::additive:
-        for (std::size_t j = 1; j < n && j <= pi.size(); ++j) {
-            r.x[j] = -pi[j - 1];
-        }
         break;
-    case OutlierType::level_shift: {
-        double cumulative = 0.0;  // pi_1 + ... + pi_j
-        for (std::size_t j = 1; j < n; ++j) {
-            cumulative += weight(j);
-            r.x[j] = 1.0 - cumulative;
-        }
+    case OutlierType::level_shift:
+        r.tail = Regressor::Tail::constant;
         break;
-    }
     case OutlierType::temporary_change:
-        for (std::size_t j = 1; j < n; ++j) {
-            r.x[j] = delta * r.x[j - 1] - weight(j);
-        }
+        r.tail = Regressor::Tail::geometric;
+        r.ratio = delta;
         break;
     case OutlierType::seasonal_level_shift:
-        for (std::size_t j = 1; j < n; ++j) {
-            const double own = -weight(j);  // p_j
-            r.x[j] = j >= period ? own + r.x[j - period] : own;
-        }
+        r.tail = Regressor::Tail::periodic;
+        length = std::max(length, period);  // a whole period to repeat
         break;
     }
-    std::size_t length = n;
-    while (length > 1 && r.x[length - 1] == 0.0) {
-        --length;
+    length = std::min(length, n);
+    r.head.assign(length, 0.0);
+    r.head[0] = 1.0;
+    double cumulative = 0.0;  // pi_1 + ... + pi_j
+    for (std::size_t j = 1; j < length; ++j) {
+        const double weight = j <= k ? pi[j - 1] : 0.0;
+        switch (type) {
+        case OutlierType::innovational:
+            break;
+        case OutlierType::additive:
+            r.head[j] = -weight;
+            break;
+        case OutlierType::level_shift:
+            cumulative += weight;
+            r.head[j] = 1.0 - cumulative;
+            break;
+        case OutlierType::temporary_change:
+            r.head[j] = delta * r.head[j - 1] - weight;
+            break;
+        case OutlierType::seasonal_level_shift:
+            r.head[j] = j >= period ? -weight + r.head[j - period] : -weight;
+            break;
+        }
     }
-    r.x.resize(length);
-    r.x.shrink_to_fit();
-    r.squares.resize(length);
+    std::vector<double> x(n);
+    r.values(x);
+    r.squares.resize(n);
     double s = 0.0;
-    for (std::size_t j = 0; j < length; ++j) {
-        s += r.x[j] * r.x[j];
+    for (std::size_t j = 0; j < n; ++j) {
+        s += x[j] * x[j];
         r.squares[j] = s;
     }
+    plan_correlation(r, n);
     return r;
 }
 
-void correlate(std::span<const double> e, std::span<const double> x, std::span<double> dot)
+void Regressor::values(std::span<double> x) const
 {
-    // Four times at once, each with its own sum in the order of j: the same
-    // sums as one at a time, without waiting on one addition after another.
-    const std::size_t n = e.size();
-    const std::size_t len = x.size();
-    std::size_t T = 0;
-    for (; T + 4 <= n; T += 4) {
-        const double* p = e.data() + T;
-        std::size_t m[4];
-        for (std::size_t i = 0; i < 4; ++i) {
-            m[i] = std::min(n - T - i, len);
+    const std::size_t m = x.size();
+    const std::size_t h = std::min(head.size(), m);
+    std::copy_n(head.begin(), h, x.begin());
+    for (std::size_t j = h; j < m; ++j) {
+        switch (tail) {
+        case Tail::none:
+            x[j] = 0.0;
+            break;
+        case Tail::constant:
+            x[j] = x[j - 1];
+            break;
+        case Tail::geometric:
+            x[j] = ratio * x[j - 1];
+            break;
+        case Tail::periodic:
+            x[j] = x[j - period];
+            break;
         }
-        double a0 = 0.0;
-        double a1 = 0.0;
-        double a2 = 0.0;
-        double a3 = 0.0;
-        std::size_t j = 0;
-        for (; j < m[3]; ++j) {
-            const double xj = x[j];
-            a0 += p[j] * xj;
-            a1 += p[j + 1] * xj;
-            a2 += p[j + 2] * xj;
-            a3 += p[j + 3] * xj;
-        }
-        for (std::size_t i = j; i < m[2]; ++i) {
-            a2 += p[i + 2] * x[i];
-        }
-        for (std::size_t i = j; i < m[1]; ++i) {
-            a1 += p[i + 1] * x[i];
-        }
-        for (std::size_t i = j; i < m[0]; ++i) {
-            a0 += p[i] * x[i];
-        }
-        dot[T] = a0;
-        dot[T + 1] = a1;
-        dot[T + 2] = a2;
-        dot[T + 3] = a3;
-    }
-    for (; T < n; ++T) {
-        const std::size_t m = std::min(n - T, len);
-        double a = 0.0;
-        for (std::size_t j = 0; j < m; ++j) {
-            a += e[T + j] * x[j];
-        }
-        dot[T] = a;
     }
 }
 
@@ -355,7 +356,7 @@ void outlier_statistics(std::span<const double> residuals, std::span<const doubl
     }
     const Regressor regressor = make_regressor(type, pi, delta, period, n);
     std::vector<double> dot(n);
-    correlate(residuals, regressor.x, dot);
+    correlate(residuals, {&regressor, 1}, {&dot, 1});
     for (std::size_t T = 0; T < n; ++T) {
         const Estimate at = estimate(regressor, n, T, dot[T], scale);
         if (!effects.empty()) {

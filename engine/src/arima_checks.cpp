@@ -136,6 +136,15 @@ void check_model(const ArimaOrder& order, const FitOptions& options)
             fail("Q: must be 0 without a season (period 1), got " + std::to_string(order.Q));
     }
     check_range("max_iterations", options.max_iterations, 1, kLargestIterations);
+    if (options.fixed_arma) {
+        const auto arma = static_cast<std::size_t>(order.p + order.q + order.P + order.Q);
+        if (options.fixed_arma->size() != arma)
+            fail("fixed_arma: " + std::to_string(options.fixed_arma->size()) + " values for the model's " +
+                 std::to_string(arma) + " ARMA coefficients");
+        for (const double v : *options.fixed_arma)
+            if (!std::isfinite(v))
+                fail("fixed_arma: a value is not finite");
+    }
     if (options.include_mean.value_or(false) && order.d + order.D != 0)
         fail("include_mean: a mean needs d + D = 0 (differencing removes it), got d + D = " +
              std::to_string(order.d + order.D));

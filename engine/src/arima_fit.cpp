@@ -314,14 +314,11 @@ Eigen::MatrixXd loglik_hessian(const Problem& problem, const std::vector<double>
     return H;
 }
 
-// Least-squares standard errors of beta at the estimate, sigma^2 (V'V)^-1
-// from the filtered columns: the scale of the Hessian's regression steps.
-std::vector<double> regression_scales(const Problem& problem, const Profile& p)
+// The covariance of beta with the ARMA part known, sigma^2 (V' F^-1 V)^-1,
+// from the filtered columns.
+Eigen::MatrixXd gls_covariance(const Problem& problem, const Profile& p)
 {
     const std::size_t k = problem.columns - 1;
-    std::vector<double> scales(k, 1.0);
-    if (k == 0)
-        return scales;
     Eigen::MatrixXd A = Eigen::MatrixXd::Zero(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(k));
     for (std::size_t t = 0; t < problem.rows; ++t) {
         if (std::isnan(p.filter.F[t]))
@@ -331,10 +328,21 @@ std::vector<double> regression_scales(const Problem& problem, const Profile& p)
                 A(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j)) +=
                     p.filter.v[(i + 1) * problem.rows + t] * p.filter.v[(j + 1) * problem.rows + t] / p.filter.F[t];
     }
-    const Eigen::MatrixXd inverse = A.inverse();
     const double sigma2 = p.S / static_cast<double>(p.filter.used);
+    return sigma2 * A.inverse();
+}
+
+// Least-squares standard errors of beta at the estimate: the scale of the
+// Hessian's regression steps.
+std::vector<double> regression_scales(const Problem& problem, const Profile& p)
+{
+    const std::size_t k = problem.columns - 1;
+    std::vector<double> scales(k, 1.0);
+    if (k == 0)
+        return scales;
+    const Eigen::MatrixXd covariance = gls_covariance(problem, p);
     for (std::size_t i = 0; i < k; ++i) {
-        const double se = std::sqrt(sigma2 * inverse(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(i)));
+        const double se = std::sqrt(covariance(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(i)));
         if (std::isfinite(se) && se > 0.0)
             scales[i] = se;
     }
@@ -362,6 +370,51 @@ void fill_residuals_and_weights(FitResult& result, std::size_t n, const Problem&
     result.psi_weights = psi_weights(arma.ar, problem.diff, arma.ma, options.pi_weights);
 }
 
+// The regression alone, the ARMA part held at `natural`.
+FitResult fit_regression(std::size_t n, const Problem& problem, const ArimaOrder& order,
+                         const std::vector<double>& natural, FitResult result, const FitOptions& options)
+{
+    const std::size_t a = natural.size();
+    const std::size_t k = result.names.size();
+    result.evaluations = 1;
+    result.iterations = 0;
+    result.converged = true;
+    const auto best = profile(problem, natural);
+    result.coefficients = natural;
+    result.standard_errors.assign(k, kNaN);
+    result.covariance.assign(k * k, kNaN);
+    if (!best || !std::isfinite(best->loglik) || !std::isfinite(best->S) || best->S <= 0.0) {
+        result.coefficients.resize(k, kNaN);
+        result.sigma2 = result.loglik = result.aic = result.aicc = result.bic = kNaN;
+        result.residuals.assign(n, kNaN);
+        result.converged = false;
+        result.message = "no estimate: the likelihood at the ARMA coefficients held is not finite";
+        return result;
+    }
+    result.coefficients.insert(result.coefficients.end(), best->beta.begin(), best->beta.end());
+    result.nobs = best->filter.used;
+    const auto N = static_cast<double>(result.nobs);
+    result.sigma2 = best->S / N;
+    result.loglik = best->loglik;
+    const double parameters = static_cast<double>(k + 1);
+    result.aic = -2.0 * result.loglik + 2.0 * parameters;
+    result.aicc =
+        N - parameters - 1.0 > 0.0 ? result.aic + 2.0 * parameters * (parameters + 1.0) / (N - parameters - 1.0) : kNaN;
+    result.bic = -2.0 * result.loglik + std::log(N) * parameters;
+    if (k > a) {
+        const Eigen::MatrixXd covariance = gls_covariance(problem, *best);
+        for (std::size_t i = a; i < k; ++i) {
+            for (std::size_t j = a; j < k; ++j)
+                result.covariance[i * k + j] =
+                    covariance(static_cast<Eigen::Index>(i - a), static_cast<Eigen::Index>(j - a));
+            const double v = result.covariance[i * k + i];
+            result.standard_errors[i] = v > 0.0 ? std::sqrt(v) : kNaN;
+        }
+    }
+    fill_residuals_and_weights(result, n, problem, *best, order, natural, options);
+    return result;
+}
+
 }  // namespace
 
 FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::span<const Regressor> regressors,
@@ -377,6 +430,9 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
     result.names.insert(result.names.end(), design.regression_names.begin(), design.regression_names.end());
     const std::size_t a = design.arma_names.size();
     const std::size_t k = result.names.size();
+
+    if (options.fixed_arma)
+        return fit_regression(y.size(), problem, order, *options.fixed_arma, std::move(result), options);
 
     // Start values, then the search on -log L / N.
     const StartValues start = css_start_values(start_series(y, problem, design), order, kStartIterations);

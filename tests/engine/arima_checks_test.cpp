@@ -47,6 +47,9 @@ TEST(ArimaChecks, EachRuleHasItsMessage)
         {[](Input& i) { i.order.D = 1; }, "D: must be 0 without a season (period 1), got 1"},
         // options
         {[](Input& i) { i.options.max_iterations = 0; }, "max_iterations: must be from 1 to 10000, got 0"},
+        {[](Input& i) { i.options.fixed_arma = std::vector<double>{0.5, 0.1}; },
+         "fixed_arma: 2 values for the model's 1 ARMA coefficients"},
+        {[nan](Input& i) { i.options.fixed_arma = std::vector<double>{nan}; }, "fixed_arma: a value is not finite"},
         {[](Input& i) { i.options.include_drift = true; }, "include_drift: a drift needs d + D = 1, got d + D = 0"},
         {[](Input& i) {
              i.order.d = 1;

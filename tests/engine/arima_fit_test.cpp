@@ -127,6 +127,41 @@ TEST(ArimaFit, ResidualsArePiWeightedSumsAndStandardised)
     EXPECT_NEAR(fit.residuals[t], e, 0.05 * std::sqrt(fit.sigma2));
 }
 
+// Held at a full fit's own ARMA estimates, the regression alone gives that
+// fit's coefficients to the bit (the same filter, the same least squares),
+// and standard errors near the full fit's: a pulse's coefficient hardly
+// depends on the ARMA part.
+TEST(ArimaFit, RegressionAloneAtTheFullFitsArmaPart)
+{
+    const ArimaOrder order{1, 0, 1};
+    const std::size_t n = 300;
+    std::vector<double> y = simulate(order, {0.6, 0.3}, n, 11, 1.0);
+    std::vector<Regressor> regressors{{"AO50", std::vector<double>(n, 0.0)}, {"LS200", std::vector<double>(n, 0.0)}};
+    regressors[0].values[49] = 1.0;
+    for (std::size_t t = 199; t < n; ++t)
+        regressors[1].values[t] = 1.0;
+    y[49] += 6.0;
+    const FitResult full = fit_arima(y, order, regressors, {});
+    ASSERT_TRUE(full.converged) << full.message;
+    FitOptions held;
+    held.fixed_arma = std::vector<double>(full.coefficients.begin(), full.coefficients.begin() + 2);
+    const FitResult alone = fit_arima(y, order, regressors, held);
+    EXPECT_TRUE(alone.converged);
+    EXPECT_EQ(alone.evaluations, 1);
+    ASSERT_EQ(alone.coefficients.size(), full.coefficients.size());
+    for (std::size_t i = 0; i < full.coefficients.size(); ++i) {
+        EXPECT_EQ(alone.coefficients[i], full.coefficients[i]) << full.names[i];
+        if (i < 2) {
+            EXPECT_TRUE(std::isnan(alone.standard_errors[i])) << full.names[i];
+        } else {
+            EXPECT_NEAR(alone.standard_errors[i], full.standard_errors[i], 0.1 * full.standard_errors[i])
+                << full.names[i];
+        }
+    }
+    EXPECT_EQ(alone.residuals, full.residuals);
+    EXPECT_EQ(alone.loglik, full.loglik);
+}
+
 TEST(ArimaFit, SameBitsEveryRun)
 {
     const ArimaOrder order{2, 0, 1};

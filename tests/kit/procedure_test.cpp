@@ -1,10 +1,12 @@
 // The C interface's outlier procedure: the core's bits through the C call,
-// its refusals as statuses with messages, a stop request, and the
-// accessors on NULL.
+// its refusals as statuses with messages, a stop request, the accessors on
+// NULL, and the resampling fields of version 2 beside version 1 callers.
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -132,6 +134,14 @@ TEST_F(Procedure, RefusesBadInputAndStopsOnRequest)
         {"no host", [](cvhost_outlier_options&) {}, true, CVHOST_STATUS_INVALID_ARGUMENT, "host: is NULL"},
         {"no host, own threshold", [](cvhost_outlier_options& o) { o.critical_value = 3.5; }, true,
          CVHOST_STATUS_OK, ""},
+        {"resamples", [](cvhost_outlier_options& o) { o.resamples = 20; }, false, CVHOST_STATUS_INVALID_ARGUMENT,
+         "resamples: must be 0"},
+        {"resamples and a threshold",
+         [](cvhost_outlier_options& o) {
+             o.resamples = 1000;
+             o.critical_value = 3.5;
+         },
+         false, CVHOST_STATUS_INVALID_ARGUMENT, "resamples: calibrates the critical value"},
         {"stop",
          [](cvhost_outlier_options& o) {
              o.stop_requested = [](void* context) { return ++*static_cast<int*>(context) >= 20 ? 1 : 0; };
@@ -162,6 +172,64 @@ TEST_F(Procedure, RefusesBadInputAndStopsOnRequest)
     EXPECT_EQ(cvhost_outliers_fit(nullptr), nullptr);
     EXPECT_TRUE(std::isnan(cvhost_outliers_critical_value(nullptr)));
     EXPECT_EQ(cvhost_outlier_options_init(nullptr, CVHOST_OUTLIER_OPTIONS_VERSION), CVHOST_STATUS_INVALID_ARGUMENT);
+    EXPECT_EQ(cvhost_outliers_calibrated(nullptr), 0);
+    EXPECT_TRUE(std::isnan(cvhost_outliers_tail_dof(nullptr)));
+}
+
+// Version 2's resampling through the C call gives the core's calibrated
+// result; a version 1 caller's struct is filled and read only as far as
+// it goes, and gives LJUNGCV's result whatever lies after it.
+TEST_F(Procedure, ResamplesAndKeepsVersionOne)
+{
+    std::vector<double> y = simulate_lag_model({1.0, -0.5}, {1.0}, 150, 21, 1.0);
+    y[60] += 9.0;
+    const auto run = [&](const cvhost_outlier_options& options) {
+        cvhost_outliers* found = nullptr;
+        char message[256];
+        EXPECT_EQ(cvhost_find_outliers(host, &options, &found, message, sizeof message), CVHOST_STATUS_OK)
+            << message;
+        return found;
+    };
+
+    cvhost_outlier_options options = CVHOST_OUTLIER_OPTIONS_INIT;
+    options.model.y = y.data();
+    options.model.n = y.size();
+    options.model.p = 1;
+    options.resamples = 400;
+    options.seed = 77;
+    cvhost_outliers* calibrated = run(options);
+    core::OutlierOptions expected_options;
+    expected_options.resamples = 400;
+    expected_options.seed = 77;
+    const core::OutlierResult expected = core::find_outliers(&session, y, {1, 0, 0}, {}, expected_options);
+    ASSERT_NE(calibrated, nullptr);
+    EXPECT_EQ(cvhost_outliers_calibrated(calibrated), 1);
+    EXPECT_EQ(cvhost_outliers_critical_value(calibrated), expected.critical_value);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(cvhost_outliers_tail_dof(calibrated)),
+              std::bit_cast<std::uint64_t>(expected.tail_dof));
+    EXPECT_EQ(cvhost_outliers_count(calibrated), expected.outliers.size());
+    cvhost_outliers_free(calibrated);
+
+    // A version 1 struct with bytes after it that would ask for resampling.
+    constexpr std::size_t version1 = offsetof(cvhost_outlier_options, resamples);
+    cvhost_outlier_options old;
+    std::memset(static_cast<void*>(&old), 0x5A, sizeof old);
+    ASSERT_EQ(cvhost_outlier_options_init(&old, 1), CVHOST_STATUS_OK);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&old);
+    for (std::size_t i = version1; i < sizeof old; ++i) {
+        ASSERT_EQ(bytes[i], 0x5A) << "byte " << i << " written past a version 1 struct";
+    }
+    EXPECT_EQ(old.version, 1U);
+    old.model.y = y.data();
+    old.model.n = y.size();
+    old.model.p = 1;
+    cvhost_outliers* plain = run(old);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(cvhost_outliers_calibrated(plain), 0);
+    EXPECT_TRUE(std::isnan(cvhost_outliers_tail_dof(plain)));
+    EXPECT_EQ(cvhost_outliers_critical_value(plain),
+              core::find_outliers(&session, y, {1, 0, 0}, {}, core::OutlierOptions{}).critical_value);
+    cvhost_outliers_free(plain);
 }
 
 }  // namespace

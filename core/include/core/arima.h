@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "engine/arima_fit.h"
 
@@ -27,6 +28,9 @@ struct ArimaOptions {
     int max_iterations = 100;             // of the quasi-Newton search, 1..10000
     std::optional<std::size_t> weights;   // pi and psi weights; unset: n - 1
     std::function<bool()> stop_requested; // asked between the likelihood's evaluations
+    // The ARMA coefficients held, the regression alone fitted (one filter
+    // pass; see engine::FitOptions).
+    std::optional<std::vector<double>> fixed_arma;
 };
 
 // The weights a fit carries when the caller names no count: n - 1, every lag

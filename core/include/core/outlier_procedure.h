@@ -7,7 +7,9 @@
 #ifndef CORE_OUTLIER_PROCEDURE_H
 #define CORE_OUTLIER_PROCEDURE_H
 
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -31,6 +33,14 @@ inline constexpr int DEFAULT_OUTLIER_ROUNDS = 10;
 // with more has a model or a threshold that does not fit it.
 inline constexpr double MAX_OUTLIER_SHARE = 0.2;
 
+// Resampling: the draws a calibrated critical value takes when the caller
+// asks for calibration without a count, the fewest and most it takes, and
+// the seed when the caller names none.
+inline constexpr int DEFAULT_RESAMPLES = 1000;
+inline constexpr int FEWEST_RESAMPLES = 100;
+inline constexpr int MOST_RESAMPLES = 100000;
+inline constexpr std::uint64_t DEFAULT_RESAMPLING_SEED = 20240601;
+
 struct OutlierOptions {
     OutlierTypes types = DEFAULT_OUTLIER_TYPES;
     double delta = DEFAULT_DELTA;
@@ -40,6 +50,18 @@ struct OutlierOptions {
     // The level of the drop step's critical value, LJUNGCV(m, retention_alpha,
     // method); unset: the locate stage's value.
     std::optional<double> retention_alpha;
+    // Resampling: with resamples = B > 0 (and no critical value of the
+    // caller's) the critical value is calibrated for the fitted model and
+    // its residuals' tails instead of LJUNGCV's normal ones. A first pass
+    // at LJUNGCV's value gives the residuals; Student's t law is fitted to
+    // them, the outliers' times counted as censored (beyond the largest of
+    // the rest); B series of t(nu) innovations (normal ones where nu runs
+    // off to its bound) are drawn from `seed`, and the critical value is
+    // the 1 - alpha quantile of the first locate round's largest |tau| on
+    // them under the first fit's pi weights. 0: LJUNGCV's value; else
+    // FEWEST_RESAMPLES..MOST_RESAMPLES, and at least 10 / alpha.
+    int resamples = 0;
+    std::uint64_t seed = DEFAULT_RESAMPLING_SEED;
     std::optional<bool> include_mean;      // as ArimaOptions
     bool include_drift = false;
     int max_iterations = 100;  // of each fit's search
@@ -85,6 +107,11 @@ struct OutlierResult {
     double excess_kurtosis = 0;
     double kurtosis_p_value = 1;
     bool heavy_tails = false;
+    // Whether the critical value was calibrated by resampling, and the
+    // degrees of freedom of the t law its draws took: infinite where they
+    // were normal, NaN without calibration.
+    bool calibrated = false;
+    double tail_dof = NAN;
 };
 
 // The fewest tested residuals at which the procedure holds its level: on

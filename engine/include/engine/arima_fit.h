@@ -35,6 +35,13 @@ struct FitOptions {
     bool include_drift = false;  // a time trend 1..n; only when d + D = 1
     int max_iterations = 100;    // of the quasi-Newton search, 1..10000
     std::size_t pi_weights = 0;  // how many pi and psi weights the result carries
+    // The ARMA coefficients (ar, ma, sar, sma, in the result's order) held at
+    // these values rather than estimated, as from an earlier fit of the same
+    // model: only the regression is fitted, by generalised least squares,
+    // and its standard errors are sigma^2 (V' F^-1 V)^-1 with the ARMA part
+    // taken as known (the ARMA's are NaN). One filter pass: a quick refit
+    // after a regressor is dropped.
+    std::optional<std::vector<double>> fixed_arma;
     // Asked before every evaluation of the likelihood (milliseconds apart on
     // long series); true stops the fit with FitStopped.
     std::function<bool()> stop_requested;

@@ -352,7 +352,8 @@ CVHOST_API int cvhost_fit_iterations(const cvhost_fit *fit);
    drops the weakest while its |t| is below the critical value, and repeats
    until a round adds nothing. The critical value is LJUNGCV(m, alpha,
    method), m the residuals tested (n less the d + D s the differencing
-   takes, less the missing values), or the caller's.
+   takes, less the missing values), or the caller's, or one calibrated by
+   resampling (version 2: resamples > 0; see cvhost(3)).
 
        cvhost_outlier_options options = CVHOST_OUTLIER_OPTIONS_INIT;
        cvhost_outliers *found;
@@ -361,7 +362,7 @@ CVHOST_API int cvhost_fit_iterations(const cvhost_fit *fit);
        for (size_t i = 0; i < cvhost_outliers_count(found); ++i)
            cvhost_outliers_index(found)[i], cvhost_outliers_type(found)[i], ...;
        cvhost_outliers_free(found);                                                                 */
-#define CVHOST_OUTLIER_OPTIONS_VERSION 1
+#define CVHOST_OUTLIER_OPTIONS_VERSION 2
 
 typedef struct cvhost_outlier_options {
     unsigned int version;        /* CVHOST_OUTLIER_OPTIONS_VERSION */
@@ -377,11 +378,23 @@ typedef struct cvhost_outlier_options {
        the call with CVHOST_STATUS_STOPPED. May be NULL. */
     int (*stop_requested)(void *context);
     void *stop_context;
+    /* Version 2. The critical value calibrated by resampling: with resamples = B > 0, B series
+       of Student t innovations, their degrees of freedom fitted to the residuals of a first pass
+       at LJUNGCV's value (normal innovations where the fit says normal), drawn from seed; the
+       critical value is the 1 - alpha quantile of the largest outlier statistic on them.
+       0: LJUNGCV's value. Else 100..100000 and at least 10 / alpha; not with critical_value.
+       CVHOST_OUTLIER_RESAMPLES_DEFAULT is the count to ask for when in doubt. */
+    int resamples;
+    uint64_t seed;
 } cvhost_outlier_options;
+
+#define CVHOST_OUTLIER_RESAMPLES_DEFAULT 1000
+#define CVHOST_OUTLIER_SEED_DEFAULT 20240601u
 
 #define CVHOST_OUTLIER_OPTIONS_INIT                                                                    \
     {CVHOST_OUTLIER_OPTIONS_VERSION, CVHOST_FIT_OPTIONS_INIT,                                          \
-     CVHOST_OUTLIER_AO | CVHOST_OUTLIER_LS | CVHOST_OUTLIER_TC, 0.7, 0.05, NULL, NAN, 10, NULL, NULL}
+     CVHOST_OUTLIER_AO | CVHOST_OUTLIER_LS | CVHOST_OUTLIER_TC, 0.7, 0.05, NULL, NAN, 10, NULL, NULL,  \
+     0, CVHOST_OUTLIER_SEED_DEFAULT}
 
 /* The procedure stopped because stop_requested asked it to. */
 #define CVHOST_STATUS_STOPPED 120837
@@ -389,7 +402,8 @@ typedef struct cvhost_outlier_options {
 /* What the procedure found, opaque; its accessors read it, cvhost_outliers_free frees it. */
 typedef struct cvhost_outliers cvhost_outliers;
 
-/* Fills *options as CVHOST_OUTLIER_OPTIONS_INIT does for that version. Returns
+/* Fills *options as CVHOST_OUTLIER_OPTIONS_INIT does for that version (1: the fields up to
+   stop_context alone, the struct a version 1 caller holds). Returns
    CVHOST_STATUS_OK, or CVHOST_STATUS_INVALID_ARGUMENT for a NULL options or
    a version this library does not know. */
 CVHOST_API int32_t cvhost_outlier_options_init(cvhost_outlier_options *options, unsigned int version);
@@ -432,6 +446,10 @@ CVHOST_API int32_t cvhost_outliers_flags(const cvhost_outliers *result);
    p-value of tails that heavy. */
 CVHOST_API double cvhost_outliers_excess_kurtosis(const cvhost_outliers *result);
 CVHOST_API double cvhost_outliers_kurtosis_p_value(const cvhost_outliers *result);
+/* 1 when the critical value was calibrated by resampling, else 0; the degrees of freedom of the
+   t law its draws took (INFINITY: normal draws; NaN without calibration or with a NULL result). */
+CVHOST_API int cvhost_outliers_calibrated(const cvhost_outliers *result);
+CVHOST_API double cvhost_outliers_tail_dof(const cvhost_outliers *result);
 
 /* The series without the outliers' effects, n values (missing ones stay NaN). */
 CVHOST_API const double *cvhost_outliers_adjusted(const cvhost_outliers *result);

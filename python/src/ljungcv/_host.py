@@ -107,7 +107,8 @@ class Host:
                               ("tstat", _c_double_p), ("adjusted", _c_double_p),
                               ("critical_value", ctypes.c_double), ("tested", ctypes.c_size_t),
                               ("rounds", ctypes.c_int), ("flags", ctypes.c_int32),
-                              ("excess_kurtosis", ctypes.c_double), ("kurtosis_p_value", ctypes.c_double)):
+                              ("excess_kurtosis", ctypes.c_double), ("kurtosis_p_value", ctypes.c_double),
+                              ("calibrated", ctypes.c_int), ("tail_dof", ctypes.c_double)):
             _bind(lib, f"cvhost_outliers_{name}", restype, _void_p)
 
         _bind(lib, "cvhost_reach", ctypes.c_int32, _void_p, ctypes.c_char_p, ctypes.c_double, ctypes.c_double,
@@ -199,14 +200,15 @@ STOP_REQUESTED = ctypes.CFUNCTYPE(ctypes.c_int, _void_p)
 
 
 class OutlierOptions(ctypes.Structure):
-    """cvhost_outlier_options, version 1 (cvhost.h)."""
+    """cvhost_outlier_options, version 2 (cvhost.h): version 1's fields, then the resampling's."""
     _fields_ = [("version", ctypes.c_uint), ("model", FitOptions), ("types", ctypes.c_int32),
                 ("delta", ctypes.c_double), ("alpha", ctypes.c_double), ("method", ctypes.c_char_p),
                 ("critical_value", ctypes.c_double), ("max_rounds", ctypes.c_int),
-                ("stop_requested", STOP_REQUESTED), ("stop_context", _void_p)]
+                ("stop_requested", STOP_REQUESTED), ("stop_context", _void_p),
+                ("resamples", ctypes.c_int), ("seed", ctypes.c_uint64)]
 
 
-OUTLIER_OPTIONS_VERSION = 1
+OUTLIER_OPTIONS_VERSION = 2
 STATUS_STOPPED = 120837  #: the procedure stopped because stop_requested asked it to
 
 

@@ -241,34 +241,31 @@ static SEXP ljungcv_locate_outliers(SEXP residuals, SEXP pi, SEXP types, SEXP de
     std::size_t count = 0;
     double used = 0.0;
     char message[512] = "";
-    // The count first, then the outliers into room for all of them.
-    int status = cvhost_locate_outliers(h, n, e, k, weights, Rf_asInteger(types), Rf_asReal(delta),
-                                        Rf_asReal(alpha), text, Rf_asReal(cval), 0, nullptr, nullptr, nullptr,
-                                        nullptr, &count, &used, message, sizeof message);
+    // Room for every time (a time is taken once), so one pass finds them
+    // all. R_alloc: freed by R when the call ends, also when Rf_error leaves it.
+    const std::size_t room = n > 0 ? n : 1;
+    auto* index = reinterpret_cast<std::size_t*>(R_alloc(room, sizeof(std::size_t)));
+    auto* kind = reinterpret_cast<int*>(R_alloc(room, sizeof(int)));
+    auto* effect = reinterpret_cast<double*>(R_alloc(room, sizeof(double)));
+    auto* tstat = reinterpret_cast<double*>(R_alloc(room, sizeof(double)));
+    const int status = cvhost_locate_outliers(h, n, e, k, weights, Rf_asInteger(types), Rf_asReal(delta),
+                                              Rf_asReal(alpha), text, Rf_asReal(cval), n, index, kind, effect,
+                                              tstat, &count, &used, message, sizeof message);
     if (status != CVHOST_STATUS_OK) {
         Rf_error("%s", message);
     }
     const auto length = static_cast<R_xlen_t>(count);
-    // R_alloc: freed by R when the call ends, also when Rf_error leaves it.
-    auto* index = reinterpret_cast<std::size_t*>(R_alloc(count > 0 ? count : 1, sizeof(std::size_t)));
     SEXP result = PROTECT(Rf_allocVector(VECSXP, 5));
     SEXP times = SET_VECTOR_ELT(result, 0, Rf_allocVector(REALSXP, length));
     SEXP kinds = SET_VECTOR_ELT(result, 1, Rf_allocVector(INTSXP, length));
     SEXP effects = SET_VECTOR_ELT(result, 2, Rf_allocVector(REALSXP, length));
     SEXP tstats = SET_VECTOR_ELT(result, 3, Rf_allocVector(REALSXP, length));
     SET_VECTOR_ELT(result, 4, Rf_ScalarReal(used));
-    if (count > 0) {
-        std::size_t again = 0;
-        status = cvhost_locate_outliers(h, n, e, k, weights, Rf_asInteger(types), Rf_asReal(delta), Rf_asReal(alpha),
-                                        text, Rf_asReal(cval), count, index, INTEGER(kinds), REAL(effects),
-                                        REAL(tstats), &again, &used, message, sizeof message);
-        if (status != CVHOST_STATUS_OK || again != count) {
-            UNPROTECT(1);
-            Rf_error("the locate stage gave %s the second time", status != CVHOST_STATUS_OK ? message : "another count");
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            REAL(times)[i] = static_cast<double>(index[i]);
-        }
+    for (std::size_t i = 0; i < count; ++i) {
+        REAL(times)[i] = static_cast<double>(index[i]);
+        INTEGER(kinds)[i] = kind[i];
+        REAL(effects)[i] = effect[i];
+        REAL(tstats)[i] = tstat[i];
     }
     UNPROTECT(1);
     return result;
