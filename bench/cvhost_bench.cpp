@@ -133,7 +133,7 @@ void cvhost_single(benchmark::State& state, bool ljung)
 }
 
 // A batch over `p`, bare or with verdicts.
-void cvhost_batch(benchmark::State& state, const Pairs& p, bool ljung, bool assessed)
+void batch_of_pairs(benchmark::State& state, const Pairs& p, bool ljung, bool assessed)
 {
     cvhost* host = cvhost_open(CVMODULE_PATH, nullptr, 0);
     std::vector<double> values(BLOCK);
@@ -192,10 +192,10 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("standin/evaluate/" + m).c_str(), standin_evaluate, ljung);
         benchmark::RegisterBenchmark(("standin/prepared/" + m).c_str(), standin_prepared, ljung);
         benchmark::RegisterBenchmark(("cvhost/single/" + m).c_str(), cvhost_single, ljung);
-        benchmark::RegisterBenchmark(("cvhost/many/" + m).c_str(), cvhost_batch, pairs(), ljung, false);
-        benchmark::RegisterBenchmark(("cvhost/assessed/" + m).c_str(), cvhost_batch, pairs(), ljung, true);
-        benchmark::RegisterBenchmark(("series/many/" + m).c_str(), cvhost_batch, series(), ljung, false);
-        benchmark::RegisterBenchmark(("series/assessed/" + m).c_str(), cvhost_batch, series(), ljung, true);
+        benchmark::RegisterBenchmark(("cvhost/many/" + m).c_str(), batch_of_pairs, pairs(), ljung, false);
+        benchmark::RegisterBenchmark(("cvhost/assessed/" + m).c_str(), batch_of_pairs, pairs(), ljung, true);
+        benchmark::RegisterBenchmark(("series/many/" + m).c_str(), batch_of_pairs, series(), ljung, false);
+        benchmark::RegisterBenchmark(("series/assessed/" + m).c_str(), batch_of_pairs, series(), ljung, true);
     }
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

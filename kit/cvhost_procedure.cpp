@@ -17,15 +17,7 @@
 #include "cvmodule/cvhost.h"
 #include "fit_request.h"
 #include "handles.h"
-
-struct cvhost_outliers {
-    core::OutlierResult result;
-    std::vector<std::size_t> index;
-    std::vector<std::int32_t> type;
-    std::vector<double> effect;
-    std::vector<double> tstat;
-    cvhost_fit fit;
-};
+#include "outlier_request.h"
 
 using cvhost_internal::status_of_call;
 
@@ -65,7 +57,12 @@ core::OutlierOptions options_of(const cvhost_outlier_options& o)
     return options;
 }
 
-std::unique_ptr<cvhost_outliers> run(cvhost* host, const cvhost_outlier_options* options)
+}  // namespace
+
+namespace cvhost_internal {
+
+OutlierRequest outlier_request(const cvhost* host, const cvhost_outlier_options* options,
+                               const cvhost_fit_options* model)
 {
     if (options == nullptr) {
         throw core::OutlierInputError("options: is NULL");
@@ -79,14 +76,17 @@ std::unique_ptr<cvhost_outliers> run(cvhost* host, const cvhost_outlier_options*
         throw core::OutlierInputError("host: is NULL, and LJUNGCV's critical value needs the module "
                                       "(or give critical_value)");
     }
-    const cvhost_internal::FitRequest model = cvhost_internal::request_of(&options->model);
-    procedure.include_mean = model.options.include_mean;
-    procedure.include_drift = model.options.include_drift;
-    procedure.max_iterations = model.options.max_iterations;
+    OutlierRequest request{request_of(model), std::move(procedure)};
+    request.procedure.include_mean = request.model.options.include_mean;
+    request.procedure.include_drift = request.model.options.include_drift;
+    request.procedure.max_iterations = request.model.options.max_iterations;
+    return request;
+}
 
+std::unique_ptr<cvhost_outliers> outliers_of(core::OutlierResult result)
+{
     auto found = std::make_unique<cvhost_outliers>();
-    found->result = core::find_outliers(host != nullptr ? host->loaded.get() : nullptr, model.y, model.order,
-                                        model.regressors, procedure);
+    found->result = std::move(result);
     for (const core::FoundOutlier& o : found->result.outliers) {
         found->index.push_back(o.index);
         found->type.push_back(static_cast<std::int32_t>(o.type));
@@ -95,6 +95,19 @@ std::unique_ptr<cvhost_outliers> run(cvhost* host, const cvhost_outlier_options*
     }
     found->fit.result = std::move(found->result.fit);
     return found;
+}
+
+}  // namespace cvhost_internal
+
+namespace {
+
+std::unique_ptr<cvhost_outliers> run(cvhost* host, const cvhost_outlier_options* options)
+{
+    const cvhost_internal::OutlierRequest request =
+        cvhost_internal::outlier_request(host, options, options != nullptr ? &options->model : nullptr);
+    return cvhost_internal::outliers_of(core::find_outliers(host != nullptr ? host->loaded.get() : nullptr,
+                                                            request.model.y, request.model.order,
+                                                            request.model.regressors, request.procedure));
 }
 
 template <class T>

@@ -1,8 +1,10 @@
-// What the C interface's opaque handles hold: the host with its module, and
-// a fitted model. Internal to libcvhost; several of its files hand them out.
+// What the C interface's opaque handles hold: the host with its module, a
+// fitted model, and what the outlier procedure found. Internal to libcvhost; several of its files hand them out.
 #ifndef CVHOST_HANDLES_H
 #define CVHOST_HANDLES_H
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "core/arima.h"
 #include "core/ljungcv.h"
 #include "core/module_fields.h"
+#include "core/outlier_procedure.h"
 
 struct cvhost {
     std::unique_ptr<core::LoadedModule> loaded;
@@ -19,6 +22,15 @@ struct cvhost {
 
 struct cvhost_fit {
     core::ArimaFit result;
+};
+
+struct cvhost_outliers {
+    core::OutlierResult result;  // its fit moved to `fit`
+    std::vector<std::size_t> index;
+    std::vector<std::int32_t> type;
+    std::vector<double> effect;
+    std::vector<double> tstat;
+    cvhost_fit fit;
 };
 
 #endif

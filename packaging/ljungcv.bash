@@ -30,7 +30,8 @@ _ljungcv()
             mapfile -t COMPREPLY < <(compgen -c -- "$cur")
             return ;;
         --module | -o | --output | --script | --n | --alpha | --digits | --width | --height | --font-size | \
-        --title | --timeout | --order | --seasonal | --types | --delta | --critical-value | --resamples | --seed)
+        --title | --timeout | --order | --seasonal | --types | --delta | --critical-value | --resamples | --seed | \
+        --by | --workers)
             return ;;
     esac
 
@@ -44,7 +45,7 @@ _ljungcv()
         limits) words='-h --help --module --alpha --method' ;;
         reach) words='-h --help --module --alpha --method --format' ;;
         outliers) words='-h --help --module --order --seasonal --alpha --method --types --delta --critical-value
-                         --resamples --seed --format' ;;
+                         --resamples --seed --format --by --workers' ;;
         info) words='-h --help --module' ;;
     esac
     if [[ $cur != -* ]]; then

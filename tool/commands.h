@@ -97,7 +97,12 @@ struct OutliersOptions {
     std::optional<std::string> resamples;   // a critical value calibrated by resampling
     std::optional<std::string> seed;        // the draws' seed
     std::string format = "text";            // text, csv or json
+    std::optional<std::string> by;          // the id column of a long file of many series
+    std::optional<std::string> workers;     // threads for --by; unset: one per core
 };
+// Series --by reads and runs at a time: enough to keep every worker busy,
+// few enough that a chunk's memory stays small.
+inline constexpr std::size_t OUTLIERS_BY_CHUNK_SERIES = 256;
 int run_outliers(const std::filesystem::path& module, const OutliersOptions& options, std::ostream& err);
 
 // ljungcv info

@@ -412,14 +412,22 @@ CsvReader::Got CsvReader::next(CsvRecord& record)
     }
 }
 
-void write_csv_field(platform::OutputBuffer& out, std::string_view field)
+namespace {
+
+// Quoted too: what this reader takes for a comment or for blanks that
+// separate fields, so that every field reads back as written.
+bool plain_field(std::string_view field)
 {
-    // Quoted too: what this reader takes for a comment or for blanks that
-    // separate fields, so that every field reads back as written.
-    const bool plain = std::none_of(field.begin(), field.end(), [](char c) {
+    return std::none_of(field.begin(), field.end(), [](char c) {
         return c == ',' || c == '"' || c == '#' || is_blank(c) || is_line_end(c);
     });
-    if (plain) {
+}
+
+}  // namespace
+
+void write_csv_field(platform::OutputBuffer& out, std::string_view field)
+{
+    if (plain_field(field)) {
         out.text(field);
         return;
     }
@@ -431,6 +439,21 @@ void write_csv_field(platform::OutputBuffer& out, std::string_view field)
         out.put(c);
     }
     out.put('"');
+}
+
+std::string csv_field(std::string_view field)
+{
+    if (plain_field(field)) {
+        return std::string(field);
+    }
+    std::string quoted = "\"";
+    for (const char c : field) {
+        if (c == '"') {
+            quoted += '"';
+        }
+        quoted += c;
+    }
+    return quoted + '"';
 }
 
 }  // namespace ljungcv

@@ -99,6 +99,8 @@ private:
 // Writes `field`, quoted when it holds a comma, a quote, a line break, a #,
 // a blank or a tab: what the reader above would not read back as one field.
 void write_csv_field(platform::OutputBuffer& out, std::string_view field);
+// The same field as text.
+std::string csv_field(std::string_view field);
 
 }  // namespace ljungcv
 

@@ -145,6 +145,15 @@ constexpr const char* OUTLIERS_FOOTER =
     "value, adjusted, outlier, effect, t) and json (the model, the outliers and the\n"
     "series in one document). Notes on short series, heavy tails and a count at its\n"
     "bound go to stderr. Nothing is written unless the procedure gave a result.\n"
+    "\nMany series (--by COLUMN): a CSV whose header names the id column COLUMN, a value\n"
+    "column and an optional time column; each series is one run of rows with the same\n"
+    "id, read and run {chunk} series at a time on --workers threads. An id that comes\n"
+    "back after another is an error naming its line: sort or group the file by id first.\n"
+    "Output in the file's order: csv adds id first and status, message last; json is\n"
+    "one array of the series' documents, each with id, status and message; text heads\n"
+    "each block with == id ==. A series that fails (status 120836: the model refused it;\n"
+    "120833: no critical value; error: a value could not be read) fails alone, is\n"
+    "reported in the output and on stderr, and makes the exit code 5.\n"
     "\nExamples:\n"
     "  ljungcv outliers monthly.csv --order 0,1,1 --seasonal 0,1,1,12\n"
     "  ljungcv outliers values.txt --order 1,0,0 --types AO,LS,TC,IO --format csv\n";
@@ -362,7 +371,10 @@ int run(int argc, char** argv)
                          "the draws' seed (default " + std::to_string(core::DEFAULT_RESAMPLING_SEED) + ")");
     outliers->add_option("--format", outliers_options.format, format_names(FormatCommand::outliers))
         ->default_str("text");
-    outliers->footer(fmt::format(fmt::runtime(OUTLIERS_FOOTER), fmt::arg("max_values", MAX_SERIES_VALUES)));
+    outliers->add_option("--by", outliers_options.by, "COLUMN naming each series of a long CSV of many series");
+    outliers->add_option("--workers", outliers_options.workers, "threads for --by (default one per core; 0 to 256)");
+    outliers->footer(fmt::format(fmt::runtime(OUTLIERS_FOOTER), fmt::arg("max_values", MAX_SERIES_VALUES),
+                                 fmt::arg("chunk", OUTLIERS_BY_CHUNK_SERIES)));
     outliers->fallthrough();
 
     CLI::App* info = app.add_subcommand("info", "show the module's image information, version record and functions");

@@ -22,10 +22,12 @@
 
 #include "commands.h"
 #include "core/numbers.h"
+#include "core/outlier_batch.h"
 #include "core/outlier_procedure.h"
 #include "csv.h"
 #include "exit_codes.h"
 #include "option_checks.h"
+#include "outliers_output.h"
 #include "platform/checked_output.h"
 #include "platform/escaped_text.h"
 #include "platform/output_buffer.h"
@@ -79,12 +81,6 @@ OutlierTypes checked_types(std::string_view text)
     return *OutlierTypes::of_bits(bits);
 }
 
-struct Request {
-    ArimaOrder order;
-    OutlierOptions options;
-    OutputFormat format = OutputFormat::text;
-};
-
 // --seed: a whole number from 0 to 2^64 - 1, every digit of it read.
 std::uint64_t checked_seed(std::string_view text)
 {
@@ -97,9 +93,11 @@ std::uint64_t checked_seed(std::string_view text)
     return seed;
 }
 
-Request checked_request(const OutliersOptions& given)
+}  // namespace
+
+OutliersRequest checked_outliers_request(const OutliersOptions& given)
 {
-    Request request;
+    OutliersRequest request;
     const std::vector<int> order = whole_numbers("--order", given.order, 3, "p,d,q");
     request.order.p = order[0];
     request.order.d = order[1];
@@ -134,8 +132,20 @@ Request checked_request(const OutliersOptions& given)
         request.options.seed = checked_seed(*given.seed);
     }
     request.format = checked_format(given.format, FormatCommand::outliers);
+    if (given.by) {
+        request.by = *given.by;
+    }
+    if (given.workers) {
+        if (!given.by) {
+            throw OptionError("--workers: only with --by, whose series run on that many threads");
+        }
+        request.workers = static_cast<unsigned>(checked_whole_number(
+            "--workers", *given.workers, 0, static_cast<int>(MAX_BATCH_WORKERS)));
+    }
     return request;
 }
+
+namespace {
 
 // An outlier's or a value's time: as the input's time column gives it, else
 // its 1-based position.
@@ -164,8 +174,10 @@ std::string exact_or(double value, const char* none)
     return std::isnan(value) ? std::string(none) : format_shortest(value);
 }
 
-void write_text(platform::OutputBuffer& out, const Series& series, const Request& request,
-                const OutlierResult& result)
+}  // namespace
+
+void write_outliers_text(platform::OutputBuffer& out, const Series& series, const OutliersRequest& request,
+                         const OutlierResult& result)
 {
     const std::size_t count = result.outliers.size();
     out.text(fmt::format("Regression with {} errors: {} values, {} tested, {} outlier{} at critical value {}{} "
@@ -203,14 +215,15 @@ void write_text(platform::OutputBuffer& out, const Series& series, const Request
                          result.fit.loglik, result.fit.aicc));
 }
 
-void write_csv(platform::OutputBuffer& out, const Series& series, const OutlierResult& result)
+void write_outliers_csv_rows(platform::OutputBuffer& out, const Series& series, const OutlierResult& result,
+                             std::string_view before, std::string_view after)
 {
     std::vector<const FoundOutlier*> at(series.values.size(), nullptr);
     for (const FoundOutlier& o : result.outliers) {
         at[o.index] = &o;
     }
-    out.text("index,time,value,adjusted,outlier,effect,t\n");
     for (std::size_t t = 0; t < series.values.size(); ++t) {
+        out.text(before);
         out.text(fmt::format("{},", t + 1));
         if (!series.times.empty()) {
             write_csv_field(out, series.times[t]);
@@ -222,10 +235,13 @@ void write_csv(platform::OutputBuffer& out, const Series& series, const OutlierR
         } else {
             out.text(",,");
         }
+        out.text(after);
         out.put('\n');
         out.row_done();
     }
 }
+
+namespace {
 
 // JSON numbers: exact, null where there is none.
 nlohmann::ordered_json number(double value)
@@ -233,8 +249,10 @@ nlohmann::ordered_json number(double value)
     return std::isfinite(value) ? nlohmann::ordered_json(value) : nlohmann::ordered_json(nullptr);
 }
 
-void write_json(platform::OutputBuffer& out, const Series& series, const Request& request,
-                const OutlierResult& result)
+}  // namespace
+
+nlohmann::ordered_json outliers_document(const Series& series, const OutliersRequest& request,
+                                         const OutlierResult& result)
 {
     using json = nlohmann::ordered_json;
     json coefficients = json::array();
@@ -259,7 +277,7 @@ void write_json(platform::OutputBuffer& out, const Series& series, const Request
                           {"value", number(series.values[t])},
                           {"adjusted", number(result.adjusted[t])}});
     }
-    const json document = {
+    json document = {
         {"model",
          {{"order", {o.p, o.d, o.q}},
           {"seasonal", {o.P, o.D, o.Q, o.period}},
@@ -285,29 +303,32 @@ void write_json(platform::OutputBuffer& out, const Series& series, const Request
         {"outliers", outliers},
         {"series", values},
     };
+    return document;
+}
+
+void write_json_members(platform::OutputBuffer& out, const nlohmann::ordered_json& object, std::string_view indent)
+{
+    using json = nlohmann::ordered_json;
     // One line per member, and per element of the outliers and the series,
     // each line compact; numbers are the shortest text of their double.
     const auto compact = [](const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); };
-    out.text("{");
     bool first = true;
-    for (const auto& [key, value] : document.items()) {
-        out.text(fmt::format("{}\n  {}: ", first ? "" : ",", compact(key)));
+    for (const auto& [key, value] : object.items()) {
+        out.text(fmt::format("{}\n{}{}: ", first ? "" : ",", indent, compact(key)));
         first = false;
         if (value.is_array() && !value.empty() && value.front().is_object()) {
             for (std::size_t i = 0; i < value.size(); ++i) {
-                out.text(fmt::format("{}\n    {}", i == 0 ? "[" : ",", compact(value[i])));
+                out.text(fmt::format("{}\n{}  {}", i == 0 ? "[" : ",", indent, compact(value[i])));
                 out.row_done();
             }
-            out.text("\n  ]");
+            out.text(fmt::format("\n{}]", indent));
         } else {
             out.text(compact(value));
         }
     }
-    out.text("\n}\n");
 }
 
-// What a reader of the result should know, one note each.
-std::vector<std::string> notes(const OutlierResult& result)
+std::vector<std::string> outliers_notes(const OutlierResult& result)
 {
     std::vector<std::string> said;
     if (result.short_series) {
@@ -331,13 +352,11 @@ std::vector<std::string> notes(const OutlierResult& result)
     return said;
 }
 
-}  // namespace
-
 int run_outliers(const std::filesystem::path& module, const OutliersOptions& options, std::ostream& err)
 {
-    std::optional<Request> request;
+    std::optional<OutliersRequest> request;
     try {
-        request = checked_request(options);
+        request = checked_outliers_request(options);
     } catch (const OptionError& e) {
         fmt::print(err, "ljungcv outliers: {}\n", e.what());
         return EXIT_USAGE;
@@ -355,6 +374,9 @@ int run_outliers(const std::filesystem::path& module, const OutliersOptions& opt
         }
     }
     ModuleSession session(module);
+    if (options.by) {
+        return run_outliers_by(session, standard_input ? stdin : opened.get(), name, *request, err);
+    }
     Series series;
     try {
         CsvReader reader(standard_input ? stdin : opened.get());
@@ -378,19 +400,22 @@ int run_outliers(const std::filesystem::path& module, const OutliersOptions& opt
         fmt::print(err, "ljungcv outliers: {}\n", e.what());
         return EXIT_INVALID_ARGUMENT;
     }
-    for (const std::string& note : notes(result)) {
+    for (const std::string& note : outliers_notes(result)) {
         fmt::print(err, "ljungcv outliers: note: {}\n", note);
     }
     platform::OutputBuffer out(&platform::write_output);
     switch (request->format) {
     case OutputFormat::csv:
-        write_csv(out, series, result);
+        out.text(fmt::format("{}\n", OUTLIERS_CSV_COLUMNS));
+        write_outliers_csv_rows(out, series, result, "", "");
         break;
     case OutputFormat::json:
-        write_json(out, series, *request, result);
+        out.text("{");
+        write_json_members(out, outliers_document(series, *request, result), "  ");
+        out.text("\n}\n");
         break;
     default:
-        write_text(out, series, *request, result);
+        write_outliers_text(out, series, *request, result);
         break;
     }
     out.finish();

@@ -27,26 +27,24 @@ bool missing(std::string_view field)
     return field.empty() || field == "NA";
 }
 
-struct Columns {
-    std::size_t count = 1;
-    std::size_t value = 0;
-    std::optional<std::size_t> time;
-};
-
 [[noreturn]] void fail(std::size_t line, const std::string& why)
 {
     throw SeriesInputError(fmt::format("line {}: {}", line, why));
 }
 
-// The columns a header names, or a SeriesInputError.
-Columns header_columns(const CsvRecord& record)
+}  // namespace
+
+SeriesColumns series_columns(const CsvRecord& record, std::optional<std::size_t> aside)
 {
-    Columns columns;
+    SeriesColumns columns;
     columns.count = record.fields.size();
     std::optional<std::size_t> value;
     std::vector<std::size_t> others;
     for (std::size_t i = 0; i < record.fields.size(); ++i) {
         const std::string_view field = record.fields[i];
+        if (i == aside) {
+            continue;
+        }
         if (named(field, "time") || named(field, "date")) {
             if (columns.time) {
                 fail(record.first_line, "the header names two time columns; which one is meant?");
@@ -74,12 +72,27 @@ Columns header_columns(const CsvRecord& record)
     return columns;
 }
 
-}  // namespace
+double series_value(std::string_view text, std::size_t line)
+{
+    if (missing(text)) {
+        return NAN;
+    }
+    std::string why;
+    const std::optional<double> number = read_number(text, why);
+    if (!number) {
+        fail(line, why);
+    }
+    if (!std::isfinite(*number)) {
+        fail(line, fmt::format("the value '{}' is not finite (leave the field empty for a missing value)",
+                               platform::escape_controls(text)));
+    }
+    return *number;
+}
 
 Series read_series(CsvReader& reader)
 {
     Series series;
-    std::optional<Columns> columns;
+    std::optional<SeriesColumns> columns;
     CsvRecord record;
     while (true) {
         const CsvReader::Got got = reader.next(record);
@@ -97,10 +110,10 @@ Series read_series(CsvReader& reader)
                 return written_as_number(f) || missing(f);
             });
             if (header) {
-                columns = header_columns(record);
+                columns = series_columns(record);
                 continue;
             }
-            columns = Columns{};
+            columns = SeriesColumns{};
         }
         if (record.fields.size() != columns->count) {
             fail(record.first_line,
@@ -113,22 +126,7 @@ Series read_series(CsvReader& reader)
         if (series.values.size() == MAX_SERIES_VALUES) {
             fail(record.first_line, fmt::format("the series is longer than {} values", MAX_SERIES_VALUES));
         }
-        const std::string_view text = record.fields[columns->value];
-        double value = NAN;
-        if (!missing(text)) {
-            std::string why;
-            const std::optional<double> number = read_number(text, why);
-            if (!number) {
-                fail(record.first_line, why);
-            }
-            if (!std::isfinite(*number)) {
-                fail(record.first_line, fmt::format("the value '{}' is not finite (leave the field empty for a "
-                                                    "missing value)",
-                                                    platform::escape_controls(text)));
-            }
-            value = *number;
-        }
-        series.values.push_back(value);
+        series.values.push_back(series_value(record.fields[columns->value], record.first_line));
         if (columns->time) {
             series.times.emplace_back(record.fields[*columns->time]);
         }

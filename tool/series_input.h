@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "csv.h"
@@ -28,6 +30,21 @@ struct Series {
     std::vector<double> values;      // NaN for a missing value
     std::vector<std::string> times;  // as written, one per value; empty without a time column
 };
+
+// The columns a header names: the value column, and the time column if any.
+struct SeriesColumns {
+    std::size_t count = 1;  // fields a record holds
+    std::size_t value = 0;
+    std::optional<std::size_t> time;
+};
+
+// The columns of `header` as read_series takes them, the column `aside`
+// (a long file's id column) left out of the choice. Throws SeriesInputError.
+SeriesColumns series_columns(const CsvRecord& header, std::optional<std::size_t> aside = std::nullopt);
+
+// The value of a field: NaN for a missing one (empty or NA). Throws
+// SeriesInputError naming `line` for text or an infinite number.
+double series_value(std::string_view field, std::size_t line);
 
 // Reads the whole series. Without a header every record is one value. A
 // header (a first record without a number) names the columns: "time" or

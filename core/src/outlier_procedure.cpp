@@ -255,11 +255,53 @@ bool has_intercept(const ArimaFit& fit)
     return std::find(fit.names.begin(), fit.names.end(), "intercept") != fit.names.end();
 }
 
+// LJUNGCV's curve for the options' method text, or none when the options
+// give the critical value.
+std::optional<Curve> critical_value_curve(const LoadedModule* module, const OutlierOptions& options)
+{
+    if (options.critical_value) {
+        return std::nullopt;
+    }
+    if (module == nullptr) {
+        throw OutlierInputError("critical_value: none given, and no module to take LJUNGCV's from");
+    }
+    try {
+        return std::optional<Curve>(std::in_place, *module, options.method);
+    } catch (const std::length_error&) {
+        throw OutlierInputError("method: the text is longer than the host can pass");
+    }
+}
+
 }  // namespace
 
 std::string outlier_regressor_name(const FoundOutlier& outlier)
 {
     return std::string(outlier_type_name(outlier.type)) + std::to_string(outlier.index + 1);
+}
+
+void check_shared_outlier_input(const LoadedModule* module, const ArimaOrder& order, const OutlierOptions& options)
+{
+    check_options(options, order);
+    ArimaOptions model;
+    model.include_mean = options.include_mean;
+    model.include_drift = options.include_drift;
+    model.max_iterations = options.max_iterations;
+    check_arima_model(order, model);
+    std::optional<Curve> curve = critical_value_curve(module, options);
+    if (!curve) {
+        return;
+    }
+    // Whether the function takes the level and the method does not depend
+    // on the count; whether it has a value there may.
+    for (const std::optional<double> alpha : {std::optional<double>(options.alpha), options.retention_alpha}) {
+        if (alpha) {
+            try {
+                outlier_critical_value(*curve, options.method, SHORTEST_HOLDING_LEVEL, *alpha);
+            } catch (const NoCriticalValue&) {
+                // a count without a value is the series' own outcome
+            }
+        }
+    }
 }
 
 OutlierResult find_outliers(const LoadedModule* module, std::span<const double> y, const ArimaOrder& order,
@@ -290,15 +332,8 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
     std::optional<double> retention;
     if (options.critical_value) {
         result.critical_value = *options.critical_value;
-    } else if (module == nullptr) {
-        throw OutlierInputError("critical_value: none given, and no module to take LJUNGCV's from");
     } else {
-        std::optional<Curve> curve;
-        try {
-            curve.emplace(*module, options.method);
-        } catch (const std::length_error&) {
-            throw OutlierInputError("method: the text is longer than the host can pass");
-        }
+        std::optional<Curve> curve = critical_value_curve(module, options);
         result.critical_value = outlier_critical_value(*curve, options.method, result.tested, options.alpha);
         if (options.retention_alpha) {
             retention = outlier_critical_value(*curve, options.method, result.tested, *options.retention_alpha);

@@ -116,8 +116,7 @@ void check_independence(std::span<const double> y, const ArimaOrder& order, cons
 
 }  // namespace
 
-void check_fit_input(std::span<const double> y, const ArimaOrder& order, std::span<const Regressor> regressors,
-                     const FitOptions& options)
+void check_model(const ArimaOrder& order, const FitOptions& options)
 {
     check_range("p", order.p, 0, kLargestArmaOrder);
     check_range("d", order.d, 0, 2);
@@ -151,6 +150,12 @@ void check_fit_input(std::span<const double> y, const ArimaOrder& order, std::sp
              std::to_string(order.d + order.D));
     if (options.include_drift && order.d + order.D != 1)
         fail("include_drift: a drift needs d + D = 1, got d + D = " + std::to_string(order.d + order.D));
+}
+
+void check_fit_input(std::span<const double> y, const ArimaOrder& order, std::span<const Regressor> regressors,
+                     const FitOptions& options)
+{
+    check_model(order, options);
 
     std::size_t observed = 0;
     for (std::size_t t = 0; t < y.size(); ++t) {

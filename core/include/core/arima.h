@@ -42,6 +42,10 @@ std::size_t default_weight_count(std::size_t n);
 ArimaFit fit_arima(std::span<const double> y, const ArimaOrder& order, std::span<const ArimaRegressor> regressors,
                    const ArimaOptions& options);
 
+// Throws the ArimaInputError fit_arima would for the order or the options,
+// whatever the series: what many series fitted alike share.
+void check_arima_model(const ArimaOrder& order, const ArimaOptions& options);
+
 }  // namespace core
 
 #endif

@@ -146,6 +146,12 @@ std::string outlier_regressor_name(const FoundOutlier& outlier);
 OutlierResult find_outliers(const LoadedModule* module, std::span<const double> y, const ArimaOrder& order,
                             std::span<const ArimaRegressor> regressors, const OutlierOptions& options);
 
+// Throws what find_outliers throws for the order and the options whatever
+// the series: a rule of the options or of the model broken, no module and
+// no critical value, a level or a method the function rejects. Many series
+// under one request share these.
+void check_shared_outlier_input(const LoadedModule* module, const ArimaOrder& order, const OutlierOptions& options);
+
 }  // namespace core
 
 #endif

@@ -91,6 +91,10 @@ public:
 FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::span<const Regressor> regressors,
                     const FitOptions& options);
 
+// The rules on the model and the options alone, the first the fit checks:
+// throws the FitInputError fit_arima would for them, whatever the series.
+void check_model(const ArimaOrder& order, const FitOptions& options);
+
 }  // namespace engine
 
 #endif

@@ -104,9 +104,9 @@ CVHOST_API size_t cvhost_module_info(cvhost *host, char *buffer, size_t buffer_s
 /* ---- Added in 1.1: the calls below are new; every call above is unchanged. ---- */
 
 #define CVHOST_VERSION_MAJOR 1
-#define CVHOST_VERSION_MINOR 3
+#define CVHOST_VERSION_MINOR 4
 #define CVHOST_VERSION_PATCH 0
-/* 10300 for 1.3.0: compare with cvhost_version() to know the library loaded. */
+/* 10400 for 1.4.0: compare with cvhost_version() to know the library loaded. */
 #define CVHOST_VERSION (CVHOST_VERSION_MAJOR * 10000 + CVHOST_VERSION_MINOR * 100 + CVHOST_VERSION_PATCH)
 
 /* Where a value lies against its curve's sensible range. A critical value must
@@ -458,6 +458,61 @@ CVHOST_API const double *cvhost_outliers_adjusted(const cvhost_outliers *result)
    (the outliers' coefficients come last, named by type and 1-based time,
    "LS36"); do not free it. */
 CVHOST_API const cvhost_fit *cvhost_outliers_fit(const cvhost_outliers *result);
+
+/* ---- Added in 1.4: the calls below are new; every call above is unchanged. ---- */
+
+/* The outlier procedure on many series in one call, on a pool of threads.
+
+       const double *series[3] = {a, b, c};
+       size_t lengths[3] = {144, 144, 60};
+       cvhost_batch *batch;
+       options.model.q = 1; ...              (options.model.y, n and the regressors are not read)
+       if (cvhost_find_outliers_batch(host, &options, 3, series, lengths, 0, &batch, message, sizeof message)
+           != CVHOST_STATUS_OK) ...
+       for (size_t i = 0; i < cvhost_batch_count(batch); ++i)
+           if (cvhost_batch_status(batch, i) == CVHOST_STATUS_OK)
+               cvhost_outliers_count(cvhost_batch_outliers(batch, i)), ...;
+           else
+               fprintf(stderr, "series %zu: %s\n", i, cvhost_batch_message(batch, i));
+       cvhost_batch_free(batch);                                                                      */
+
+/* What a batch found, opaque; its accessors read it, cvhost_batch_free frees it. */
+typedef struct cvhost_batch cvhost_batch;
+
+/* Runs the procedure of `options` (every field but its model's y, n, xreg, xreg_columns and
+   xreg_names, which are not read: no regressors) on `count` series: series[i] holds lengths[i]
+   values, NaN for a missing one. The series run on `workers` threads (0: one per core the
+   machine has; at most 256), each series alone; series i's outcome is, bit for bit, what
+   cvhost_find_outliers gives for it, whatever the number of threads.
+   Returns CVHOST_STATUS_OK and the batch in *result (free it with cvhost_batch_free), also when
+   some series failed: each has its own status and message. CVHOST_STATUS_INVALID_ARGUMENT with
+   a one-line message (as cvhost_find_outliers's) and *result NULL for what every series would
+   share: a NULL options, result, series or lengths (series and lengths may be NULL for count 0),
+   the options' or the model's rules, a level or method the function rejects, a NULL host
+   without critical_value, workers above 256. CVHOST_STATUS_STOPPED when stop_requested said so
+   (no series is then reported; nothing to free); with several workers stop_requested is asked
+   from all of them at once and must allow that. CVHOST_STATUS_NO_RESULT when the call failed
+   otherwise (out of memory). */
+CVHOST_API int32_t cvhost_find_outliers_batch(cvhost *host, const cvhost_outlier_options *options, size_t count,
+                                              const double *const *series, const size_t *lengths,
+                                              unsigned workers, cvhost_batch **result, char *message,
+                                              size_t message_size);
+CVHOST_API void cvhost_batch_free(cvhost_batch *batch);
+
+/* The number of series; 0 for NULL. */
+CVHOST_API size_t cvhost_batch_count(const cvhost_batch *batch);
+/* Series i's status, as cvhost_find_outliers would return it for that series alone:
+   CVHOST_STATUS_OK, CVHOST_STATUS_INVALID_ARGUMENT (too few values for the model, every value
+   missing, an infinite value, a NULL series[i] with a length) or CVHOST_STATUS_NO_RESULT (no
+   critical value for its length, a failed call). CVHOST_STATUS_INVALID_ARGUMENT for a NULL
+   batch or i past the end. */
+CVHOST_API int32_t cvhost_batch_status(const cvhost_batch *batch, size_t i);
+/* Why series i failed, as cvhost_find_outliers's message for it; "" when it did not. Owned by
+   the batch; NULL for a NULL batch or i past the end. */
+CVHOST_API const char *cvhost_batch_message(const cvhost_batch *batch, size_t i);
+/* What the procedure found on series i, read with the cvhost_outliers_ accessors; owned by the
+   batch (do not free it). NULL unless its status is CVHOST_STATUS_OK. */
+CVHOST_API const cvhost_outliers *cvhost_batch_outliers(const cvhost_batch *batch, size_t i);
 
 #ifdef __cplusplus
 }
