@@ -185,7 +185,7 @@ CVHOST_API void cvhost_level_range(double *lowest, double *highest);
 #define CVHOST_OUTLIER_TC 8 /* temporary change */
 /* A seasonal level shift (a step in one season: at T, T + s, T + 2s, ...) needs the model's
    period s: cvhost_find_outliers takes it; the two calls below have no period and refuse it. */
-#define CVHOST_OUTLIER_SLS 16
+#define CVHOST_OUTLIER_SLS 16 /* 1.4 */
 
 /* For every time T = 0..n-1, the effect and the statistic of an outlier of `type` (one
    CVHOST_OUTLIER_* value) at T, given residuals[0..n-1] of a fitted model, its pi weights
@@ -378,7 +378,7 @@ typedef struct cvhost_outlier_options {
        the call with CVHOST_STATUS_STOPPED. May be NULL. */
     int (*stop_requested)(void *context);
     void *stop_context;
-    /* Version 2. The critical value calibrated by resampling: with resamples = B > 0, B series
+    /* Version 2 (1.4). The critical value calibrated by resampling: with resamples = B > 0, B series
        of Student t innovations, their degrees of freedom fitted to the residuals of a first pass
        at LJUNGCV's value (normal innovations where the fit says normal), drawn from seed; the
        critical value is the 1 - alpha quantile of the largest outlier statistic on them.
@@ -447,11 +447,6 @@ CVHOST_API int32_t cvhost_outliers_flags(const cvhost_outliers *result);
    p-value of tails that heavy. */
 CVHOST_API double cvhost_outliers_excess_kurtosis(const cvhost_outliers *result);
 CVHOST_API double cvhost_outliers_kurtosis_p_value(const cvhost_outliers *result);
-/* 1 when the critical value was calibrated by resampling, else 0; the degrees of freedom of the
-   t law its draws took (INFINITY: normal draws; NaN without calibration or with a NULL result). */
-CVHOST_API int cvhost_outliers_calibrated(const cvhost_outliers *result);
-CVHOST_API double cvhost_outliers_tail_dof(const cvhost_outliers *result);
-
 /* The series without the outliers' effects, n values (missing ones stay NaN). */
 CVHOST_API const double *cvhost_outliers_adjusted(const cvhost_outliers *result);
 /* The final fit, owned by the result: read it with the cvhost_fit_ accessors
@@ -459,7 +454,13 @@ CVHOST_API const double *cvhost_outliers_adjusted(const cvhost_outliers *result)
    "LS36"); do not free it. */
 CVHOST_API const cvhost_fit *cvhost_outliers_fit(const cvhost_outliers *result);
 
-/* ---- Added in 1.4: the calls below are new; every call above is unchanged. ---- */
+/* ---- Added in 1.4: the calls below are new; every call above is unchanged. Also new in 1.4:
+   CVHOST_OUTLIER_SLS, and version 2 of cvhost_outlier_options (resamples, seed). ---- */
+
+/* 1 when the critical value was calibrated by resampling, else 0; the degrees of freedom of the
+   t law its draws took (INFINITY: normal draws; NaN without calibration or with a NULL result). */
+CVHOST_API int cvhost_outliers_calibrated(const cvhost_outliers *result);
+CVHOST_API double cvhost_outliers_tail_dof(const cvhost_outliers *result);
 
 /* The outlier procedure on many series in one call, on a pool of threads.
 

@@ -17,7 +17,7 @@ from pathlib import Path
 LIBRARY_DIR = Path(__file__).resolve().parent / "_lib"
 HOST_LIBRARY = LIBRARY_DIR / "libcvhost.so"
 MODULE_LIBRARY = LIBRARY_DIR / "libcvmodule.so"
-NEEDED_VERSION = 10300  # 1.3: the inverse look-up, the fit and the outlier procedure
+NEEDED_VERSION = 10400  # 1.4: the resampling options, the seasonal level shift, the batch
 
 if not HOST_LIBRARY.is_file():
     # The libraries are built by the package's install step; a source tree
@@ -53,7 +53,7 @@ class Host:
         version = lib.cvhost_version() if hasattr(lib, "cvhost_version") else 10000
         if version < NEEDED_VERSION:
             raise ImportError(f"ljungcv: {library} is version {version // 10000}.{version // 100 % 100}; "
-                              "the package needs 1.3 or later (reinstall the package)")
+                              "the package needs 1.4 or later (reinstall the package)")
         _bind(lib, "cvhost_open", _void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
         _bind(lib, "cvhost_ljungcv", ctypes.c_int32, _void_p, ctypes.c_double, ctypes.c_double,
               ctypes.c_char_p, _c_double_p, _c_int_p)
