@@ -219,7 +219,8 @@ public:
     // How many ARMA coefficients the fit has; they come first.
     std::size_t arma_count() const
     {
-        return static_cast<std::size_t>(order_.p + order_.q + order_.P + order_.Q);
+        const int count = order_.p + order_.q + order_.P + order_.Q;
+        return static_cast<std::size_t>(count);
     }
 
     // The seasonal level shift's period (1 for a model without seasons).

@@ -137,7 +137,8 @@ void check_model(const ArimaOrder& order, const FitOptions& options)
     }
     check_range("max_iterations", options.max_iterations, 1, kLargestIterations);
     if (options.fixed_arma) {
-        const auto arma = static_cast<std::size_t>(order.p + order.q + order.P + order.Q);
+        const int count = order.p + order.q + order.P + order.Q;
+        const auto arma = static_cast<std::size_t>(count);
         if (options.fixed_arma->size() != arma)
             fail("fixed_arma: " + std::to_string(options.fixed_arma->size()) + " values for the model's " +
                  std::to_string(arma) + " ARMA coefficients");
