@@ -118,8 +118,8 @@ struct OutlierResult {
 
 // The fewest tested residuals at which the procedure holds its level: on
 // outlier-free series of white noise, AR(1), AR(2), IMA(1,1) and the
-// airline model it reports an outlier in 0.042-0.073 of series at n = 30
-// and alpha 0.05, in 0.090-0.175 at n = 10 and 20.
+// airline model it reports an outlier in 0.050-0.070 of series at n = 30
+// and alpha 0.05, in 0.090-0.180 at n = 10 and 20.
 inline constexpr std::size_t SHORTEST_HOLDING_LEVEL = 30;
 
 // The level of the kurtosis test below which a result warns that the
