@@ -35,6 +35,7 @@ _COLUMN_DEFAULTS = {"id_column": "id", "time_column": "time", "value_column": "v
 # for a small batch so that the bar still moves; each call's last series leave a worker idle.
 _LARGEST_CHUNK = 256
 _STEPS = 20
+_WAIT_STEP = 0.1  # seconds: how late Ctrl-C may be seen when the signal reaches another thread
 
 
 class ScreenResults(NamedTuple):
@@ -253,32 +254,41 @@ def _interruptible(stop: _StopFlag, call: Any) -> Any:
 
     Python handles a signal on the main thread, between its own
     instructions; a foreign call that runs there keeps it out until the call
-    returns. So the main thread waits for the call (a wait that a signal
-    interrupts), and on KeyboardInterrupt sets the flag the core's threads
-    ask, waits for them to stop and raises it. A handler of the caller's own
-    runs at once and the call goes on. Off the main thread no signal comes:
-    the call runs where it is.
+    returns. So the main thread waits for the call, in steps short enough
+    that a signal another thread caught is handled soon, and on
+    KeyboardInterrupt sets the flag the core's threads ask, waits for them
+    to stop (the arrays and the flag must outlive them) and raises it. A
+    handler of the caller's own runs at once and the call goes on. Off the
+    main thread no signal comes: the call runs where it is.
     """
     if threading.current_thread() is not threading.main_thread():
         return call()
     outcome: List[Any] = []
+    finished = threading.Event()
 
     def run() -> None:
         try:
             outcome.append((True, call()))
         except BaseException as error:  # handed to the waiting thread, raised there
             outcome.append((False, error))
+        finally:
+            finished.set()
 
-    worker = threading.Thread(target=run, name="ljungcv.screen", daemon=True)
-    worker.start()
+    threading.Thread(target=run, name="ljungcv.screen", daemon=True).start()
     try:
-        worker.join()
+        while not finished.wait(_WAIT_STEP):
+            pass
     except KeyboardInterrupt:
         stop.set()
-        worker.join()
+        while True:  # a second Ctrl-C must not leave the threads running on freed arrays
+            try:
+                finished.wait()
+                break
+            except KeyboardInterrupt:
+                continue
         raise
-    finished, value = outcome[0]
-    if not finished:
+    succeeded, value = outcome[0]
+    if not succeeded:
         raise value
     return value
 
