@@ -219,9 +219,10 @@ class _StopFlag:
     """A stop hook that the core's threads answer without Python: a stream's end-of-file indicator.
 
     :func:`ljungcv.outliers` answers its hook in Python, on the thread that
-    called it. A batch asks from every worker before each fit (some 70 times
-    a series of 144 values), and a hook in Python would make each worker take
-    the GIL that often: two workers then ran no faster than one. libc's
+    called it. A batch asks from every worker before every evaluation of a
+    likelihood (some 70 times for a series of 144 values), and a hook in
+    Python would make each worker take the GIL that often: two workers then
+    ran no faster than one. libc's
     ``feof`` has the hook's form, int f(void *), and reads the indicator
     under the stream's own lock, so the workers may ask at once; reading the
     stream, an empty one on the null device, sets it.
