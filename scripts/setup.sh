@@ -65,6 +65,9 @@ package  python3-build                python3-build              python
 package  python3-pandas               python3-pandas             python
 package  python3-statsmodels          python3-statsmodels        python
 package  python3-matplotlib           python3-matplotlib         python
+package  python3-tqdm                 python3-tqdm               python
+package  python3-dask                 python3-dask               python
+package  python3-distributed          python3-distributed        python
 command  x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix windows
 command  x86_64-w64-mingw32-objdump   binutils-mingw-w64-x86-64  windows
 command  wine                         wine                       wine

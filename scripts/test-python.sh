@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 source scripts/stages.sh
 stages test-python 8
 stage "the Python tools (scripts/setup.sh --python)"
-scripts/setup.sh --python   # pandas and matplotlib, for the tests of Series, DataFrames and plots
+scripts/setup.sh --python   # pandas, matplotlib, tqdm and Dask, for the tests of Series, DataFrames, plots and screen
 tree=${NATIVE_TREE:-build}
 work=build-python
 stage "the ljungcv command the tests compare with ($tree/bin/ljungcv)"

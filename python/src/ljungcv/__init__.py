@@ -39,13 +39,14 @@ import numpy.typing as npt
 from ._host import host
 from ._arima import ArimaResults, arima
 from ._outliers import OUTLIER_TYPES, Outlier, OutlierResults, OutlierWarning, outlier_statistics, outliers
+from ._screen import ScreenResults, screen
 
 __all__ = ["arima", "ArimaResults", "critical_value", "evaluate", "assess", "limits", "reach", "module_info",
            "outliers", "outlier_statistics", "Outlier", "OutlierResults", "OutlierWarning", "OUTLIER_TYPES",
            "Assessment", "Stretch", "Reach", "OutOfRangeWarning", "DomainWarning",
            "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT",
            "RANGE_HOLDS", "RANGE_BELOW_PREVIOUS_N", "RANGE_BELOW_LARGER_LEVEL", "RANGE_NO_VALUE",
-           "REACH_CROSSES", "REACH_FROM_START", "REACH_NEVER"]
+           "REACH_CROSSES", "REACH_FROM_START", "REACH_NEVER", "screen", "ScreenResults"]
 __version__ = "1.4.0"
 
 #: The host's status codes, one per evaluation.

@@ -115,6 +115,17 @@ class Host:
               ctypes.POINTER(ctypes.c_int32), _c_double_p, _c_double_p, _c_double_p, _c_double_p,
               ctypes.c_char_p, ctypes.c_size_t)
 
+        # The procedure on many series (1.4): the batch, its free and its accessors.
+        _bind(lib, "cvhost_find_outliers_batch", ctypes.c_int32, _void_p, ctypes.POINTER(OutlierOptions),
+              ctypes.c_size_t, _void_p, _void_p, ctypes.c_uint, ctypes.POINTER(_void_p), ctypes.c_char_p,
+              ctypes.c_size_t)
+        _bind(lib, "cvhost_batch_free", None, _void_p)
+        _bind(lib, "cvhost_batch_count", ctypes.c_size_t, _void_p)
+        _bind(lib, "cvhost_batch_status", ctypes.c_int32, _void_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_batch_message", ctypes.c_char_p, _void_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_batch_outliers", _void_p, _void_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_status_text", ctypes.c_char_p, ctypes.c_int32)
+
         message = ctypes.create_string_buffer(512)
         handle = lib.cvhost_open(str(module).encode(), message, ctypes.sizeof(message))
         if not handle:
