@@ -3,6 +3,7 @@
 // would give for it alone: its result object, or the status and message of
 // what the core threw for it.
 #define CVHOST_BUILDING
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -120,6 +121,17 @@ std::int32_t cvhost_find_outliers_batch(cvhost* host, const cvhost_outlier_optio
         }
     });
     return stopped ? CVHOST_STATUS_STOPPED : status;
+}
+
+int cvhost_stop_flag(void* context)
+{
+    if (context == nullptr) {
+        return 0;
+    }
+    // The flag is the caller's; its store may come from any thread.
+    return std::atomic_ref<std::int32_t>(*static_cast<std::int32_t*>(context)).load(std::memory_order_relaxed) != 0
+               ? 1
+               : 0;
 }
 
 void cvhost_batch_free(cvhost_batch* batch)

@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../support/arma_simulation.h"
@@ -299,6 +301,26 @@ TEST_F(Batch, StopsEveryWorkerOnRequest)
         // hook again: at most one question each was already under way.
         EXPECT_LE(counter.asked.load(), counter.stop_at + static_cast<int>(workers) - 1) << workers;
     }
+    // The ready-made flag, set from another thread while two workers run.
+    EXPECT_EQ(cvhost_stop_flag(nullptr), 0);
+    std::int32_t flag = 0;
+    cvhost_outlier_options flagged = options;
+    flagged.resamples = 100000;  // seconds of draws per series
+    flagged.stop_requested = cvhost_stop_flag;
+    flagged.stop_context = &flag;
+    std::thread setter([&flag] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::atomic_ref<std::int32_t>(flag).store(1, std::memory_order_relaxed);
+    });
+    cvhost_batch* batch = nullptr;
+    char message[256];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(cvhost_find_outliers_batch(host, &flagged, pointers.size(), pointers.data(), lengths.data(), 2, &batch,
+                                         message, sizeof message),
+              CVHOST_STATUS_STOPPED);
+    setter.join();
+    EXPECT_EQ(batch, nullptr);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
 }
 
 }  // namespace

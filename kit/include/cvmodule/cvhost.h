@@ -515,6 +515,16 @@ CVHOST_API const char *cvhost_batch_message(const cvhost_batch *batch, size_t i)
    batch (do not free it). NULL unless its status is CVHOST_STATUS_OK. */
 CVHOST_API const cvhost_outliers *cvhost_batch_outliers(const cvhost_batch *batch, size_t i);
 
+/* A ready-made stop_requested for callers that cannot answer from any thread themselves (an
+   interpreter with a global lock): context points to an aligned int32_t, and the call says
+   "stop" (1) once it is nonzero. The caller sets it from any thread, or a signal handler, while
+   the workers read it; 0 for a NULL context.
+
+       int32_t stop = 0;
+       options.stop_requested = cvhost_stop_flag; options.stop_context = &stop;
+       ... on Ctrl-C, from another thread: stop = 1;                                           */
+CVHOST_API int cvhost_stop_flag(void *context);
+
 #ifdef __cplusplus
 }
 #endif

@@ -124,6 +124,7 @@ class Host:
         _bind(lib, "cvhost_batch_status", ctypes.c_int32, _void_p, ctypes.c_size_t)
         _bind(lib, "cvhost_batch_message", ctypes.c_char_p, _void_p, ctypes.c_size_t)
         _bind(lib, "cvhost_batch_outliers", _void_p, _void_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_stop_flag", ctypes.c_int, _void_p)  # the batch's stop hook, read without the GIL
         _bind(lib, "cvhost_status_text", ctypes.c_char_p, ctypes.c_int32)
 
         message = ctypes.create_string_buffer(512)

@@ -216,38 +216,26 @@ def _options(request: Any, types: Any, delta: Any, alpha: Any, method: Any, crit
 
 
 class _StopFlag:
-    """A stop hook that the core's threads answer without Python: a stream's end-of-file indicator.
+    """A stop hook that the core's threads answer without Python: libcvhost's own flag.
 
     :func:`ljungcv.outliers` answers its hook in Python, on the thread that
     called it. A batch asks from every worker before every evaluation of a
     likelihood (some 70 times for a series of 144 values), and a hook in
     Python would make each worker take the GIL that often: two workers then
-    ran no faster than one. libc's
-    ``feof`` has the hook's form, int f(void *), and reads the indicator
-    under the stream's own lock, so the workers may ask at once; reading the
-    stream, an empty one on the null device, sets it.
+    ran no faster than one. ``cvhost_stop_flag`` reads an int32 this object
+    holds; setting it (an aligned 32-bit store) stops every worker.
     """
 
     def __init__(self) -> None:
-        self._libc = _libc()
-        self.context = self._libc.fopen(os.devnull.encode(), b"r")
-        if not self.context:
-            raise OSError(ctypes.get_errno(), f"ljungcv.screen: cannot open {os.devnull} for its stop flag")
-        self.hook = STOP_REQUESTED(ctypes.cast(self._libc.feof, ctypes.c_void_p).value)
+        self._flag = ctypes.c_int32(0)
+        self.context = ctypes.addressof(self._flag)
+        self.hook = STOP_REQUESTED(ctypes.cast(host().lib.cvhost_stop_flag, ctypes.c_void_p).value)
 
     def set(self) -> None:
-        self._libc.fgetc(self.context)  # at the end already: sets the indicator the hook reads
+        self._flag.value = 1
 
     def close(self) -> None:
-        self._libc.fclose(self.context)
-
-
-def _libc() -> ctypes.CDLL:
-    libc = ctypes.CDLL(None, use_errno=True)  # the C library the process already has
-    libc.fopen.restype, libc.fopen.argtypes = ctypes.c_void_p, [ctypes.c_char_p, ctypes.c_char_p]
-    for name in ("feof", "fgetc", "fclose"):
-        getattr(libc, name).argtypes = [ctypes.c_void_p]
-    return libc
+        pass  # the flag is this object's
 
 
 def _interruptible(stop: _StopFlag, call: Any) -> Any:
