@@ -9,7 +9,8 @@
 #   scripts/setup.sh --package        also what the release packages need
 #   scripts/setup.sh --windows        also the MinGW-w64 cross compiler
 #   scripts/setup.sh --wine           also Wine, which runs the Windows tests
-# Several groups may be given; test.sh gives them all.
+#   scripts/setup.sh --bench          also the peers the benchmarks run (R's forecast package)
+# Several groups may be given; test.sh gives them all but --bench.
 set -euo pipefail
 
 # One requirement a line:  KIND  NAME  PACKAGE  [GROUP[,GROUP...]]
@@ -47,7 +48,7 @@ command  dpkg-parsechangelog          dpkg-dev                   tests,package
 command  help2man                     help2man                   tests,package
 command  lintian                      lintian                    tests,package
 command  R                            r-base-core                r
-command  Rscript                      r-base-core                r
+command  Rscript                      r-base-core                r,bench
 package  r-base-dev                   r-base-dev                 r
 package  r-cran-testthat              r-cran-testthat            r
 package  r-cran-knitr                 r-cran-knitr               r
@@ -55,6 +56,7 @@ package  r-cran-rmarkdown             r-cran-rmarkdown           r
 command  pandoc                       pandoc                     r
 command  tidy                         tidy                       r
 command  qpdf                         qpdf                       r
+package  r-cran-forecast              r-cran-forecast            bench
 command  /usr/bin/python3             python3                    python
 package  python3-venv                 python3-venv               python
 package  python3-numpy                python3-numpy              python

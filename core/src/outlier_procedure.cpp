@@ -11,6 +11,9 @@
 //   4. Repeat from 2 on the new fit's residuals until a round adds nothing,
 //      for at most max_rounds rounds. A (time, type) once tried is not
 //      taken again, so the rounds cannot cycle.
+// With the model identified: identify on y, run 1-4, identify again on the
+// adjusted series (the outliers no longer pull the differencing and the
+// orders), and run 1-4 again under the second model if it differs.
 #include "core/outlier_procedure.h"
 
 #include <algorithm>
@@ -78,6 +81,17 @@ void check_options(const OutlierOptions& options, const ArimaOrder& order)
         throw OutlierInputError("max_rounds: must be from 1 to 100, got " + std::to_string(options.max_rounds));
     }
     check_resampling(options);
+    if (options.identify) {
+        if (order.p != 0 || order.d != 0 || order.q != 0 || order.P != 0 || order.D != 0 || order.Q != 0) {
+            throw OutlierInputError("order: the model is identified from the series (identify is set); "
+                                    "give its period alone, every order 0");
+        }
+        if (options.include_mean || options.include_drift) {
+            throw OutlierInputError("include_mean: the identification chooses the mean and the drift "
+                                    "(identify is set); leave them unset");
+        }
+        check_identification_options(order.period, *options.identify);
+    }
 }
 
 // An outlier's path on the series, x_t for t = 0..n-1.
@@ -305,10 +319,12 @@ void check_shared_outlier_input(const LoadedModule* module, const ArimaOrder& or
     }
 }
 
-OutlierResult find_outliers(const LoadedModule* module, std::span<const double> y, const ArimaOrder& order,
-                            std::span<const ArimaRegressor> regressors, const OutlierOptions& options)
+namespace {
+
+// The procedure under a given model.
+OutlierResult find_outliers_under(const LoadedModule* module, std::span<const double> y, const ArimaOrder& order,
+                                  std::span<const ArimaRegressor> regressors, const OutlierOptions& options)
 {
-    check_options(options, order);
     if (y.empty()) {
         throw ArimaInputError("y: is empty");
     }
@@ -345,7 +361,7 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
         // The first pass at LJUNGCV's value; its outliers' times are the censored residuals.
         OutlierOptions first_pass = options;
         first_pass.resamples = 0;
-        const OutlierResult pass = find_outliers(module, y, order, regressors, first_pass);
+        const OutlierResult pass = find_outliers_under(module, y, order, regressors, first_pass);
         std::vector<std::size_t> censored;
         for (const FoundOutlier& outlier : pass.outliers) {
             censored.push_back(outlier.index);
@@ -439,6 +455,68 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
     result.kurtosis_p_value = tails.p_value;
     result.heavy_tails = tails.p_value < HEAVY_TAILS_LEVEL && !result.calibrated;
     result.fit = std::move(current.fit);
+    return result;
+}
+
+// The identification with the procedure's stop hook asked too.
+Identification identify_for_procedure(std::span<const double> y, int period, std::span<const ArimaRegressor> regressors,
+                                      const OutlierOptions& options)
+{
+    IdentificationOptions identify = *options.identify;
+    if (options.stop_requested) {
+        identify.stop_requested = [own = identify.stop_requested, procedure = options.stop_requested] {
+            return (own && own()) || procedure();
+        };
+    }
+    try {
+        return identify_arima(y, period, regressors, identify);
+    } catch (const ArimaStopped&) {
+        throw OutlierStopped();
+    }
+}
+
+// The procedure under an identified model: the order and the constant it chose.
+OutlierResult find_outliers_identified(const LoadedModule* module, std::span<const double> y,
+                                       std::span<const ArimaRegressor> regressors, const Identification& model,
+                                       const OutlierOptions& options)
+{
+    OutlierOptions under = options;
+    under.identify.reset();
+    if (model.order.d + model.order.D == 0) {
+        under.include_mean = model.include_mean;
+    }
+    under.include_drift = model.include_drift;
+    return find_outliers_under(module, y, model.order, regressors, under);
+}
+
+bool same_model(const Identification& a, const Identification& b)
+{
+    const ArimaOrder& x = a.order;
+    const ArimaOrder& z = b.order;
+    return x.p == z.p && x.d == z.d && x.q == z.q && x.P == z.P && x.D == z.D && x.Q == z.Q &&
+           a.include_mean == b.include_mean && a.include_drift == b.include_drift;
+}
+
+}  // namespace
+
+OutlierResult find_outliers(const LoadedModule* module, std::span<const double> y, const ArimaOrder& order,
+                            std::span<const ArimaRegressor> regressors, const OutlierOptions& options)
+{
+    check_options(options, order);
+    if (!options.identify) {
+        return find_outliers_under(module, y, order, regressors, options);
+    }
+    if (y.empty()) {
+        throw ArimaInputError("y: is empty");
+    }
+    Identification first = identify_for_procedure(y, order.period, regressors, options);
+    OutlierResult result = find_outliers_identified(module, y, regressors, first, options);
+    Identification second = identify_for_procedure(result.adjusted, order.period, regressors, options);
+    if (!same_model(first, second)) {
+        result = find_outliers_identified(module, y, regressors, second, options);
+    }
+    result.identifications.push_back(std::move(first));
+    result.identifications.push_back(std::move(second));
     return result;
 }
 

@@ -4,6 +4,7 @@
 // so low every point would pass.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -150,6 +151,52 @@ TEST_F(OutlierProcedure, BoundsTheCountOfOutliers)
 
     options.stop_requested = [] { return true; };
     EXPECT_THROW(run(y, {1, 0, 0}, options), core::OutlierStopped);
+}
+
+// The model identified rather than given, on seeded airline series with a
+// planted level shift: the shift is found at its time, the result carries
+// both identifications, and it is the procedure under the last one's model
+// to the bit.
+TEST_F(OutlierProcedure, IdentifiesTheModel)
+{
+    const std::vector<double> ar = multiply_lag_polynomials({1.0, -1.0}, seasonal_lag_polynomial(-1.0, 12));
+    const std::vector<double> ma = multiply_lag_polynomials({1.0, -0.4}, seasonal_lag_polynomial(-0.6, 12));
+    for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::vector<double> y = simulate_lag_model(ar, ma, 144, seed, 1.0);
+        plant_outlier(y, OutlierType::level_shift, 90, 6.0);
+        OutlierOptions options;
+        options.identify.emplace();
+        const OutlierResult result = run(y, {0, 0, 0, 0, 0, 0, 12}, options);
+        ASSERT_EQ(result.identifications.size(), 2U);
+        EXPECT_EQ(result.identifications.front().differencing.D, 1);
+        const bool found = std::any_of(result.outliers.begin(), result.outliers.end(), [](const FoundOutlier& o) {
+            return o.index == 90 && o.type == OutlierType::level_shift && std::fabs(o.effect - 6.0) < 2.0;
+        });
+        EXPECT_TRUE(found);
+
+        const core::Identification& model = result.identifications.back();
+        OutlierOptions given;
+        if (model.order.d + model.order.D == 0) {
+            given.include_mean = model.include_mean;
+        }
+        given.include_drift = model.include_drift;
+        const OutlierResult direct = run(y, model.order, given);
+        EXPECT_EQ(direct.outliers, result.outliers);
+        EXPECT_EQ(direct.fit.names, result.fit.names);
+        EXPECT_EQ(direct.fit.coefficients, result.fit.coefficients);
+    }
+
+    OutlierOptions options;
+    options.identify.emplace();
+    const std::vector<double> y = simulate_lag_model({1.0, -0.5}, {1.0}, 60, 1, 1.0);
+    try {
+        run(y, {1, 0, 0}, options);
+        ADD_FAILURE() << "an order beside identify";
+    } catch (const core::OutlierInputError& error) {
+        EXPECT_STREQ(error.what(), "order: the model is identified from the series (identify is set); "
+                                   "give its period alone, every order 0");
+    }
 }
 
 }  // namespace

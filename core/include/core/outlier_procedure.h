@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/arima.h"
+#include "core/arima_identification.h"
 #include "core/ljungcv.h"
 #include "core/outliers.h"
 
@@ -64,6 +65,14 @@ struct OutlierOptions {
     std::uint64_t seed = DEFAULT_RESAMPLING_SEED;
     std::optional<bool> include_mean;      // as ArimaOptions
     bool include_drift = false;
+    // The model identified from the series rather than given: the order
+    // passed gives its period alone (its p, d, q, P, D, Q must be 0), and
+    // include_mean and include_drift are chosen too (they must be left
+    // unset and false). The model is identified on y, the procedure run,
+    // the model identified again on the adjusted series, and the procedure
+    // run once more under that model if it differs. The procedure's stop
+    // hook is asked as well as these options' own.
+    std::optional<IdentificationOptions> identify;
     int max_iterations = 100;  // of each fit's search
     int max_rounds = DEFAULT_OUTLIER_ROUNDS;
     // Asked before every evaluation of a fit's likelihood (milliseconds
@@ -114,6 +123,10 @@ struct OutlierResult {
     // were normal, NaN without calibration.
     bool calibrated = false;
     double tail_dof = NAN;
+    // With identify: the identification on y and the one on the first
+    // run's adjusted series, in that order. The final fit's model is the
+    // last one's.
+    std::vector<Identification> identifications;
 };
 
 // The fewest tested residuals at which the procedure holds its level: on
@@ -142,7 +155,8 @@ std::string outlier_regressor_name(const FoundOutlier& outlier);
 // d + D s the differencing takes, less the missing ones), or the caller's.
 // Throws ArimaInputError or OutlierInputError, whose messages name the
 // argument and the rule, for bad input; NoCriticalValue where LJUNGCV has no
-// value; OutlierStopped when stop_requested says so.
+// value; IdentificationFailed when no model could be identified;
+// OutlierStopped when stop_requested says so.
 OutlierResult find_outliers(const LoadedModule* module, std::span<const double> y, const ArimaOrder& order,
                             std::span<const ArimaRegressor> regressors, const OutlierOptions& options);
 
