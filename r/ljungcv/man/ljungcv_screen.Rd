@@ -34,7 +34,8 @@ ljungcv_screen(x, order = c(0L, 0L, 0L),
         rows; times that are numbers or dates must rise within a series,
         times that are texts are labels taken as they come.
     }
-    \code{NA} (or \code{NaN}) is a missing value.}
+    \code{NA} (or \code{NaN}) is a missing value. For \code{print}, the
+    result of \code{ljungcv_screen}.}
   \item{order, seasonal, include.mean}{the model of every series, as in
     \code{\link{ljungcv_outliers}}. The period \code{NA} (or left out) is
     the series' frequency, which must then give every series one period; a
