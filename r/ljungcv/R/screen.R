@@ -70,7 +70,9 @@ listed_series <- function(x) {
   list(ids = ids, values = unname(lapply(x, as.double)), frequencies = vapply(x, stats::frequency, 0),
        times = function(series, index) {
          times <- character(length(series))
-         for (k in unique(series)) times[series == k] <- calendar_times(x[[k]], index[series == k])
+         for (rows in split(seq_along(series), series)) {
+           times[rows] <- calendar_times(x[[series[rows[1L]]]], index[rows])
+         }
          times
        })
 }
