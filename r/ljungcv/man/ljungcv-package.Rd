@@ -13,7 +13,8 @@
   Outlier detection in a time series flags a residual whose standardised
   size exceeds a critical value that grows with the length of the series.
   \code{\link{ljungcv_outliers}} runs the whole procedure on a regression
-  with (seasonal) ARIMA errors (\code{\link{ljungcv_arima}}); any tool that
+  with (seasonal) ARIMA errors (\code{\link{ljungcv_arima}}), and
+  \code{\link{ljungcv_screen}} on many series at once; any tool that
   takes the critical value as an argument can be given LJUNGCV's too, at
   any level and with the small-sample correction.
 

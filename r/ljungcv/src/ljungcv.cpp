@@ -10,9 +10,16 @@
 #include <R_ext/Rdynload.h>
 #include <Rinternals.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include "cvmodule/cvhost.h"
 
@@ -403,9 +410,107 @@ int interrupt_pending(void* /*unused*/)
     return pending != 0 || !completed ? 1 : 0;
 }
 
+// Ctrl-C while a batch runs. Its workers ask the stop hook from threads of
+// their own, where R's API must not be called; so the batch runs on a
+// thread of its own, R's thread asks interrupt_pending every
+// INTERRUPT_POLL until the batch is done, and the hook reads the flag it
+// raises.
+constexpr std::chrono::milliseconds INTERRUPT_POLL{20};
+
+int flag_raised(void* flag)
+{
+    return static_cast<const std::atomic<bool>*>(flag)->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+// cvhost_find_outliers_batch with Ctrl-C watched as above (options'
+// stop hook is replaced); its status, or CVHOST_STATUS_NO_RESULT with a
+// message when no thread could be started for it.
+std::int32_t batch_watching_interrupts(cvhost* h, cvhost_outlier_options* options, std::size_t count,
+                                       const double* const* series, const std::size_t* lengths, unsigned workers,
+                                       cvhost_batch** result, char* message, std::size_t message_size)
+{
+    std::atomic<bool> interrupted{false};
+    options->stop_requested = flag_raised;
+    options->stop_context = &interrupted;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::int32_t status = CVHOST_STATUS_NO_RESULT;
+    std::thread runner;
+    try {
+        runner = std::thread([&] {
+            const std::int32_t outcome =
+                cvhost_find_outliers_batch(h, options, count, series, lengths, workers, result, message, message_size);
+            const std::lock_guard<std::mutex> lock(mutex);
+            status = outcome;
+            done = true;
+            finished.notify_one();
+        });
+    } catch (const std::exception& e) {
+        std::snprintf(message, message_size, "cannot start a thread for the batch: %s", e.what());
+        return CVHOST_STATUS_NO_RESULT;
+    }
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!finished.wait_for(lock, INTERRUPT_POLL, [&done] { return done; })) {
+        lock.unlock();
+        if (!interrupted.load(std::memory_order_relaxed) && interrupt_pending(nullptr) != 0) {
+            interrupted.store(true, std::memory_order_relaxed);
+        }
+        lock.lock();
+    }
+    lock.unlock();
+    runner.join();
+    return status;
+}
+
+void free_batch(SEXP pointer)
+{
+    cvhost_batch_free(static_cast<cvhost_batch*>(R_ExternalPtrAddr(pointer)));
+    R_ClearExternalPtr(pointer);
+}
+
 }  // namespace
 
 extern "C" {
+
+// The flags of a result, in the order R reads them: reached bound, rounds
+// exhausted, short series, heavy tails.
+constexpr int CAUTION_COUNT = 4;
+constexpr std::int32_t CAUTION_FLAGS[CAUTION_COUNT] = {CVHOST_OUTLIERS_REACHED_BOUND, CVHOST_OUTLIERS_ROUNDS_EXHAUSTED,
+                                                       CVHOST_OUTLIERS_SHORT_SERIES, CVHOST_OUTLIERS_HEAVY_TAILS};
+
+// The procedure's options but the model: types (an OR of CVHOST_OUTLIER_*
+// bits), delta, alpha, method, critical_value, max_rounds, resamples and
+// seed (a whole double); NULL takes the C interface's default.
+static void procedure_options(cvhost_outlier_options* options, SEXP types, SEXP delta, SEXP alpha, SEXP method,
+                              SEXP critical_value, SEXP max_rounds, SEXP resamples, SEXP seed)
+{
+    cvhost_outlier_options_init(options, CVHOST_OUTLIER_OPTIONS_VERSION);
+    if (!Rf_isNull(types)) {
+        options->types = Rf_asInteger(types);
+    }
+    if (!Rf_isNull(delta)) {
+        options->delta = Rf_asReal(delta);
+    }
+    if (!Rf_isNull(alpha)) {
+        options->alpha = Rf_asReal(alpha);
+    }
+    if (!Rf_isNull(method)) {
+        options->method = method_text(method);
+    }
+    if (!Rf_isNull(critical_value)) {
+        options->critical_value = Rf_asReal(critical_value);
+    }
+    if (!Rf_isNull(max_rounds)) {
+        options->max_rounds = Rf_asInteger(max_rounds);
+    }
+    if (!Rf_isNull(resamples)) {
+        options->resamples = Rf_asInteger(resamples);
+    }
+    if (!Rf_isNull(seed)) {
+        options->seed = static_cast<std::uint64_t>(Rf_asReal(seed));  // R checked: a whole number, 0 to 2^53
+    }
+}
 
 // The fit of y under the model (see model_options), with a drift when
 // drift is 1, in at most `iterations` steps of the search: fit_fields.
@@ -428,10 +533,8 @@ static SEXP ljungcv_fit_arima(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP m
     return result;
 }
 
-// The whole outlier procedure on y under the model (see model_options).
-// types (an OR of CVHOST_OUTLIER_* bits), delta, alpha, method,
-// critical_value, max_rounds, resamples and seed (a whole double): NULL
-// takes the C interface's default.
+// The whole outlier procedure on y under the model (see model_options),
+// the other options as procedure_options reads them.
 // Returns list(index (0-based), type (a CVHOST_OUTLIER_* code), effect,
 // tstat, critical_value, tested, rounds, flags (reached bound, rounds
 // exhausted, short series, heavy tails), excess_kurtosis,
@@ -442,32 +545,8 @@ static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SE
                                   SEXP seed)
 {
     cvhost_outlier_options options;
-    cvhost_outlier_options_init(&options, CVHOST_OUTLIER_OPTIONS_VERSION);
+    procedure_options(&options, types, delta, alpha, method, critical_value, max_rounds, resamples, seed);
     model_options(&options.model, y, orders, xreg, names, mean);
-    if (!Rf_isNull(types)) {
-        options.types = Rf_asInteger(types);
-    }
-    if (!Rf_isNull(delta)) {
-        options.delta = Rf_asReal(delta);
-    }
-    if (!Rf_isNull(alpha)) {
-        options.alpha = Rf_asReal(alpha);
-    }
-    if (!Rf_isNull(method)) {
-        options.method = method_text(method);
-    }
-    if (!Rf_isNull(critical_value)) {
-        options.critical_value = Rf_asReal(critical_value);
-    }
-    if (!Rf_isNull(max_rounds)) {
-        options.max_rounds = Rf_asInteger(max_rounds);
-    }
-    if (!Rf_isNull(resamples)) {
-        options.resamples = Rf_asInteger(resamples);
-    }
-    if (!Rf_isNull(seed)) {
-        options.seed = static_cast<std::uint64_t>(Rf_asReal(seed));  // R checked: a whole number, 0 to 2^53
-    }
     options.stop_requested = interrupt_pending;
     cvhost_outliers* made = nullptr;
     char message[512] = "";
@@ -494,11 +573,9 @@ static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SE
     SET_VECTOR_ELT(result, 5, Rf_ScalarReal(static_cast<double>(cvhost_outliers_tested(made))));
     SET_VECTOR_ELT(result, 6, Rf_ScalarInteger(cvhost_outliers_rounds(made)));
     const std::int32_t flags = cvhost_outliers_flags(made);
-    SEXP flag = SET_VECTOR_ELT(result, 7, Rf_allocVector(LGLSXP, 4));
-    const std::int32_t bits[4] = {CVHOST_OUTLIERS_REACHED_BOUND, CVHOST_OUTLIERS_ROUNDS_EXHAUSTED,
-                                  CVHOST_OUTLIERS_SHORT_SERIES, CVHOST_OUTLIERS_HEAVY_TAILS};
-    for (int i = 0; i < 4; ++i) {
-        LOGICAL(flag)[i] = (flags & bits[i]) != 0 ? TRUE : FALSE;
+    SEXP flag = SET_VECTOR_ELT(result, 7, Rf_allocVector(LGLSXP, CAUTION_COUNT));
+    for (int i = 0; i < CAUTION_COUNT; ++i) {
+        LOGICAL(flag)[i] = (flags & CAUTION_FLAGS[i]) != 0 ? TRUE : FALSE;
     }
     SET_VECTOR_ELT(result, 8, Rf_ScalarReal(cvhost_outliers_excess_kurtosis(made)));
     SET_VECTOR_ELT(result, 9, Rf_ScalarReal(cvhost_outliers_kurtosis_p_value(made)));
@@ -507,6 +584,102 @@ static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SE
     SET_VECTOR_ELT(result, 12, Rf_ScalarLogical(cvhost_outliers_calibrated(made) != 0 ? TRUE : FALSE));
     SET_VECTOR_ELT(result, 13, Rf_ScalarReal(cvhost_outliers_tail_dof(made)));
     free_outliers(holder);
+    UNPROTECT(2);
+    return result;
+}
+
+// The outlier procedure on every series of `series` (a list of double
+// vectors, NA or NaN a missing value) under one model without regressors
+// (orders and mean as model_options takes them), the other options as
+// procedure_options reads them, in one batch call on `workers` threads (0:
+// one per core). Returns list(status, message, tested, critical_value,
+// flags, found, index, type, effect, tstat): a series' CVHOST_STATUS_* code,
+// its message ("" when it has a result), residuals tested, critical value,
+// flags (a series-by-CAUTION_FLAGS logical matrix) and count of outliers,
+// NA where it has no result; then the outliers of every series, series
+// after series, each's in time order (index 0-based, type a
+// CVHOST_OUTLIER_* code). The core's reason as a text when it refuses the
+// whole batch; NULL when the user interrupted it.
+static SEXP ljungcv_screen_outliers(SEXP series, SEXP orders, SEXP mean, SEXP types, SEXP delta, SEXP alpha,
+                                    SEXP method, SEXP critical_value, SEXP max_rounds, SEXP resamples, SEXP seed,
+                                    SEXP workers)
+{
+    if (TYPEOF(series) != VECSXP) {
+        Rf_error("'series' must be a list of double vectors");
+    }
+    const auto count = static_cast<std::size_t>(XLENGTH(series));
+    // R_alloc: freed by R when the call ends, also when Rf_error leaves it.
+    const double** values =
+        count > 0 ? reinterpret_cast<const double**>(R_alloc(count, sizeof(const double*))) : nullptr;
+    std::size_t* lengths = count > 0 ? reinterpret_cast<std::size_t*>(R_alloc(count, sizeof(std::size_t))) : nullptr;
+    for (std::size_t i = 0; i < count; ++i) {
+        SEXP one = VECTOR_ELT(series, static_cast<R_xlen_t>(i));
+        if (TYPEOF(one) != REALSXP) {
+            Rf_error("'series' must be a list of double vectors");
+        }
+        lengths[i] = static_cast<std::size_t>(XLENGTH(one));
+        values[i] = lengths[i] > 0 ? REAL_RO(one) : nullptr;
+    }
+    cvhost_outlier_options options;
+    procedure_options(&options, types, delta, alpha, method, critical_value, max_rounds, resamples, seed);
+    SEXP no_values = PROTECT(Rf_allocVector(REALSXP, 0));
+    SEXP no_names = PROTECT(Rf_allocVector(STRSXP, 0));
+    model_options(&options.model, no_values, orders, R_NilValue, no_names, mean);
+    cvhost* h = host();
+    cvhost_batch* made = nullptr;
+    char message[512] = "";
+    const std::int32_t status = batch_watching_interrupts(h, &options, count, values, lengths,
+                                                          static_cast<unsigned>(Rf_asInteger(workers)), &made,
+                                                          message, sizeof message);
+    UNPROTECT(2);
+    if (status == CVHOST_STATUS_STOPPED) {
+        return R_NilValue;
+    }
+    if (status != CVHOST_STATUS_OK) {
+        return Rf_ScalarString(Rf_mkCharCE(message, CE_UTF8));
+    }
+    SEXP holder = PROTECT(R_MakeExternalPtr(made, R_NilValue, R_NilValue));
+    R_RegisterCFinalizerEx(holder, free_batch, TRUE);
+    const auto length = static_cast<R_xlen_t>(count);
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 10));
+    SEXP statuses = SET_VECTOR_ELT(result, 0, Rf_allocVector(INTSXP, length));
+    SEXP messages = SET_VECTOR_ELT(result, 1, Rf_allocVector(STRSXP, length));
+    SEXP tested = SET_VECTOR_ELT(result, 2, Rf_allocVector(REALSXP, length));
+    SEXP used = SET_VECTOR_ELT(result, 3, Rf_allocVector(REALSXP, length));
+    SEXP flags = SET_VECTOR_ELT(result, 4, Rf_allocMatrix(LGLSXP, static_cast<int>(length), CAUTION_COUNT));
+    SEXP found = SET_VECTOR_ELT(result, 5, Rf_allocVector(INTSXP, length));
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto r = static_cast<R_xlen_t>(i);
+        const cvhost_outliers* one = cvhost_batch_outliers(made, i);
+        INTEGER(statuses)[r] = cvhost_batch_status(made, i);
+        SET_STRING_ELT(messages, r, Rf_mkCharCE(cvhost_batch_message(made, i), CE_UTF8));
+        REAL(tested)[r] = one != nullptr ? static_cast<double>(cvhost_outliers_tested(one)) : NA_REAL;
+        REAL(used)[r] = one != nullptr ? cvhost_outliers_critical_value(one) : NA_REAL;
+        const std::int32_t bits = cvhost_outliers_flags(one);
+        for (int k = 0; k < CAUTION_COUNT; ++k) {
+            LOGICAL(flags)[r + static_cast<R_xlen_t>(k) * length] =
+                one == nullptr ? NA_LOGICAL : (bits & CAUTION_FLAGS[k]) != 0 ? TRUE : FALSE;
+        }
+        INTEGER(found)[r] = one != nullptr ? static_cast<int>(cvhost_outliers_count(one)) : NA_INTEGER;
+        total += cvhost_outliers_count(one);
+    }
+    const auto all = static_cast<R_xlen_t>(total);
+    SEXP index = SET_VECTOR_ELT(result, 6, Rf_allocVector(REALSXP, all));
+    SEXP type = SET_VECTOR_ELT(result, 7, Rf_allocVector(INTSXP, all));
+    SEXP effect = SET_VECTOR_ELT(result, 8, Rf_allocVector(REALSXP, all));
+    SEXP tstat = SET_VECTOR_ELT(result, 9, Rf_allocVector(REALSXP, all));
+    R_xlen_t at = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const cvhost_outliers* one = cvhost_batch_outliers(made, i);
+        for (std::size_t j = 0; j < cvhost_outliers_count(one); ++j, ++at) {
+            REAL(index)[at] = static_cast<double>(cvhost_outliers_index(one)[j]);
+            INTEGER(type)[at] = cvhost_outliers_type(one)[j];
+            REAL(effect)[at] = cvhost_outliers_effect(one)[j];
+            REAL(tstat)[at] = cvhost_outliers_tstat(one)[j];
+        }
+    }
+    free_batch(holder);
     UNPROTECT(2);
     return result;
 }
@@ -523,6 +696,7 @@ static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_locate_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_locate_outliers), 7},
     {"C_fit_arima", reinterpret_cast<DL_FUNC>(&ljungcv_fit_arima), 7},
     {"C_find_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_find_outliers), 13},
+    {"C_screen_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_screen_outliers), 12},
     {nullptr, nullptr, 0},
 };
 
