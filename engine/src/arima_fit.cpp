@@ -314,6 +314,19 @@ Eigen::MatrixXd loglik_hessian(const Problem& problem, const std::vector<double>
     return H;
 }
 
+// The inverse of a square matrix by LU with partial pivoting (what
+// MatrixXd::inverse does, to the bit), or NaN throughout when a pivot is 0:
+// a singular matrix has no inverse, and the solve would divide by 0.
+Eigen::MatrixXd inverse_or_nan(const Eigen::MatrixXd& m)
+{
+    const Eigen::PartialPivLU<Eigen::MatrixXd> lu(m);
+    const Eigen::VectorXd pivots = lu.matrixLU().diagonal();
+    for (Eigen::Index i = 0; i < pivots.size(); ++i)
+        if (pivots(i) == 0.0 || !std::isfinite(pivots(i)))
+            return Eigen::MatrixXd::Constant(m.rows(), m.cols(), kNaN);
+    return lu.inverse();
+}
+
 // The covariance of beta with the ARMA part known, sigma^2 (V' F^-1 V)^-1,
 // from the filtered columns.
 Eigen::MatrixXd gls_covariance(const Problem& problem, const Profile& p)
@@ -329,7 +342,7 @@ Eigen::MatrixXd gls_covariance(const Problem& problem, const Profile& p)
                     p.filter.v[(i + 1) * problem.rows + t] * p.filter.v[(j + 1) * problem.rows + t] / p.filter.F[t];
     }
     const double sigma2 = p.S / static_cast<double>(p.filter.used);
-    return sigma2 * A.inverse();
+    return sigma2 * inverse_or_nan(A);
 }
 
 // Least-squares standard errors of beta at the estimate: the scale of the
@@ -527,7 +540,7 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
     for (double& h : beta_steps)
         h *= kRegressionHessianStep;
     const Eigen::MatrixXd H = loglik_hessian(problem, natural, *best, beta_steps, result.evaluations);
-    const Eigen::MatrixXd covariance = (-H).inverse();
+    const Eigen::MatrixXd covariance = inverse_or_nan(-H);
     result.covariance.assign(covariance.data(), covariance.data() + covariance.size());
     for (std::size_t i = 0; i < k; ++i) {
         const double v = covariance(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(i));

@@ -41,7 +41,7 @@ ljungcv_screen <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c(0
   flags <- found$flags  # the columns: reached bound, rounds exhausted, short series, heavy tails
   status <- data.frame(series = input$ids, status = names(SCREEN_STATUS)[match(found$status, SCREEN_STATUS)],
                        message = in_r_terms(found$message), n = lengths(input$values), tested = as.integer(found$tested),
-                       outliers = found$found, critical_value = found$critical_value, short_series = flags[, 3L],
+                       count = found$found, critical_value = found$critical_value, short_series = flags[, 3L],
                        heavy_tails = flags[, 4L], reached_bound = flags[, 1L], rounds_exhausted = flags[, 2L],
                        stringsAsFactors = FALSE)
   structure(list(outliers = outliers, status = status), class = "ljungcv_screen")

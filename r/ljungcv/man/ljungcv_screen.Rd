@@ -78,7 +78,7 @@ ljungcv_screen(x, order = c(0L, 0L, 0L),
     \code{status}, \code{"ok"} or why the series has no result
     (\code{"invalid argument"}, \code{"no result"}); \code{message} (\code{""}
     when \code{"ok"}); \code{n}, its values, missing ones included;
-    \code{tested}, the residuals tested; \code{outliers}, their count;
+    \code{tested}, the residuals tested; \code{count}, the outliers found;
     \code{critical_value}; and the flags \code{short_series},
     \code{heavy_tails}, \code{reached_bound} and \code{rounds_exhausted}
     (see \code{\link{ljungcv_outliers}}). \code{NA} where the series has no

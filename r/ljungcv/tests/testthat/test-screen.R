@@ -34,14 +34,14 @@ rows_one_by_one <- function(series, ids, times = NULL, ...) {
     found <- tryCatch(suppressWarnings(ljungcv_outliers(y, ...)), error = conditionMessage)
     if (is.character(found)) {
       return(list(NULL, data.frame(series = id, status = NA_character_, message = found, n = length(y),
-                                   tested = NA_integer_, outliers = NA_integer_, critical_value = NA_real_,
+                                   tested = NA_integer_, count = NA_integer_, critical_value = NA_real_,
                                    short_series = NA, heavy_tails = NA, reached_bound = NA, rounds_exhausted = NA)))
     }
     o <- found$outliers
     list(data.frame(series = rep(id, nrow(o)), time = if (is.null(times)) o$time else times(id, o$index),
                     type = o$type, effect = o$effect, t = o$tstat),
          data.frame(series = id, status = "ok", message = "", n = length(y), tested = found$tested,
-                    outliers = nrow(o), critical_value = found$critical_value, short_series = found$short_series,
+                    count = nrow(o), critical_value = found$critical_value, short_series = found$short_series,
                     heavy_tails = found$heavy_tails, reached_bound = found$reached_bound,
                     rounds_exhausted = found$rounds_exhausted))
   }, series, ids)
