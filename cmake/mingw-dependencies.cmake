@@ -7,7 +7,8 @@
 #   GTest  builds GoogleTest and GoogleMock from Debian's source package
 #          (/usr/src/googletest) with the cross compiler;
 #   fmt    uses {fmt} header-only (FMT_HEADER_ONLY), from Debian's headers;
-#   CLI11, nlohmann_json, Eigen3  are header-only already;
+#   CLI11, nlohmann_json, Eigen3  are header-only already (Eigen3 with its
+#          unsupported modules, for the FFT);
 #   LBFGSpp  is header-only too, its LBFGS.h and LBFGSpp/ staged on their own.
 # Only those headers are made visible, never the rest of /usr/include, so
 # the build machine's C library headers cannot leak into the cross build.
@@ -64,6 +65,11 @@ macro(cvmodule_mingw_provide method package)
     cvmodule_provide_header_package(nlohmann_json nlohmann_json::nlohmann_json /usr/include/nlohmann)
   elseif("${package}" STREQUAL "Eigen3")
     cvmodule_provide_header_package(Eigen3 Eigen3::Eigen /usr/include/eigen3/Eigen)
+    # Beside it, Eigen's unsupported modules: the outlier statistics use its FFT.
+    set(_cvmodule_unsupported ${CMAKE_BINARY_DIR}/_deps/include/Eigen/unsupported)
+    if(TARGET Eigen3::Eigen AND EXISTS /usr/include/eigen3/unsupported AND NOT EXISTS ${_cvmodule_unsupported})
+      file(CREATE_LINK /usr/include/eigen3/unsupported ${_cvmodule_unsupported} SYMBOLIC)
+    endif()
   elseif("${package}" STREQUAL "LBFGSpp")
     if(NOT TARGET LBFGSpp::LBFGSpp AND EXISTS /usr/include/LBFGS.h)
       set(_cvmodule_staged ${CMAKE_BINARY_DIR}/_deps/include/lbfgspp)
