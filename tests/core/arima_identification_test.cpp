@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstddef>
 #include <cstdint>
 #include <future>
@@ -182,7 +183,7 @@ TEST(SeasonalStrength, SeasonalDifferencingOnSeededSeries)
         for (std::uint64_t seed = 1; seed <= 20; ++seed) {
             std::vector<double> y = simulate_lag_model(c.ar, c.ma, 144, seed, 1.0);
             for (std::size_t t = 0; t < y.size(); ++t) {
-                y[t] += c.pattern * std::sin(2.0 * M_PI * static_cast<double>(t % 12) / 12.0);
+                y[t] += c.pattern * std::sin(2.0 * std::numbers::pi * static_cast<double>(t % 12) / 12.0);
             }
             y[17] = y[60] = y[61] = NAN;
             IdentificationOptions options;
