@@ -264,8 +264,32 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[
     """
     request = model(y, order, seasonal_order, exog, trend)
     lib = host().lib
+    options = _options(request, types, delta, alpha, method, critical_value, max_rounds, resamples, seed)
+
+    result = ctypes.c_void_p()
+    message = ctypes.create_string_buffer(_MESSAGE_SIZE)
+    with _Interrupt() as interrupt:
+        options.stop_requested = interrupt.hook
+        status = lib.cvhost_find_outliers(host().handle, ctypes.byref(options), ctypes.byref(result), message,
+                                          _MESSAGE_SIZE)
+    try:
+        if interrupt.arrived or status == STATUS_STOPPED:
+            raise KeyboardInterrupt
+        if status != _STATUS_OK:
+            raise ValueError(message.value.decode(errors="replace"))
+        found = OutlierResults(result, request)
+    finally:
+        lib.cvhost_outliers_free(result)
+    for flag, sentence in found.notes():
+        warnings.warn(OutlierWarning(sentence, flag), stacklevel=2)
+    return found
+
+
+def _options(request: Any, types: Any, delta: Any, alpha: Any, method: Any, critical_value: Any,
+             max_rounds: Any, resamples: Any, seed: Any) -> OutlierOptions:
+    """The options of outliers and screen: the request's model, the core's defaults where an argument is None."""
     options = OutlierOptions()
-    lib.cvhost_outlier_options_init(ctypes.byref(options), OUTLIER_OPTIONS_VERSION)
+    host().lib.cvhost_outlier_options_init(ctypes.byref(options), OUTLIER_OPTIONS_VERSION)
     options.model = request.options
     if types is not None:
         options.types = _type_set(types)
@@ -285,24 +309,7 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[
         options.resamples = _int(resamples, "resamples")
     if seed is not None:
         options.seed = _seed(seed)
-
-    result = ctypes.c_void_p()
-    message = ctypes.create_string_buffer(_MESSAGE_SIZE)
-    with _Interrupt() as interrupt:
-        options.stop_requested = interrupt.hook
-        status = lib.cvhost_find_outliers(host().handle, ctypes.byref(options), ctypes.byref(result), message,
-                                          _MESSAGE_SIZE)
-    try:
-        if interrupt.arrived or status == STATUS_STOPPED:
-            raise KeyboardInterrupt
-        if status != _STATUS_OK:
-            raise ValueError(message.value.decode(errors="replace"))
-        found = OutlierResults(result, request)
-    finally:
-        lib.cvhost_outliers_free(result)
-    for flag, sentence in found.notes():
-        warnings.warn(OutlierWarning(sentence, flag), stacklevel=2)
-    return found
+    return options
 
 
 class _Interrupt:

@@ -22,9 +22,9 @@ from typing import Any, List, NamedTuple, Optional, Sequence, Tuple
 import numpy as np
 
 from ._arima import _copy
-from ._host import OUTLIER_OPTIONS_VERSION, STATUS_STOPPED, STOP_REQUESTED, OutlierOptions, host
+from ._host import STATUS_STOPPED, STOP_REQUESTED, OutlierOptions, host
 from ._model import address, doubles, model, series
-from ._outliers import _FLAGS, _TYPE_NAMES, _int, _method, _real, _seed, _type_set
+from ._outliers import _FLAGS, _TYPE_NAMES, _int, _options
 
 __all__ = ["screen", "ScreenResults"]
 
@@ -186,33 +186,6 @@ def _chunk_size(count: int, threads: int) -> int:
     """Series per call so that the bar moves about _STEPS times, every thread still busy in each call."""
     busy = 2 * (threads or os.cpu_count() or 1)
     return max(min(_LARGEST_CHUNK, math.ceil(count / _STEPS)), busy)
-
-
-def _options(request: Any, types: Any, delta: Any, alpha: Any, method: Any, critical_value: Any,
-             max_rounds: Any, resamples: Any, seed: Any) -> OutlierOptions:
-    """The outlier options as outliers fills them, the core's defaults where an argument is None."""
-    options = OutlierOptions()
-    host().lib.cvhost_outlier_options_init(ctypes.byref(options), OUTLIER_OPTIONS_VERSION)
-    options.model = request.options
-    if types is not None:
-        options.types = _type_set(types)
-    if delta is not None:
-        options.delta = _real(delta, "delta")
-    if alpha is not None:
-        options.alpha = _real(alpha, "alpha")
-    if method is not None:
-        options.method = _method(method)
-    if critical_value is not None:
-        options.critical_value = _real(critical_value, "critical_value")
-        if math.isnan(options.critical_value):  # NaN in the options is LJUNGCV's threshold
-            raise ValueError("critical_value is nan: give a finite positive threshold, or None for LJUNGCV's")
-    if max_rounds is not None:
-        options.max_rounds = _int(max_rounds, "max_rounds")
-    if resamples is not None:
-        options.resamples = _int(resamples, "resamples")
-    if seed is not None:
-        options.seed = _seed(seed)
-    return options
 
 
 class _StopFlag:
