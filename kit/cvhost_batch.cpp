@@ -105,22 +105,8 @@ std::int32_t cvhost_find_outliers_batch(cvhost* host, const cvhost_outlier_optio
                                         const double* const* series, const std::size_t* lengths, unsigned workers,
                                         cvhost_batch** result, char* message, std::size_t message_size)
 {
-    if (result != nullptr) {
-        *result = nullptr;
-    }
-    bool stopped = false;
-    const std::int32_t status = cvhost_internal::status_of_call<std::invalid_argument>(message, message_size, [&] {
-        if (result == nullptr) {
-            throw core::OutlierInputError("result: is NULL (the result needs somewhere to go)");
-        }
-        try {
-            *result = run_batch(host, options, count, series, lengths, workers).release();
-        } catch (const core::OutlierStopped&) {
-            stopped = true;
-            throw;
-        }
-    });
-    return stopped ? CVHOST_STATUS_STOPPED : status;
+    return cvhost_internal::procedure_call(result, message, message_size,
+                                           [&] { return run_batch(host, options, count, series, lengths, workers); });
 }
 
 int cvhost_stop_flag(void* context)

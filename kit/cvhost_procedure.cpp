@@ -138,22 +138,7 @@ std::int32_t cvhost_outlier_options_init(cvhost_outlier_options* options, unsign
 std::int32_t cvhost_find_outliers(cvhost* host, const cvhost_outlier_options* options, cvhost_outliers** result,
                                   char* message, std::size_t message_size)
 {
-    if (result != nullptr) {
-        *result = nullptr;
-    }
-    bool stopped = false;
-    const std::int32_t status = status_of_call<std::invalid_argument>(message, message_size, [&] {
-        if (result == nullptr) {
-            throw core::OutlierInputError("result: is NULL (the result needs somewhere to go)");
-        }
-        try {
-            *result = run(host, options).release();
-        } catch (const core::OutlierStopped&) {
-            stopped = true;
-            throw;
-        }
-    });
-    return stopped ? CVHOST_STATUS_STOPPED : status;
+    return cvhost_internal::procedure_call(result, message, message_size, [&] { return run(host, options); });
 }
 
 void cvhost_outliers_free(cvhost_outliers* result)

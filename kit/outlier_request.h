@@ -4,8 +4,12 @@
 #ifndef CVHOST_OUTLIER_REQUEST_H
 #define CVHOST_OUTLIER_REQUEST_H
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <stdexcept>
 
+#include "call_outcome.h"
 #include "core/outlier_procedure.h"
 #include "cvmodule/cvhost.h"
 #include "fit_request.h"
@@ -26,6 +30,30 @@ OutlierRequest outlier_request(const cvhost* host, const cvhost_outlier_options*
 
 // The result object of what the procedure found.
 std::unique_ptr<cvhost_outliers> outliers_of(core::OutlierResult result);
+
+// A call that makes a result object: *result NULL until make() gives one;
+// a NULL result, the core's refusals and failures as status_of_call says,
+// and a stop on request CVHOST_STATUS_STOPPED.
+template <class Result, class Make>
+std::int32_t procedure_call(Result** result, char* message, std::size_t message_size, Make make)
+{
+    if (result != nullptr) {
+        *result = nullptr;
+    }
+    bool stopped = false;
+    const std::int32_t status = status_of_call<std::invalid_argument>(message, message_size, [&] {
+        if (result == nullptr) {
+            throw core::OutlierInputError("result: is NULL (the result needs somewhere to go)");
+        }
+        try {
+            *result = make().release();
+        } catch (const core::OutlierStopped&) {
+            stopped = true;
+            throw;
+        }
+    });
+    return stopped ? CVHOST_STATUS_STOPPED : status;
+}
 
 }  // namespace cvhost_internal
 
