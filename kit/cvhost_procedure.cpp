@@ -19,7 +19,6 @@
 #include "handles.h"
 #include "outlier_request.h"
 
-using cvhost_internal::status_of_call;
 
 namespace {
 
