@@ -35,7 +35,7 @@ std::uint64_t RandomDraws::index(std::uint64_t count)
     return x % count;
 }
 
-double RandomDraws::normal()
+RandomDraws::DiscPoint RandomDraws::disc_point()
 {
     double u = 0;
     double w = 0;
@@ -44,6 +44,12 @@ double RandomDraws::normal()
         const double v = symmetric_uniform();
         w = u * u + v * v;
     } while (w >= 1.0);
+    return {u, w};
+}
+
+double RandomDraws::normal()
+{
+    const auto [u, w] = disc_point();
     return u * std::sqrt(-2.0 * std::log(w) / w);
 }
 
@@ -52,13 +58,7 @@ double RandomDraws::student_t(double dof)
     if (std::isinf(dof)) {
         return normal();
     }
-    double u = 0;
-    double w = 0;
-    do {
-        u = symmetric_uniform();
-        const double v = symmetric_uniform();
-        w = u * u + v * v;
-    } while (w >= 1.0);
+    const auto [u, w] = disc_point();
     return u * std::sqrt(dof * std::expm1(-(2.0 / dof) * std::log(w)) / w);
 }
 

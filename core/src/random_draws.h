@@ -33,6 +33,14 @@ public:
     std::uint64_t index(std::uint64_t count);
 
 private:
+    // The polar methods' draw: a point (u, v) uniform in the open unit disc
+    // by rejection; u and w = u^2 + v^2.
+    struct DiscPoint {
+        double u;
+        double w;
+    };
+    DiscPoint disc_point();
+
     std::mt19937_64 bits_;
 };
 
