@@ -83,7 +83,7 @@ std::unique_ptr<cvhost_batch> run_batch(cvhost* host, const cvhost_outlier_optio
     for (std::size_t k = 0; k < outcomes.size(); ++k) {
         const std::size_t i = position[k];
         if (outcomes[k].result) {
-            batch->outliers[i] = cvhost_internal::outliers_of(std::move(*outcomes[k].result));
+            batch->outliers[i] = cvhost_internal::outliers_of(std::move(*outcomes[k].result), request.model.order);
             outcomes[k].result.reset();
         } else {
             record_failure(*batch, i, outcomes[k].failure);

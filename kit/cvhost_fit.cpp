@@ -95,8 +95,10 @@ namespace {
 std::unique_ptr<cvhost_fit> fit_of(const cvhost_fit_options* options)
 {
     const cvhost_internal::FitRequest request = cvhost_internal::request_of(options);
-    return std::make_unique<cvhost_fit>(
-        cvhost_fit{core::fit_arima(request.y, request.order, request.regressors, request.options)});
+    auto fit = std::make_unique<cvhost_fit>();
+    fit->result = core::fit_arima(request.y, request.order, request.regressors, request.options);
+    fit->order = request.order;
+    return fit;
 }
 
 const double* data_or_null(const std::vector<double>& values)

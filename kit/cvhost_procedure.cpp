@@ -17,6 +17,7 @@
 #include "cvmodule/cvhost.h"
 #include "fit_request.h"
 #include "handles.h"
+#include "identify_request.h"
 #include "outlier_request.h"
 
 
@@ -26,8 +27,10 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 const cvhost_outlier_options kDefaults = CVHOST_OUTLIER_OPTIONS_INIT;
 
-// The bytes of a version 1 struct: the fields before version 2's first.
+// The bytes of a version 1 and a version 2 struct: the fields before the
+// next version's first.
 constexpr std::size_t kVersion1Size = offsetof(cvhost_outlier_options, resamples);
+constexpr std::size_t kVersion2Size = offsetof(cvhost_outlier_options, identify);
 
 core::OutlierOptions options_of(const cvhost_outlier_options& o)
 {
@@ -50,6 +53,9 @@ core::OutlierOptions options_of(const cvhost_outlier_options& o)
         options.resamples = o.resamples;
         options.seed = o.seed;
     }
+    if (o.version >= 3 && o.identify != nullptr) {
+        options.identify = cvhost_internal::identification_options_of(*o.identify);
+    }
     if (o.stop_requested != nullptr) {
         options.stop_requested = [stop = o.stop_requested, context = o.stop_context] { return stop(context) != 0; };
     }
@@ -66,9 +72,9 @@ OutlierRequest outlier_request(const cvhost* host, const cvhost_outlier_options*
     if (options == nullptr) {
         throw core::OutlierInputError("options: is NULL");
     }
-    if (options->version != 1 && options->version != 2) {
+    if (options->version < 1 || options->version > CVHOST_OUTLIER_OPTIONS_VERSION) {
         throw core::OutlierInputError("options: version " + std::to_string(options->version) +
-                                      " is not one this library knows (1 or 2; start from CVHOST_OUTLIER_OPTIONS_INIT)");
+                                      " is not one this library knows (1 to 3; start from CVHOST_OUTLIER_OPTIONS_INIT)");
     }
     core::OutlierOptions procedure = options_of(*options);
     if (host == nullptr && !procedure.critical_value) {
@@ -79,10 +85,13 @@ OutlierRequest outlier_request(const cvhost* host, const cvhost_outlier_options*
     request.procedure.include_mean = request.model.options.include_mean;
     request.procedure.include_drift = request.model.options.include_drift;
     request.procedure.max_iterations = request.model.options.max_iterations;
+    if (request.procedure.identify) {
+        request.procedure.identify->max_iterations = request.model.options.max_iterations;
+    }
     return request;
 }
 
-std::unique_ptr<cvhost_outliers> outliers_of(core::OutlierResult result)
+std::unique_ptr<cvhost_outliers> outliers_of(core::OutlierResult result, const core::ArimaOrder& order)
 {
     auto found = std::make_unique<cvhost_outliers>();
     found->result = std::move(result);
@@ -93,6 +102,15 @@ std::unique_ptr<cvhost_outliers> outliers_of(core::OutlierResult result)
         found->tstat.push_back(o.t_statistic);
     }
     found->fit.result = std::move(found->result.fit);
+    found->fit.order = order;
+    for (core::Identification& identification : found->result.identifications) {
+        found->identifications.push_back(identified_fit(std::move(identification)));
+    }
+    found->result.identifications.clear();
+    if (!found->identifications.empty()) {
+        // The procedure's last run was under the model identified last.
+        found->fit.order = found->identifications.back().order;
+    }
     return found;
 }
 
@@ -106,7 +124,8 @@ std::unique_ptr<cvhost_outliers> run(cvhost* host, const cvhost_outlier_options*
         cvhost_internal::outlier_request(host, options, options != nullptr ? &options->model : nullptr);
     return cvhost_internal::outliers_of(core::find_outliers(host != nullptr ? host->loaded.get() : nullptr,
                                                             request.model.y, request.model.order,
-                                                            request.model.regressors, request.procedure));
+                                                            request.model.regressors, request.procedure),
+                                        request.model.order);
 }
 
 template <class T>
@@ -121,16 +140,13 @@ extern "C" {
 
 std::int32_t cvhost_outlier_options_init(cvhost_outlier_options* options, unsigned int version)
 {
-    if (options == nullptr || (version != 1 && version != 2)) {
+    if (options == nullptr || version < 1 || version > CVHOST_OUTLIER_OPTIONS_VERSION) {
         return CVHOST_STATUS_INVALID_ARGUMENT;
     }
-    if (version == 1) {
-        // A version 1 caller's struct ends before the resampling fields.
-        std::memcpy(static_cast<void*>(options), &kDefaults, kVersion1Size);
-        options->version = 1;
-    } else {
-        *options = kDefaults;
-    }
+    // An earlier version's struct ends before the later versions' fields.
+    const std::size_t sizes[] = {kVersion1Size, kVersion2Size, sizeof(cvhost_outlier_options)};
+    std::memcpy(static_cast<void*>(options), &kDefaults, sizes[version - 1]);
+    options->version = version;
     return CVHOST_STATUS_OK;
 }
 
@@ -224,6 +240,11 @@ const double* cvhost_outliers_adjusted(const cvhost_outliers* result)
 const cvhost_fit* cvhost_outliers_fit(const cvhost_outliers* result)
 {
     return result != nullptr ? &result->fit : nullptr;
+}
+
+const cvhost_fit* cvhost_outliers_identification(const cvhost_outliers* result, std::size_t which)
+{
+    return result != nullptr && which < result->identifications.size() ? &result->identifications[which] : nullptr;
 }
 
 }  // extern "C"

@@ -28,8 +28,9 @@ struct OutlierRequest {
 OutlierRequest outlier_request(const cvhost* host, const cvhost_outlier_options* options,
                                const cvhost_fit_options* model);
 
-// The result object of what the procedure found.
-std::unique_ptr<cvhost_outliers> outliers_of(core::OutlierResult result);
+// The result object of what the procedure found under `order` (the
+// identified model's where the procedure identified one).
+std::unique_ptr<cvhost_outliers> outliers_of(core::OutlierResult result, const core::ArimaOrder& order);
 
 // A call that makes a result object: *result NULL until make() gives one;
 // a NULL result, the core's refusals and failures as status_of_call says,

@@ -120,6 +120,10 @@ DifferencingChoice choose_differencing(std::span<const double> y, int period,
 Identification identify_arima(std::span<const double> y, int period, std::span<const ArimaRegressor> regressors,
                               const IdentificationOptions& options)
 {
+    // Said once here rather than by every candidate's refusal.
+    if (y.empty()) {
+        throw ArimaInputError("y: is empty");
+    }
     return search_orders(y, period, choose_differencing(y, period, regressors, options), regressors, options);
 }
 

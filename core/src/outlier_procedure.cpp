@@ -506,9 +506,6 @@ OutlierResult find_outliers(const LoadedModule* module, std::span<const double> 
     if (!options.identify) {
         return find_outliers_under(module, y, order, regressors, options);
     }
-    if (y.empty()) {
-        throw ArimaInputError("y: is empty");
-    }
     Identification first = identify_for_procedure(y, order.period, regressors, options);
     OutlierResult result = find_outliers_identified(module, y, regressors, first, options);
     Identification second = identify_for_procedure(result.adjusted, order.period, regressors, options);

@@ -104,9 +104,9 @@ CVHOST_API size_t cvhost_module_info(cvhost *host, char *buffer, size_t buffer_s
 /* ---- Added in 1.1: the calls below are new; every call above is unchanged. ---- */
 
 #define CVHOST_VERSION_MAJOR 1
-#define CVHOST_VERSION_MINOR 4
+#define CVHOST_VERSION_MINOR 5
 #define CVHOST_VERSION_PATCH 0
-/* 10400 for 1.4.0: compare with cvhost_version() to know the library loaded. */
+/* 10500 for 1.5.0: compare with cvhost_version() to know the library loaded. */
 #define CVHOST_VERSION (CVHOST_VERSION_MAJOR * 10000 + CVHOST_VERSION_MINOR * 100 + CVHOST_VERSION_PATCH)
 
 /* Where a value lies against its curve's sensible range. A critical value must
@@ -362,7 +362,36 @@ CVHOST_API int cvhost_fit_iterations(const cvhost_fit *fit);
        for (size_t i = 0; i < cvhost_outliers_count(found); ++i)
            cvhost_outliers_index(found)[i], cvhost_outliers_type(found)[i], ...;
        cvhost_outliers_free(found);                                                                 */
-#define CVHOST_OUTLIER_OPTIONS_VERSION 2
+#define CVHOST_OUTLIER_OPTIONS_VERSION 3
+
+/* How a model is identified from its series (cvhost_identify_arima, and the outlier procedure
+   with identify). The differencing comes from tests on the series: d, the differences after which
+   the KPSS test of level stationarity no longer rejects at 5 % (at most 2); D (period 2 or more),
+   1 when the seasonal strength of a classical additive decomposition exceeds 0.64. Then p, q, P,
+   Q and the constant (a mean where d + D = 0, a drift where d + D = 1) by the least AICc among
+   the candidates a stepwise search fits, or among every model within the bounds; fits that fail
+   or sit within 1.001 of the unit circle are passed over. Deterministic: the same series and
+   options give the same model, bit for bit, on every thread. Added in 1.5. */
+#define CVHOST_IDENTIFY_OPTIONS_VERSION 1
+
+typedef struct cvhost_identify_options {
+    unsigned int version;  /* CVHOST_IDENTIFY_OPTIONS_VERSION */
+    int d;                 /* -1: from the KPSS test; else held, 0..2 */
+    int D;                 /* -1: from the seasonal strength (0 with period 1); else held, 0..1 */
+    int max_p, max_q;      /* the largest orders a candidate may have, 0..5 */
+    int max_P, max_Q;      /* 0..5 */
+    int stepwise;          /* 1: the stepwise search; 0: every model with p + q + P + Q <= max_order */
+    int max_order;         /* 0..20 */
+    int allow_constant;    /* 1: a mean or a drift tried with and without; 0: never */
+    int max_models;        /* fits the search may run, 1..1000; it stops there with the best so far */
+    /* Asked between fits and within them; nonzero stops the call with CVHOST_STATUS_STOPPED.
+       May be NULL. */
+    int (*stop_requested)(void *context);
+    void *stop_context;
+} cvhost_identify_options;
+
+#define CVHOST_IDENTIFY_OPTIONS_INIT \
+    {CVHOST_IDENTIFY_OPTIONS_VERSION, -1, -1, 5, 5, 2, 2, 1, 5, 1, 100, NULL, NULL}
 
 typedef struct cvhost_outlier_options {
     unsigned int version;        /* CVHOST_OUTLIER_OPTIONS_VERSION */
@@ -386,6 +415,13 @@ typedef struct cvhost_outlier_options {
        CVHOST_OUTLIER_RESAMPLES_DEFAULT is the count to ask for when in doubt. */
     int resamples;
     uint64_t seed;
+    /* Version 3 (1.5). NULL: the model as `model` gives it. Else the model is identified from
+       the series: `model` gives its period alone (p, d, q, P, D, Q 0, include_mean -1,
+       include_drift 0; max_iterations bounds every candidate's fit). The model is identified
+       on the series, the procedure run, the model identified again on the series adjusted for
+       the outliers found, and the procedure run once more if that model differs.
+       cvhost_outliers_identification reads both identifications. */
+    const cvhost_identify_options *identify;
 } cvhost_outlier_options;
 
 #define CVHOST_OUTLIER_RESAMPLES_DEFAULT 1000
@@ -394,7 +430,7 @@ typedef struct cvhost_outlier_options {
 #define CVHOST_OUTLIER_OPTIONS_INIT                                                                    \
     {CVHOST_OUTLIER_OPTIONS_VERSION, CVHOST_FIT_OPTIONS_INIT,                                          \
      CVHOST_OUTLIER_AO | CVHOST_OUTLIER_LS | CVHOST_OUTLIER_TC, 0.7, 0.05, NULL, NAN, 10, NULL, NULL,  \
-     0, CVHOST_OUTLIER_SEED_DEFAULT}
+     0, CVHOST_OUTLIER_SEED_DEFAULT, NULL}
 
 /* The procedure stopped because stop_requested asked it to. */
 #define CVHOST_STATUS_STOPPED 120837
@@ -403,7 +439,7 @@ typedef struct cvhost_outlier_options {
 typedef struct cvhost_outliers cvhost_outliers;
 
 /* Fills *options as CVHOST_OUTLIER_OPTIONS_INIT does for that version (1: the fields up to
-   stop_context alone, the struct a version 1 caller holds). Returns
+   stop_context alone, the struct a version 1 caller holds; 2: up to seed). Returns
    CVHOST_STATUS_OK, or CVHOST_STATUS_INVALID_ARGUMENT for a NULL options or
    a version this library does not know. */
 CVHOST_API int32_t cvhost_outlier_options_init(cvhost_outlier_options *options, unsigned int version);
@@ -524,6 +560,65 @@ CVHOST_API const cvhost_outliers *cvhost_batch_outliers(const cvhost_batch *batc
        options.stop_requested = cvhost_stop_flag; options.stop_context = &stop;
        ... on Ctrl-C, from another thread: stop = 1;                                           */
 CVHOST_API int cvhost_stop_flag(void *context);
+
+/* ---- Added in 1.5: the calls below are new; every call above is unchanged. Also new in 1.5:
+   cvhost_identify_options and version 3 of cvhost_outlier_options (identify). ---- */
+
+/* Fills *options as CVHOST_IDENTIFY_OPTIONS_INIT does. Returns CVHOST_STATUS_OK, or
+   CVHOST_STATUS_INVALID_ARGUMENT for a NULL options or a version this library does not know. */
+CVHOST_API int32_t cvhost_identify_options_init(cvhost_identify_options *options, unsigned int version);
+
+/* Identifies the model of model->y and fits it. `model` gives the series, its period and its
+   regressors (p, d, q, P, D, Q 0, include_mean -1, include_drift 0, weights the default: the
+   identification chooses them; max_iterations bounds every candidate's fit).
+
+       cvhost_fit_options model = CVHOST_FIT_OPTIONS_INIT;
+       cvhost_identify_options how = CVHOST_IDENTIFY_OPTIONS_INIT;
+       int32_t order[7];
+       model.y = y; model.n = 144; model.period = 12;
+       if (cvhost_identify_arima(&model, &how, &fit, message, sizeof message) != CVHOST_STATUS_OK) ...
+       cvhost_fit_order(fit, order);            p, d, q, P, D, Q, period of the model chosen
+       cvhost_fit_free(fit);
+
+   Returns CVHOST_STATUS_OK and the chosen model's fit in *fit (free it with cvhost_fit_free);
+   CVHOST_STATUS_INVALID_ARGUMENT with a one-line message for bad input, *fit NULL;
+   CVHOST_STATUS_STOPPED when stop_requested said so; CVHOST_STATUS_NO_RESULT when no candidate
+   could be fitted (the message gives the first refusal) or the call failed otherwise. */
+CVHOST_API int32_t cvhost_identify_arima(const cvhost_fit_options *model, const cvhost_identify_options *identify,
+                                         cvhost_fit **fit, char *message, size_t message_size);
+
+/* The model of a fit: order[0..6] = p, d, q, P, D, Q, period. CVHOST_STATUS_OK, or
+   CVHOST_STATUS_INVALID_ARGUMENT for a NULL fit or order. */
+CVHOST_API int32_t cvhost_fit_order(const cvhost_fit *fit, int32_t order[7]);
+/* 1 when the fit's model was identified from the series, else 0. The calls below read how;
+   for a fit whose model was given they give 0, NULL and NaN. */
+CVHOST_API int cvhost_fit_identified(const cvhost_fit *fit);
+/* The candidates fitted, each once, in the order tried: their count; their orders, six a
+   candidate (p, d, q, P, D, Q); 1 where a candidate has the constant (a mean or a drift), else
+   0; their AICc (NaN unless kept); and, for candidate i, its outcome ("kept", "refused",
+   "not converged", "near unit root") and why it was not kept ("" when it was). The arrays and
+   texts are owned by the fit. */
+CVHOST_API size_t cvhost_fit_candidate_count(const cvhost_fit *fit);
+CVHOST_API const int32_t *cvhost_fit_candidate_orders(const cvhost_fit *fit);
+CVHOST_API const int32_t *cvhost_fit_candidate_constants(const cvhost_fit *fit);
+CVHOST_API const double *cvhost_fit_candidate_aicc(const cvhost_fit *fit);
+CVHOST_API const char *cvhost_fit_candidate_outcome(const cvhost_fit *fit, size_t i);
+CVHOST_API const char *cvhost_fit_candidate_reason(const cvhost_fit *fit, size_t i);
+/* 1 when the search stopped at max_models with the best so far. */
+CVHOST_API int cvhost_fit_model_bound_reached(const cvhost_fit *fit);
+/* The differencing's evidence: the seasonal strength (NaN where not measured: period 1, D held,
+   fewer than two periods observed); the KPSS tests, test i on the series differenced i times
+   after any seasonal difference (none when d was held): their count, statistics and p-values
+   (interpolated in the published table, so within 0.01..0.10). */
+CVHOST_API double cvhost_fit_seasonal_strength(const cvhost_fit *fit);
+CVHOST_API size_t cvhost_fit_kpss_count(const cvhost_fit *fit);
+CVHOST_API const double *cvhost_fit_kpss_statistics(const cvhost_fit *fit);
+CVHOST_API const double *cvhost_fit_kpss_p_values(const cvhost_fit *fit);
+
+/* With identify: the identification on the series (which 0) and on the series adjusted for the
+   first run's outliers (which 1), each the identified model's fit without outliers, owned by
+   the result; the final fit's model is the second's. NULL without identify or past 1. */
+CVHOST_API const cvhost_fit *cvhost_outliers_identification(const cvhost_outliers *result, size_t which);
 
 #ifdef __cplusplus
 }

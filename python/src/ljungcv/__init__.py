@@ -47,7 +47,7 @@ __all__ = ["arima", "ArimaResults", "critical_value", "evaluate", "assess", "lim
            "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT",
            "RANGE_HOLDS", "RANGE_BELOW_PREVIOUS_N", "RANGE_BELOW_LARGER_LEVEL", "RANGE_NO_VALUE",
            "REACH_CROSSES", "REACH_FROM_START", "REACH_NEVER", "screen", "ScreenResults"]
-__version__ = "1.4.0"
+__version__ = "1.5.0"
 
 #: The host's status codes, one per evaluation.
 STATUS_OK = 0                   #: a value
