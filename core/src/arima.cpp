@@ -19,6 +19,7 @@ engine::FitOptions engine_options(const ArimaOptions& options, std::size_t n)
     fit.pi_weights = options.weights.value_or(default_weight_count(n));
     fit.stop_requested = options.stop_requested;
     fit.fixed_arma = options.fixed_arma;
+    fit.covariance = options.covariance;
     return fit;
 }
 

@@ -197,7 +197,13 @@ public:
         identification.order = order_of(best_);
         identification.include_mean = best_.constant && differencing_.d + differencing_.D == 0;
         identification.include_drift = best_.constant && differencing_.d + differencing_.D == 1;
-        identification.fit = std::move(*best_fit_);
+        // The candidates' fits skipped what comparing them does not need
+        // (the Hessian, the weights); the chosen model is fitted again in
+        // full, the same search from the same start, so the same estimate.
+        ArimaOptions full = fit_options(best_);
+        full.covariance = true;
+        full.weights.reset();
+        identification.fit = fit_arima(y_, order_of(best_), regressors_, full);
         identification.differencing = differencing_;
         identification.candidates = std::move(candidates_);
         identification.reached_model_bound = bound_reached_;
@@ -220,6 +226,8 @@ private:
         options.include_drift = differences == 1 && m.constant;
         options.max_iterations = options_.max_iterations;
         options.stop_requested = options_.stop_requested;
+        options.covariance = false;
+        options.weights = 0;
         return options;
     }
 

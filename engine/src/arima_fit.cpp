@@ -536,15 +536,20 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
         N - parameters - 1.0 > 0.0 ? result.aic + 2.0 * parameters * (parameters + 1.0) / (N - parameters - 1.0) : kNaN;
     result.bic = -2.0 * result.loglik + std::log(N) * parameters;
 
-    std::vector<double> beta_steps = regression_scales(problem, *best);
-    for (double& h : beta_steps)
-        h *= kRegressionHessianStep;
-    const Eigen::MatrixXd H = loglik_hessian(problem, natural, *best, beta_steps, result.evaluations);
-    const Eigen::MatrixXd covariance = inverse_or_nan(-H);
-    result.covariance.assign(covariance.data(), covariance.data() + covariance.size());
-    for (std::size_t i = 0; i < k; ++i) {
-        const double v = covariance(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(i));
-        result.standard_errors.push_back(v > 0.0 ? std::sqrt(v) : kNaN);
+    if (options.covariance) {
+        std::vector<double> beta_steps = regression_scales(problem, *best);
+        for (double& h : beta_steps)
+            h *= kRegressionHessianStep;
+        const Eigen::MatrixXd H = loglik_hessian(problem, natural, *best, beta_steps, result.evaluations);
+        const Eigen::MatrixXd covariance = inverse_or_nan(-H);
+        result.covariance.assign(covariance.data(), covariance.data() + covariance.size());
+        for (std::size_t i = 0; i < k; ++i) {
+            const double v = covariance(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(i));
+            result.standard_errors.push_back(v > 0.0 ? std::sqrt(v) : kNaN);
+        }
+    } else {
+        result.covariance.assign(k * k, kNaN);
+        result.standard_errors.assign(k, kNaN);
     }
 
     fill_residuals_and_weights(result, y.size(), problem, *best, order, natural, options);

@@ -40,10 +40,11 @@ FilterOutput filter_complete(const ArmaStateSpace& model, std::span<const double
     W = Kbar;
     double M = -1.0 / F;
     bool steady = false;
+    double log_F = std::log(F);  // formed when F changes: once steady, never again
 
     for (std::size_t t = 0; t < n; ++t) {
         out.F[t] = F;
-        out.sum_log_F += std::log(F);
+        out.sum_log_F += log_F;
         ++out.used;
         for (std::size_t c = 0; c < columns; ++c) {
             std::span<double> ac(a.data() + c * r, r);
@@ -75,6 +76,7 @@ FilterOutput filter_complete(const ArmaStateSpace& model, std::span<const double
         for (double w : W)
             largest = std::max(largest, w * w);
         F = F_next;
+        log_F = std::log(F);
         M = M_next;
         steady = largest * std::fabs(M) < steady_tolerance;
     }

@@ -162,6 +162,26 @@ TEST(ArimaFit, RegressionAloneAtTheFullFitsArmaPart)
     EXPECT_EQ(alone.loglik, full.loglik);
 }
 
+// Without the covariance the fit is the same estimate to the bit, with
+// standard errors NaN and fewer evaluations (no Hessian).
+TEST(ArimaFit, WithoutTheCovarianceTheSameEstimate)
+{
+    const ArimaOrder order{1, 0, 1, 0, 0, 1, 4};
+    const std::vector<double> y = simulate(order, {0.5, 0.3, 0.4}, 120, 21, 1.0);
+    const FitResult full = fit_arima(y, order, {}, {});
+    FitOptions options;
+    options.covariance = false;
+    const FitResult bare = fit_arima(y, order, {}, options);
+    ASSERT_EQ(bare.coefficients.size(), full.coefficients.size());
+    EXPECT_EQ(std::memcmp(bare.coefficients.data(), full.coefficients.data(), full.coefficients.size() * sizeof(double)),
+              0);
+    EXPECT_EQ(std::memcmp(&bare.loglik, &full.loglik, sizeof(double)), 0);
+    for (std::size_t i = 0; i < bare.standard_errors.size(); ++i)
+        EXPECT_TRUE(std::isnan(bare.standard_errors[i]) && !std::isnan(full.standard_errors[i])) << full.names[i];
+    EXPECT_EQ(bare.covariance.size(), full.covariance.size());
+    EXPECT_LT(bare.evaluations, full.evaluations);
+}
+
 TEST(ArimaFit, SameBitsEveryRun)
 {
     const ArimaOrder order{2, 0, 1};

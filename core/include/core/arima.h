@@ -31,6 +31,9 @@ struct ArimaOptions {
     // The ARMA coefficients held, the regression alone fitted (one filter
     // pass; see engine::FitOptions).
     std::optional<std::vector<double>> fixed_arma;
+    // false: no covariance or standard errors (NaN), the Hessian's cost
+    // saved (see engine::FitOptions).
+    bool covariance = true;
 };
 
 // The weights a fit carries when the caller names no count: n - 1, every lag

@@ -42,6 +42,10 @@ struct FitOptions {
     // taken as known (the ARMA's are NaN). One filter pass: a quick refit
     // after a regressor is dropped.
     std::optional<std::vector<double>> fixed_arma;
+    // The covariance and standard errors from the Hessian of log L; false:
+    // NaN, and the Hessian's 2 k^2 evaluations saved (a search that compares
+    // candidates by their likelihood alone needs none).
+    bool covariance = true;
     // Asked before every evaluation of the likelihood (milliseconds apart on
     // long series); true stops the fit with FitStopped.
     std::function<bool()> stop_requested;
