@@ -117,6 +117,7 @@ class Input(unittest.TestCase):
                 ("a header without a value column", [], "time,a,b\n1,2,3\n", 5, "names no value column"),
                 ("too short for the model", ["--order", "2,1,2"], "1\n2\n3\n", 2, "too few for this model"),
                 ("too few to test", [], "1\n2\n3\n", 2, "outlier detection needs at least 5"),
+                ("too few for any model identified", [], "1\n2\n", 2, "no candidate model could be fitted"),
                 ("an order that is not three numbers", ["--order", "1,0"], "1\n", 3, "is not p,d,q"),
                 ("an unknown type", ["--types", "AO,XO"], "1\n", 3, "'XO' is not an outlier type"),
                 ("a level the function rejects", ["--alpha", "0.5"], "1\n2\n3\n4\n5\n6\n", 2, "alpha = 0.5"),
