@@ -44,7 +44,7 @@ _ljungcv()
                      --title --script --gnuplot --timeout --line --mark-n' ;;
         limits) words='-h --help --module --alpha --method' ;;
         reach) words='-h --help --module --alpha --method --format' ;;
-        outliers) words='-h --help --module --order --seasonal --alpha --method --types --delta --critical-value
+        outliers) words='-h --help --module --order --period --seasonal --alpha --method --types --delta --critical-value
                          --resamples --seed --format --by --workers' ;;
         info) words='-h --help --module' ;;
     esac

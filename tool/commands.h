@@ -87,8 +87,9 @@ int run_reach(const std::filesystem::path& module, const ReachOptions& options, 
 // option left unset takes the core's default.
 struct OutliersOptions {
     std::optional<std::string> file;        // none or "-": standard input
-    std::string order = "0,0,0";            // p,d,q
+    std::optional<std::string> order;       // p,d,q or auto; unset: auto, or 0,0,0 beside --seasonal
     std::optional<std::string> seasonal;    // P,D,Q,period
+    std::optional<std::string> period;      // the season of an identified model; unset: none
     std::optional<std::string> alpha;
     std::optional<std::string> method;
     std::optional<std::string> types;       // AO,LS,TC

@@ -137,14 +137,22 @@ constexpr const char* OUTLIERS_FOOTER =
     "LJUNGCV(m, alpha, method) (m the residuals tested), refit with every outlier as a\n"
     "regressor, drop the weakest while its |t| is below the critical value, repeat.\n"
     "Types: AO (additive), LS (level shift), TC (temporary change), IO (innovational),\n"
-    "SLS (seasonal level shift: a step in one season; needs --seasonal).\n"
+    "SLS (seasonal level shift: a step in one season; needs a period).\n"
+    "\nThe model: --order auto, the default when neither --order nor --seasonal is\n"
+    "given, identifies it from the series: the differences by tests (KPSS for d, the\n"
+    "seasonal strength for D under --period S), then the orders and a mean or drift by\n"
+    "a stepwise search for the least AICc; identified again on the series without the\n"
+    "outliers' effects, and the procedure rerun once if that changes the model. An\n"
+    "order given (--order p,d,q, with --seasonal P,D,Q,period) is fitted as it is; a\n"
+    "mean without differencing. Every format names the model (csv in a note).\n"
     "\nInput: one value a line, or CSV with a header naming a value column (value or y,\n"
     "or the only other column) and an optional time column (time or date). NA, or an\n"
     "empty field in CSV, is a missing value. At most {max_values} values.\n"
     "\nFormats: text (the outliers and the model), csv (one row per time: index, time,\n"
-    "value, adjusted, outlier, effect, t) and json (the model, the outliers and the\n"
-    "series in one document). Notes on short series, heavy tails and a count at its\n"
-    "bound go to stderr. Nothing is written unless the procedure gave a result.\n"
+    "value, adjusted, outlier, effect, t) and json (the model, how it was identified,\n"
+    "the outliers and the series in one document). Notes on short series, heavy tails\n"
+    "and a count at its bound go to stderr. Nothing is written unless the procedure\n"
+    "gave a result.\n"
     "\nMany series (--by COLUMN): a CSV whose header names the id column COLUMN, a value\n"
     "column and an optional time column; each series is one run of rows with the same\n"
     "id, read and run {chunk} series at a time on --workers threads. An id that comes\n"
@@ -155,6 +163,7 @@ constexpr const char* OUTLIERS_FOOTER =
     "120833: no critical value; error: a value could not be read) fails alone, is\n"
     "reported in the output and on stderr, and makes the exit code 5.\n"
     "\nExamples:\n"
+    "  ljungcv outliers monthly.csv --period 12\n"
     "  ljungcv outliers monthly.csv --order 0,1,1 --seasonal 0,1,1,12\n"
     "  ljungcv outliers values.txt --order 1,0,0 --types AO,LS,TC,IO --format csv\n";
 
@@ -354,8 +363,13 @@ int run(int argc, char** argv)
     OutliersOptions outliers_options;
     CLI::App* outliers = app.add_subcommand("outliers", "find the outliers of a time series under an ARIMA model");
     outliers->add_option("FILE", outliers_options.file, "the series; - or none for standard input");
-    outliers->add_option("--order", outliers_options.order, "p,d,q of the model")->default_str(outliers_options.order);
-    outliers->add_option("--seasonal", outliers_options.seasonal, "P,D,Q,period of the seasonal part (default none)");
+    outliers->add_option("--order", outliers_options.order,
+                         "p,d,q of the model, or auto: identified from the series (the default without --seasonal)")
+        ->default_str("auto");
+    outliers->add_option("--seasonal", outliers_options.seasonal,
+                         "P,D,Q,period of the seasonal part of an order given (alone: order 0,0,0)");
+    outliers->add_option("--period", outliers_options.period,
+                         "S, the season of a model identified (--order auto): 2 to 366, or 1 for none (the default)");
     outliers->add_option("--alpha", outliers_options.alpha,
                          "level of the critical value (default " + core::format_shortest(core::DEFAULT_OUTLIER_ALPHA) +
                              ")");

@@ -13,6 +13,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -50,7 +51,7 @@ struct Outcome {
 
 // A failure's status, as the one-series command's exit code would tell it:
 // input the model or the procedure refuses, no value of LJUNGCV, else an
-// error.
+// error; a series no model could be identified for is refused too.
 Outcome failed(const std::exception_ptr& failure)
 {
     try {
@@ -58,6 +59,8 @@ Outcome failed(const std::exception_ptr& failure)
     } catch (const NoCriticalValue& e) {
         return {nullptr, Status::no_result, platform::escape_controls(e.what())};
     } catch (const std::invalid_argument& e) {
+        return {nullptr, Status::invalid_argument, platform::escape_controls(e.what())};
+    } catch (const IdentificationFailed& e) {  // no model fits it: refused as the model refuses
         return {nullptr, Status::invalid_argument, platform::escape_controls(e.what())};
     } catch (const std::exception& e) {
         return {nullptr, std::nullopt, platform::escape_controls(e.what())};
@@ -224,7 +227,11 @@ int run_outliers_by(const LoadedModule& module, std::FILE* in, const std::string
                 fmt::print(err, "ljungcv outliers: series '{}' (lines {}-{}): {}\n",
                            platform::escape_controls(keyed.id), keyed.first_line, keyed.last_line, outcome.message);
             } else {
-                for (const std::string& note : outliers_notes(*outcome.result)) {
+                std::vector<std::string> notes = model_notes(request, *outcome.result);
+                for (std::string& note : outliers_notes(*outcome.result)) {
+                    notes.push_back(std::move(note));
+                }
+                for (const std::string& note : notes) {
                     fmt::print(err, "ljungcv outliers: series '{}': note: {}\n", platform::escape_controls(keyed.id),
                                note);
                 }

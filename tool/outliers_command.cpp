@@ -26,6 +26,7 @@
 #include "core/outlier_procedure.h"
 #include "csv.h"
 #include "exit_codes.h"
+#include "model_text.h"
 #include "option_checks.h"
 #include "outliers_output.h"
 #include "platform/checked_output.h"
@@ -93,12 +94,30 @@ std::uint64_t checked_seed(std::string_view text)
     return seed;
 }
 
-}  // namespace
-
-OutliersRequest checked_outliers_request(const OutliersOptions& given)
+// The model: identified from the series (--order auto, the default when
+// neither --order nor --seasonal is given) under --period's season, or the
+// order given, with --seasonal's part.
+void checked_model(const OutliersOptions& given, OutliersRequest& request)
 {
-    OutliersRequest request;
-    const std::vector<int> order = whole_numbers("--order", given.order, 3, "p,d,q");
+    if (given.order ? *given.order == "auto" : !given.seasonal) {
+        if (given.seasonal) {
+            throw OptionError("--seasonal: with --order auto the seasonal orders are identified too; "
+                              "give the period alone with --period S");
+        }
+        request.order.period = given.period ? checked_whole_number("--period", *given.period, 1, MAX_PERIOD) : 1;
+        request.options.identify = IdentificationOptions{};
+        return;
+    }
+    if (given.period) {
+        throw OptionError("--period: only with --order auto; with an order given, --seasonal gives the period "
+                          "(P,D,Q,period)");
+    }
+    std::vector<int> order;
+    try {
+        order = whole_numbers("--order", given.order.value_or("0,0,0"), 3, "p,d,q");
+    } catch (const OptionError& e) {
+        throw OptionError(std::string(e.what()) + "; or auto, the model identified from the series");
+    }
     request.order.p = order[0];
     request.order.d = order[1];
     request.order.q = order[2];
@@ -109,6 +128,14 @@ OutliersRequest checked_outliers_request(const OutliersOptions& given)
         request.order.Q = seasonal[2];
         request.order.period = seasonal[3];
     }
+}
+
+}  // namespace
+
+OutliersRequest checked_outliers_request(const OutliersOptions& given)
+{
+    OutliersRequest request;
+    checked_model(given, request);
     if (given.alpha) {
         request.options.alpha = checked_number("--alpha", *given.alpha);
     }
@@ -160,13 +187,10 @@ nlohmann::ordered_json json_time(const Series& series, std::size_t index)
     return series.times.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(series.times[index]);
 }
 
-std::string model_name(const ArimaOrder& order)
+// The final model's order: the one given, or the last identification's.
+const ArimaOrder& final_order(const OutliersRequest& request, const OutlierResult& result)
 {
-    std::string name = fmt::format("ARIMA({},{},{})", order.p, order.d, order.q);
-    if (order.period > 1) {
-        name += fmt::format("({},{},{})[{}]", order.P, order.D, order.Q, order.period);
-    }
-    return name;
+    return result.identifications.empty() ? request.order : result.identifications.back().order;
 }
 
 std::string exact_or(double value, const char* none)
@@ -182,12 +206,15 @@ void write_outliers_text(platform::OutputBuffer& out, const Series& series, cons
     const std::size_t count = result.outliers.size();
     out.text(fmt::format("Regression with {} errors: {} values, {} tested, {} outlier{} at critical value {}{} "
                          "({} round{})\n",
-                         model_name(request.order), series.values.size(), result.tested, count,
+                         model_name(final_order(request, result)), series.values.size(), result.tested, count,
                          count == 1 ? "" : "s", format_fixed(result.critical_value, 4),
                          result.calibrated ? fmt::format(" calibrated by resampling (t with {:.3g} degrees of freedom)",
                                                          result.tail_dof)
                                            : std::string(),
                          result.rounds, result.rounds == 1 ? "" : "s"));
+    for (const std::string& line : identification_lines(result.identifications)) {
+        out.text(line + "\n");
+    }
     if (count > 0) {
         std::size_t width = 4;
         for (const FoundOutlier& o : result.outliers) {
@@ -261,7 +288,7 @@ nlohmann::ordered_json outliers_document(const Series& series, const OutliersReq
                                 {"estimate", number(result.fit.coefficients[i])},
                                 {"std_error", number(result.fit.standard_errors[i])}});
     }
-    const ArimaOrder& o = request.order;
+    const ArimaOrder& o = final_order(request, result);
     json outliers = json::array();
     for (const FoundOutlier& found : result.outliers) {
         outliers.push_back({{"index", found.index + 1},
@@ -288,21 +315,24 @@ nlohmann::ordered_json outliers_document(const Series& series, const OutliersReq
           {"aicc", number(result.fit.aicc)},
           {"bic", number(result.fit.bic)},
           {"converged", result.fit.converged}}},
-        {"critical_value", number(result.critical_value)},
-        {"calibrated", result.calibrated},
-        {"tail_dof", number(result.tail_dof)},
-        {"n", series.values.size()},
-        {"tested", result.tested},
-        {"rounds", result.rounds},
-        {"short_series", result.short_series},
-        {"heavy_tails", result.heavy_tails},
-        {"excess_kurtosis", number(result.excess_kurtosis)},
-        {"kurtosis_p_value", number(result.kurtosis_p_value)},
-        {"reached_bound", result.reached_bound},
-        {"rounds_exhausted", result.rounds_exhausted},
-        {"outliers", outliers},
-        {"series", values},
     };
+    if (!result.identifications.empty()) {
+        document["identification"] = identification_document(result.identifications);
+    }
+    document["critical_value"] = number(result.critical_value);
+    document["calibrated"] = result.calibrated;
+    document["tail_dof"] = number(result.tail_dof);
+    document["n"] = series.values.size();
+    document["tested"] = result.tested;
+    document["rounds"] = result.rounds;
+    document["short_series"] = result.short_series;
+    document["heavy_tails"] = result.heavy_tails;
+    document["excess_kurtosis"] = number(result.excess_kurtosis);
+    document["kurtosis_p_value"] = number(result.kurtosis_p_value);
+    document["reached_bound"] = result.reached_bound;
+    document["rounds_exhausted"] = result.rounds_exhausted;
+    document["outliers"] = outliers;
+    document["series"] = values;
     return document;
 }
 
@@ -326,6 +356,17 @@ void write_json_members(platform::OutputBuffer& out, const nlohmann::ordered_jso
             out.text(compact(value));
         }
     }
+}
+
+std::vector<std::string> model_notes(const OutliersRequest& request, const OutlierResult& result)
+{
+    std::vector<std::string> said;
+    if (request.format == OutputFormat::csv) {
+        for (const std::string& line : identification_lines(result.identifications)) {
+            said.push_back(said.empty() ? model_name(final_order(request, result)) + " " + line : line);
+        }
+    }
+    return said;
 }
 
 std::vector<std::string> outliers_notes(const OutlierResult& result)
@@ -399,6 +440,12 @@ int run_outliers(const std::filesystem::path& module, const OutliersOptions& opt
     } catch (const std::invalid_argument& e) {  // the model's or the procedure's input rules
         fmt::print(err, "ljungcv outliers: {}\n", e.what());
         return EXIT_INVALID_ARGUMENT;
+    } catch (const IdentificationFailed& e) {  // no candidate model fits the series
+        fmt::print(err, "ljungcv outliers: {}\n", e.what());
+        return EXIT_INVALID_ARGUMENT;
+    }
+    for (const std::string& note : model_notes(*request, result)) {
+        fmt::print(err, "ljungcv outliers: note: {}\n", note);
     }
     for (const std::string& note : outliers_notes(result)) {
         fmt::print(err, "ljungcv outliers: note: {}\n", note);

@@ -29,7 +29,11 @@ struct OutliersRequest {
     unsigned workers = 0;           // --by's threads; 0: one per core
 };
 
-// The model, the procedure's options and the format; throws OptionError.
+// The period an identified model's season may have (--period).
+inline constexpr int MAX_PERIOD = 366;
+
+// The model (an order, or the period of one to identify), the procedure's
+// options and the format; throws OptionError.
 OutliersRequest checked_outliers_request(const OutliersOptions& given);
 
 // The outliers and the model as text.
@@ -55,6 +59,10 @@ void write_json_members(platform::OutputBuffer& out, const nlohmann::ordered_jso
 
 // What a reader of the result should know, one note each.
 std::vector<std::string> outliers_notes(const core::OutlierResult& result);
+
+// How the model was identified, for a format that does not say it (CSV);
+// none for the others or for a model given.
+std::vector<std::string> model_notes(const OutliersRequest& request, const core::OutlierResult& result);
 
 // ljungcv outliers --by COLUMN: every series of the long file `in` (`name`
 // in messages, escaped), in chunks through the core's batch.

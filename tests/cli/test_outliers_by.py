@@ -18,8 +18,8 @@ LJUNGCV = None
 OPTIONS = ["--order", "1,0,0", "--types", "AO,LS,TC"]
 
 
-def run(args, stdin):
-    return subprocess.run([LJUNGCV, "outliers", *OPTIONS, *args], input=stdin, capture_output=True, text=True,
+def run(args, stdin, options=OPTIONS):
+    return subprocess.run([LJUNGCV, "outliers", *options, *args], input=stdin, capture_output=True, text=True,
                           check=False)
 
 
@@ -55,18 +55,21 @@ def long_file(series):
     return "\n".join(lines) + "\n"
 
 
-def alone(values, fmt):
+def alone(values, fmt, options=OPTIONS):
     """The command on one series, as a file of its own."""
-    return run(["--format", fmt], "date,value\n" + "".join(f"d{t:03d},{v}\n" for t, v in enumerate(values)))
+    return run(["--format", fmt], "date,value\n" + "".join(f"d{t:03d},{v}\n" for t, v in enumerate(values)),
+               options)
 
 
 class ById(unittest.TestCase):
+    options = OPTIONS
+
     @classmethod
     def setUpClass(cls):
         cls.text = long_file(SERIES)
 
     def test_csv_rows_are_each_series_alone(self):
-        done = run(["--by", "site", "--format", "csv"], self.text)
+        done = run(["--by", "site", "--format", "csv"], self.text, self.options)
         self.assertEqual(done.returncode, 5, done.stderr)  # some series failed
         rows = list(csv.DictReader(io.StringIO(done.stdout)))
         self.assertEqual(list(rows[0])[0], "id")
@@ -75,7 +78,7 @@ class ById(unittest.TestCase):
         for name, values in SERIES:
             with self.subTest(series=name):
                 mine = [r for r in rows if r["id"] == name]
-                single = alone(values, "csv")
+                single = alone(values, "csv", self.options)
                 if single.returncode == 0:
                     expected = list(csv.DictReader(io.StringIO(single.stdout)))
                     self.assertEqual([{k: v for k, v in r.items() if k not in ("id", "status", "message")}
@@ -95,8 +98,8 @@ class ById(unittest.TestCase):
                     self.assertIn(mine[0]["message"], done.stderr)
 
     def test_json_and_text_are_each_series_alone(self):
-        document = json.loads(run(["--by", "site", "--format", "json"], self.text).stdout)
-        text = run(["--by", "site"], self.text).stdout
+        document = json.loads(run(["--by", "site", "--format", "json"], self.text, self.options).stdout)
+        text = run(["--by", "site"], self.text, self.options).stdout
         blocks = text.split("\n== ")
         self.assertEqual(len(document), len(SERIES))
         self.assertEqual(len(blocks), len(SERIES))
@@ -105,12 +108,12 @@ class ById(unittest.TestCase):
                 self.assertEqual(element["id"], name)
                 head, body = block.removeprefix("== ").split(" ==\n", 1)
                 self.assertEqual(head, name)
-                single = alone(values, "json")
+                single = alone(values, "json", self.options)
                 if single.returncode == 0:
                     self.assertEqual((element.pop("id"), element.pop("status"), element.pop("message")),
                                      (name, 0, ""))
                     self.assertEqual(element, json.loads(single.stdout))
-                    self.assertEqual(body, alone(values, "text").stdout)
+                    self.assertEqual(body, alone(values, "text", self.options).stdout)
                 else:
                     self.assertEqual(set(element), {"id", "status", "message"})
                     self.assertIn(element["message"], body)
@@ -118,14 +121,25 @@ class ById(unittest.TestCase):
     def test_any_number_of_workers_writes_the_same_bytes(self):
         for fmt in ("csv", "json", "text"):
             with self.subTest(format=fmt):
-                outputs = {run(["--by", "site", "--format", fmt, "--workers", w], self.text).stdout
+                outputs = {run(["--by", "site", "--format", fmt, "--workers", w], self.text, self.options).stdout
                            for w in ("1", "2", "3", "0")}
                 self.assertEqual(len(outputs), 1)
 
     def test_all_good_series_exit_0(self):
-        good = [(name, values) for name, values in SERIES if alone(values, "csv").returncode == 0]
-        done = run(["--by", "site", "--format", "csv"], long_file(good))
+        good = [(name, values) for name, values in SERIES if alone(values, "csv", self.options).returncode == 0]
+        done = run(["--by", "site", "--format", "csv"], long_file(good), self.options)
         self.assertEqual(done.returncode, 0, done.stderr)
+
+
+class ByIdIdentified(ById):
+    """The same with each series' model identified on its own (the default)."""
+    options = ["--types", "AO,LS,TC"]
+
+    def test_each_series_has_its_own_model(self):
+        document = json.loads(run(["--by", "site", "--format", "json"], self.text, self.options).stdout)
+        models = {(str(e["identification"]["order"]), str(e["identification"]["seasonal"]))
+                  for e in document if e["status"] == 0}
+        self.assertGreater(len(models), 1)
 
 
 class Refusals(unittest.TestCase):

@@ -1,7 +1,9 @@
 """`ljungcv outliers` against the shared fixture of the outlier procedure
 (the bits the C call gives, which Python and R check too), its three
 formats against each other, and its refusals: each a clear message, an exit
-code, and nothing on standard output.
+code, and nothing on standard output. With the model identified (--order
+auto, the default), the same call with the final identified order given
+gives the same result, and every format names that model.
 
 Usage: test_outliers_command.py LJUNGCV FIXTURE [unittest options]
 """
@@ -11,6 +13,7 @@ import io
 import json
 import math
 import os
+import random
 import subprocess
 import sys
 import tempfile
@@ -114,6 +117,7 @@ class Input(unittest.TestCase):
                 ("a header without a value column", [], "time,a,b\n1,2,3\n", 5, "names no value column"),
                 ("too short for the model", ["--order", "2,1,2"], "1\n2\n3\n", 2, "too few for this model"),
                 ("too few to test", [], "1\n2\n3\n", 2, "outlier detection needs at least 5"),
+                ("too few for any model identified", [], "1\n2\n", 2, "no candidate model could be fitted"),
                 ("an order that is not three numbers", ["--order", "1,0"], "1\n", 3, "is not p,d,q"),
                 ("an unknown type", ["--types", "AO,XO"], "1\n", 3, "'XO' is not an outlier type"),
                 ("a level the function rejects", ["--alpha", "0.5"], "1\n2\n3\n4\n5\n6\n", 2, "alpha = 0.5"),
@@ -127,11 +131,119 @@ class Input(unittest.TestCase):
                     self.assertEqual(done.stdout, "")
 
     def test_a_flat_series_with_a_spike(self):
-        done = run(["--format", "json"], "5\n" * 10 + "100\n" + "5\n" * 9)
+        done = run(["--order", "0,0,0", "--format", "json"], "5\n" * 10 + "100\n" + "5\n" * 9)
         self.assertEqual(done.returncode, 0, done.stderr)
         outliers = json.loads(done.stdout)["outliers"]
         self.assertEqual([(o["index"], o["type"], o["effect"]) for o in outliers], [(11, "AO", 95.0)])
         self.assertIn("note: 20 tested values are fewer than 30", done.stderr)
+
+
+def seeded(seed, n, period=1, phi=0.5, shift=0.0, spike=0.0):
+    """AR(phi) noise around 10, a seasonal swing of its period, a level shift
+    of `shift` from 2n/3 and an additive outlier of `spike` at n/3."""
+    rng, e, values = random.Random(seed), 0.0, []
+    for t in range(n):
+        e = phi * e + rng.gauss(0.0, 1.0)
+        swing = 4.0 * math.sin(2 * math.pi * t / period) if period > 1 else 0.0
+        values.append(10.0 + e + swing + (shift if t >= 2 * n // 3 else 0.0) + (spike if t == n // 3 else 0.0))
+    return "".join(f"{v!r}\n" for v in values)
+
+
+MONTHLY = seeded(7, 72, period=12, spike=7.0)
+
+
+def model_of(document):
+    return document["model"]["order"], document["model"]["seasonal"]
+
+
+class Model(unittest.TestCase):
+    def test_which_model_each_option_set_asks_for(self):
+        # (what, options, exit code, identified or not / what stderr says, order, seasonal)
+        cases = [
+            ("neither --order nor --seasonal: identified", [], 0, True, None, [0, 0, 0, 1]),
+            ("--order auto", ["--order", "auto"], 0, True, None, [0, 0, 0, 1]),
+            ("--period alone: identified under it", ["--period", "12"], 0, True, None, [None, None, None, 12]),
+            ("--order auto --period 1: no season", ["--order", "auto", "--period", "1"], 0, True, None,
+             [0, 0, 0, 1]),
+            ("--seasonal alone: order 0,0,0", ["--seasonal", "0,1,1,12"], 0, False, [0, 0, 0], [0, 1, 1, 12]),
+            ("an order given", ["--order", "1,0,0"], 0, False, [1, 0, 0], [0, 0, 0, 1]),
+            ("--order auto with --seasonal", ["--order", "auto", "--seasonal", "0,1,1,12"], 3,
+             "give the period alone with --period S", None, None),
+            ("--period with an order", ["--order", "0,1,1", "--period", "12"], 3, "--seasonal gives the period",
+             None, None),
+            ("--period with --seasonal", ["--seasonal", "0,1,1,12", "--period", "12"], 3,
+             "--seasonal gives the period", None, None),
+            ("--period 0", ["--period", "0"], 3, "--period '0' is not a whole number from 1 to 366", None, None),
+            ("--period 367", ["--period", "367"], 3, "--period '367' is not a whole number from 1 to 366", None,
+             None),
+            ("--period 12.5", ["--period", "12.5"], 3, "--period '12.5' is not a whole number", None, None),
+            ("--period 0x10", ["--period", "0x10"], 3, "--period", None, None),
+            ("--order in capitals", ["--order", "AUTO"], 3, "or auto, the model identified from the series", None,
+             None),
+        ]
+        for what, args, code, says, order, seasonal in cases:
+            with self.subTest(what):
+                done = run(args + ["--format", "json"], MONTHLY)
+                self.assertEqual(done.returncode, code, done.stderr)
+                if code != 0:
+                    self.assertIn(says, done.stderr)
+                    self.assertEqual(done.stdout, "")
+                    continue
+                document = json.loads(done.stdout)
+                self.assertEqual("identification" in document, says)
+                got_order, got_seasonal = model_of(document)
+                if says:  # the model is the identification's
+                    identified = document["identification"]
+                    self.assertEqual((got_order, got_seasonal), (identified["order"], identified["seasonal"]))
+                    self.assertEqual(got_seasonal[3], seasonal[3])
+                    self.assertEqual([c["seasonal"][3] for c in identified["candidates"]],
+                                     [seasonal[3]] * len(identified["candidates"]))
+                else:
+                    self.assertEqual((got_order, got_seasonal), (order, seasonal))
+
+    def test_the_identified_model_given_gives_the_same_result(self):
+        # A series the outliers make look unit-rooted, whose model the
+        # second identification changes, and two it does not.
+        series = {
+            "ar1 with a level shift": seeded(3, 90, phi=0.3, shift=12.0),
+            "ar1 with a spike": seeded(11, 80, spike=8.0),
+            "monthly": MONTHLY,
+        }
+        changed = 0
+        for name, values in series.items():
+            with self.subTest(series=name):
+                period = ["--period", "12"] if name == "monthly" else []
+                auto = run(period + ["--format", "json"], values)
+                self.assertEqual(auto.returncode, 0, auto.stderr)
+                document = json.loads(auto.stdout)
+                identified = document["identification"]
+                changed += identified["changed"]
+                order, seasonal = identified["order"], identified["seasonal"]
+                # The command takes no constant: the identified one must be
+                # what an order given implies (a mean without differencing,
+                # no drift).
+                differences = order[1] + seasonal[1]
+                self.assertEqual(identified["include_mean"], differences == 0)
+                self.assertFalse(identified["include_drift"])
+                given = ["--order", ",".join(map(str, order))]
+                if seasonal[3] > 1:
+                    given += ["--seasonal", ",".join(map(str, seasonal))]
+                explicit = json.loads(run(given + ["--format", "json"], values).stdout)
+                self.assertNotIn("identification", explicit)
+                del document["identification"]
+                self.assertEqual(document, explicit)
+
+                # Every format names the same model.
+                name_text = "ARIMA({},{},{})".format(*order) + ("({},{},{})[{}]".format(*seasonal)
+                                                               if seasonal[3] > 1 else "")
+                text = run(period, values)
+                self.assertTrue(text.stdout.startswith(f"Regression with {name_text} errors: "), text.stdout)
+                self.assertRegex(text.stdout.splitlines()[1], r"^identified: least AICc of \d+ models tried")
+                self.assertEqual("the series itself gave" in text.stdout, identified["changed"])
+                table = run(period + ["--format", "csv"], values)
+                self.assertIn(f"ljungcv outliers: note: {name_text} identified: least AICc", table.stderr)
+                self.assertEqual(table.stdout, run(given + ["--format", "csv"], values).stdout)
+        self.assertGreaterEqual(changed, 1)
 
 
 if __name__ == "__main__":
