@@ -268,10 +268,9 @@ int main(int argc, char** argv)
                 const core::OutlierResult r = core::find_outliers(&session, y, order, {}, options);
                 tally.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 tally.flagged += r.outliers.empty() ? 0 : 1;
-                tally.true_order += !r.identifications.empty() &&
-                                            same_order(r.identifications.back().order, model.order)
-                                        ? 1
-                                        : 0;
+                if (!r.identifications.empty() && same_order(r.identifications.back().order, model.order)) {
+                    ++tally.true_order;
+                }
                 tally.heavy += r.heavy_tails ? 1 : 0;
                 for (const core::FoundOutlier& o : r.outliers) {
                     tally.found += effect.size != 0.0 && o.index == effect.at && o.type == effect.type ? 1 : 0;
