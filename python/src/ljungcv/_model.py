@@ -84,7 +84,7 @@ def model(y: Any, order: Any, seasonal_order: Optional[Sequence[int]], exog: Any
             if value is not None:
                 raise ValueError(f"{argument}: only with order='auto'; with order=(p, d, q) the model is as given "
                                  "(the period in seasonal_order=(P, D, Q, s))")
-        p, d, q = _integers(order, 3, "order", "(p, d, q) or 'auto'")
+        p, d, q = (0, 0, 0) if order is None else _integers(order, 3, "order", "(p, d, q) or 'auto'")
         P, D, Q, s = (0, 0, 0, 0) if seasonal_order is None else _integers(seasonal_order, 4, "seasonal_order",
                                                                            "(P, D, Q, s)")
     xreg, names = _regressors(exog, y, len(values))
