@@ -9,6 +9,9 @@ gives each series what outliers gives it alone. The series are short and
 the searches small: the suite has a time budget.
 """
 
+import json
+import subprocess
+import sys
 import warnings
 
 import numpy as np
@@ -168,3 +171,31 @@ def test_screen_with_auto_gives_each_series_the_rows_of_outliers():
         assert status.model == alone.fit._label
         assert (status.tested, status.critical_value) == (alone.tested, alone.critical_value)
     assert result.status.status.tolist() == ["ok"] * len(data)
+
+
+def test_ctrl_c_stops_an_identification_between_its_fits():
+    # An exhaustive seasonal search of some 5 s, interrupted after 0.25 s (the process's own handler
+    # installed first: a job started in the background inherits SIGINT ignored).
+    code = """if True:
+        import json, os, signal, threading, time
+        import numpy as np, ljungcv
+        signal.signal(signal.SIGINT, signal.default_int_handler)
+        y = np.random.default_rng(1).standard_normal(400)
+        sent = []
+        def interrupt():
+            sent.append(time.perf_counter())
+            os.kill(os.getpid(), signal.SIGINT)
+        threading.Timer(0.25, interrupt).start()
+        try:
+            ljungcv.arima(y, period=12, search={"stepwise": 0, "D": 0})
+            outcome = "finished"
+        except KeyboardInterrupt:
+            outcome = "interrupted"
+        latency = time.perf_counter() - sent[0] if sent else None
+        restored = signal.getsignal(signal.SIGINT) is signal.default_int_handler
+        print(json.dumps([outcome, latency, restored, ljungcv.arima(y[:60], search={"max_models": 3}).nobs]))
+    """
+    run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    assert run.returncode == 0, run.stderr
+    outcome, latency, restored, after = json.loads(run.stdout)
+    assert outcome == "interrupted" and latency < 1.0 and restored and after == 60, (outcome, latency)

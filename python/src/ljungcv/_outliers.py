@@ -22,7 +22,7 @@ import numpy as np
 
 from ._arima import ArimaResults, _copy
 from ._host import OUTLIER_OPTIONS_VERSION, STATUS_STOPPED, STOP_REQUESTED, OutlierOptions, host
-from ._identify import Identification, label
+from ._identify import Identification
 from ._model import Model, address, model
 
 __all__ = ["outliers", "outlier_statistics", "Outlier", "OutlierResults", "OutlierWarning", "OUTLIER_TYPES",
@@ -124,7 +124,7 @@ class OutlierResults:
         self.rounds_exhausted: bool = bool(flags & _FLAGS["rounds_exhausted"])
         self.short_series: bool = bool(flags & _FLAGS["short_series"])
         self.heavy_tails: bool = bool(flags & _FLAGS["heavy_tails"])
-        self._label = label(self.order, self.seasonal_order)
+        self._label = self.fit._label
         self._values = request.values.copy()
         self._labels = labels
 
