@@ -173,6 +173,18 @@ def test_screen_with_auto_gives_each_series_the_rows_of_outliers():
     assert result.status.status.tolist() == ["ok"] * len(data)
 
 
+def test_screen_takes_the_period_the_series_times_state():
+    rng = np.random.default_rng(5)
+    monthly = seasonal(rng)
+    data = {"indexed": monthly, "positions": monthly.to_numpy() + rng.standard_normal(72) / 10}
+    few = {"max_p": 1, "max_q": 1, "max_P": 1, "max_Q": 1, "max_models": 4}
+    result = ljungcv.screen(data, search=few, workers=1)
+    for key, y in data.items():
+        model = result.status.model[result.status.series == key].item()
+        assert model.endswith("[12]") and model == ljungcv.outliers(y, period=12, search=few).fit._label
+    assert ljungcv.screen(data, period=1, search=few, workers=1).status.model.str.endswith(")").all()
+
+
 def test_ctrl_c_stops_an_identification_between_its_fits():
     # An exhaustive seasonal search of some 5 s, interrupted after 0.25 s (the process's own handler
     # installed first: a job started in the background inherits SIGINT ignored).

@@ -54,7 +54,10 @@ def index_period(labels: Any) -> int:
     if isinstance(labels, pd.PeriodIndex):
         freq = labels.freq
     elif isinstance(labels, pd.DatetimeIndex):
-        freq = labels.freq or (pd.infer_freq(labels) if len(labels) >= 3 else None)
+        try:
+            freq = labels.freq or (pd.infer_freq(labels) if len(labels) >= 3 else None)
+        except (TypeError, ValueError):  # times pandas cannot read a frequency from state none
+            freq = None
     if freq is None:
         return 1
     offset = pd.tseries.frequencies.to_offset(freq)

@@ -104,7 +104,7 @@ resamples, seed
         unless ``seasonal_order`` is given) each series' model is identified
         alone. Its period is ``period``, else the one the series' time
         labels state (a wide frame's index, each series' own), which must
-        then be one period for them all.
+        then be one period for all those that state one.
     exog
         Not taken: a batch has no regressors. Run :func:`ljungcv.outliers`
         per series for them.
@@ -177,8 +177,10 @@ resamples, seed
 
 
 def _table_period(table: _Table) -> int:
-    """The period the series' time labels state, one for them all (1 for none)."""
-    periods = {index_period(labels) for labels in {id(labels): labels for labels in table.labels}.values()}
+    """The period the series' time labels state, one for them all; series whose times state none
+    (positions, too few or irregular times) have no say. 1 when none states one."""
+    distinct = {id(labels): labels for labels in table.labels}.values()  # a wide frame's one index, once
+    periods = {index_period(labels) for labels in distinct} - {1}
     if len(periods) > 1:
         raise ValueError(f"period: the series' times state different periods ({', '.join(map(str, sorted(periods)))});"
                          " one batch takes one: give period=")
