@@ -173,7 +173,7 @@ def test_pandas_in_gives_pandas_out_with_index_and_frequency():
 @pytest.mark.parametrize("call, error, message", [
     (lambda y: ljungcv.arima(y, order=(6, 0, 0)), ValueError, "p: must be from 0 to 5, got 6"),
     (lambda y: ljungcv.arima(y, order=(0, 1, 0), trend="c"), ValueError, "include_mean: a mean needs d \\+ D = 0"),
-    (lambda y: ljungcv.arima(y, trend="t"), ValueError, "include_drift: a drift needs d \\+ D = 1"),
+    (lambda y: ljungcv.arima(y, (0, 0, 0), trend="t"), ValueError, "include_drift: a drift needs d \\+ D = 1"),
     (lambda y: ljungcv.arima(y, trend="ct"), ValueError, "trend must be None, 'n', 'c' or 't'"),
     (lambda y: ljungcv.arima(y, order=(1, 0)), ValueError, "order must be 3 integers"),
     (lambda y: ljungcv.arima(y, seasonal_order=(1, 0, 0, 1.5)), ValueError, "seasonal_order must be 4 integers"),

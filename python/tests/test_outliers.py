@@ -381,10 +381,10 @@ def test_a_long_gaussian_series_warns_of_nothing():
 # ---- Faults of the former route: a constant series with a spike, a short series.
 
 def test_a_spike_in_a_constant_series_and_a_short_series():
-    found = ljungcv.outliers([5] * 10 + [100] + [5] * 9)
+    found = ljungcv.outliers([5] * 10 + [100] + [5] * 9, (0, 0, 0))
     assert [(o.index, o.type) for o in found.outliers] == [(10, "AO")] and found.outliers[0].effect == 95.0
     assert np.array_equal(found.adjusted, np.full(20, 5.0))
-    short = ljungcv.outliers([0.33, 0.46, 1.56, 1.33, 0.16, 0.37, -1.19, -0.4, 0.32, 0.78])
+    short = ljungcv.outliers([0.33, 0.46, 1.56, 1.33, 0.16, 0.37, -1.19, -0.4, 0.32, 0.78], (0, 0, 0))
     assert short.tested == 10 and short.short_series
 
 
@@ -485,7 +485,7 @@ def test_pandas_and_matplotlib_are_imported_only_by_what_needs_them():
     code = ("import sys\n"
             "sys.modules['matplotlib'] = None\n"  # as if not installed
             "import ljungcv\n"
-            "found = ljungcv.outliers([0.0] * 20 + [9.0] + [0.5, -0.5] * 10, critical_value=3.0)\n"
+            "found = ljungcv.outliers([0.0] * 20 + [9.0] + [0.5, -0.5] * 10, (0, 0, 0), critical_value=3.0)\n"
             "print(sorted(name for name in ('pandas', 'statsmodels') if name in sys.modules))\n"
             "try:\n"
             "    found.plot()\n"

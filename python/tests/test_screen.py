@@ -185,7 +185,7 @@ def test_the_procedures_options_reach_every_series():
 
 def test_an_empty_table_gives_empty_frames_and_still_checks_the_options():
     found = ljungcv.screen({}, ORDER, SEASONAL)
-    assert found.outliers.shape == (0, 5) and found.status.shape == (0, 11)
+    assert found.outliers.shape == (0, 5) and found.status.shape == (0, 12)
     with pytest.raises(ValueError, match="alpha"):
         ljungcv.screen({}, ORDER, alpha=0.5)
 

@@ -38,10 +38,12 @@ import numpy.typing as npt
 
 from ._host import host
 from ._arima import ArimaResults, arima
-from ._outliers import OUTLIER_TYPES, Outlier, OutlierResults, OutlierWarning, outlier_statistics, outliers
+from ._identify import Candidate, Identification
+from ._outliers import (OUTLIER_TYPES, Identifications, Outlier, OutlierResults, OutlierWarning, outlier_statistics,
+                        outliers)
 from ._screen import ScreenResults, screen
 
-__all__ = ["arima", "ArimaResults", "critical_value", "evaluate", "assess", "limits", "reach", "module_info",
+__all__ = ["arima", "ArimaResults", "Identification", "Identifications", "Candidate", "critical_value", "evaluate", "assess", "limits", "reach", "module_info",
            "outliers", "outlier_statistics", "Outlier", "OutlierResults", "OutlierWarning", "OUTLIER_TYPES",
            "Assessment", "Stretch", "Reach", "OutOfRangeWarning", "DomainWarning",
            "STATUS_OK", "STATUS_NO_RESULT", "STATUS_INVALID_ARGUMENT",

@@ -17,7 +17,7 @@ from pathlib import Path
 LIBRARY_DIR = Path(__file__).resolve().parent / "_lib"
 HOST_LIBRARY = LIBRARY_DIR / "libcvhost.so"
 MODULE_LIBRARY = LIBRARY_DIR / "libcvmodule.so"
-NEEDED_VERSION = 10400  # 1.4: the resampling options, the seasonal level shift, the batch
+NEEDED_VERSION = 10500  # 1.5: the model identified from the series
 
 if not HOST_LIBRARY.is_file():
     # The libraries are built by the package's install step; a source tree
@@ -53,7 +53,7 @@ class Host:
         version = lib.cvhost_version() if hasattr(lib, "cvhost_version") else 10000
         if version < NEEDED_VERSION:
             raise ImportError(f"ljungcv: {library} is version {version // 10000}.{version // 100 % 100}; "
-                              "the package needs 1.4 or later (reinstall the package)")
+                              "the package needs 1.5 or later (reinstall the package)")
         _bind(lib, "cvhost_open", _void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
         _bind(lib, "cvhost_ljungcv", ctypes.c_int32, _void_p, ctypes.c_double, ctypes.c_double,
               ctypes.c_char_p, _c_double_p, _c_int_p)
@@ -126,6 +126,22 @@ class Host:
         _bind(lib, "cvhost_batch_outliers", _void_p, _void_p, ctypes.c_size_t)
         _bind(lib, "cvhost_stop_flag", ctypes.c_int, _void_p)  # the batch's stop hook, read without the GIL
         _bind(lib, "cvhost_status_text", ctypes.c_char_p, ctypes.c_int32)
+
+        # The model identified from the series (1.5): its options, the call, and how the fit was chosen.
+        _bind(lib, "cvhost_identify_options_init", ctypes.c_int32, ctypes.POINTER(IdentifyOptions), ctypes.c_uint)
+        _bind(lib, "cvhost_identify_arima", ctypes.c_int32, ctypes.POINTER(FitOptions),
+              ctypes.POINTER(IdentifyOptions), ctypes.POINTER(_void_p), ctypes.c_char_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_fit_order", ctypes.c_int32, _void_p, ctypes.POINTER(ctypes.c_int32))
+        for name, restype in (("identified", ctypes.c_int), ("candidate_count", ctypes.c_size_t),
+                              ("candidate_orders", ctypes.POINTER(ctypes.c_int32)),
+                              ("candidate_constants", ctypes.POINTER(ctypes.c_int32)),
+                              ("candidate_aicc", _c_double_p), ("model_bound_reached", ctypes.c_int),
+                              ("seasonal_strength", ctypes.c_double), ("kpss_count", ctypes.c_size_t),
+                              ("kpss_statistics", _c_double_p), ("kpss_p_values", _c_double_p)):
+            _bind(lib, f"cvhost_fit_{name}", restype, _void_p)
+        for name in ("outcome", "reason"):
+            _bind(lib, f"cvhost_fit_candidate_{name}", ctypes.c_char_p, _void_p, ctypes.c_size_t)
+        _bind(lib, "cvhost_outliers_identification", _void_p, _void_p, ctypes.c_size_t)
 
         message = ctypes.create_string_buffer(512)
         handle = lib.cvhost_open(str(module).encode(), message, ctypes.sizeof(message))
@@ -211,16 +227,28 @@ FIT_OPTIONS_VERSION = 1
 STOP_REQUESTED = ctypes.CFUNCTYPE(ctypes.c_int, _void_p)
 
 
+class IdentifyOptions(ctypes.Structure):
+    """cvhost_identify_options, version 1 (cvhost.h)."""
+    _fields_ = [("version", ctypes.c_uint), ("d", ctypes.c_int), ("D", ctypes.c_int),
+                ("max_p", ctypes.c_int), ("max_q", ctypes.c_int), ("max_P", ctypes.c_int), ("max_Q", ctypes.c_int),
+                ("stepwise", ctypes.c_int), ("max_order", ctypes.c_int), ("allow_constant", ctypes.c_int),
+                ("max_models", ctypes.c_int), ("stop_requested", STOP_REQUESTED), ("stop_context", _void_p)]
+
+
+IDENTIFY_OPTIONS_VERSION = 1
+
+
 class OutlierOptions(ctypes.Structure):
-    """cvhost_outlier_options, version 2 (cvhost.h): version 1's fields, then the resampling's."""
+    """cvhost_outlier_options, version 3 (cvhost.h): version 1's fields, the resampling's, the identification's."""
     _fields_ = [("version", ctypes.c_uint), ("model", FitOptions), ("types", ctypes.c_int32),
                 ("delta", ctypes.c_double), ("alpha", ctypes.c_double), ("method", ctypes.c_char_p),
                 ("critical_value", ctypes.c_double), ("max_rounds", ctypes.c_int),
                 ("stop_requested", STOP_REQUESTED), ("stop_context", _void_p),
-                ("resamples", ctypes.c_int), ("seed", ctypes.c_uint64)]
+                ("resamples", ctypes.c_int), ("seed", ctypes.c_uint64),
+                ("identify", ctypes.POINTER(IdentifyOptions))]
 
 
-OUTLIER_OPTIONS_VERSION = 2
+OUTLIER_OPTIONS_VERSION = 3
 STATUS_STOPPED = 120837  #: the procedure stopped because stop_requested asked it to
 
 

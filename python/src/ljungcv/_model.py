@@ -1,7 +1,8 @@
 """The caller's series, model and regressors as the C interface's fit options read them.
 
-ljungcv.arima and ljungcv.outliers take the same model arguments (y, order,
-seasonal_order, exog, trend) and read them here, one way for both. Values
+ljungcv.arima, ljungcv.outliers and ljungcv.screen take the same model
+arguments (y, order, seasonal_order, exog, trend, and for order="auto"
+period and search) and read them here, one way for all. Values
 are numbers only, read alike from lists, arrays and pandas objects: text
 (numeric text too), booleans, dates, time spans and other objects are a
 TypeError naming the first such value; None, NaN, pd.NA and a masked element
@@ -17,11 +18,12 @@ import decimal
 import math
 import numbers
 import sys
-from typing import Any, List, Optional, Sequence, Tuple
+from typing import Any, Callable, List, Optional, Sequence, Tuple
 
 import numpy as np
 
-from ._host import FIT_OPTIONS_VERSION, FitOptions, host
+from . import _identify
+from ._host import FIT_OPTIONS_VERSION, FitOptions, IdentifyOptions, host
 
 # trend -> (include_mean, include_drift) of the C options; -1 is the core's
 # default, a mean exactly when d + D = 0.
@@ -35,31 +37,56 @@ class Model:
     """
 
     def __init__(self, options: FitOptions, arrays: Tuple[Any, ...], labels: Any, name: Any,
-                 order: Tuple[int, int, int], seasonal_order: Tuple[int, int, int, int]) -> None:
+                 order: Tuple[int, int, int], seasonal_order: Tuple[int, int, int, int],
+                 identify: Optional[IdentifyOptions] = None) -> None:
         self.options = options
+        self.identify = identify             #: the identification's options for order="auto", else None
         self._arrays = arrays
         self.values: np.ndarray = arrays[0]  #: the series as the core reads it, NaN where missing
         self.labels = labels                 #: the pandas index of a Series, else None
         self.name = name                     #: the Series' name, else None
-        self.order = order
+        self.order = order                   #: as given; (0, 0, 0) for order="auto" until identified
         self.seasonal_order = seasonal_order
 
     @property
     def label(self) -> str:
         """The model as the summaries name it: ARIMA(0,1,1)(0,1,1)[12]."""
-        (p, d, q), (P, D, Q, s) = self.order, self.seasonal_order
-        return f"ARIMA({p},{d},{q})" + (f"({P},{D},{Q})[{s}]" if s > 1 else "")
+        return _identify.label(self.order, self.seasonal_order)
 
 
-def model(y: Any, order: Sequence[int], seasonal_order: Optional[Sequence[int]], exog: Any,
-          trend: Optional[str]) -> Model:
-    """The fit options for y under the model, the core's defaults for everything else."""
+def model(y: Any, order: Any, seasonal_order: Optional[Sequence[int]], exog: Any, trend: Optional[str],
+          period: Any = None, search: Any = None, index_period: Optional[Callable[[], int]] = None) -> Model:
+    """The fit options for y under the model, the core's defaults for everything else.
+
+    order None is "auto" unless seasonal_order is given, when it is (0, 0, 0)
+    as it always was. With "auto" the model is identified: period is the
+    caller's, else index_period() (the table's, for screen), else the one y's
+    pandas index states; search sets the identification's knobs.
+    """
     values, labels, name = series(y, "y")
-    p, d, q = _integers(order, 3, "order", "(p, d, q)")
-    P, D, Q, s = (0, 0, 0, 0) if seasonal_order is None else _integers(seasonal_order, 4, "seasonal_order",
-                                                                       "(P, D, Q, s)")
+    auto = _auto(order, seasonal_order)
     if not (trend is None or isinstance(trend, str) and trend in TRENDS):
         raise ValueError(f"trend must be None, 'n', 'c' or 't', not {trend!r}")
+    identify = None
+    if auto:
+        if seasonal_order is not None:
+            raise ValueError("seasonal_order: order='auto' identifies the seasonal orders too; give the season's "
+                             "length alone with period=, or give order=(p, d, q) with seasonal_order")
+        if trend is not None:
+            raise ValueError(f"trend={trend!r}: order='auto' chooses the mean or drift itself; leave trend None, "
+                             "or give order=(p, d, q)")
+        p = d = q = P = D = Q = 0
+        s = _period(period, _identify.index_period(labels) if index_period is None else index_period())
+        s = 0 if s == 1 else s  # a model without a season, as seasonal_order (0, 0, 0, 0) has
+        identify = _identify.options(search)
+    else:
+        for argument, value in (("period", period), ("search", search)):
+            if value is not None:
+                raise ValueError(f"{argument}: only with order='auto'; with order=(p, d, q) the model is as given "
+                                 "(the period in seasonal_order=(P, D, Q, s))")
+        p, d, q = (0, 0, 0) if order is None else _integers(order, 3, "order", "(p, d, q) or 'auto'")
+        P, D, Q, s = (0, 0, 0, 0) if seasonal_order is None else _integers(seasonal_order, 4, "seasonal_order",
+                                                                           "(P, D, Q, s)")
     xreg, names = _regressors(exog, y, len(values))
     name_array = (ctypes.c_char_p * max(len(names), 1))(*(n.encode() for n in names))
 
@@ -68,10 +95,30 @@ def model(y: Any, order: Sequence[int], seasonal_order: Optional[Sequence[int]],
     options.y, options.n = address(values), len(values)
     options.p, options.d, options.q = p, d, q
     options.P, options.D, options.Q, options.period = P, D, Q, (s if s > 1 else 1)
+    if auto and s < 0:
+        options.period = s  # the core's to refuse, in its words
     options.xreg, options.xreg_columns = address(xreg), len(names)
     options.xreg_names = ctypes.cast(name_array, ctypes.POINTER(ctypes.c_char_p)) if names else None
     options.include_mean, options.include_drift = TRENDS[trend]
-    return Model(options, (values, xreg, name_array), labels, name, (p, d, q), (P, D, Q, s))
+    return Model(options, (values, xreg, name_array), labels, name, (p, d, q), (P, D, Q, s), identify)
+
+
+def _auto(order: Any, seasonal_order: Any) -> bool:
+    if order is None:
+        return seasonal_order is None  # seasonal_order alone kept its meaning: no (p, d, q)
+    if isinstance(order, str):
+        if order != _identify.AUTO:
+            raise ValueError(f"order must be 'auto' or 3 integers (p, d, q), not {order!r}")
+        return True
+    return False
+
+
+def _period(period: Any, stated: int) -> int:
+    if period is None:
+        return stated
+    if isinstance(period, bool) or not isinstance(period, (int, np.integer)) or not -2**31 <= period < 2**31:
+        raise ValueError(f"period must be an integer (the season's length, 2 to 366; 1: none), not {period!r}")
+    return int(period)
 
 
 def series(y: Any, name: str) -> Tuple[np.ndarray, Any, Any]:

@@ -16,15 +16,17 @@ import signal
 import sys
 import threading
 import warnings
-from typing import Any, List, NamedTuple, Optional, Sequence, Tuple
+from typing import Any, List, Mapping, NamedTuple, Optional, Sequence, Tuple, Union
 
 import numpy as np
 
 from ._arima import ArimaResults, _copy
 from ._host import OUTLIER_OPTIONS_VERSION, STATUS_STOPPED, STOP_REQUESTED, OutlierOptions, host
+from ._identify import Identification
 from ._model import Model, address, model
 
-__all__ = ["outliers", "outlier_statistics", "Outlier", "OutlierResults", "OutlierWarning", "OUTLIER_TYPES"]
+__all__ = ["outliers", "outlier_statistics", "Outlier", "OutlierResults", "OutlierWarning", "OUTLIER_TYPES",
+           "Identifications"]
 
 #: The outlier types and their codes in the C interface (also bits of a set).
 OUTLIER_TYPES = {"IO": 1, "AO": 2, "LS": 4, "TC": 8, "SLS": 16}
@@ -57,13 +59,23 @@ class Outlier(NamedTuple):
     label: Any = None  #: the index label of a pandas Series, else None
 
 
+class Identifications(NamedTuple):
+    """The two identifications of outliers(order="auto"), each an :class:`ljungcv.Identification`."""
+    series: Identification    #: on the series as given
+    adjusted: Identification  #: on the series adjusted for the first run's outliers: the final model's
+
+
 class OutlierResults:
     """What :func:`outliers` found.
 
     ``outliers``: a list of :class:`Outlier` in time order. ``critical_value``:
     the threshold every outlier passed. ``tested``: the residuals tested (the
     count the critical value is for). ``rounds``: the locate-and-refit rounds
-    taken. ``order``, ``seasonal_order``: the model. ``fit``: the final fit,
+    taken. ``order``, ``seasonal_order``: the model (the final one, for
+    order="auto"). ``identification``: for order="auto", how the model was
+    chosen (:class:`Identifications`: on the series, and on the series
+    adjusted for the outliers first found, which chose the final model);
+    None for a model given. ``fit``: the final fit,
     an :class:`ljungcv.ArimaResults` whose last coefficients are the
     outliers' (named by type and 1-based time, ``"LS36"``). ``adjusted``: the
     series without the outliers' effects (a Series for a Series, else an
@@ -91,10 +103,14 @@ class OutlierResults:
         self.critical_value: float = lib.cvhost_outliers_critical_value(result)
         self.tested: int = lib.cvhost_outliers_tested(result)
         self.rounds: int = lib.cvhost_outliers_rounds(result)
-        self.order: Tuple[int, int, int] = request.order
-        self.seasonal_order: Tuple[int, int, int, int] = request.seasonal_order
         n = len(request.values)
-        self.fit = ArimaResults(lib.cvhost_outliers_fit(result), n, labels, request.name, request.label)
+        self.fit = ArimaResults(lib.cvhost_outliers_fit(result), request)
+        self.order: Tuple[int, int, int] = self.fit.order
+        self.seasonal_order: Tuple[int, int, int, int] = self.fit.seasonal_order
+        self.identification: Optional[Identifications] = None
+        if request.identify is not None:
+            self.identification = Identifications(Identification(lib.cvhost_outliers_identification(result, 0)),
+                                                  Identification(lib.cvhost_outliers_identification(result, 1)))
         adjusted = _copy(lib.cvhost_outliers_adjusted(result), n)
         self.adjusted: Any = adjusted
         if labels is not None:
@@ -108,7 +124,7 @@ class OutlierResults:
         self.rounds_exhausted: bool = bool(flags & _FLAGS["rounds_exhausted"])
         self.short_series: bool = bool(flags & _FLAGS["short_series"])
         self.heavy_tails: bool = bool(flags & _FLAGS["heavy_tails"])
-        self._label = request.label
+        self._label = self.fit._label
         self._values = request.values.copy()
         self._labels = labels
 
@@ -140,6 +156,9 @@ class OutlierResults:
         lines = [f"{self._label}: {count} outlier{'' if count == 1 else 's'} at critical value "
                  f"{self.critical_value:.4f}" + (f" (calibrated by resampling, t with {self.tail_dof:.3g} "
                                                  "degrees of freedom)" if self.calibrated else "")]
+        if self.identification is not None:
+            lines.append(f"the model: {self.identification.adjusted.describe()}, on the series adjusted for "
+                         "the outliers first found")
         if self.outliers:
             if self._labels is None:
                 labels = [str(o.index) for o in self.outliers]
@@ -190,8 +209,9 @@ class OutlierResults:
         return self.summary()
 
 
-def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[Sequence[int]] = None, *,
-             exog: Any = None, trend: Optional[str] = None, alpha: Optional[float] = None,
+def outliers(y: Any, order: Union[Sequence[int], str, None] = None, seasonal_order: Optional[Sequence[int]] = None,
+             *, exog: Any = None, trend: Optional[str] = None, period: Optional[int] = None,
+             search: Optional[Mapping[str, int]] = None, alpha: Optional[float] = None,
              method: Optional[str] = None, types: Optional[Sequence[str]] = None, delta: Optional[float] = None,
              critical_value: Optional[float] = None, max_rounds: Optional[int] = None,
              resamples: Optional[int] = None, seed: Optional[int] = None) -> OutlierResults:
@@ -207,10 +227,14 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[
 
     Parameters
     ----------
-    y, order, seasonal_order, exog, trend
+    y, order, seasonal_order, exog, trend, period, search
         The series and the model, as :func:`ljungcv.arima` takes them
         (``seasonal_order`` None: no season). Missing values (NaN, None,
-        pd.NA, masked) are skipped; an infinite value is an error.
+        pd.NA, masked) are skipped; an infinite value is an error. With
+        order "auto" (the default unless ``seasonal_order`` is given) the
+        model is identified on the series, the procedure run, the model
+        identified again on the series adjusted for the outliers found, and
+        the procedure run once more if that model differs.
     alpha : float, default 0.05
         The level of the critical value LJUNGCV(m, alpha, method), m the
         residuals tested (n less the d + D s values the differencing takes,
@@ -262,7 +286,7 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[
     KeyboardInterrupt
         Ctrl-C during the call: the core stops at its next fit.
     """
-    request = model(y, order, seasonal_order, exog, trend)
+    request = model(y, order, seasonal_order, exog, trend, period, search)
     lib = host().lib
     options = _options(request, types, delta, alpha, method, critical_value, max_rounds, resamples, seed)
 
@@ -270,6 +294,8 @@ def outliers(y: Any, order: Sequence[int] = (0, 0, 0), seasonal_order: Optional[
     message = ctypes.create_string_buffer(_MESSAGE_SIZE)
     with _Interrupt() as interrupt:
         options.stop_requested = interrupt.hook
+        if request.identify is not None:
+            request.identify.stop_requested = interrupt.hook
         status = lib.cvhost_find_outliers(host().handle, ctypes.byref(options), ctypes.byref(result), message,
                                           _MESSAGE_SIZE)
     try:
@@ -291,6 +317,8 @@ def _options(request: Any, types: Any, delta: Any, alpha: Any, method: Any, crit
     options = OutlierOptions()
     host().lib.cvhost_outlier_options_init(ctypes.byref(options), OUTLIER_OPTIONS_VERSION)
     options.model = request.options
+    if request.identify is not None:
+        options.identify = ctypes.pointer(request.identify)
     if types is not None:
         options.types = _type_set(types)
     if delta is not None:

@@ -17,12 +17,13 @@ import ctypes
 import math
 import os
 import threading
-from typing import Any, List, NamedTuple, Optional, Sequence, Tuple
+from typing import Any, List, Mapping, NamedTuple, Optional, Sequence, Tuple, Union
 
 import numpy as np
 
 from ._arima import _copy
 from ._host import STATUS_STOPPED, STOP_REQUESTED, OutlierOptions, host
+from ._identify import index_period, label, model_order
 from ._model import address, doubles, model, series
 from ._outliers import _FLAGS, _TYPE_NAMES, _int, _options
 
@@ -48,7 +49,9 @@ class ScreenResults(NamedTuple):
     ``type``, ``effect`` and ``t``. ``status``: one row per series, with
     ``series``, ``status`` ("ok", or the kind of failure: "invalid
     argument", "no result"), ``message`` (why it failed, else ""), ``n``
-    (its values, missing ones included), ``tested``, ``count`` (outliers
+    (its values, missing ones included), ``model`` (the final model, as
+    ``ARIMA(0,1,1)(0,1,1)[12]``: for order "auto" the one identified),
+    ``tested``, ``count`` (outliers
     found), ``critical_value`` and the flags ``short_series``,
     ``heavy_tails``, ``reached_bound``, ``rounds_exhausted``; what a failed
     series has not got is missing (NA, NaN).
@@ -65,8 +68,9 @@ class _Table(NamedTuple):
     no_time: Any                #: an empty Index of the times' kind, for a batch without outliers
 
 
-def screen(data: Any, order: Sequence[int], seasonal_order: Optional[Sequence[int]] = None, *,
-           exog: Any = None, trend: Optional[str] = None, alpha: Optional[float] = None,
+def screen(data: Any, order: Union[Sequence[int], str, None] = None, seasonal_order: Optional[Sequence[int]] = None,
+           *, exog: Any = None, trend: Optional[str] = None, period: Optional[int] = None,
+           search: Optional[Mapping[str, int]] = None, alpha: Optional[float] = None,
            method: Optional[str] = None, types: Optional[Sequence[str]] = None, delta: Optional[float] = None,
            critical_value: Optional[float] = None, max_rounds: Optional[int] = None,
            resamples: Optional[int] = None, seed: Optional[int] = None, workers: Optional[int] = None,
@@ -93,9 +97,14 @@ def screen(data: Any, order: Sequence[int], seasonal_order: Optional[Sequence[in
         None, pd.NA) are skipped as :func:`ljungcv.outliers` skips them; a
         wide frame's column is the series with its leading and trailing
         missing values.
-    order, seasonal_order, trend, alpha, method, types, delta, critical_value, max_rounds, resamples, seed
+    order, seasonal_order, trend, period, search, alpha, method, types, delta, critical_value, max_rounds, \
+resamples, seed
         The model and the procedure's options, as :func:`ljungcv.outliers`
-        takes them, for every series alike.
+        takes them, for every series alike; with order "auto" (the default
+        unless ``seasonal_order`` is given) each series' model is identified
+        alone. Its period is ``period``, else the one the series' time
+        labels state (a wide frame's index, each series' own), which must
+        then be one period for all those that state one.
     exog
         Not taken: a batch has no regressors. Run :func:`ljungcv.outliers`
         per series for them.
@@ -135,10 +144,11 @@ def screen(data: Any, order: Sequence[int], seasonal_order: Optional[Sequence[in
                          "for regressors call ljungcv.outliers on each series")
     threads = _workers(workers)
     bar_class = _progress_bar() if progress else None
-    # The model as outliers reads it, with no series of its own: the batch hands each one in.
-    request = model(np.empty(0), order, seasonal_order, None, trend)
-    options = _options(request, types, delta, alpha, method, critical_value, max_rounds, resamples, seed)
     table = _read(data, pd, id_column, time_column, value_column)
+    # The model as outliers reads it, with no series of its own: the batch hands each one in.
+    request = model(np.empty(0), order, seasonal_order, None, trend, period, search,
+                    lambda: _table_period(table))
+    options = _options(request, types, delta, alpha, method, critical_value, max_rounds, resamples, seed)
 
     count = len(table.values)
     lengths = np.array([v.size for v in table.values], dtype=np.uintp)
@@ -148,6 +158,8 @@ def screen(data: Any, order: Sequence[int], seasonal_order: Optional[Sequence[in
     bar = None if bar_class is None else bar_class(total=count, unit="series")
     stop = _StopFlag()
     options.stop_requested, options.stop_context = stop.hook, stop.context
+    if request.identify is not None:
+        request.identify.stop_requested, request.identify.stop_context = stop.hook, stop.context
     try:
         for start in range(0, count, max(chunk, 1)):
             end = min(start + chunk, count)
@@ -162,6 +174,17 @@ def screen(data: Any, order: Sequence[int], seasonal_order: Optional[Sequence[in
         if bar is not None:
             bar.close()
     return _results(pd, table, lengths, found)
+
+
+def _table_period(table: _Table) -> int:
+    """The period the series' time labels state, one for them all; series whose times state none
+    (positions, too few or irregular times) have no say. 1 when none states one."""
+    distinct = {id(labels): labels for labels in table.labels}.values()  # a wide frame's one index, once
+    periods = {index_period(labels) for labels in distinct} - {1}
+    if len(periods) > 1:
+        raise ValueError(f"period: the series' times state different periods ({', '.join(map(str, sorted(periods)))});"
+                         " one batch takes one: give period=")
+    return periods.pop() if periods else 1
 
 
 def _workers(workers: Any) -> int:
@@ -284,7 +307,7 @@ def _one(lib: Any, batch: Any, i: int) -> Tuple:
                _copy(lib.cvhost_outliers_effect(found), count),
                _copy(lib.cvhost_outliers_tstat(found), count))
     return (status, "", columns, lib.cvhost_outliers_tested(found), lib.cvhost_outliers_critical_value(found),
-            lib.cvhost_outliers_flags(found))
+            lib.cvhost_outliers_flags(found), label(*model_order(lib.cvhost_outliers_fit(found))))
 
 
 # ---- The table in: three forms, one list of series.
@@ -408,6 +431,7 @@ def _results(pd: Any, table: _Table, lengths: np.ndarray, found: List[Tuple]) ->
         "status": [lib.cvhost_status_text(outcome[0]).decode() for outcome in found],
         "message": [outcome[1] for outcome in found],
         "n": lengths.astype(np.int64),
+        "model": [o[6] if good else None for o, good in zip(found, ok)],
         "tested": pd.array([o[3] if good else None for o, good in zip(found, ok)], dtype="Int64"),
         "count": pd.array([int(c) if good else None for c, good in zip(counts, ok)], dtype="Int64"),
         "critical_value": np.array([o[4] if good else math.nan for o, good in zip(found, ok)], dtype=np.float64),
