@@ -96,10 +96,14 @@ std::vector<std::string> identification_lines(std::span<const core::Identificati
     }
     const core::Identification& final_model = identifications.back();
     std::size_t without_aicc = 0;
+    bool exact = false;  // an exact fit is chosen over any AICc
     for (const core::CandidateModel& candidate : final_model.candidates) {
         without_aicc += candidate.outcome == core::CandidateOutcome::kept ? 0 : 1;
+        exact = exact || candidate.outcome == core::CandidateOutcome::exact_fit;
     }
-    std::string line = fmt::format("identified: least AICc of {} models tried", final_model.candidates.size());
+    std::string line = fmt::format("identified: {} of {} models tried",
+                                   exact ? "an exact fit with the fewest coefficients," : "least AICc",
+                                   final_model.candidates.size());
     if (without_aicc > 0) {
         line += fmt::format(" ({} without an AICc)", without_aicc);
     }

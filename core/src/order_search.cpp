@@ -19,7 +19,9 @@
 // its own lag, B or B^s) within 1.001 of the unit circle: such a model is
 // at the edge of stationarity or invertibility, where its likelihood is
 // flat and its forecasts unreliable. Of those kept the least AICc wins; on a
-// tie the one tried first.
+// tie the one tried first. A model that reproduces the series exactly (a
+// constant series and a mean) has no AICc but wins outright, the one with
+// the fewest coefficients among several.
 #include <algorithm>
 #include <cmath>
 #include <compare>
@@ -163,7 +165,15 @@ public:
             candidate.reason = refusal.what();
         }
         if (fit) {
-            if (!fit->converged) {
+            if (exact_fit(*fit)) {
+                candidate.outcome = CandidateOutcome::exact_fit;
+                candidate.reason = fit->message;
+                if (better(*fit, true)) {
+                    best_ = m;
+                    best_fit_ = std::move(fit);
+                    best_exact_ = true;
+                }
+            } else if (!fit->converged) {
                 candidate.outcome = CandidateOutcome::not_converged;
                 candidate.reason = fit->message.empty() ? "not converged" : fit->message;
             } else if (std::optional<std::string> root = root_near_unit_circle(*fit, m)) {
@@ -174,9 +184,10 @@ public:
                 candidate.reason = "no finite AICc: too few observations for the coefficients";
             } else {
                 candidate.aicc = fit->aicc;
-                if (!best_fit_ || candidate.aicc < best_fit_->aicc) {
+                if (better(*fit, false)) {
                     best_ = m;
                     best_fit_ = std::move(fit);
+                    best_exact_ = false;
                 }
             }
         }
@@ -211,6 +222,27 @@ public:
     }
 
 private:
+    // The regressors, a mean among them, reproduce the series: sigma^2 is 0
+    // and the likelihood has no bound.
+    static bool exact_fit(const ArimaFit& fit) { return !fit.converged && fit.sigma2 == 0.0; }
+
+    // Whether a fit beats the best so far: an exact fit beats every other
+    // (a constant series is its mean, whatever ARMA part comes with it), and
+    // of two the one with fewer coefficients; otherwise the lower AICc.
+    bool better(const ArimaFit& fit, bool exact) const
+    {
+        if (!best_fit_) {
+            return true;
+        }
+        if (exact != best_exact_) {
+            return exact;
+        }
+        if (exact) {
+            return fit.coefficients.size() < best_fit_->coefficients.size();
+        }
+        return fit.aicc < best_fit_->aicc;
+    }
+
     ArimaOrder order_of(const Model& m) const
     {
         return {m.p, differencing_.d, m.q, m.P, differencing_.D, m.Q, period_};
@@ -242,6 +274,7 @@ private:
     std::vector<CandidateModel> candidates_;
     Model best_;
     std::optional<ArimaFit> best_fit_;
+    bool best_exact_ = false;
     int fits_ = 0;
     bool bound_reached_ = false;
 };
@@ -328,6 +361,8 @@ const char* candidate_outcome_name(CandidateOutcome outcome)
         return "not converged";
     case CandidateOutcome::near_unit_root:
         return "near unit root";
+    case CandidateOutcome::exact_fit:
+        return "exact fit";
     }
     return "?";
 }

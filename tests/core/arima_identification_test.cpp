@@ -374,6 +374,24 @@ TEST(OrderSearch, Deterministic)
     }
 }
 
+// A constant series, whole or with a gap: its mean reproduces it exactly
+// (no AICc), and that model is chosen, with no ARMA part, over any fit with
+// an AICc or without a mean.
+TEST(OrderSearch, AConstantSeriesIsItsMean)
+{
+    for (const std::vector<double>& y : {std::vector<double>(30, 5.0), std::vector<double>{2, 2, NAN, 2, 2, 2, 2, 2, 2, 2}}) {
+        IdentificationOptions options;
+        options.d = 0;
+        const Identification found = core::identify_arima(y, 1, {}, options);
+        EXPECT_EQ(found.order.p + found.order.q, 0);
+        EXPECT_TRUE(found.include_mean);
+        EXPECT_EQ(found.fit.sigma2, 0.0);
+        EXPECT_TRUE(std::any_of(found.candidates.begin(), found.candidates.end(), [](const CandidateModel& c) {
+            return c.outcome == CandidateOutcome::exact_fit && std::isnan(c.aicc);
+        }));
+    }
+}
+
 // A series too short for the larger candidates: the fit refuses them or
 // has no AICc for them, the search reports why and goes on; with every
 // candidate refused it fails.

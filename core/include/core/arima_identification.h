@@ -69,6 +69,7 @@ enum class CandidateOutcome {
     refused,          // the fit refused the model (too few observations, a collinear regressor, ...)
     not_converged,    // the fit did not converge (or reproduced the series exactly)
     near_unit_root,   // a root of phi, theta, Phi or Theta within 1.001 of the unit circle
+    exact_fit,        // reproduces the series (sigma^2 0, no AICc): chosen over every other
 };
 
 struct CandidateModel {
@@ -79,7 +80,7 @@ struct CandidateModel {
     std::string reason;     // why not kept: the fit's message; empty when kept
 };
 
-// "kept", "refused", "not converged", "near unit root".
+// "kept", "refused", "not converged", "near unit root", "exact fit".
 const char* candidate_outcome_name(CandidateOutcome outcome);
 
 // The differencing and the evidence it was chosen on.

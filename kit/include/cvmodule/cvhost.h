@@ -596,7 +596,8 @@ CVHOST_API int cvhost_fit_identified(const cvhost_fit *fit);
 /* The candidates fitted, each once, in the order tried: their count; their orders, six a
    candidate (p, d, q, P, D, Q); 1 where a candidate has the constant (a mean or a drift), else
    0; their AICc (NaN unless kept); and, for candidate i, its outcome ("kept", "refused",
-   "not converged", "near unit root") and why it was not kept ("" when it was). The arrays and
+   "not converged", "near unit root", or "exact fit": it reproduces the series, a constant one
+   by its mean, and is chosen over any other) and why it was not kept ("" when it was). The arrays and
    texts are owned by the fit. */
 CVHOST_API size_t cvhost_fit_candidate_count(const cvhost_fit *fit);
 CVHOST_API const int32_t *cvhost_fit_candidate_orders(const cvhost_fit *fit);

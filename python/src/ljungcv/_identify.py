@@ -117,7 +117,9 @@ class Identification:
     def describe(self) -> str:
         """One line: the model and how it was chosen."""
         count = len(self.candidates)
-        line = (f"{self.label}, identified by least AICc among {count} candidate{'' if count == 1 else 's'}"
+        exact = any(c.outcome == "exact fit" for c in self.candidates)
+        rule = "as the fewest coefficients that reproduce the series exactly" if exact else "by least AICc"
+        line = (f"{self.label}, identified {rule} among {count} candidate{'' if count == 1 else 's'}"
                 f" ({sum(c.outcome == 'kept' for c in self.candidates)} kept)")
         return line + ("; the search stopped at max_models" if self.model_bound_reached else "")
 
