@@ -118,8 +118,10 @@ test_that("calls that give a model of their own without an order keep the order 
   same(ljungcv_arima(y, include.mean = FALSE), ljungcv_arima(y, order = c(0, 0, 0), include.mean = FALSE))
   same(ljungcv_arima(y, seasonal = list(order = c(1, 0, 0), period = 4)),
        ljungcv_arima(y, order = c(0, 0, 0), seasonal = list(order = c(1, 0, 0), period = 4)))
-  same(ljungcv_outliers(y, seasonal = c(1, 0, 0))$fit,
-       ljungcv_outliers(y, order = c(0, 0, 0), seasonal = list(order = c(1, 0, 0), period = 1))$fit)
+  quarterly <- stats::ts(y, frequency = 4)
+  same(ljungcv_outliers(quarterly, seasonal = c(1, 0, 0))$fit,
+       ljungcv_outliers(quarterly, order = c(0, 0, 0), seasonal = list(order = c(1, 0, 0), period = 4))$fit)
+  same(ljungcv_outliers(y, include.mean = FALSE)$fit, ljungcv_outliers(y, order = c(0, 0, 0), include.mean = FALSE)$fit)
 })
 
 test_that("screen identifies each series alone: the rows and models of ljungcv_outliers, series by series", {
