@@ -70,12 +70,16 @@ test_that("the period is the ts frequency's, or seasonal$period's, the same bits
   expect_identical(ljungcv_arima(as.double(y), identify = SMALL)$arma[5L], 1L)
 })
 
-test_that("the outlier procedure finds a planted outlier and ends under its second identification's model", {
-  y <- ar_series(100, 7)
+test_that("the outlier procedure finds planted outliers and ends under its second identification's model", {
+  # A spike and a level shift: on the series the shift reads as a unit
+  # root; on the series adjusted for them, it does not.
+  y <- ar_series(100, 3)
   y[40] <- y[40] + 8
+  y[70:100] <- y[70:100] + 4
   found <- ljungcv_outliers(y)
-  expect_true(40L %in% found$outliers$index)
-  expect_identical(found$outliers$type[found$outliers$index == 40L], "AO")
+  expect_identical(found$outliers[c("index", "type")],
+                   data.frame(index = c(40L, 70L), type = c("AO", "LS"), stringsAsFactors = FALSE))
+  expect_false(identical(attr(found$identification$series, "arma"), attr(found$identification$adjusted, "arma")))
   expect_identical(found$arma, attr(found$identification$adjusted, "arma"))
   expect_identical(found$arma, found$fit$arma)
   expect_s3_class(found$identification$series, "data.frame")
