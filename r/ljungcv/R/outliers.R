@@ -46,13 +46,16 @@ ljungcv_outlier_statistics <- function(residuals, pi, type, delta = 0.7, sigma =
 }
 
 
-ljungcv_outliers <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c(0L, 0L, 0L), period = NA),
-                             xreg = NULL, include.mean = NA, alpha = NULL, method = NULL, types = NULL,
-                             delta = NULL, critical_value = NULL, max_rounds = NULL, resamples = NULL,
-                             seed = NULL) {
+ljungcv_outliers <- function(x, order = "auto", seasonal = list(period = NA), xreg = NULL, include.mean = NA,
+                             alpha = NULL, method = NULL, types = NULL, delta = NULL, critical_value = NULL,
+                             max_rounds = NULL, resamples = NULL, seed = NULL, identify = NULL) {
   call <- match.call()
   series <- deparse1(substitute(x))
+  if (missing(order)) {
+    order <- default_order(seasonal, !missing(include.mean))
+  }
   model <- model_arguments(x, order, seasonal, xreg, include.mean)
+  how <- identify_arguments(identify, model)
   # NULL leaves the C interface's default in place.
   type_set <- if (is.null(types)) NULL else sum(unique(outlier_type_codes(types)))
   if (!is.null(method)) {
@@ -64,7 +67,7 @@ ljungcv_outliers <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c
                  number(delta, "delta"), number(alpha, "alpha"), method, number(critical_value, "critical_value"),
                  if (is.null(max_rounds)) NULL else whole_numbers(max_rounds, 1L, "max_rounds"),
                  if (is.null(resamples)) NULL else whole_numbers(resamples, 1L, "resamples"),
-                 if (is.null(seed)) NULL else seed_argument(seed))
+                 if (is.null(seed)) NULL else seed_argument(seed), how)
   if (is.null(found)) {
     signal_interrupt()
   }
@@ -72,7 +75,8 @@ ljungcv_outliers <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c
     stop(in_r_terms(found), call. = FALSE)
   }
   names(found) <- c("index", "type", "effect", "tstat", "critical_value", "tested", "rounds", "flags",
-                    "excess_kurtosis", "kurtosis_p_value", "adjusted", "fit", "calibrated", "tail_dof")
+                    "excess_kurtosis", "kurtosis_p_value", "adjusted", "fit", "calibrated", "tail_dof",
+                    "identification")
   index <- as.integer(found$index) + 1L
   outliers <- data.frame(index = index, time = calendar_times(x, index),
                          type = names(OUTLIER_TYPES)[match(found$type, OUTLIER_TYPES)], effect = found$effect,
@@ -81,13 +85,18 @@ ljungcv_outliers <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c
   adjusted[] <- found$adjusted
   missing <- is.na(model$y)
   adjusted[missing] <- x[missing]  # the caller's own NA or NaN
+  fit <- arima_object(found$fit, x, model$arma, series, call)
   result <- structure(list(
     outliers = outliers,
     critical_value = found$critical_value,
     tested = as.integer(found$tested),
     rounds = found$rounds,
-    arma = model$arma,
-    fit = arima_object(found$fit, x, model$arma, series, call),
+    arma = fit$arma,
+    fit = fit,
+    identification = if (model$identify) {
+      list(series = identification_frame(found$identification[[1L]]),
+           adjusted = identification_frame(found$identification[[2L]]))
+    },
     adjusted = adjusted,
     excess_kurtosis = found$excess_kurtosis,
     kurtosis_p_value = found$kurtosis_p_value,
@@ -188,6 +197,9 @@ print.ljungcv_outliers <- function(x, digits = max(3L, getOption("digits") - 3L)
               x$rounds, if (x$rounds == 1L) "" else "s"))
   if (count > 0L) print(x$outliers, digits = digits, row.names = FALSE)
   for (text in caution_texts(x)) cat("Note: ", text, "\n", sep = "")
+  if (!is.null(x$identification)) {
+    cat(identified_text(x$arma, x$identification$adjusted), " on the series adjusted for the outliers\n", sep = "")
+  }
   invisible(x)
 }
 

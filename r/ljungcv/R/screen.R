@@ -7,10 +7,13 @@
 # The C interface's CVHOST_STATUS_* codes, named by its cvhost_status_text (as Python's screen names them).
 SCREEN_STATUS <- c("ok" = 0L, "no result" = 120833L, "invalid argument" = 120836L)
 
-ljungcv_screen <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c(0L, 0L, 0L), period = NA),
-                           include.mean = NA, alpha = NULL, method = NULL, types = NULL, delta = NULL,
-                           critical_value = NULL, max_rounds = NULL, resamples = NULL, seed = NULL, workers = NULL,
-                           id = "id", time = "time", value = "value") {
+ljungcv_screen <- function(x, order = "auto", seasonal = list(period = NA), include.mean = NA, alpha = NULL,
+                           method = NULL, types = NULL, delta = NULL, critical_value = NULL, max_rounds = NULL,
+                           resamples = NULL, seed = NULL, workers = NULL, id = "id", time = "time", value = "value",
+                           identify = NULL) {
+  if (missing(order)) {
+    order <- default_order(seasonal, !missing(include.mean))
+  }
   if (!is.data.frame(x) && !(missing(id) && missing(time) && missing(value))) {
     stop("'id', 'time' and 'value' name the columns of a long data frame, and 'x' is not one", call. = FALSE)
   }
@@ -22,7 +25,7 @@ ljungcv_screen <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c(0
   options <- procedure_arguments(types, delta, alpha, method, critical_value, max_rounds, resamples, seed)
   found <- .Call(C_screen_outliers, input$values, model$orders, model$mean, options$types, options$delta,
                  options$alpha, options$method, options$critical_value, options$max_rounds, options$resamples,
-                 options$seed, worker_count(workers))
+                 options$seed, worker_count(workers), identify_arguments(identify, model))
   if (is.null(found)) {
     signal_interrupt()
   }
@@ -30,7 +33,7 @@ ljungcv_screen <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c(0
     stop(in_r_terms(found), call. = FALSE)
   }
   names(found) <- c("status", "message", "tested", "critical_value", "flags", "found", "index", "type", "effect",
-                    "tstat")
+                    "tstat", "order")
   owner <- rep(seq_along(input$ids), ifelse(is.na(found$found), 0L, found$found))
   index <- as.integer(found$index) + 1L
   outliers <- data.frame(series = input$ids[owner], stringsAsFactors = FALSE)
@@ -44,6 +47,13 @@ ljungcv_screen <- function(x, order = c(0L, 0L, 0L), seasonal = list(order = c(0
                        count = found$found, critical_value = found$critical_value, short_series = flags[, 3L],
                        heavy_tails = flags[, 4L], reached_bound = flags[, 1L], rounds_exhausted = flags[, 2L],
                        stringsAsFactors = FALSE)
+  if (model$identify) {
+    # Each series' own model, as ljungcv_outliers() labels it; NA where it has no result.
+    status$model <- vapply(seq_len(ncol(found$order)), function(j) {
+      order <- found$order[, j]
+      if (anyNA(order)) NA_character_ else model_label(arma_of(order))
+    }, "")
+  }
   structure(list(outliers = outliers, status = status), class = "ljungcv_screen")
 }
 
@@ -116,7 +126,8 @@ long_series <- function(x, id, time, value) {
        times = function(series, index) times[ordered_rows[starts[series] + index]])
 }
 
-# The one model of the batch, read as ljungcv_outliers() reads it; the
+# The one model of the batch, read as ljungcv_outliers() reads it (with
+# order "auto", the period each series' model is identified with); the
 # series' frequencies must give it one period.
 screen_model <- function(frequencies, order, seasonal, include.mean) {
   distinct <- unique(c(frequencies, if (length(frequencies) == 0L) 1))

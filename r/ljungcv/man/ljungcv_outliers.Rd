@@ -14,14 +14,16 @@
   those that stay significant, in rounds until nothing changes. The whole
   procedure runs in the module's core, in one call of the C interface
   (\code{cvhost_find_outliers}), with the same bits as the other
-  front-ends.
+  front-ends. By default (\code{order = "auto"}) the model is identified
+  from the series (as \code{\link{ljungcv_arima}} does), identified again
+  on the series adjusted for the outliers found, and the procedure run once
+  more under that model if it differs.
 }
 \usage{
-ljungcv_outliers(x, order = c(0L, 0L, 0L),
-                 seasonal = list(order = c(0L, 0L, 0L), period = NA),
-                 xreg = NULL, include.mean = NA, alpha = NULL, method = NULL,
-                 types = NULL, delta = NULL, critical_value = NULL,
-                 max_rounds = NULL, resamples = NULL, seed = NULL)
+ljungcv_outliers(x, order = "auto", seasonal = list(period = NA), xreg = NULL,
+                 include.mean = NA, alpha = NULL, method = NULL, types = NULL,
+                 delta = NULL, critical_value = NULL, max_rounds = NULL,
+                 resamples = NULL, seed = NULL, identify = NULL)
 
 \method{print}{ljungcv_outliers}(x, digits = max(3L, getOption("digits") - 3L), \dots)
 \method{summary}{ljungcv_outliers}(object, \dots)
@@ -33,15 +35,20 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
     \code{NA} in the adjusted series; \code{Inf} is an error. At least 5
     residuals must be left to test. For the methods, the result of
     \code{ljungcv_outliers}.}
-  \item{order}{\eqn{(p, d, q)}: \eqn{p, q} from 0 to 5, \eqn{d} from 0 to 2.}
+  \item{order}{\code{"auto"}, the model identified from the series (the
+    default, unless a seasonal order or \code{include.mean} is given: then
+    \eqn{(0, 0, 0)}, as before); or \eqn{(p, d, q)}: \eqn{p, q} from 0 to
+    5, \eqn{d} from 0 to 2.}
   \item{seasonal}{\code{list(order = c(P, D, Q), period = s)}, or the order
     alone; the period \code{NA} (or left out) is \code{frequency(x)}. It
-    matters only with a seasonal order.}
+    matters only with a seasonal order, or with \code{order = "auto"}, which
+    takes \code{list(period = s)} alone.}
   \item{xreg}{regressors of your own, as in \code{\link{ljungcv_arima}}: a
     vector, matrix or data frame of numbers with one row per value of
     \code{x}, none missing.}
   \item{include.mean}{\code{NA} (the default): a mean exactly when
-    \eqn{d + D = 0}; \code{TRUE} or \code{FALSE} to say.}
+    \eqn{d + D = 0}; \code{TRUE} or \code{FALSE} to say, with an order of
+    your own only (\code{order = "auto"} chooses the constant).}
   \item{alpha}{the level of the critical value, between 0 and 0.1;
     \code{NULL}: 0.05.}
   \item{method}{the method of the critical value, as in
@@ -68,6 +75,8 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
     \code{critical_value}. \code{NULL}: LJUNGCV's value.}
   \item{seed}{the draws' seed, a whole number from 0 to \eqn{2^{53}}{2^53}:
     the same seed gives the same result; \code{NULL}: the core's.}
+  \item{identify}{with \code{order = "auto"}, the search's bounds, as in
+    \code{\link{ljungcv_arima}}.}
   \item{object}{the result of \code{ljungcv_outliers}.}
   \item{digits}{significant digits printed.}
   \item{main, xlab, ylab}{the plot's titles; \code{NULL} for a title that
@@ -122,8 +131,14 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
   \item{critical_value}{the threshold every outlier passed.}
   \item{tested}{\eqn{m}, the residuals tested.}
   \item{rounds}{the rounds taken.}
-  \item{arma}{the model as \code{stats::arima}'s \code{arma}:
+  \item{arma}{the final model as \code{stats::arima}'s \code{arma}:
     \eqn{p, q, P, Q, s, d, D}.}
+  \item{identification}{\code{NULL} for a model given; with
+    \code{order = "auto"}, \code{list(series, adjusted)}: the
+    identification on the series and on the series adjusted for the first
+    run's outliers, each a data frame of candidates as
+    \code{\link{ljungcv_arima}}'s \code{identification}. The final model is
+    the second's.}
   \item{fit}{the final fit, an \code{"ljungcv_arima"} object (see
     \code{\link{ljungcv_arima}}), its call the call of
     \code{ljungcv_outliers}; the outliers are its last coefficients, named
@@ -151,6 +166,9 @@ ljungcv_outliers(x, order = c(0L, 0L, 0L),
 \examples{
 found <- ljungcv_outliers(Nile, order = c(0, 1, 1), alpha = 0.1)
 found
+
+# The model identified from the series.
+ljungcv_outliers(Nile, alpha = 0.1, identify = list(max_p = 2, max_q = 2))
 found$outliers
 plot(found)
 

@@ -11,12 +11,11 @@
   number of threads; a series that fails fails alone.
 }
 \usage{
-ljungcv_screen(x, order = c(0L, 0L, 0L),
-               seasonal = list(order = c(0L, 0L, 0L), period = NA),
+ljungcv_screen(x, order = "auto", seasonal = list(period = NA),
                include.mean = NA, alpha = NULL, method = NULL, types = NULL,
                delta = NULL, critical_value = NULL, max_rounds = NULL,
                resamples = NULL, seed = NULL, workers = NULL,
-               id = "id", time = "time", value = "value")
+               id = "id", time = "time", value = "value", identify = NULL)
 
 \method{print}{ljungcv_screen}(x, digits = max(3L, getOption("digits") - 3L), \dots)
 }
@@ -37,10 +36,14 @@ ljungcv_screen(x, order = c(0L, 0L, 0L),
     \code{NA} (or \code{NaN}) is a missing value. For \code{print}, the
     result of \code{ljungcv_screen}.}
   \item{order, seasonal, include.mean}{the model of every series, as in
-    \code{\link{ljungcv_outliers}}. The period \code{NA} (or left out) is
+    \code{\link{ljungcv_outliers}}; with \code{order = "auto"} (the
+    default) each series' own model is identified from it alone, with one
+    period. The period \code{NA} (or left out) is
     the series' frequency, which must then give every series one period; a
     data frame's series have frequency 1, so a seasonal model of one needs
     \code{seasonal$period}.}
+  \item{identify}{with \code{order = "auto"}, the search's bounds, as in
+    \code{\link{ljungcv_arima}}.}
   \item{alpha, method, types, delta, critical_value, max_rounds, resamples, seed}{the
     procedure's options, as in \code{\link{ljungcv_outliers}}, the same for
     every series; \code{NULL} takes the core's default.}
@@ -81,8 +84,9 @@ ljungcv_screen(x, order = c(0L, 0L, 0L),
     \code{tested}, the residuals tested; \code{count}, the outliers found;
     \code{critical_value}; and the flags \code{short_series},
     \code{heavy_tails}, \code{reached_bound} and \code{rounds_exhausted}
-    (see \code{\link{ljungcv_outliers}}). \code{NA} where the series has no
-    result.}
+    (see \code{\link{ljungcv_outliers}}); with \code{order = "auto"},
+    \code{model}, the series' final model (\code{"ARIMA(1,0,0)"}).
+    \code{NA} where the series has no result.}
   \code{print} shows the counts, the first outliers, the series without a
   result and why, and how many series carry each flag.
 }
@@ -98,5 +102,7 @@ ljungcv_screen(x, order = c(1, 0, 0), workers = 2)
 long <- data.frame(id = rep(c("a", "b"), each = 60), time = rep(1:60, 2),
                    value = c(rnorm(60), rnorm(60) + (1:60 > 40) * 6))
 ljungcv_screen(long, order = c(0, 0, 1))$outliers
+# Each series' model identified from it alone.
+ljungcv_screen(long, identify = list(max_p = 1, max_q = 1))$status
 }
 \keyword{ts}

@@ -10,6 +10,7 @@
 #include <R_ext/Rdynload.h>
 #include <Rinternals.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -329,15 +330,62 @@ void model_options(cvhost_fit_options* options, SEXP y, SEXP orders, SEXP xreg, 
     options->include_mean = Rf_asInteger(mean);
 }
 
+// The model of a fit: p, d, q, P, D, Q, period. Not protected.
+SEXP order_of(const cvhost_fit* fit)
+{
+    SEXP order = Rf_allocVector(INTSXP, 7);
+    cvhost_fit_order(fit, INTEGER(order));
+    return order;
+}
+
+// list(order, orders, constants, aicc, outcome, reason, seasonal_strength,
+// kpss_statistics, kpss_p_values, bound_reached): how the model of an
+// identified fit was chosen (order_of; the candidates' orders six a
+// candidate, whether each had the constant, their AICc, outcomes and
+// reasons; the differencing's evidence; whether the search stopped at its
+// bound), which R's identification_frame() (R/model.R) reads; NULL for a
+// fit whose model was given. Not protected.
+SEXP identification_fields(const cvhost_fit* fit)
+{
+    if (fit == nullptr || cvhost_fit_identified(fit) == 0) {
+        return R_NilValue;
+    }
+    const std::size_t count = cvhost_fit_candidate_count(fit);
+    const auto length = static_cast<R_xlen_t>(count);
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 10));
+    SET_VECTOR_ELT(result, 0, order_of(fit));
+    SEXP orders = SET_VECTOR_ELT(result, 1, Rf_allocVector(INTSXP, length * 6));
+    SEXP constants = SET_VECTOR_ELT(result, 2, Rf_allocVector(INTSXP, length));
+    if (count > 0) {
+        std::memcpy(INTEGER(orders), cvhost_fit_candidate_orders(fit), count * 6 * sizeof(std::int32_t));
+        std::memcpy(INTEGER(constants), cvhost_fit_candidate_constants(fit), count * sizeof(std::int32_t));
+    }
+    SET_VECTOR_ELT(result, 3, doubles_of(cvhost_fit_candidate_aicc(fit), count));
+    SEXP outcomes = SET_VECTOR_ELT(result, 4, Rf_allocVector(STRSXP, length));
+    SEXP reasons = SET_VECTOR_ELT(result, 5, Rf_allocVector(STRSXP, length));
+    for (std::size_t i = 0; i < count; ++i) {
+        SET_STRING_ELT(outcomes, static_cast<R_xlen_t>(i), Rf_mkCharCE(cvhost_fit_candidate_outcome(fit, i), CE_UTF8));
+        SET_STRING_ELT(reasons, static_cast<R_xlen_t>(i), Rf_mkCharCE(cvhost_fit_candidate_reason(fit, i), CE_UTF8));
+    }
+    SET_VECTOR_ELT(result, 6, Rf_ScalarReal(cvhost_fit_seasonal_strength(fit)));
+    const std::size_t tests = cvhost_fit_kpss_count(fit);
+    SET_VECTOR_ELT(result, 7, doubles_of(cvhost_fit_kpss_statistics(fit), tests));
+    SET_VECTOR_ELT(result, 8, doubles_of(cvhost_fit_kpss_p_values(fit), tests));
+    SET_VECTOR_ELT(result, 9, Rf_ScalarLogical(cvhost_fit_model_bound_reached(fit) != 0 ? TRUE : FALSE));
+    UNPROTECT(1);
+    return result;
+}
+
 // list(names, coef, se, cov, sigma2, loglik, aic, aicc, bic, nobs,
-// residuals, pi, psi, converged, message, iterations): a copy of the fit of
-// a series of n values, which R's arima_object() (R/arima.R) names. Not
-// protected.
+// residuals, pi, psi, converged, message, iterations, order,
+// identification): a copy of the fit of a series of n values, which R's
+// arima_object() (R/arima.R) names (order: order_of; identification:
+// identification_fields). Not protected.
 SEXP fit_fields(const cvhost_fit* fit, std::size_t n)
 {
     const std::size_t k = cvhost_fit_coefficient_count(fit);
     const std::size_t w = cvhost_fit_weight_count(fit);
-    SEXP result = PROTECT(Rf_allocVector(VECSXP, 16));
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 18));
     SEXP coefficient_names = SET_VECTOR_ELT(result, 0, Rf_allocVector(STRSXP, static_cast<R_xlen_t>(k)));
     for (std::size_t i = 0; i < k; ++i) {
         SET_STRING_ELT(coefficient_names, static_cast<R_xlen_t>(i),
@@ -358,6 +406,8 @@ SEXP fit_fields(const cvhost_fit* fit, std::size_t n)
     SET_VECTOR_ELT(result, 13, Rf_ScalarLogical(cvhost_fit_converged(fit)));
     SET_VECTOR_ELT(result, 14, Rf_mkString(cvhost_fit_message(fit)));
     SET_VECTOR_ELT(result, 15, Rf_ScalarInteger(cvhost_fit_iterations(fit)));
+    SET_VECTOR_ELT(result, 16, order_of(fit));
+    SET_VECTOR_ELT(result, 17, identification_fields(fit));
     UNPROTECT(1);
     return result;
 }
@@ -422,16 +472,22 @@ int flag_raised(void* flag)
     return static_cast<const std::atomic<bool>*>(flag)->load(std::memory_order_relaxed) ? 1 : 0;
 }
 
-// cvhost_find_outliers_batch with Ctrl-C watched as above (options'
-// stop hook is replaced); its status, or CVHOST_STATUS_NO_RESULT with a
+// cvhost_find_outliers_batch with Ctrl-C watched as above (the stop hooks
+// of options and of identify, the options' identification or NULL, are
+// replaced); its status, or CVHOST_STATUS_NO_RESULT with a
 // message when no thread could be started for it.
-std::int32_t batch_watching_interrupts(cvhost* h, cvhost_outlier_options* options, std::size_t count,
-                                       const double* const* series, const std::size_t* lengths, unsigned workers,
-                                       cvhost_batch** result, char* message, std::size_t message_size)
+std::int32_t batch_watching_interrupts(cvhost* h, cvhost_outlier_options* options, cvhost_identify_options* identify,
+                                       std::size_t count, const double* const* series, const std::size_t* lengths,
+                                       unsigned workers, cvhost_batch** result, char* message,
+                                       std::size_t message_size)
 {
     std::atomic<bool> interrupted{false};
     options->stop_requested = flag_raised;
     options->stop_context = &interrupted;
+    if (identify != nullptr) {
+        identify->stop_requested = flag_raised;
+        identify->stop_context = &interrupted;
+    }
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
@@ -512,17 +568,53 @@ static void procedure_options(cvhost_outlier_options* options, SEXP types, SEXP 
     }
 }
 
+// The identification's options from R's identify_arguments() (R/model.R):
+// NULL, none (the model is given: false); else ten whole numbers, d, D,
+// max_p, max_q, max_P, max_Q, stepwise, max_order, allow_constant,
+// max_models, NA leaving the C interface's default; the core checks them.
+// The stop hook is interrupt_pending.
+static bool identify_options(cvhost_identify_options* options, SEXP identify)
+{
+    if (Rf_isNull(identify)) {
+        return false;
+    }
+    if (!Rf_isInteger(identify) || XLENGTH(identify) != 10) {
+        Rf_error("the identification's arguments are not of the types the package passes");
+    }
+    cvhost_identify_options_init(options, CVHOST_IDENTIFY_OPTIONS_VERSION);
+    int* const fields[10] = {&options->d,     &options->D,        &options->max_p,    &options->max_q,
+                             &options->max_P, &options->max_Q,    &options->stepwise, &options->max_order,
+                             &options->allow_constant, &options->max_models};
+    for (int i = 0; i < 10; ++i) {
+        if (INTEGER(identify)[i] != NA_INTEGER) {
+            *fields[i] = INTEGER(identify)[i];
+        }
+    }
+    options->stop_requested = interrupt_pending;
+    return true;
+}
+
 // The fit of y under the model (see model_options), with a drift when
-// drift is 1, in at most `iterations` steps of the search: fit_fields.
-static SEXP ljungcv_fit_arima(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP mean, SEXP drift, SEXP iterations)
+// drift is 1, in at most `iterations` steps of the search: fit_fields. With
+// identify (see identify_options) the model is identified from the series
+// (orders gives its period alone); NULL when the user interrupted that.
+static SEXP ljungcv_fit_arima(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP mean, SEXP drift, SEXP iterations,
+                              SEXP identify)
 {
     cvhost_fit_options options = CVHOST_FIT_OPTIONS_INIT;
     model_options(&options, y, orders, xreg, names, mean);
     options.include_drift = Rf_asInteger(drift);
     options.max_iterations = Rf_asInteger(iterations);
+    cvhost_identify_options how;
+    const bool identified = identify_options(&how, identify);
     cvhost_fit* made = nullptr;
     char message[512] = "";
-    if (cvhost_fit_arima(&options, &made, message, sizeof message) != CVHOST_STATUS_OK) {
+    const std::int32_t status = identified ? cvhost_identify_arima(&options, &how, &made, message, sizeof message)
+                                           : cvhost_fit_arima(&options, &made, message, sizeof message);
+    if (status == CVHOST_STATUS_STOPPED) {
+        return R_NilValue;
+    }
+    if (status != CVHOST_STATUS_OK) {
         Rf_error("%s", message);
     }
     SEXP holder = PROTECT(R_MakeExternalPtr(made, R_NilValue, R_NilValue));
@@ -538,16 +630,22 @@ static SEXP ljungcv_fit_arima(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP m
 // Returns list(index (0-based), type (a CVHOST_OUTLIER_* code), effect,
 // tstat, critical_value, tested, rounds, flags (reached bound, rounds
 // exhausted, short series, heavy tails), excess_kurtosis,
-// kurtosis_p_value, adjusted, fit (fit_fields), calibrated, tail_dof); the
+// kurtosis_p_value, adjusted, fit (fit_fields), calibrated, tail_dof,
+// identification (NULL, or with identify, see identify_options, the
+// identification_fields of the series and of the adjusted series)); the
 // core's reason as a text when it refuses; NULL when the user interrupted it.
 static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SEXP mean, SEXP types, SEXP delta,
                                   SEXP alpha, SEXP method, SEXP critical_value, SEXP max_rounds, SEXP resamples,
-                                  SEXP seed)
+                                  SEXP seed, SEXP identify)
 {
     cvhost_outlier_options options;
     procedure_options(&options, types, delta, alpha, method, critical_value, max_rounds, resamples, seed);
     model_options(&options.model, y, orders, xreg, names, mean);
     options.stop_requested = interrupt_pending;
+    cvhost_identify_options how;
+    if (identify_options(&how, identify)) {
+        options.identify = &how;
+    }
     cvhost_outliers* made = nullptr;
     char message[512] = "";
     const std::int32_t status = cvhost_find_outliers(host(), &options, &made, message, sizeof message);
@@ -560,7 +658,7 @@ static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SE
     SEXP holder = PROTECT(R_MakeExternalPtr(made, R_NilValue, R_NilValue));
     R_RegisterCFinalizerEx(holder, free_outliers, TRUE);
     const std::size_t count = cvhost_outliers_count(made);
-    SEXP result = PROTECT(Rf_allocVector(VECSXP, 14));
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 15));
     SEXP index = SET_VECTOR_ELT(result, 0, Rf_allocVector(REALSXP, static_cast<R_xlen_t>(count)));
     SEXP type = SET_VECTOR_ELT(result, 1, Rf_allocVector(INTSXP, static_cast<R_xlen_t>(count)));
     for (std::size_t i = 0; i < count; ++i) {
@@ -583,6 +681,13 @@ static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SE
     SET_VECTOR_ELT(result, 11, fit_fields(cvhost_outliers_fit(made), options.model.n));
     SET_VECTOR_ELT(result, 12, Rf_ScalarLogical(cvhost_outliers_calibrated(made) != 0 ? TRUE : FALSE));
     SET_VECTOR_ELT(result, 13, Rf_ScalarReal(cvhost_outliers_tail_dof(made)));
+    if (options.identify != nullptr) {
+        SEXP both = SET_VECTOR_ELT(result, 14, Rf_allocVector(VECSXP, 2));
+        for (std::size_t which = 0; which < 2; ++which) {
+            SET_VECTOR_ELT(both, static_cast<R_xlen_t>(which),
+                           identification_fields(cvhost_outliers_identification(made, which)));
+        }
+    }
     free_outliers(holder);
     UNPROTECT(2);
     return result;
@@ -592,17 +697,21 @@ static SEXP ljungcv_find_outliers(SEXP y, SEXP orders, SEXP xreg, SEXP names, SE
 // vectors, NA or NaN a missing value) under one model without regressors
 // (orders and mean as model_options takes them), the other options as
 // procedure_options reads them, in one batch call on `workers` threads (0:
-// one per core). Returns list(status, message, tested, critical_value,
-// flags, found, index, type, effect, tstat): a series' CVHOST_STATUS_* code,
+// one per core), the model identified for each series alone with identify
+// (see identify_options). Returns list(status, message, tested,
+// critical_value, flags, found, index, type, effect, tstat, order): a
+// series' CVHOST_STATUS_* code,
 // its message ("" when it has a result), residuals tested, critical value,
 // flags (a series-by-CAUTION_FLAGS logical matrix) and count of outliers,
 // NA where it has no result; then the outliers of every series, series
 // after series, each's in time order (index 0-based, type a
-// CVHOST_OUTLIER_* code). The core's reason as a text when it refuses the
-// whole batch; NULL when the user interrupted it.
+// CVHOST_OUTLIER_* code); last the final model of every series (a
+// 7-by-series integer matrix of order_of, NA where a series has no result).
+// The core's reason as a text when it refuses the whole batch; NULL when the
+// user interrupted it.
 static SEXP ljungcv_screen_outliers(SEXP series, SEXP orders, SEXP mean, SEXP types, SEXP delta, SEXP alpha,
                                     SEXP method, SEXP critical_value, SEXP max_rounds, SEXP resamples, SEXP seed,
-                                    SEXP workers)
+                                    SEXP workers, SEXP identify)
 {
     if (TYPEOF(series) != VECSXP) {
         Rf_error("'series' must be a list of double vectors");
@@ -625,10 +734,15 @@ static SEXP ljungcv_screen_outliers(SEXP series, SEXP orders, SEXP mean, SEXP ty
     SEXP no_values = PROTECT(Rf_allocVector(REALSXP, 0));
     SEXP no_names = PROTECT(Rf_allocVector(STRSXP, 0));
     model_options(&options.model, no_values, orders, R_NilValue, no_names, mean);
+    cvhost_identify_options how;
+    if (identify_options(&how, identify)) {
+        options.identify = &how;
+    }
     cvhost* h = host();
     cvhost_batch* made = nullptr;
     char message[512] = "";
-    const std::int32_t status = batch_watching_interrupts(h, &options, count, values, lengths,
+    const std::int32_t status = batch_watching_interrupts(h, &options, options.identify != nullptr ? &how : nullptr,
+                                                          count, values, lengths,
                                                           static_cast<unsigned>(Rf_asInteger(workers)), &made,
                                                           message, sizeof message);
     UNPROTECT(2);
@@ -641,17 +755,22 @@ static SEXP ljungcv_screen_outliers(SEXP series, SEXP orders, SEXP mean, SEXP ty
     SEXP holder = PROTECT(R_MakeExternalPtr(made, R_NilValue, R_NilValue));
     R_RegisterCFinalizerEx(holder, free_batch, TRUE);
     const auto length = static_cast<R_xlen_t>(count);
-    SEXP result = PROTECT(Rf_allocVector(VECSXP, 10));
+    SEXP result = PROTECT(Rf_allocVector(VECSXP, 11));
     SEXP statuses = SET_VECTOR_ELT(result, 0, Rf_allocVector(INTSXP, length));
     SEXP messages = SET_VECTOR_ELT(result, 1, Rf_allocVector(STRSXP, length));
     SEXP tested = SET_VECTOR_ELT(result, 2, Rf_allocVector(REALSXP, length));
     SEXP used = SET_VECTOR_ELT(result, 3, Rf_allocVector(REALSXP, length));
     SEXP flags = SET_VECTOR_ELT(result, 4, Rf_allocMatrix(LGLSXP, static_cast<int>(length), CAUTION_COUNT));
     SEXP found = SET_VECTOR_ELT(result, 5, Rf_allocVector(INTSXP, length));
+    SEXP models = SET_VECTOR_ELT(result, 10, Rf_allocMatrix(INTSXP, 7, static_cast<int>(length)));
     std::size_t total = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const auto r = static_cast<R_xlen_t>(i);
         const cvhost_outliers* one = cvhost_batch_outliers(made, i);
+        int* model = INTEGER(models) + 7 * r;
+        if (one == nullptr || cvhost_fit_order(cvhost_outliers_fit(one), model) != CVHOST_STATUS_OK) {
+            std::fill(model, model + 7, NA_INTEGER);
+        }
         INTEGER(statuses)[r] = cvhost_batch_status(made, i);
         SET_STRING_ELT(messages, r, Rf_mkCharCE(cvhost_batch_message(made, i), CE_UTF8));
         REAL(tested)[r] = one != nullptr ? static_cast<double>(cvhost_outliers_tested(one)) : NA_REAL;
@@ -694,9 +813,9 @@ static const R_CallMethodDef CALL_ENTRIES[] = {
     {"C_info_fields", reinterpret_cast<DL_FUNC>(&ljungcv_info_fields), 0},
     {"C_outlier_statistics", reinterpret_cast<DL_FUNC>(&ljungcv_outlier_statistics), 5},
     {"C_locate_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_locate_outliers), 7},
-    {"C_fit_arima", reinterpret_cast<DL_FUNC>(&ljungcv_fit_arima), 7},
-    {"C_find_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_find_outliers), 13},
-    {"C_screen_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_screen_outliers), 12},
+    {"C_fit_arima", reinterpret_cast<DL_FUNC>(&ljungcv_fit_arima), 8},
+    {"C_find_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_find_outliers), 14},
+    {"C_screen_outliers", reinterpret_cast<DL_FUNC>(&ljungcv_screen_outliers), 13},
     {nullptr, nullptr, 0},
 };
 

@@ -146,10 +146,11 @@ test_that("times are labelled in the series' own calendar", {
 })
 
 test_that("the old faults stay fixed", {
-  spike <- suppressWarnings(ljungcv_outliers(c(rep(5, 10), 100, rep(5, 9))))
+  spike <- suppressWarnings(ljungcv_outliers(c(rep(5, 10), 100, rep(5, 9)), order = c(0, 0, 0)))
   expect_identical(spike$outliers[, c("index", "type")],
                    data.frame(index = 11L, type = "AO", stringsAsFactors = FALSE))
-  short <- suppressWarnings(ljungcv_outliers(c(0.33, 0.46, 1.56, 1.33, 0.16, 0.37, -1.19, -0.4, 0.32, 0.78)))
+  short <- suppressWarnings(ljungcv_outliers(c(0.33, 0.46, 1.56, 1.33, 0.16, 0.37, -1.19, -0.4, 0.32, 0.78),
+                                            order = c(0, 0, 0)))
   expect_s3_class(short, "ljungcv_outliers")
   expect_identical(short$tested, 10L)
 })
@@ -170,12 +171,12 @@ test_that("each thing the core flags is a warning, and nothing else is", {
   shifted <- noise + rep(c(0, 3), each = 50)
   set.seed(5)
   cases <- list(
-    list(quote(ljungcv_outliers(noise)), NULL, NULL),
-    list(quote(ljungcv_outliers(noise[1:20])), "short_series", "only 20 residuals were tested"),
-    list(quote(ljungcv_outliers(rt(200, 2))), "heavy_tails", "the residuals have heavy tails"),
-    list(quote(ljungcv_outliers(noise, critical_value = 0.5)), "reached_bound",
+    list(quote(ljungcv_outliers(noise, order = c(0, 0, 0))), NULL, NULL),
+    list(quote(ljungcv_outliers(noise[1:20], order = c(0, 0, 0))), "short_series", "only 20 residuals were tested"),
+    list(quote(ljungcv_outliers(rt(200, 2), order = c(0, 0, 0))), "heavy_tails", "the residuals have heavy tails"),
+    list(quote(ljungcv_outliers(noise, order = c(0, 0, 0), critical_value = 0.5)), "reached_bound",
          "the search stopped at the most outliers"),
-    list(quote(ljungcv_outliers(shifted, max_rounds = 1, types = "LS")), "rounds_exhausted",
+    list(quote(ljungcv_outliers(shifted, order = c(0, 0, 0), max_rounds = 1, types = "LS")), "rounds_exhausted",
          "the last of 1 rounds still found new outliers"))
   flags <- c("short_series", "heavy_tails", "reached_bound", "rounds_exhausted")
   for (case in cases) {
@@ -189,7 +190,7 @@ test_that("each thing the core flags is a warning, and nothing else is", {
       expect_output(print(run$value), paste("Note:", case[[3L]]), fixed = TRUE)
     }
   }
-  tails <- warned(ljungcv_outliers(rt(200, 2)))
+  tails <- warned(ljungcv_outliers(rt(200, 2), order = c(0, 0, 0)))
   expect_match(tails$messages, sprintf("p-value %s)", format(tails$value$kurtosis_p_value, digits = 2L)), fixed = TRUE)
   expect_lt(tails$value$kurtosis_p_value, 0.05)
 })
@@ -222,7 +223,7 @@ test_that("bad input is an error in R's terms: the argument, 1-based positions, 
     list(quote(ljungcv_outliers(y, max_rounds = 0)), "max_rounds: must be from 1 to 100, got 0"),
     list(quote(ljungcv_outliers(y, method = c("C", "L"))), "'method' must be a single text"),
     list(quote(ljungcv_outliers(y, method = "X")), "unknown method \"X\""),
-    list(quote(ljungcv_outliers(y, method = "L", alpha = 0)), "no value for n = 40, alpha = 0"),
+    list(quote(ljungcv_outliers(y, order = c(0, 0, 0), method = "L", alpha = 0)), "no value for n = 40, alpha = 0"),
     list(quote(ljungcv_outliers(y, types = character(0))), "'types' must be one or more of"),
     list(quote(ljungcv_outliers(y, types = c("AO", "\033"))), "unknown outlier type \"\\033\""))
   for (case in cases) {
@@ -248,7 +249,7 @@ test_that("Ctrl-C stops a long call, and R signals the interrupt", {
     }, interrupt = function(condition) "interrupted")
     stopped <- Sys.time()
     # The package works on after the interrupt.
-    after <- suppressWarnings(ljungcv_outliers(c(rep(5, 10), 100, rep(5, 9))))
+    after <- suppressWarnings(ljungcv_outliers(c(rep(5, 10), 100, rep(5, 9)), order = c(0, 0, 0)))
     list(outcome = outcome, stopped = stopped, after = after$outliers$index)
   })
   Sys.sleep(0.3)

@@ -178,7 +178,7 @@ test_that("Ctrl-C stops a batch on two workers, and R signals the interrupt", {
       "finished"
     }, interrupt = function(condition) "interrupted")
     stopped <- Sys.time()
-    after <- ljungcv_screen(list(c(rep(5, 10), 100, rep(5, 9))), workers = 2)
+    after <- ljungcv_screen(list(c(rep(5, 10), 100, rep(5, 9))), order = c(0, 0, 0), workers = 2)
     list(outcome = outcome, stopped = stopped, after = after$outliers$time)
   })
   Sys.sleep(0.3)
