@@ -144,7 +144,7 @@ public:
         for (int iter = 0; iter < param.max_linesearch; ++iter) {
             x.noalias() = xp + step * drt;
             fx = f.trial(x);
-            if (!(fx > fx_init + step * test_decr || (fx != fx))) {
+            if (!(fx > fx_init + step * test_decr || std::isnan(fx))) {
                 f.gradient(x, grad);
                 return;
             }
