@@ -20,6 +20,7 @@ engine::FitOptions engine_options(const ArimaOptions& options, std::size_t n)
     fit.stop_requested = options.stop_requested;
     fit.fixed_arma = options.fixed_arma;
     fit.covariance = options.covariance;
+    fit.rough = options.rough;
     return fit;
 }
 

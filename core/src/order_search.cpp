@@ -214,6 +214,7 @@ public:
         ArimaOptions full = fit_options(best_);
         full.covariance = true;
         full.weights.reset();
+        full.rough = false;
         identification.fit = fit_arima(y_, order_of(best_), regressors_, full);
         identification.differencing = differencing_;
         identification.candidates = std::move(candidates_);
@@ -260,6 +261,7 @@ private:
         options.stop_requested = options_.stop_requested;
         options.covariance = false;
         options.weights = 0;
+        options.rough = true;
         return options;
     }
 

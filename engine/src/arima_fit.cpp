@@ -60,6 +60,7 @@ constexpr double kSteadyTolerance = 1e-13;
 // The search stops when no component of the gradient of -log L / N
 // exceeds this.
 constexpr double kGradientTolerance = 1e-7;
+constexpr double kRoughGradientTolerance = 1e-5;
 constexpr int kStartIterations = 50;
 // Hessian steps: ARMA coefficients are of order one; a regression
 // coefficient moves by a hundredth of its least-squares standard error.
@@ -478,7 +479,9 @@ FitResult fit_arima(std::span<const double> y, const ArimaOrder& order, std::spa
     if (exact_fit(profile(problem, natural_from_unconstrained(order, u0))))
         search.x = u0;
     else
-        search = minimize(objective, u0, options.max_iterations, kGradientTolerance);
+        search = options.rough ? minimize(objective, u0, options.max_iterations, kRoughGradientTolerance,
+                                          Differences::forward)
+                               : minimize(objective, u0, options.max_iterations, kGradientTolerance);
     result.evaluations += search.evaluations;
     result.iterations = search.iterations;
     result.converged = search.converged;

@@ -45,6 +45,9 @@ namespace {
 // Central differences, h = 1e-5 on parameters of order one: truncation
 // error O(h^2) = 1e-10 against rounding of order eps |f| / h = 1e-11 |f|.
 constexpr double kGradientStep = 1e-5;
+// Forward differences: truncation O(h) = 1e-8 against rounding
+// eps |f| / h = 2e-8 |f|.
+constexpr double kForwardStep = 1e-8;
 // Fresh starts after a line search gives up, and the evaluations after
 // which no more are made (each iteration of a search costs 2 k + 1).
 constexpr int kRestarts = 2;
@@ -54,9 +57,13 @@ constexpr int kRestartEvaluationLimit = 20000;
 // trial step when a line search gives up. Its gradient is formed only when
 // asked for: a trial step the line search turns down needs its value alone.
 struct Objective {
-    explicit Objective(const std::function<double(const std::vector<double>&)>& objective) : f(objective) {}
+    Objective(const std::function<double(const std::vector<double>&)>& objective, Differences rule)
+        : f(objective), differences(rule)
+    {
+    }
 
     const std::function<double(const std::vector<double>&)>& f;
+    Differences differences;
     int evaluations = 0;
     int improvements = -1;  // the start is not a step
     std::vector<double> best_x;
@@ -84,18 +91,24 @@ struct Objective {
         return fx;
     }
 
-    void gradient(const Eigen::VectorXd& x, Eigen::VectorXd& grad)
+    // The gradient at x, whose value is fx.
+    void gradient(const Eigen::VectorXd& x, double fx, Eigen::VectorXd& grad)
     {
         std::vector<double> point(x.data(), x.data() + x.size());
         for (Eigen::Index i = 0; i < x.size(); ++i) {
             const auto k = static_cast<std::size_t>(i);
             const double xi = point[k];
-            point[k] = xi + kGradientStep;
-            const double up = value(point);
-            point[k] = xi - kGradientStep;
-            const double down = value(point);
+            if (differences == Differences::central) {
+                point[k] = xi + kGradientStep;
+                const double up = value(point);
+                point[k] = xi - kGradientStep;
+                const double down = value(point);
+                grad(i) = (up - down) / (2.0 * kGradientStep);
+            } else {
+                point[k] = xi + kForwardStep;
+                grad(i) = (value(point) - fx) / kForwardStep;
+            }
             point[k] = xi;
-            grad(i) = (up - down) / (2.0 * kGradientStep);
             if (!std::isfinite(grad(i)))
                 grad(i) = 0.0;  // at the edge of the defined region
         }
@@ -106,7 +119,7 @@ struct Objective {
     double operator()(const Eigen::VectorXd& x, Eigen::VectorXd& grad)
     {
         const double fx = trial(x);
-        gradient(x, grad);
+        gradient(x, fx, grad);
         return fx;
     }
 
@@ -115,7 +128,7 @@ struct Objective {
     {
         if (!best_gradient) {
             Eigen::VectorXd grad(static_cast<Eigen::Index>(best_x.size()));
-            gradient(Eigen::Map<const Eigen::VectorXd>(best_x.data(), grad.size()), grad);
+            gradient(Eigen::Map<const Eigen::VectorXd>(best_x.data(), grad.size()), best_value, grad);
         }
         return best_gradient->size() == 0 ? 0.0 : best_gradient->cwiseAbs().maxCoeff();
     }
@@ -145,7 +158,7 @@ public:
             x.noalias() = xp + step * drt;
             fx = f.trial(x);
             if (!(fx > fx_init + step * test_decr || std::isnan(fx))) {
-                f.gradient(x, grad);
+                f.gradient(x, fx, grad);
                 return;
             }
             if (step < param.min_step)
@@ -161,10 +174,10 @@ public:
 }  // namespace
 
 SearchResult minimize(const std::function<double(const std::vector<double>&)>& objective, std::vector<double> x0,
-                      int max_iterations, double gradient_tolerance)
+                      int max_iterations, double gradient_tolerance, Differences differences)
 {
     SearchResult result;
-    Objective f(objective);
+    Objective f(objective, differences);
     if (x0.empty()) {
         result.value = f.value(x0);
         result.evaluations = f.evaluations;

@@ -1,6 +1,6 @@
 // The quasi-Newton search shared by the start values and the likelihood:
 // L-BFGS (Liu & Nocedal 1989, from LBFGS++) over unconstrained parameters,
-// with central-difference gradients, a bounded number of iterations, and
+// with finite-difference gradients, a bounded number of iterations, and
 // the best point seen kept, whatever way the search ends.
 #ifndef ENGINE_UNCONSTRAINED_SEARCH_H
 #define ENGINE_UNCONSTRAINED_SEARCH_H
@@ -21,10 +21,15 @@ struct SearchResult {
     std::string message;  // why not, when not converged
 };
 
+// How the gradient is formed: central differences (2 k evaluations, error
+// O(h^2)), or forward ones from the value already known (k evaluations,
+// error O(h)) for a search that needs a rougher optimum only.
+enum class Differences { central, forward };
+
 // Minimises objective from x0. The objective returns +infinity (or NaN)
 // where it is not defined.
 SearchResult minimize(const std::function<double(const std::vector<double>&)>& objective, std::vector<double> x0,
-                      int max_iterations, double gradient_tolerance);
+                      int max_iterations, double gradient_tolerance, Differences differences = Differences::central);
 
 }  // namespace engine
 

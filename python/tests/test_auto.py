@@ -65,7 +65,8 @@ def test_auto_gives_the_bits_of_the_explicit_call_with_the_model_it_chose(name):
     best = min(kept, key=lambda c: c.aicc)
     # The candidates are read right: the least AICc kept is the model fitted, with its constant.
     assert (best.order, best.seasonal_order) == (auto.order, auto.seasonal_order)
-    assert best.aicc == auto.aicc and best.constant == (trend_of(auto) != "n")
+    # The candidates are ranked by a rougher search than the fit reported: their AICc agree closely.
+    assert best.aicc == pytest.approx(auto.aicc, abs=1e-3) and best.constant == (trend_of(auto) != "n")
     assert all(c.reason == "" for c in kept) and all(c.reason for c in chosen.candidates if c.outcome != "kept")
     explicit = ljungcv.arima(y, auto.order, auto.seasonal_order, trend=trend_of(auto))
     assert explicit.identification is None
@@ -74,7 +75,7 @@ def test_auto_gives_the_bits_of_the_explicit_call_with_the_model_it_chose(name):
     assert (explicit.llf, explicit.sigma2) == (auto.llf, auto.sigma2)
     assert f"{auto._label}, identified by least AICc among {len(chosen.candidates)} candidates" in auto.summary()
     frame = chosen.frame()
-    assert len(frame) == len(chosen.candidates) and frame.aicc.min() == auto.aicc
+    assert len(frame) == len(chosen.candidates) and frame.aicc.min() == best.aicc
 
 
 def test_the_period_comes_from_the_index_or_the_caller():

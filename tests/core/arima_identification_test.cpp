@@ -238,9 +238,16 @@ bool roots_clear(const core::ArimaFit& fit, const ArimaOrder& order)
     return true;
 }
 
-core::ArimaFit refit(const std::vector<double>& y, const CandidateModel& c, int max_iterations = 100)
+// A candidate fitted again: as the search fits it (a rough search, no
+// covariance or weights), or in full, as the chosen model is.
+core::ArimaFit refit(const std::vector<double>& y, const CandidateModel& c, int max_iterations, bool as_searched)
 {
     core::ArimaOptions options;
+    if (as_searched) {
+        options.rough = true;
+        options.covariance = false;
+        options.weights = 0;
+    }
     if (c.order.d + c.order.D == 0) {
         options.include_mean = c.constant;
     }
@@ -250,9 +257,9 @@ core::ArimaFit refit(const std::vector<double>& y, const CandidateModel& c, int 
 }
 
 // The invariants of a search's report: each candidate once and within the
-// bounds; each fitted anew gives its outcome and its AICc to the bit; the
-// chosen one is the first of least AICc among those kept, its fit the one
-// reported.
+// bounds; each fitted anew as the search fits it gives its outcome and its
+// AICc to the bit; the chosen one is the first of least AICc among those
+// kept, and its fit the full fit of that model.
 void check_candidates(const std::vector<double>& y, const Identification& found, const IdentificationOptions& options)
 {
     std::set<std::tuple<int, int, int, int, bool>> seen;
@@ -270,7 +277,7 @@ void check_candidates(const std::vector<double>& y, const Identification& found,
         EXPECT_TRUE(!c.constant || c.order.d + c.order.D <= 1);
         core::ArimaFit fit;
         try {
-            fit = refit(y, c, options.max_iterations);
+            fit = refit(y, c, options.max_iterations, true);
         } catch (const core::ArimaInputError& refusal) {
             EXPECT_EQ(c.outcome, CandidateOutcome::refused);
             EXPECT_EQ(c.reason, refusal.what());
@@ -302,7 +309,10 @@ void check_candidates(const std::vector<double>& y, const Identification& found,
     EXPECT_EQ(found.order.P, best->order.P);
     EXPECT_EQ(found.order.Q, best->order.Q);
     EXPECT_EQ(found.include_mean || found.include_drift, best->constant);
-    EXPECT_EQ(found.fit.aicc, best->aicc);
+    const core::ArimaFit full = refit(y, *best, options.max_iterations, false);
+    EXPECT_EQ(found.fit.coefficients, full.coefficients);
+    EXPECT_EQ(found.fit.aicc, full.aicc);
+    EXPECT_NEAR(found.fit.aicc, best->aicc, 1e-3);
 }
 
 std::vector<double> airline_series(std::size_t n, std::uint64_t seed)

@@ -34,6 +34,8 @@ struct ArimaOptions {
     // false: no covariance or standard errors (NaN), the Hessian's cost
     // saved (see engine::FitOptions).
     bool covariance = true;
+    // A rougher, cheaper search, to rank models (see engine::FitOptions).
+    bool rough = false;
 };
 
 // The weights a fit carries when the caller names no count: n - 1, every lag

@@ -46,6 +46,11 @@ struct FitOptions {
     // NaN, and the Hessian's 2 k^2 evaluations saved (a search that compares
     // candidates by their likelihood alone needs none).
     bool covariance = true;
+    // A search for comparison only: a forward-difference gradient (k
+    // evaluations a step, not 2 k) and a gradient tolerance of 1e-5 rather
+    // than 1e-7, which leaves log L within about n 1e-10 / (its curvature)
+    // of its maximum: enough to rank models by AICc, not the fit to report.
+    bool rough = false;
     // Asked before every evaluation of the likelihood (milliseconds apart on
     // long series); true stops the fit with FitStopped.
     std::function<bool()> stop_requested;
