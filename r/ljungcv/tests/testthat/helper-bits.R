@@ -41,3 +41,24 @@ fixed_difference <- function(x, t) {
 }
 
 hex <- function(text) as.numeric(text)  # R reads C99 hex doubles and "NaN" exactly
+
+# Runs `long` (seconds of work whose stop hook is asked often) in a child
+# process, sends it SIGINT after 0.3 s as a terminal does on Ctrl-C, and
+# expects R's interrupt within a second; then `after` in the same child, to
+# show the package works on, whose result must be `expected`.
+expect_ctrl_c_stops <- function(long, after, expected) {
+  job <- parallel::mcparallel({
+    outcome <- tryCatch({
+      long()
+      "finished"
+    }, interrupt = function(condition) "interrupted")
+    list(outcome = outcome, stopped = Sys.time(), after = after())
+  })
+  Sys.sleep(0.3)
+  sent <- Sys.time()
+  tools::pskill(job$pid, tools::SIGINT)
+  child <- parallel::mccollect(job)[[1L]]
+  expect_identical(child$outcome, "interrupted")
+  expect_lt(as.double(difftime(child$stopped, sent, units = "secs")), 1)
+  expect_identical(child$after, expected)
+}
