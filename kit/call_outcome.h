@@ -64,6 +64,31 @@ std::int32_t status_of_call(char* message, std::size_t message_size, Body body)
     }
 }
 
+// A call that makes an object: *made NULL until make() gives one; a NULL
+// made is refused with `null_made` as the message; the core's refusals and
+// failures as status_of_call says, and a Stopped exception (a stop on
+// request) CVHOST_STATUS_STOPPED.
+template <class Stopped, class Result, class Make>
+std::int32_t made_object_call(Result** made, const char* null_made, char* message, std::size_t message_size, Make make)
+{
+    if (made != nullptr) {
+        *made = nullptr;
+    }
+    bool stopped = false;
+    const std::int32_t status = status_of_call<std::invalid_argument>(message, message_size, [&] {
+        if (made == nullptr) {
+            throw std::invalid_argument(null_made);
+        }
+        try {
+            *made = make().release();
+        } catch (const Stopped&) {
+            stopped = true;
+            throw;
+        }
+    });
+    return stopped ? CVHOST_STATUS_STOPPED : status;
+}
+
 }  // namespace cvhost_internal
 
 #endif

@@ -155,22 +155,9 @@ std::int32_t cvhost_identify_options_init(cvhost_identify_options* options, unsi
 std::int32_t cvhost_identify_arima(const cvhost_fit_options* model, const cvhost_identify_options* options,
                                    cvhost_fit** fit, char* message, std::size_t message_size)
 {
-    if (fit != nullptr) {
-        *fit = nullptr;
-    }
-    bool stopped = false;
-    const std::int32_t status = cvhost_internal::status_of_call<core::ArimaInputError>(message, message_size, [&] {
-        if (fit == nullptr) {
-            throw core::ArimaInputError("fit: is NULL (the fit needs somewhere to go)");
-        }
-        try {
-            *fit = identify(model, options).release();
-        } catch (const core::ArimaStopped&) {
-            stopped = true;
-            throw;
-        }
-    });
-    return stopped ? CVHOST_STATUS_STOPPED : status;
+    return cvhost_internal::made_object_call<core::ArimaStopped>(
+        fit, "fit: is NULL (the fit needs somewhere to go)", message, message_size,
+        [&] { return identify(model, options); });
 }
 
 std::int32_t cvhost_fit_order(const cvhost_fit* fit, std::int32_t order[7])

@@ -32,28 +32,13 @@ OutlierRequest outlier_request(const cvhost* host, const cvhost_outlier_options*
 // identified model's where the procedure identified one).
 std::unique_ptr<cvhost_outliers> outliers_of(core::OutlierResult result, const core::ArimaOrder& order);
 
-// A call that makes a result object: *result NULL until make() gives one;
-// a NULL result, the core's refusals and failures as status_of_call says,
-// and a stop on request CVHOST_STATUS_STOPPED.
+// A call that makes a result object (see made_object_call), stopped by
+// core::OutlierStopped.
 template <class Result, class Make>
 std::int32_t procedure_call(Result** result, char* message, std::size_t message_size, Make make)
 {
-    if (result != nullptr) {
-        *result = nullptr;
-    }
-    bool stopped = false;
-    const std::int32_t status = status_of_call<std::invalid_argument>(message, message_size, [&] {
-        if (result == nullptr) {
-            throw core::OutlierInputError("result: is NULL (the result needs somewhere to go)");
-        }
-        try {
-            *result = make().release();
-        } catch (const core::OutlierStopped&) {
-            stopped = true;
-            throw;
-        }
-    });
-    return stopped ? CVHOST_STATUS_STOPPED : status;
+    return made_object_call<core::OutlierStopped>(result, "result: is NULL (the result needs somewhere to go)",
+                                                  message, message_size, make);
 }
 
 }  // namespace cvhost_internal
