@@ -124,11 +124,8 @@ Y = planted()
 REFUSALS = [
     (lambda: ljungcv.arima(Y, "auto", (0, 1, 1, 12)), "^seasonal_order: order='auto'"),
     (lambda: ljungcv.arima(Y, trend="c"), "^trend='c': order='auto'"),
-    (lambda: ljungcv.outliers(Y, "auto", trend="n"), "^trend='n'"),
-    (lambda: ljungcv.outliers(Y, seasonal_order=(0, 1, 1, 12), order="auto"), "^seasonal_order"),
     (lambda: ljungcv.screen({"a": Y}, "auto", (0, 1, 1, 12)), "^seasonal_order"),
     (lambda: ljungcv.arima(Y, (1, 0, 0), period=12), "^period: only with order='auto'"),
-    (lambda: ljungcv.arima(Y, (1, 0, 0), search=SMALL), "^search: only with order='auto'"),
     (lambda: ljungcv.arima(Y, search={"max_x": 1}), "^search: unknown knob 'max_x'"),
     (lambda: ljungcv.arima(Y, search={"max_p": 1.5}), r"^search\['max_p'\] must be an integer"),
     (lambda: ljungcv.arima(Y, period="12"), "^period must be an integer"),

@@ -1,7 +1,8 @@
 // The C interface's identification: the core's model and bits through the
-// C call and through the outlier procedure with identify, its refusals as
-// statuses naming the field, a stop request, and version 2 callers of the
-// procedure's options left as they were.
+// outlier procedure with identify (the identifying call's own results are
+// the Python and R packages' tests), its refusals as statuses naming the
+// field, a stop request, and version 2 callers of the procedure's options
+// left as they were.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -98,22 +99,6 @@ void expect_identification(const cvhost_fit* fit, const core::Identification& ex
     expect_same_bits(cvhost_fit_kpss_statistics(fit), statistics, "KPSS statistics");
     EXPECT_EQ(std::bit_cast<std::uint64_t>(cvhost_fit_seasonal_strength(fit)),
               std::bit_cast<std::uint64_t>(expected.differencing.seasonal_strength));
-}
-
-TEST(Identify, GivesTheCoresModelCandidatesAndBits)
-{
-    for (const Series& s : seeded_series()) {
-        cvhost_fit_options model = CVHOST_FIT_OPTIONS_INIT;
-        model.y = s.y.data();
-        model.n = s.y.size();
-        model.period = s.period;
-        const cvhost_identify_options how = small_search();
-        cvhost_fit* fit = nullptr;
-        char message[256];
-        ASSERT_EQ(cvhost_identify_arima(&model, &how, &fit, message, sizeof message), CVHOST_STATUS_OK) << message;
-        expect_identification(fit, core::identify_arima(s.y, s.period, {}, core_small_search()));
-        cvhost_fit_free(fit);
-    }
 }
 
 int always_stop(void*)
