@@ -149,17 +149,6 @@ def test_every_form_gives_each_series_as_outliers_gives_it(form, workers):
     assert [row[0] for row in status if row[1] != "ok"] == ["too short", "all missing", "infinite"]
 
 
-def test_the_table_keeps_the_types_of_its_ids_and_times(form):
-    name, data, _ = form
-    found = ljungcv.screen(data, ORDER, SEASONAL, workers=2)
-    assert found.status.series.tolist() == list(SERIES)  # the table's order, not the ids' sort
-    position = {key: i for i, key in enumerate(SERIES)}
-    assert found.outliers.series.map(position).is_monotonic_increasing
-    if name != "dict":
-        assert isinstance(found.outliers.time.dtype, pd.PeriodDtype)
-    assert str(found.status.tested.dtype) == "Int64" and str(found.status.heavy_tails.dtype) == "boolean"
-
-
 def test_a_level_without_a_value_fails_each_series_as_no_result():
     data = {"a": SERIES["s00"], "b": SERIES["too short"]}
     status = ljungcv.screen(data, ORDER, SEASONAL, alpha=0.0).status
